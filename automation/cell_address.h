@@ -1,0 +1,14 @@
+#pragma once
+// A1-style names of single cells as the exporters pass them to Worksheet.Range.
+
+#include <string>
+
+namespace qx::automation {
+
+inline constexpr int kMaxAddressColumn = 702;  // ZZ
+
+// "$A$5" for columns 1 to 26, "AA5" (no dollar signs) for columns 27 to 702. Columns outside
+// 1..702 and rows below 1 have no such name: std::out_of_range.
+std::string cellAddress(int column, int row);
+
+}  // namespace qx::automation

@@ -1,0 +1,81 @@
+#include "automation/sheet_moves.h"
+
+#include <cmath>
+
+#include "automation/automation_error.h"
+#include "automation/cell_address.h"
+#include "automation/code_page.h"
+#include "automation/operations.h"
+#include "platform/messages.h"
+#include "platform/paths.h"
+
+namespace qx::automation {
+
+void writeCell(const AutomationObject& range, int row, int column, std::string_view text) {
+  setRangeItem(range, Variant::integer(row), Variant::integer(column),
+               Variant::text(gbkToUtf16(text)));
+}
+
+std::string readCellText(const AutomationObject& range, int row, int column) {
+  Variant item = rangeItem(range, Variant::integer(row), Variant::integer(column));
+  if (item.type() != VarType::Dispatch || item.objectValue() == nullptr) {
+    throw AutomationError(op::kRangeItemGet.name, hr::kTypeMismatch);
+  }
+  AutomationObject cell;
+  cell.attach(item.takeObject(), true);
+  const Variant shown = rangeText(cell);
+  if (shown.type() == VarType::Bstr) return utf16ToGbk(shown.textValue());
+  return {};
+}
+
+namespace {
+// Range.BorderAround on a copy of the range; the copy is released on every path.
+void borderCell(AutomationObject range, std::int32_t weight) {
+  rangeBorderAround(range, Variant::smallInteger(1), borderWeightArgument(weight), 1,
+                    Variant::unsignedInteger(0));
+}
+
+double pointsOf(const Variant& value, const Operation& operation) {
+  const std::optional<double> points = value.toReal();
+  if (!points) throw AutomationError(operation.name, hr::kTypeMismatch);
+  return *points;
+}
+}  // namespace
+
+void frameCell(const AutomationObject& sheet, int column, int row, std::int32_t weight,
+               AutomationObject& cellRange) {
+  const std::string address = cellAddress(column, row);
+  const Variant reference = Variant::text(gbkToUtf16(address));
+  cellRange = worksheetRange(sheet, reference, reference);
+  borderCell(cellRange.copy(), weight);
+}
+
+bool placePicture(AutomationObject sheet, std::string_view corner1, std::string_view corner2,
+                  std::string_view picturePath, PictureStyle style, platform::Messages& messages) {
+  if (!platform::canOpenForReading(platform::pathFromHostText(picturePath))) {
+    if (style != PictureStyle::NearestSingleSilent) {
+      messages.show(kMissingPictureMessage, platform::Buttons::Ok);
+    }
+    return false;
+  }
+  AutomationObject block;
+  {
+    const Variant first = Variant::text(gbkToUtf16(corner1));
+    const Variant second = Variant::text(gbkToUtf16(corner2));
+    block = worksheetRange(sheet, first, second);
+  }
+  double left = pointsOf(rangeLeft(block), op::kRangeLeft) + 2;
+  double top = pointsOf(rangeTop(block), op::kRangeTop) + 3;
+  double width = pointsOf(rangeWidth(block), op::kRangeWidth) - 4;
+  double height = pointsOf(rangeHeight(block), op::kRangeHeight) - 4;
+  if (style == PictureStyle::WholePoints) {
+    left = std::trunc(left), top = std::trunc(top);
+    width = std::trunc(width), height = std::trunc(height);
+  }
+  AutomationObject shapes = worksheetShapes(sheet);
+  shapesAddPicture(shapes, picturePath, 0, 1, static_cast<float>(left), static_cast<float>(top),
+                   static_cast<float>(width), static_cast<float>(height));
+  return true;
+}
+
+}  // namespace qx::automation

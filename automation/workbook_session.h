@@ -1,0 +1,35 @@
+#pragma once
+// The chain of holders one run keeps, from the Application down to the sheet's ranges.
+
+#include <string_view>
+
+#include "automation/automation_object.h"
+
+namespace qx::automation {
+
+inline constexpr std::string_view kSpreadsheetProgId = "Excel.Application";
+
+struct WorkbookSession {
+  AutomationObject application;
+  AutomationObject workbooks;
+  AutomationObject workbook;
+  AutomationObject sheet;
+  AutomationObject usedRange;
+  AutomationObject cell;       // the cell read by a template check
+  AutomationObject cellRange;  // the one-cell range being framed
+
+  WorkbookSession() = default;
+  WorkbookSession(const WorkbookSession&) = delete;
+  WorkbookSession& operator=(const WorkbookSession&) = delete;
+  ~WorkbookSession() { release(); }
+
+  // Releases every holder once, the Application last.
+  void release();
+};
+
+// Application.Visible = true; Application.Workbooks; Workbooks.Open with the template path,
+// UpdateLinks missing, ReadOnly the small integer 0 and the rest missing; Workbook.ActiveSheet;
+// Worksheet.UsedRange. The application must be created already.
+void openTemplate(WorkbookSession& session, std::string_view templatePath);
+
+}  // namespace qx::automation

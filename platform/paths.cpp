@@ -1,0 +1,60 @@
+#include "platform/paths.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <system_error>
+
+#include "automation/code_page.h"
+
+namespace qx::platform {
+
+std::filesystem::path configDirectory() {
+#ifdef _WIN32
+  return std::filesystem::path("D:\\qx_conf");
+#else
+  if (const char* dir = std::getenv("QX_CONF_DIR"); dir != nullptr && *dir != '\0') return dir;
+  const char* home = std::getenv("HOME");
+  return std::filesystem::path(home != nullptr ? home : ".") / "qx_conf";
+#endif
+}
+
+std::filesystem::path tempFile(std::string_view name) {
+  return configDirectory() / "temp" / std::string(name);
+}
+
+std::filesystem::path languageFile(std::string_view name) {
+  return configDirectory() / "lang" / std::string(name);
+}
+
+std::filesystem::path pathFromHostText(std::string_view gbk) {
+#ifdef _WIN32
+  const std::u16string wide = automation::gbkToUtf16(gbk);
+  return std::filesystem::path(std::wstring(wide.begin(), wide.end()));
+#else
+  return std::filesystem::path(automation::gbkToUtf8(gbk));
+#endif
+}
+
+std::string hostTextFromPath(const std::filesystem::path& path) {
+#ifdef _WIN32
+  const std::wstring wide = path.wstring();
+  return automation::utf16ToGbk(std::u16string(wide.begin(), wide.end()));
+#else
+  return automation::utf8ToGbk(path.string());
+#endif
+}
+
+bool canOpenForReading(const std::filesystem::path& path) {
+  std::error_code error;
+  if (std::filesystem::is_directory(path, error)) return false;
+#ifdef _WIN32
+  std::FILE* file = _wfopen(path.wstring().c_str(), L"rb");
+#else
+  std::FILE* file = std::fopen(path.c_str(), "rb");
+#endif
+  if (file == nullptr) return false;
+  std::fclose(file);
+  return true;
+}
+
+}  // namespace qx::platform

@@ -1,0 +1,21 @@
+#!/usr/bin/env bash
+# Configures, builds and runs every test: release, dev (AddressSanitizer + UBSan), and the
+# Windows builds under Wine when Wine and mingw-w64 are installed.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+jobs=$(nproc)
+rc=0
+
+for preset in release dev; do
+  echo "== $preset"
+  cmake --preset "$preset" >/dev/null
+  cmake --build --preset "$preset" -j "$jobs"
+  ctest --preset "$preset" -j "$jobs" || rc=1
+done
+
+if command -v wine >/dev/null && command -v x86_64-w64-mingw32-g++-posix >/dev/null; then
+  scripts/windows-tests.sh || rc=1
+else
+  echo "== windows: skipped (wine or mingw-w64 not installed; scripts/bootstrap.sh installs them)"
+fi
+exit $rc

@@ -1,0 +1,52 @@
+#include "automation/code_page.h"
+
+#include <gtest/gtest.h>
+
+namespace qx::automation {
+namespace {
+
+// 中文测试 in code page 936.
+constexpr char kGbk[] = "\xD6\xD0\xCE\xC4\xB2\xE2\xCA\xD4";
+
+TEST(CodePage, GbkRoundTripOfChineseCharacters) {
+  const std::u16string wide = gbkToUtf16(kGbk);
+  EXPECT_EQ(wide, u"\u4E2D\u6587\u6D4B\u8BD5");
+  EXPECT_EQ(utf16ToGbk(wide), kGbk);
+}
+
+TEST(CodePage, MixedAsciiAndChineseKeepTheirOrder) {
+  const std::string gbk = std::string("A1 ") + kGbk + " z";
+  EXPECT_EQ(utf16ToGbk(gbkToUtf16(gbk)), gbk);
+}
+
+TEST(CodePage, EmptyGivesEmpty) {
+  EXPECT_TRUE(gbkToUtf16("").empty());
+  EXPECT_TRUE(utf16ToGbk(u"").empty());
+}
+
+TEST(CodePage, UnconvertibleInputIsReplacedNotDropped) {
+  // A lone lead byte at the end cannot form a character.
+  const std::u16string wide = gbkToUtf16("ab\xD6");
+  ASSERT_EQ(wide.size(), 3u);
+  EXPECT_EQ(wide.substr(0, 2), u"ab");
+  // A character outside code page 936 comes back as '?'.
+  EXPECT_EQ(utf16ToGbk(u"x\U0001F600y"), "x??y");
+}
+
+TEST(CodePage, Utf8RoundTrip) {
+  const std::string utf8 = "\xE6\xA8\xA1\xE6\x9D\xBF \xF0\x9F\x98\x80";  // 模板 and an emoji
+  EXPECT_EQ(utf16ToUtf8(utf8ToUtf16(utf8)), utf8);
+  EXPECT_EQ(utf8ToUtf16("\xFF"), u"\uFFFD");
+  EXPECT_EQ(gbkToUtf8(kGbk), "\xE4\xB8\xAD\xE6\x96\x87\xE6\xB5\x8B\xE8\xAF\x95");
+}
+
+TEST(CodePage, PrefixNeverEndsInsideACharacter) {
+  const std::string text = std::string("ab") + kGbk;  // 2 + 8 bytes
+  EXPECT_EQ(gbkPrefixLength(text, 10), 10u);
+  EXPECT_EQ(gbkPrefixLength(text, 5), 4u);
+  EXPECT_EQ(gbkPrefixLength(text, 4), 4u);
+  EXPECT_EQ(gbkPrefixLength(text, 1), 1u);
+}
+
+}  // namespace
+}  // namespace qx::automation

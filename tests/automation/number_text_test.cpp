@@ -1,0 +1,34 @@
+#include "automation/number_text.h"
+
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+
+namespace qx::automation {
+namespace {
+
+TEST(NumberToText, RoundsHalfAwayFromZeroAndTrims) {
+  struct Case {
+    double x;
+    int decimals;
+    const char* text;
+  };
+  const Case cases[] = {
+      {2.5, 0, "3"},       {-2.5, 0, "-3"},       {1.234, 2, "1.23"},   {1.5, 2, "1.5"},
+      {2, 3, "2"},         {0.0004, 3, "0"},      {-0.4, 0, "-0"},      {-0.001, 2, "-0"},
+      {1.23456, 7, "1.2346"}, {1.23456, -1, "1.2346"}, {0, 0, "0"},     {12.5, 2, "12.5"},
+      {3.0, 2, "3"},       {2.2345, 3, "2.235"},  {100, 1, "100"},      {-12.345, 1, "-12.3"},
+      {0.05, 1, "0.1"},    {1e6, 0, "1000000"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(numberToText(c.x, c.decimals), c.text) << c.x << " d=" << c.decimals;
+  }
+}
+
+TEST(NumberToText, RefusesNumbersBeyondItsWorkArea) {
+  EXPECT_THROW(numberToText(1e80, 2, kNumberWorkAreaGrouped), std::out_of_range);
+  EXPECT_EQ(numberToText(1e80, 0, kNumberWorkAreaPaged).size(), 81u);
+}
+
+}  // namespace
+}  // namespace qx::automation

@@ -1,0 +1,79 @@
+#include "automation/variant.h"
+
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+
+#include "automation/dispatch.h"
+
+namespace qx::automation {
+namespace {
+
+class CountedObject final : public Dispatch {
+ public:
+  std::uint32_t addRef() override { return ++references; }
+  std::uint32_t release() override { return --references; }
+  std::int32_t invoke(std::int32_t, InvokeKind, std::span<const Variant>, Variant&,
+                      ExceptionInfo&) override {
+    return hr::kMemberNotFound;
+  }
+  std::uint32_t references = 1;
+};
+
+TEST(Variant, KindsCarryTheirComTypeCodes) {
+  struct Case {
+    Variant value;
+    std::uint16_t code;
+  };
+  const Case cases[] = {{Variant::smallInteger(1), 2},  {Variant::integer(1), 3},
+                        {Variant::single(1), 4},        {Variant::real(1), 5},
+                        {Variant::text(u"x"), 8},       {Variant::adopt(nullptr), 9},
+                        {Variant::missing(), 10},       {Variant::boolean(true), 11},
+                        {Variant::unsignedInteger(0), 19}};
+  for (const Case& c : cases) EXPECT_EQ(static_cast<std::uint16_t>(c.value.type()), c.code);
+}
+
+TEST(Variant, BooleanTrueIsMinusOne) {
+  EXPECT_EQ(Variant::boolean(true).booleanValue(), -1);
+  EXPECT_EQ(Variant::boolean(false).booleanValue(), 0);
+}
+
+TEST(Variant, MissingArgumentIsParamNotFound) {
+  const Variant missing = Variant::missing();
+  EXPECT_EQ(static_cast<std::uint32_t>(missing.errorValue()), 0x80020004u);
+  EXPECT_TRUE(missing.isMissing());
+  EXPECT_FALSE(Variant::error(0).isMissing());
+}
+
+TEST(Variant, WrongAccessorIsRefused) {
+  EXPECT_THROW(Variant::integer(3).textValue(), std::logic_error);
+  EXPECT_THROW(Variant::smallInteger(3).integerValue(), std::logic_error);
+}
+
+TEST(Variant, ObjectReferencesAreCountedAcrossCopyMoveAndTake) {
+  CountedObject object;
+  {
+    Variant first = Variant::adopt(&object);
+    EXPECT_EQ(object.references, 1u);
+    Variant second = first;
+    EXPECT_EQ(object.references, 2u);
+    Variant third = std::move(second);
+    EXPECT_EQ(object.references, 2u);
+    EXPECT_TRUE(second.isEmpty());
+    Dispatch* taken = third.takeObject();
+    EXPECT_EQ(taken, &object);
+    EXPECT_TRUE(third.isEmpty());
+    taken->release();  // what a holder would do
+  }
+  EXPECT_EQ(object.references, 0u);
+}
+
+TEST(Variant, DescribesValuesForLogs) {
+  EXPECT_EQ(describe(Variant::integer(-4138)), "I4 -4138");
+  EXPECT_EQ(describe(Variant::text(u"AA5")), "BSTR \"AA5\"");
+  EXPECT_EQ(describe(Variant::missing()), "ERROR 0x80020004");
+  EXPECT_EQ(describe(Variant::single(12.5f)), "R4 12.5");
+}
+
+}  // namespace
+}  // namespace qx::automation
