@@ -36,8 +36,12 @@ void uninitializeApartment() {
 #endif
 }
 
-int apartmentDepthForTesting() { return depth; }
+int apartmentDepthForTesting() {
+  return depth;
+}
 
-void failNextApartmentInitializeForTesting(std::int32_t hresult) { pendingFailure = hresult; }
+void failNextApartmentInitializeForTesting(std::int32_t hresult) {
+  pendingFailure = hresult;
+}
 
 }  // namespace qx::automation

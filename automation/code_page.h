@@ -18,8 +18,12 @@ std::string utf16ToGbk(std::u16string_view text);
 std::u16string utf8ToUtf16(std::string_view utf8);
 std::string utf16ToUtf8(std::u16string_view text);
 
-inline std::string gbkToUtf8(std::string_view gbk) { return utf16ToUtf8(gbkToUtf16(gbk)); }
-inline std::string utf8ToGbk(std::string_view utf8) { return utf16ToGbk(utf8ToUtf16(utf8)); }
+inline std::string gbkToUtf8(std::string_view gbk) {
+  return utf16ToUtf8(gbkToUtf16(gbk));
+}
+inline std::string utf8ToGbk(std::string_view utf8) {
+  return utf16ToGbk(utf8ToUtf16(utf8));
+}
 
 // The length of the longest prefix of `gbk` that is at most `limit` bytes and does not end
 // inside a two-byte GBK character.

@@ -7,8 +7,8 @@ namespace qx::automation {
 
 std::u16string gbkToUtf16(std::string_view gbk) {
   if (gbk.empty()) return {};
-  const int length = MultiByteToWideChar(CP_ACP, 0, gbk.data(), static_cast<int>(gbk.size()),
-                                         nullptr, 0);
+  const int length =
+      MultiByteToWideChar(CP_ACP, 0, gbk.data(), static_cast<int>(gbk.size()), nullptr, 0);
   std::u16string out(static_cast<std::size_t>(length), u'\0');
   MultiByteToWideChar(CP_ACP, 0, gbk.data(), static_cast<int>(gbk.size()),
                       reinterpret_cast<wchar_t*>(out.data()), length);
@@ -18,8 +18,8 @@ std::u16string gbkToUtf16(std::string_view gbk) {
 std::string utf16ToGbk(std::u16string_view text) {
   if (text.empty()) return {};
   const auto* wide = reinterpret_cast<const wchar_t*>(text.data());
-  const int length = WideCharToMultiByte(CP_ACP, 0, wide, static_cast<int>(text.size()), nullptr,
-                                         0, nullptr, nullptr);
+  const int length = WideCharToMultiByte(CP_ACP, 0, wide, static_cast<int>(text.size()), nullptr, 0,
+                                         nullptr, nullptr);
   std::string out(static_cast<std::size_t>(length), '\0');
   WideCharToMultiByte(CP_ACP, 0, wide, static_cast<int>(text.size()), out.data(), length, nullptr,
                       nullptr);

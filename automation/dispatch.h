@@ -31,7 +31,9 @@ inline constexpr std::int32_t kException = static_cast<std::int32_t>(0x80020009u
 inline constexpr std::int32_t kBadIndex = static_cast<std::int32_t>(0x8002000Bu);
 inline constexpr std::int32_t kBadParamCount = static_cast<std::int32_t>(0x8002000Eu);
 inline constexpr std::int32_t kClassNotRegistered = static_cast<std::int32_t>(0x80040154u);
-constexpr bool failed(std::int32_t status) { return status < 0; }
+constexpr bool failed(std::int32_t status) {
+  return status < 0;
+}
 }  // namespace hr
 
 // What a server reports with DISP_E_EXCEPTION (the EXCEPINFO of COM).

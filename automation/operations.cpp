@@ -23,7 +23,9 @@ Variant invoke(const AutomationObject& target, const Operation& operation,
 }
 
 namespace {
-Variant text(std::string_view gbk) { return Variant::text(gbkToUtf16(gbk)); }
+Variant text(std::string_view gbk) {
+  return Variant::text(gbkToUtf16(gbk));
+}
 
 // The object inside a result; a result that holds none is the server's fault.
 AutomationObject objectResult(const Operation& operation, Variant result, bool nullAllowed) {
@@ -43,7 +45,9 @@ AutomationObject getObject(const AutomationObject& target, const Operation& oper
 }
 }  // namespace
 
-OpenArguments::OpenArguments() { values.fill(Variant::missing()); }
+OpenArguments::OpenArguments() {
+  values.fill(Variant::missing());
+}
 
 AutomationObject applicationWorkbooks(const AutomationObject& application) {
   return getObject(application, op::kApplicationWorkbooks);
@@ -66,13 +70,17 @@ AutomationObject workbooksOpen(const AutomationObject& workbooks, std::string_vi
   return getObject(workbooks, op::kWorkbooksOpen, arguments);
 }
 
-void workbooksClose(const AutomationObject& workbooks) { invoke(workbooks, op::kWorkbooksClose); }
+void workbooksClose(const AutomationObject& workbooks) {
+  invoke(workbooks, op::kWorkbooksClose);
+}
 
 AutomationObject workbookActiveSheet(const AutomationObject& workbook) {
   return getObject(workbook, op::kWorkbookActiveSheet);
 }
 
-void workbookSave(const AutomationObject& workbook) { invoke(workbook, op::kWorkbookSave); }
+void workbookSave(const AutomationObject& workbook) {
+  invoke(workbook, op::kWorkbookSave);
+}
 
 void workbookClose(const AutomationObject& workbook, const Variant& saveChanges,
                    const Variant& filename, const Variant& routeWorkbook) {
@@ -110,11 +118,21 @@ void setRangeItem(const AutomationObject& range, const Variant& rowIndex,
   invoke(range, op::kRangeItemPut, arguments);
 }
 
-Variant rangeText(const AutomationObject& range) { return invoke(range, op::kRangeText); }
-Variant rangeLeft(const AutomationObject& range) { return invoke(range, op::kRangeLeft); }
-Variant rangeTop(const AutomationObject& range) { return invoke(range, op::kRangeTop); }
-Variant rangeWidth(const AutomationObject& range) { return invoke(range, op::kRangeWidth); }
-Variant rangeHeight(const AutomationObject& range) { return invoke(range, op::kRangeHeight); }
+Variant rangeText(const AutomationObject& range) {
+  return invoke(range, op::kRangeText);
+}
+Variant rangeLeft(const AutomationObject& range) {
+  return invoke(range, op::kRangeLeft);
+}
+Variant rangeTop(const AutomationObject& range) {
+  return invoke(range, op::kRangeTop);
+}
+Variant rangeWidth(const AutomationObject& range) {
+  return invoke(range, op::kRangeWidth);
+}
+Variant rangeHeight(const AutomationObject& range) {
+  return invoke(range, op::kRangeHeight);
+}
 
 Variant rangeBorderAround(const AutomationObject& range, const Variant& lineStyle,
                           std::int32_t weight, std::int32_t colorIndex, const Variant& color) {
@@ -126,10 +144,10 @@ Variant rangeBorderAround(const AutomationObject& range, const Variant& lineStyl
 AutomationObject shapesAddPicture(const AutomationObject& shapes, std::string_view filename,
                                   std::int32_t linkToFile, std::int32_t saveWithDocument,
                                   float left, float top, float width, float height) {
-  const Variant arguments[] = {text(filename),          Variant::integer(linkToFile),
-                               Variant::integer(saveWithDocument), Variant::single(left),
-                               Variant::single(top),    Variant::single(width),
-                               Variant::single(height)};
+  const Variant arguments[] = {
+      text(filename),         Variant::integer(linkToFile), Variant::integer(saveWithDocument),
+      Variant::single(left),  Variant::single(top),         Variant::single(width),
+      Variant::single(height)};
   return objectResult(op::kShapesAddPicture, invoke(shapes, op::kShapesAddPicture, arguments),
                       true);
 }

@@ -22,8 +22,7 @@ struct Operation {
 namespace op {
 inline constexpr Operation kApplicationWorkbooks{"Application.Workbooks", 572,
                                                  InvokeKind::PropertyGet};
-inline constexpr Operation kApplicationVisible{"Application.Visible", 558,
-                                               InvokeKind::PropertyPut};
+inline constexpr Operation kApplicationVisible{"Application.Visible", 558, InvokeKind::PropertyPut};
 inline constexpr Operation kApplicationQuit{"Application.Quit", 302, InvokeKind::Method};
 inline constexpr Operation kWorkbooksOpen{"Workbooks.Open", 1923, InvokeKind::Method};
 inline constexpr Operation kWorkbooksClose{"Workbooks.Close", 277, InvokeKind::Method};
@@ -31,8 +30,7 @@ inline constexpr Operation kWorkbookActiveSheet{"Workbook.ActiveSheet", 307,
                                                 InvokeKind::PropertyGet};
 inline constexpr Operation kWorkbookSave{"Workbook.Save", 283, InvokeKind::Method};
 inline constexpr Operation kWorkbookClose{"Workbook.Close", 277, InvokeKind::Method};
-inline constexpr Operation kWorksheetUsedRange{"Worksheet.UsedRange", 412,
-                                               InvokeKind::PropertyGet};
+inline constexpr Operation kWorksheetUsedRange{"Worksheet.UsedRange", 412, InvokeKind::PropertyGet};
 inline constexpr Operation kWorksheetRange{"Worksheet.Range", 197, InvokeKind::PropertyGet};
 inline constexpr Operation kWorksheetShapes{"Worksheet.Shapes", 1377, InvokeKind::PropertyGet};
 inline constexpr Operation kWorksheetNext{"Worksheet.Next", 502, InvokeKind::PropertyGet};

@@ -34,14 +34,13 @@ void frameCell(const AutomationObject& sheet, int column, int row, std::int32_t 
 
 // How a deliverable places its picture.
 enum class PictureStyle {
-  WholePoints,    // cut the rectangle to whole points; message when the file is missing
-  NearestSingle,  // convert the doubles to the nearest single; message when missing
+  WholePoints,          // cut the rectangle to whole points; message when the file is missing
+  NearestSingle,        // convert the doubles to the nearest single; message when missing
   NearestSingleSilent,  // as above, with no message
 };
 
 // The message shown when the picture file does not exist (UTF-8).
-inline constexpr std::string_view kMissingPictureMessage =
-    "没有产生图片文件, 将不可以帖图!";
+inline constexpr std::string_view kMissingPictureMessage = "没有产生图片文件, 将不可以帖图!";
 
 // Places the picture file over the block between the two corner references: 2 points in from
 // the left, 3 down from the top, 4 narrower and 4 shorter. Returns false, after the message of

@@ -31,7 +31,9 @@ Variant& Variant::operator=(Variant other) noexcept {
   return *this;
 }
 
-Variant::~Variant() { clear(); }
+Variant::~Variant() {
+  clear();
+}
 
 void Variant::clear() noexcept {
   if (object_ != nullptr) std::exchange(object_, nullptr)->release();
@@ -96,7 +98,9 @@ Variant Variant::error(std::int32_t code) {
   return v;
 }
 
-Variant Variant::missing() { return error(kParamNotFound); }
+Variant Variant::missing() {
+  return error(kParamNotFound);
+}
 
 Variant Variant::adopt(Dispatch* object) {
   Variant v;

@@ -13,10 +13,9 @@ namespace qx::platform {
 using Bytes = std::span<const std::uint8_t>;
 
 inline std::int32_t int32At(Bytes record, std::size_t offset) {
-  return static_cast<std::int32_t>(std::uint32_t(record[offset]) |
-                                   (std::uint32_t(record[offset + 1]) << 8) |
-                                   (std::uint32_t(record[offset + 2]) << 16) |
-                                   (std::uint32_t(record[offset + 3]) << 24));
+  return static_cast<std::int32_t>(
+      std::uint32_t(record[offset]) | (std::uint32_t(record[offset + 1]) << 8) |
+      (std::uint32_t(record[offset + 2]) << 16) | (std::uint32_t(record[offset + 3]) << 24));
 }
 
 inline std::uint64_t uint64At(Bytes record, std::size_t offset) {
@@ -53,7 +52,8 @@ inline std::string_view textAt(Bytes record, std::size_t offset, std::size_t wid
 // Writes a little-endian int32 into a record (the host's header blocks that are written back).
 inline void storeInt32(std::uint8_t* record, std::size_t offset, std::int32_t value) {
   const auto bits = static_cast<std::uint32_t>(value);
-  for (int i = 0; i < 4; ++i) record[offset + static_cast<std::size_t>(i)] = (bits >> (8 * i)) & 0xFF;
+  for (int i = 0; i < 4; ++i)
+    record[offset + static_cast<std::size_t>(i)] = (bits >> (8 * i)) & 0xFF;
 }
 
 }  // namespace qx::platform

@@ -12,9 +12,9 @@ TEST(CellAddress, NamesColumnsOfOneAndTwoLetters) {
     int column, row;
     const char* address;
   };
-  const Case cases[] = {{1, 5, "$A$5"},   {26, 7, "$Z$7"},   {27, 5, "AA5"},    {52, 1, "AZ1"},
-                        {53, 12, "BA12"}, {255, 3, "IU3"},   {702, 9, "ZZ9"},   {28, 100, "AB100"},
-                        {30, 4, "AD4"},   {2, 65536, "$B$65536"}};
+  const Case cases[] = {
+      {1, 5, "$A$5"},  {26, 7, "$Z$7"}, {27, 5, "AA5"},     {52, 1, "AZ1"}, {53, 12, "BA12"},
+      {255, 3, "IU3"}, {702, 9, "ZZ9"}, {28, 100, "AB100"}, {30, 4, "AD4"}, {2, 65536, "$B$65536"}};
   for (const Case& c : cases) {
     EXPECT_EQ(cellAddress(c.column, c.row), c.address) << c.column << "," << c.row;
   }

@@ -91,8 +91,8 @@ TEST_F(SheetMoves, PictureGeometryIsCutToWholePointsOrKeptAsSingles) {
                            PictureStyle::NearestSingle, messages));
   ASSERT_EQ(server.pictures().size(), 2u);
   const testing::Picture& whole = server.pictures()[0];
-  EXPECT_EQ(whole.left.singleValue(), 12.0f);  // 10.7 + 2 cut
-  EXPECT_EQ(whole.top.singleValue(), 18.0f);   // 15 + 3
+  EXPECT_EQ(whole.left.singleValue(), 12.0f);   // 10.7 + 2 cut
+  EXPECT_EQ(whole.top.singleValue(), 18.0f);    // 15 + 3
   EXPECT_EQ(whole.width.singleValue(), 17.0f);  // 21.4 - 4 cut
   EXPECT_EQ(whole.height.singleValue(), 26.0f);
   const testing::Picture& nearest = server.pictures()[1];
@@ -105,8 +105,8 @@ TEST_F(SheetMoves, MissingPictureShowsTheMessageUnlessSilent) {
   open();
   const int before = server.outstandingReferences();
   const std::string missing = (dir.path() / "none.bmp").string();
-  EXPECT_FALSE(placePicture(session.sheet.copy(), "A1", "B2", missing,
-                            PictureStyle::NearestSingle, messages));
+  EXPECT_FALSE(placePicture(session.sheet.copy(), "A1", "B2", missing, PictureStyle::NearestSingle,
+                            messages));
   ASSERT_EQ(messages.shown.size(), 1u);
   EXPECT_EQ(messages.shown[0].text, "没有产生图片文件, 将不可以帖图!");
   EXPECT_EQ(messages.shown[0].buttons, platform::Buttons::Ok);

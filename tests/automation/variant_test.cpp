@@ -25,10 +25,10 @@ TEST(Variant, KindsCarryTheirComTypeCodes) {
     Variant value;
     std::uint16_t code;
   };
-  const Case cases[] = {{Variant::smallInteger(1), 2},  {Variant::integer(1), 3},
-                        {Variant::single(1), 4},        {Variant::real(1), 5},
-                        {Variant::text(u"x"), 8},       {Variant::adopt(nullptr), 9},
-                        {Variant::missing(), 10},       {Variant::boolean(true), 11},
+  const Case cases[] = {{Variant::smallInteger(1), 2},    {Variant::integer(1), 3},
+                        {Variant::single(1), 4},          {Variant::real(1), 5},
+                        {Variant::text(u"x"), 8},         {Variant::adopt(nullptr), 9},
+                        {Variant::missing(), 10},         {Variant::boolean(true), 11},
                         {Variant::unsignedInteger(0), 19}};
   for (const Case& c : cases) EXPECT_EQ(static_cast<std::uint16_t>(c.value.type()), c.code);
 }

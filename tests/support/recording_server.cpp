@@ -73,11 +73,14 @@ class RecordedObject : public Dispatch {
     return left;
   }
 
-  std::int32_t invoke(std::int32_t dispid, InvokeKind kind,
-                      std::span<const Variant> arguments, Variant& result,
-                      ExceptionInfo& exception) override {
-    Call call{kind_, memberName(dispid), dispid, kind,
-              std::vector<Variant>(arguments.begin(), arguments.end()), sheet_};
+  std::int32_t invoke(std::int32_t dispid, InvokeKind kind, std::span<const Variant> arguments,
+                      Variant& result, ExceptionInfo& exception) override {
+    Call call{kind_,
+              memberName(dispid),
+              dispid,
+              kind,
+              std::vector<Variant>(arguments.begin(), arguments.end()),
+              sheet_};
     state_->calls.push_back(call);
     const std::string name = call.operation();
     const int count = ++state_->callCounts[name + (kind == InvokeKind::PropertyPut ? " put" : "")];
@@ -153,14 +156,22 @@ class RangeObject final : public RecordedObject {
  protected:
   std::string memberName(std::int32_t dispid) const override {
     switch (dispid) {
-      case 170: return "Item";
-      case 138: return "Text";
-      case 127: return "Left";
-      case 126: return "Top";
-      case 122: return "Width";
-      case 123: return "Height";
-      case 1067: return "BorderAround";
-      default: return "?";
+      case 170:
+        return "Item";
+      case 138:
+        return "Text";
+      case 127:
+        return "Left";
+      case 126:
+        return "Top";
+      case 122:
+        return "Width";
+      case 123:
+        return "Height";
+      case 1067:
+        return "BorderAround";
+      default:
+        return "?";
     }
   }
 
@@ -171,7 +182,8 @@ class RangeObject final : public RecordedObject {
       case 170: {
         const auto r = integerArgument(arguments, 0), c = integerArgument(arguments, 1);
         if (!r || !c) return hr::kTypeMismatch;
-        const int row = row_ + static_cast<int>(*r) - 1, column = column_ + static_cast<int>(*c) - 1;
+        const int row = row_ + static_cast<int>(*r) - 1,
+                  column = column_ + static_cast<int>(*c) - 1;
         if (row < 1 || column < 1) return hr::kException;
         if (kind == InvokeKind::PropertyPut) {
           if (arguments.size() != 3 || arguments[2].type() != VarType::Bstr) {
@@ -202,9 +214,9 @@ class RangeObject final : public RecordedObject {
         return hr::kOk;
       case 1067: {
         if (arguments.size() != 4) return hr::kBadParamCount;
-        s.frames.push_back(Frame{sheet(), columnName(column_) + std::to_string(row_), row_,
-                                 column_, lastRow_, lastColumn_, arguments[0], arguments[1],
-                                 arguments[2], arguments[3]});
+        s.frames.push_back(Frame{sheet(), columnName(column_) + std::to_string(row_), row_, column_,
+                                 lastRow_, lastColumn_, arguments[0], arguments[1], arguments[2],
+                                 arguments[3]});
         result = Variant::boolean(true);
         return hr::kOk;
       }
@@ -256,11 +268,16 @@ class WorksheetObject final : public RecordedObject {
  protected:
   std::string memberName(std::int32_t dispid) const override {
     switch (dispid) {
-      case 412: return "UsedRange";
-      case 197: return "Range";
-      case 1377: return "Shapes";
-      case 502: return "Next";
-      default: return "?";
+      case 412:
+        return "UsedRange";
+      case 197:
+        return "Range";
+      case 1377:
+        return "Shapes";
+      case 502:
+        return "Next";
+      default:
+        return "?";
     }
   }
 
@@ -295,9 +312,8 @@ class WorksheetObject final : public RecordedObject {
         result = Variant::adopt(new ShapesObject(statePointer(), sheet()));
         return hr::kOk;
       case 502:
-        result = Variant::adopt(sheet() < s.sheetCount
-                                    ? new WorksheetObject(statePointer(), sheet() + 1)
-                                    : nullptr);
+        result = Variant::adopt(
+            sheet() < s.sheetCount ? new WorksheetObject(statePointer(), sheet() + 1) : nullptr);
         return hr::kOk;
       default:
         return hr::kMemberNotFound;
@@ -312,10 +328,14 @@ class WorkbookObject final : public RecordedObject {
  protected:
   std::string memberName(std::int32_t dispid) const override {
     switch (dispid) {
-      case 307: return "ActiveSheet";
-      case 283: return "Save";
-      case 277: return "Close";
-      default: return "?";
+      case 307:
+        return "ActiveSheet";
+      case 283:
+        return "Save";
+      case 277:
+        return "Close";
+      default:
+        return "?";
     }
   }
   std::int32_t answer(std::int32_t dispid, InvokeKind, std::span<const Variant> arguments,
@@ -364,16 +384,19 @@ class WorkbooksObject final : public RecordedObject {
 
 class ApplicationObject final : public RecordedObject {
  public:
-  explicit ApplicationObject(StatePtr state)
-      : RecordedObject(std::move(state), "Application", 0) {}
+  explicit ApplicationObject(StatePtr state) : RecordedObject(std::move(state), "Application", 0) {}
 
  protected:
   std::string memberName(std::int32_t dispid) const override {
     switch (dispid) {
-      case 572: return "Workbooks";
-      case 558: return "Visible";
-      case 302: return "Quit";
-      default: return "?";
+      case 572:
+        return "Workbooks";
+      case 558:
+        return "Visible";
+      case 302:
+        return "Quit";
+      default:
+        return "?";
     }
   }
   std::int32_t answer(std::int32_t dispid, InvokeKind, std::span<const Variant> arguments,
@@ -428,8 +451,12 @@ void RecordingServer::registerAs(std::string progId) {
   });
 }
 
-void RecordingServer::failCreation(bool fail) { state_->failCreation = fail; }
-void RecordingServer::setActiveSheet(int sheet) { state_->activeSheet = sheet; }
+void RecordingServer::failCreation(bool fail) {
+  state_->failCreation = fail;
+}
+void RecordingServer::setActiveSheet(int sheet) {
+  state_->activeSheet = sheet;
+}
 void RecordingServer::setUsedRangeOrigin(int sheet, int row, int column) {
   state_->usedRangeOrigin[sheet] = {row, column};
 }
@@ -443,12 +470,14 @@ void RecordingServer::setGeometry(double columnWidth, double rowHeight) {
   state_->columnWidth = columnWidth;
   state_->rowHeight = rowHeight;
 }
-void RecordingServer::failCall(const std::string& operation, int occurrence,
-                               std::int32_t hresult, std::optional<ExceptionInfo> exception) {
+void RecordingServer::failCall(const std::string& operation, int occurrence, std::int32_t hresult,
+                               std::optional<ExceptionInfo> exception) {
   state_->failures.push_back(Failure{operation, occurrence, hresult, std::move(exception)});
 }
 
-const std::vector<Call>& RecordingServer::calls() const { return state_->calls; }
+const std::vector<Call>& RecordingServer::calls() const {
+  return state_->calls;
+}
 std::vector<std::string> RecordingServer::operations() const {
   std::vector<std::string> names;
   for (const Call& call : state_->calls) {
@@ -464,22 +493,44 @@ std::optional<std::u16string> RecordingServer::cell(int sheet, int row, int colu
 std::string RecordingServer::cellUtf8(int sheet, int row, int column) const {
   return automation::utf16ToUtf8(cell(sheet, row, column).value_or(u""));
 }
-const std::vector<Frame>& RecordingServer::frames() const { return state_->frames; }
-const std::vector<Picture>& RecordingServer::pictures() const { return state_->pictures; }
-bool RecordingServer::visible() const { return state_->visible; }
-int RecordingServer::saveCount() const { return state_->saveCount; }
-bool RecordingServer::workbookClosed() const { return state_->workbookClosed; }
-bool RecordingServer::workbooksClosed() const { return state_->workbooksClosed; }
-bool RecordingServer::quit() const { return state_->quit; }
-bool RecordingServer::created() const { return state_->created; }
-std::u16string RecordingServer::openedFilename() const { return state_->openedFilename; }
+const std::vector<Frame>& RecordingServer::frames() const {
+  return state_->frames;
+}
+const std::vector<Picture>& RecordingServer::pictures() const {
+  return state_->pictures;
+}
+bool RecordingServer::visible() const {
+  return state_->visible;
+}
+int RecordingServer::saveCount() const {
+  return state_->saveCount;
+}
+bool RecordingServer::workbookClosed() const {
+  return state_->workbookClosed;
+}
+bool RecordingServer::workbooksClosed() const {
+  return state_->workbooksClosed;
+}
+bool RecordingServer::quit() const {
+  return state_->quit;
+}
+bool RecordingServer::created() const {
+  return state_->created;
+}
+std::u16string RecordingServer::openedFilename() const {
+  return state_->openedFilename;
+}
 const std::vector<Variant>& RecordingServer::openArguments() const {
   return state_->openArguments;
 }
 const std::vector<Variant>& RecordingServer::workbookCloseArguments() const {
   return state_->workbookCloseArguments;
 }
-int RecordingServer::outstandingReferences() const { return state_->liveReferences; }
-int RecordingServer::objectsCreated() const { return state_->objectsCreated; }
+int RecordingServer::outstandingReferences() const {
+  return state_->liveReferences;
+}
+int RecordingServer::objectsCreated() const {
+  return state_->objectsCreated;
+}
 
 }  // namespace qx::testing
