@@ -1,0 +1,9 @@
+#include "engine/application.h"
+
+namespace qx::engine {
+
+automation::Dispatch* createApplication() {
+  return nullptr;
+}
+
+}  // namespace qx::engine

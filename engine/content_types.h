@@ -1,0 +1,33 @@
+#pragma once
+// [Content_Types].xml: the media type of every part, by extension or by part name.
+
+#include <pugixml.hpp>
+
+#include <string>
+#include <string_view>
+
+namespace qx::engine {
+
+inline constexpr const char* kContentTypesPart = "[Content_Types].xml";
+
+class ContentTypes {
+ public:
+  // Parses the part's text; EngineError naming the part when it is no content types part.
+  void load(std::string_view text);
+
+  // The media type of the part ("/xl/workbook.xml" or "xl/workbook.xml"), "" when unknown.
+  std::string typeOf(std::string_view partName) const;
+  // Adds a Default for the extension unless one exists (extensions compare case-insensitive).
+  void ensureDefault(std::string_view extension, std::string_view contentType);
+  // Adds or replaces the Override for the part.
+  void setOverride(std::string_view partName, std::string_view contentType);
+
+  bool changed() const { return changed_; }
+  std::string save() const;
+
+ private:
+  pugi::xml_document document_;
+  bool changed_ = false;
+};
+
+}  // namespace qx::engine

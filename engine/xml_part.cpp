@@ -1,0 +1,92 @@
+#include "engine/xml_part.h"
+
+#include "engine/engine_error.h"
+
+namespace qx::engine {
+
+void loadXml(pugi::xml_document& document, std::string_view text, const std::string& partName) {
+  // parse_doctype keeps a DOCTYPE as a node so that it can be refused; entities are never
+  // expanded by pugixml, but a package part has no business declaring any.
+  const unsigned options = pugi::parse_default | pugi::parse_declaration | pugi::parse_doctype;
+  const pugi::xml_parse_result result =
+      document.load_buffer(text.data(), text.size(), options, pugi::encoding_auto);
+  if (!result) {
+    throw partError(partName, std::string("not well-formed XML (") + result.description() +
+                                  " at byte " + std::to_string(result.offset) + ")");
+  }
+  for (pugi::xml_node node = document.first_child(); node; node = node.next_sibling()) {
+    if (node.type() == pugi::node_doctype) {
+      throw partError(partName,
+                      "has a DOCTYPE declaration, which package parts must not have "
+                      "(entity expansion refused)");
+    }
+  }
+  if (!document.document_element()) throw partError(partName, "has no root element");
+}
+
+std::string saveXml(const pugi::xml_document& document) {
+  std::string out;
+  StringWriter writer(out);
+  document.save(writer, "", pugi::format_raw | pugi::format_no_declaration, pugi::encoding_utf8);
+  return out;
+}
+
+std::string_view localName(std::string_view qualifiedName) {
+  const std::size_t colon = qualifiedName.find(':');
+  return colon == std::string_view::npos ? qualifiedName : qualifiedName.substr(colon + 1);
+}
+
+std::string_view localName(const pugi::xml_node& node) {
+  return localName(node.name());
+}
+
+std::string prefixOf(const pugi::xml_node& node) {
+  const std::string_view name = node.name();
+  const std::size_t colon = name.find(':');
+  return colon == std::string_view::npos ? std::string() : std::string(name.substr(0, colon + 1));
+}
+
+pugi::xml_node childNamed(const pugi::xml_node& parent, std::string_view name) {
+  for (pugi::xml_node child = parent.first_child(); child; child = child.next_sibling()) {
+    if (child.type() == pugi::node_element && localName(child) == name) return child;
+  }
+  return {};
+}
+
+std::string_view attributeNamed(const pugi::xml_node& node, std::string_view name) {
+  for (pugi::xml_attribute a = node.first_attribute(); a; a = a.next_attribute()) {
+    if (localName(a.name()) == name) return a.value();
+  }
+  return {};
+}
+
+std::string_view namespaceOf(const pugi::xml_node& node, std::string_view prefix) {
+  const std::string attribute = prefix.empty() ? "xmlns" : "xmlns:" + std::string(prefix);
+  for (pugi::xml_node n = node; n; n = n.parent()) {
+    if (pugi::xml_attribute a = n.attribute(attribute.c_str())) return a.value();
+  }
+  return {};
+}
+
+void appendEscaped(std::string& out, std::string_view text) {
+  for (const char c : text) {
+    switch (c) {
+      case '&':
+        out += "&amp;";
+        break;
+      case '<':
+        out += "&lt;";
+        break;
+      case '>':
+        out += "&gt;";
+        break;
+      case '"':
+        out += "&quot;";
+        break;
+      default:
+        out += c;
+    }
+  }
+}
+
+}  // namespace qx::engine

@@ -1,0 +1,52 @@
+#pragma once
+// Loading and writing the XML parts of a package with pugixml, safely: no DTDs, errors that
+// name the part, and helpers for namespace prefixes that differ between producers.
+
+#include <pugixml.hpp>
+
+#include <string>
+#include <string_view>
+
+namespace qx::engine {
+
+// Parses `text` as the part `partName`. A part with a DOCTYPE (entity expansion), malformed XML
+// or no root element raises EngineError naming the part. The declaration is kept so that a
+// rewritten part keeps it.
+void loadXml(pugi::xml_document& document, std::string_view text, const std::string& partName);
+
+// The document as bytes, without reformatting (UTF-8, no indentation).
+std::string saveXml(const pugi::xml_document& document);
+
+// The element's name without its namespace prefix ("x:row" -> "row").
+std::string_view localName(const pugi::xml_node& node);
+std::string_view localName(std::string_view qualifiedName);
+
+// The prefix of the element's name with its colon ("x:" or "").
+std::string prefixOf(const pugi::xml_node& node);
+
+// The first child element whose local name is `name`; empty handle when there is none.
+pugi::xml_node childNamed(const pugi::xml_node& parent, std::string_view name);
+
+// The value of the attribute whose local name is `name` (any prefix), or "".
+std::string_view attributeNamed(const pugi::xml_node& node, std::string_view name);
+
+// The namespace URI bound to `prefix` ("" for the default namespace) at `node`, looking up the
+// ancestors; empty when unbound.
+std::string_view namespaceOf(const pugi::xml_node& node, std::string_view prefix);
+
+// Escapes text for element content or attribute values.
+void appendEscaped(std::string& out, std::string_view text);
+
+// pugixml writer that appends to a string.
+class StringWriter : public pugi::xml_writer {
+ public:
+  explicit StringWriter(std::string& out) : out_(out) {}
+  void write(const void* data, size_t size) override {
+    out_.append(static_cast<const char*>(data), size);
+  }
+
+ private:
+  std::string& out_;
+};
+
+}  // namespace qx::engine

@@ -1,0 +1,269 @@
+#include "engine/zip_package.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cctype>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <filesystem>
+#include <memory>
+#include <unordered_set>
+
+#include "engine/engine_error.h"
+
+namespace qx::engine {
+
+std::string normalisePartName(std::string_view name) {
+  std::string out;
+  out.reserve(name.size());
+  for (const char c : name) {
+    out += c == '\\' ? '/' : static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  }
+  if (!out.empty() && out.front() == '/') out.erase(0, 1);
+  return out;
+}
+
+namespace {
+std::string zipErrorText(int code) {
+  zip_error_t error;
+  zip_error_init_with_code(&error, code);
+  std::string text = zip_error_strerror(&error);
+  zip_error_fini(&error);
+  return text;
+}
+}  // namespace
+
+ZipPackage::ZipPackage(const std::string& path) : path_(path) {
+  int code = 0;
+  archive_ = zip_open(path.c_str(), ZIP_RDONLY | ZIP_CHECKCONS, &code);
+  if (archive_ == nullptr) {
+    throw EngineError(path + ": not a readable zip package (" + zipErrorText(code) + ")");
+  }
+  const zip_int64_t count = zip_get_num_entries(archive_, 0);
+  for (zip_int64_t i = 0; i < count; ++i) {
+    const char* name = zip_get_name(archive_, static_cast<zip_uint64_t>(i), ZIP_FL_ENC_RAW);
+    names_.emplace_back(name == nullptr ? "" : name);
+    // The first of two entries with one name is the part; the second stays as stored.
+    index_.emplace(normalisePartName(names_.back()), static_cast<std::size_t>(i));
+  }
+}
+
+ZipPackage::~ZipPackage() {
+  if (archive_ != nullptr) zip_discard(archive_);
+}
+
+std::optional<std::size_t> ZipPackage::find(std::string_view partName) const {
+  const auto it = index_.find(normalisePartName(partName));
+  if (it == index_.end()) return std::nullopt;
+  return it->second;
+}
+
+std::string ZipPackage::read(std::string_view partName) const {
+  const std::string name(partName);
+  const std::optional<std::size_t> index = find(partName);
+  if (!index) throw partError(name, "missing from the package " + path_);
+  zip_stat_t stat;
+  if (zip_stat_index(archive_, *index, 0, &stat) != 0 || (stat.valid & ZIP_STAT_SIZE) == 0) {
+    throw partError(name, "cannot be read from the package");
+  }
+  if (stat.size > kMaxPartBytes) {
+    throw partError(name, "is larger than " + std::to_string(kMaxPartBytes >> 20) +
+                              " MiB uncompressed; refused");
+  }
+  std::unique_ptr<zip_file_t, int (*)(zip_file_t*)> file(zip_fopen_index(archive_, *index, 0),
+                                                         zip_fclose);
+  if (!file) {
+    throw partError(name, std::string("cannot be opened (") + zip_strerror(archive_) + ")");
+  }
+  std::string bytes(static_cast<std::size_t>(stat.size), '\0');
+  std::size_t done = 0;
+  while (done < bytes.size()) {
+    const zip_int64_t got = zip_fread(file.get(), bytes.data() + done, bytes.size() - done);
+    if (got < 0) {
+      throw partError(name, std::string("damaged (") + zip_file_strerror(file.get()) + ")");
+    }
+    if (got == 0) break;
+    done += static_cast<std::size_t>(got);
+  }
+  if (done != bytes.size()) throw partError(name, "damaged (shorter than its stated size)");
+  char extra;
+  if (zip_fread(file.get(), &extra, 1) != 0) {
+    throw partError(name, "damaged (longer than its stated size or failing its checksum)");
+  }
+  return bytes;
+}
+
+namespace {
+
+// Feeds a ChunkSource to libzip while it writes the archive. Exceptions stay on our side:
+// the first one is kept and raised again once libzip gives up.
+struct GeneratedPart {
+  ChunkSource source;
+  std::string chunk;
+  std::size_t offset = 0;
+  bool finished = false;
+  std::string* failure;
+  zip_error_t error;
+};
+
+zip_int64_t generatedCallback(void* state, void* data, zip_uint64_t length, zip_source_cmd_t cmd) {
+  auto* part = static_cast<GeneratedPart*>(state);
+  switch (cmd) {
+    case ZIP_SOURCE_OPEN:
+      return 0;
+    case ZIP_SOURCE_READ: {
+      auto* out = static_cast<char*>(data);
+      zip_uint64_t written = 0;
+      try {
+        while (written < length) {
+          if (part->offset == part->chunk.size()) {
+            if (part->finished) break;
+            part->chunk.clear();
+            part->offset = 0;
+            part->finished = !part->source(part->chunk);
+            continue;
+          }
+          const std::size_t n = std::min<std::size_t>(part->chunk.size() - part->offset,
+                                                      static_cast<std::size_t>(length - written));
+          std::copy_n(part->chunk.data() + part->offset, n, out + written);
+          part->offset += n;
+          written += n;
+        }
+      } catch (const std::exception& e) {
+        if (part->failure->empty()) *part->failure = e.what();
+        zip_error_set(&part->error, ZIP_ER_INTERNAL, 0);
+        return -1;
+      }
+      return static_cast<zip_int64_t>(written);
+    }
+    case ZIP_SOURCE_CLOSE:
+      return 0;
+    case ZIP_SOURCE_STAT: {
+      auto* stat = static_cast<zip_stat_t*>(data);
+      zip_stat_init(stat);
+      stat->mtime = std::time(nullptr);
+      stat->valid |= ZIP_STAT_MTIME;
+      return sizeof(*stat);
+    }
+    case ZIP_SOURCE_ERROR:
+      return zip_error_to_data(&part->error, data, length);
+    case ZIP_SOURCE_FREE:
+      zip_error_fini(&part->error);
+      delete part;
+      return 0;
+    case ZIP_SOURCE_SUPPORTS:
+      return zip_source_make_command_bitmap(ZIP_SOURCE_OPEN, ZIP_SOURCE_READ, ZIP_SOURCE_CLOSE,
+                                            ZIP_SOURCE_STAT, ZIP_SOURCE_ERROR, ZIP_SOURCE_FREE, -1);
+    default:
+      zip_error_set(&part->error, ZIP_ER_OPNOTSUPP, 0);
+      return -1;
+  }
+}
+
+void addGenerated(zip_t* out, const std::string& name, const PartContent& content,
+                  std::string& failure) {
+  auto* part = new GeneratedPart{content.source, {}, 0, false, &failure, {}};
+  zip_error_init(&part->error);
+  zip_error_t error;
+  zip_error_init(&error);
+  zip_source_t* source = zip_source_function_create(generatedCallback, part, &error);
+  zip_error_fini(&error);
+  if (source == nullptr) {
+    zip_error_fini(&part->error);
+    delete part;
+    throw partError(name, "cannot be prepared for writing");
+  }
+  const zip_int64_t index = zip_file_add(out, name.c_str(), source, ZIP_FL_ENC_RAW);
+  if (index < 0) {
+    zip_source_free(source);
+    throw partError(name, std::string("cannot be added (") + zip_strerror(out) + ")");
+  }
+  zip_set_file_compression(out, static_cast<zip_uint64_t>(index), ZIP_CM_DEFLATE,
+                           static_cast<zip_uint32_t>(content.compressionLevel));
+}
+
+void syncPath(const std::string& path, int flags) {
+  const int fd = ::open(path.c_str(), flags);
+  if (fd < 0) return;
+  const int status = ::fsync(fd);
+  ::close(fd);
+  if (status != 0 && (flags & O_DIRECTORY) == 0) {
+    throw EngineError(path + ": cannot be flushed to disk");
+  }
+}
+
+}  // namespace
+
+void ZipPackage::save(const std::string& target,
+                      const std::unordered_map<std::string, PartContent>& replaced,
+                      const std::vector<std::pair<std::string, PartContent>>& added,
+                      const std::vector<std::string>& removed) const {
+  namespace fs = std::filesystem;
+  const fs::path targetPath(target);
+  std::string leaf = ".";
+  leaf.append(targetPath.filename().string()).append(".qx-saving-XXXXXX");
+  std::string temporary = (targetPath.parent_path() / leaf).string();
+  const int fd = ::mkstemp(temporary.data());
+  if (fd < 0) throw EngineError(target + ": cannot create a file beside it to save into");
+  ::close(fd);
+  struct Cleanup {
+    const std::string& path;
+    bool keep = false;
+    ~Cleanup() {
+      if (!keep) std::remove(path.c_str());
+    }
+  } cleanup{temporary};
+
+  int code = 0;
+  zip_t* out = zip_open(temporary.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &code);
+  if (out == nullptr) throw EngineError(target + ": cannot write (" + zipErrorText(code) + ")");
+  std::string failure;
+  try {
+    std::unordered_set<std::string> dropped;
+    for (const std::string& name : removed) dropped.insert(normalisePartName(name));
+    std::unordered_set<std::string> written;
+    for (std::size_t i = 0; i < names_.size(); ++i) {
+      const std::string key = normalisePartName(names_[i]);
+      if (dropped.count(key) != 0) continue;
+      // A second entry of one name is a producer's fault; readers disagree on which one
+      // counts, and a zip cannot hold both under one name once rewritten: the first is kept.
+      if (!written.insert(key).second) continue;
+      const auto replacement = replaced.find(key);
+      if (replacement != replaced.end()) {
+        addGenerated(out, names_[i], replacement->second, failure);
+        continue;
+      }
+      zip_source_t* source = zip_source_zip(out, archive_, i, ZIP_FL_COMPRESSED, 0, -1);
+      if (source == nullptr) throw partError(names_[i], "cannot be copied");
+      const zip_int64_t index = zip_file_add(out, names_[i].c_str(), source, ZIP_FL_ENC_RAW);
+      if (index < 0) {
+        zip_source_free(source);
+        throw partError(names_[i], std::string("cannot be copied (") + zip_strerror(out) + ")");
+      }
+    }
+    for (const auto& [name, content] : added) addGenerated(out, name, content, failure);
+  } catch (...) {
+    zip_discard(out);
+    throw;
+  }
+  if (zip_close(out) != 0) {
+    const std::string reason = failure.empty() ? zip_strerror(out) : failure;
+    zip_discard(out);
+    throw EngineError(target + ": saving failed, the file is unchanged (" + reason + ")");
+  }
+  std::error_code ignored;
+  const fs::perms permissions = fs::status(targetPath, ignored).permissions();
+  if (permissions != fs::perms::unknown) fs::permissions(temporary, permissions, ignored);
+  syncPath(temporary, O_RDONLY);
+  if (std::rename(temporary.c_str(), target.c_str()) != 0) {
+    throw EngineError(target + ": cannot replace the file with the saved workbook");
+  }
+  cleanup.keep = true;
+  const fs::path directory =
+      targetPath.parent_path().empty() ? fs::path(".") : targetPath.parent_path();
+  syncPath(directory.string(), O_RDONLY | O_DIRECTORY);
+}
+
+}  // namespace qx::engine
