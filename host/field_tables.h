@@ -1,0 +1,39 @@
+#pragma once
+// The record layouts the host encodes, taken from the public header so that the host and the
+// integrators' documentation cannot disagree. The exporters decode with their own tables; a
+// layout mistake on either side shows in the end-to-end tests.
+
+#include <cstddef>
+#include <span>
+#include <string_view>
+
+namespace qx::host {
+
+enum class FieldKind { Int32, Double, Text, Address };
+
+struct FieldSpec {
+  std::string_view name;
+  std::size_t offset;
+  std::size_t width;
+  FieldKind kind;
+};
+
+struct RecordLayout {
+  std::string_view name;  // "GroupTableHeader"
+  std::size_t size;
+  std::span<const FieldSpec> fields;
+
+  // The field of that name, or null.
+  const FieldSpec* find(std::string_view field) const;
+};
+
+const RecordLayout& checkPointHeader();
+const RecordLayout& checkPointRow();
+const RecordLayout& groupTableHeader();
+const RecordLayout& groupTableRow();
+const RecordLayout& dualSpecHeader();
+const RecordLayout& dualSpecRow();
+const RecordLayout& resultHeader();
+const RecordLayout& resultRow();
+
+}  // namespace qx::host

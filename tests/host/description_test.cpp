@@ -1,0 +1,114 @@
+#include "host/description.h"
+
+#include <gtest/gtest.h>
+
+#include "include/qx/host_records.h"
+#include "platform/byte_fields.h"
+#include "tests/support/temp_dir.h"
+
+namespace qx::host {
+namespace {
+
+class DescriptionTest : public ::testing::Test {
+ protected:
+  Description load(const std::string& json) { return loadDescription(dir.write("r.json", json)); }
+  // The error text of loading and encoding every record of `json`.
+  std::string refusal(const std::string& json, const RecordLayout& header,
+                      const RecordLayout& row) {
+    try {
+      const Description d = load(json);
+      encodeRecord(d, header, d.header, "/header");
+      for (std::size_t i = 0; i < d.rows.size(); ++i) {
+        encodeRecord(d, row, d.rows[i], "/rows/" + std::to_string(i));
+      }
+    } catch (const DescriptionError& error) {
+      return error.what();
+    }
+    return "";
+  }
+  testing::TempDir dir;
+};
+
+TEST_F(DescriptionTest, FieldsLandAtTheOffsetsOfTheirRecord) {
+  const Description d = load(R"({"exporter": "vellum_x", "template": "t.xlsx",
+    "header": {"slot22_show": 1, "slot22_row": -3, "slot22_text": "计算人",
+               "reference_value": 12.5, "column_spec": "abl"},
+    "rows": [{"group_key": "A", "time_value": 30}]})");
+  const auto header = encodeRecord(d, groupTableHeader(), d.header, "/header");
+  ASSERT_EQ(header.size(), 3880u);
+  EXPECT_EQ(platform::int32At(header, 160), 1);
+  EXPECT_EQ(platform::int32At(header, 164), -3);
+  EXPECT_EQ(platform::textAt(header, 3110, 80), "\xBC\xC6\xCB\xE3\xC8\xCB");  // GBK
+  EXPECT_EQ(platform::doubleAt(header, 3848), 12.5);
+  EXPECT_EQ(platform::textAt(header, QX_GROUP_TABLE_HEADER_column_spec, 80), "abl");
+  const auto row = encodeRecord(d, groupTableRow(), d.rows[0], "/rows/0");
+  EXPECT_EQ(platform::textAt(row, 4, 80), "A");
+  EXPECT_EQ(platform::doubleAt(row, 1232), 30.0);
+  EXPECT_EQ(d.templatePath, dir.path() / "t.xlsx");
+}
+
+TEST_F(DescriptionTest, RefusalsNameTheFieldAndItsLine) {
+  struct Case {
+    const char* json;
+    const char* expected;
+  };
+  const Case cases[] = {
+      {"{\"exporter\": \"heron\", \"template\": \"t.xlsx\",\n\"header\": {\n\"text9\": \"x\"}}",
+       "/header/text9 (line 3): no field of that name in CheckPointHeader"},
+      {"{\"exporter\": \"heron\", \"template\": \"t.xlsx\",\n\"rows\": [{},\n{\"field_a\":\n 5}]}",
+       "/rows/1/field_a (line 3): must be a text"},
+      {"{\"exporter\": \"heron\", \"template\": \"t.xlsx\", \"header\": {\"picture_cell1\": "
+       "\"AAAAAAAAAAAAAAAAAAAAAAAAAAAAAAA1\"}}",
+       "/header/picture_cell1 (line 1): is 32 bytes in GBK; its slot holds 29"},
+      {"{\"exporter\": \"heron\", \"template\": \"t.xlsx\", \"header\": {\"text1\": "
+       "\"\xF0\x9F\x98\x80\"}}",
+       "/header/text1 (line 1): holds characters that code page 936 cannot hold"},
+      {"{\"exporter\": \"heron\", \"template\": \"t.xlsx\", \"header\": {\"row_count\": 1.5}}",
+       "/header/row_count (line 1): must be a whole number"},
+      {"{\"exporter\": \"heron\", \"template\": \"t.xlsx\", \"header\": {\"row_count\": "
+       "3000000000}}",
+       "/header/row_count (line 1): outside 32-bit integers"},
+      {"{\"exporter\": \"excel\", \"template\": \"t.xlsx\"}",
+       "/exporter (line 1): unknown exporter \"excel\""},
+      {"{\"template\": \"t.xlsx\"}", "/exporter (line 1): must name the exporter"},
+      {"{\"exporter\": \"heron\", \"template\": \"t.xlsx\",\n\n \"colour\": 1}",
+       "/colour (line 3): unknown member"},
+      {"{\"exporter\": \"heron\",\n \"template\": \"t.xlsx\",\n \"rows\": [,]}",
+       "(line 3): not valid JSON"},
+  };
+  for (const Case& c : cases) {
+    const std::string error = refusal(c.json, checkPointHeader(), checkPointRow());
+    EXPECT_NE(error.find(c.expected), std::string::npos) << error << "\nexpected: " << c.expected;
+  }
+}
+
+TEST_F(DescriptionTest, AddressesAreTheHostsOwn) {
+  const std::string error =
+      refusal(R"({"exporter": "kestrel", "template": "t.xlsx", "rows": [{"next": "0"}]})",
+              dualSpecHeader(), dualSpecRow());
+  EXPECT_NE(error.find("/rows/0/next (line 1): is an address that the host sets itself"),
+            std::string::npos)
+      << error;
+}
+
+TEST_F(DescriptionTest, LayoutsKeepTheirSizesAndFieldsInsideThem) {
+  const RecordLayout* layouts[] = {&checkPointHeader(), &checkPointRow(),  &groupTableHeader(),
+                                   &groupTableRow(),    &dualSpecHeader(), &dualSpecRow(),
+                                   &resultHeader(),     &resultRow()};
+  for (const RecordLayout* layout : layouts) {
+    std::vector<bool> used(layout->size, false);
+    for (const FieldSpec& field : layout->fields) {
+      ASSERT_LE(field.offset + field.width, layout->size) << layout->name << "." << field.name;
+      for (std::size_t i = field.offset; i < field.offset + field.width; ++i) {
+        EXPECT_FALSE(used[i]) << layout->name << "." << field.name << " overlaps at " << i;
+        used[i] = true;
+      }
+    }
+  }
+  EXPECT_EQ(resultRow().size, sizeof(void*) == 8 ? 5048u : 5040u);
+  EXPECT_EQ(dualSpecRow().find("next")->offset, 5456u);
+  EXPECT_EQ(groupTableRow().find("next")->offset, 3912u);
+}
+
+}  // namespace
+}  // namespace qx::host
