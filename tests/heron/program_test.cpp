@@ -1,0 +1,60 @@
+#include "heron/program.h"
+
+#include <gtest/gtest.h>
+
+#include "automation/apartment.h"
+#include "platform/paths.h"
+#include "tests/heron/check_point_bytes.h"
+#include "tests/support/captured_messages.h"
+#include "tests/support/recording_server.h"
+#include "tests/support/temp_dir.h"
+
+namespace qx::heron {
+namespace {
+
+TEST(HeronProgram, FailedStartUpWritesTheFatalLineAndExitsWithOne) {
+  qx::testing::TempDir dir;
+  RunFiles files;
+  files.dataFile = dir.path() / "check_point_temp.dat";
+  bool opened = false;
+  files.beforeOpeningDataFile = [&](int) { opened = true; };
+  ::testing::internal::CaptureStderr();
+  const int code = runProgram([]() -> platform::Messages* { return nullptr; }, files);
+  EXPECT_EQ(::testing::internal::GetCapturedStderr(), "Fatal Error: MFC initialization failed\n");
+  EXPECT_EQ(code, 1);
+  EXPECT_FALSE(opened);  // no export was attempted
+}
+
+TEST(HeronProgram, ExitCodeIsZeroForEndsWithAMessageAndTwoForAServerFailure) {
+  qx::testing::TempDir dir;
+  qx::testing::RecordingServer server;
+  server.registerAs("Excel.Application");
+  qx::testing::CapturedMessages messages;
+  RunFiles files;
+  files.dataFile = dir.path() / "check_point_temp.dat";
+  files.picture = platform::hostTextFromPath(dir.write("p.bmp", "BM"));
+  const auto initialize = [&]() -> platform::Messages* { return &messages; };
+
+  EXPECT_EQ(runProgram(initialize, files), 0);  // no data file
+  ASSERT_EQ(messages.shown.size(), 1u);
+
+  testing::HeaderBytes header;
+  header.templatePath(platform::hostTextFromPath(dir.write("t.xlsx", "PK")))
+      .firstRow(2)
+      .pictureCells("A1", "B2");
+  dir.write("check_point_temp.dat", testing::fileBytes(header));
+  EXPECT_EQ(runProgram(initialize, files), 0);
+  EXPECT_EQ(server.saveCount(), 1);
+
+  server.failCall("Workbook.Save", 2, automation::hr::kFail);
+  EXPECT_EQ(runProgram(initialize, files), 2);
+  EXPECT_EQ(server.outstandingReferences(), 0);
+  EXPECT_EQ(automation::apartmentDepthForTesting(), 0);
+}
+
+TEST(HeronProgram, StartUpGivesTheSystemMessages) {
+  EXPECT_EQ(initializeFramework(), &platform::systemMessages());
+}
+
+}  // namespace
+}  // namespace qx::heron
