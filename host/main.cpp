@@ -36,8 +36,10 @@ int main(int argc, char** argv) {
   const fs::path self = fs::absolute(argv[0]).parent_path();
   std::string report;
   RunOptions options;
-  options.libraryDir = *QX_HOST_LIBRARY_DIR ? fs::path(QX_HOST_LIBRARY_DIR) : self / "../lib";
-  options.heronProgram = *QX_HOST_HERON ? fs::path(QX_HOST_HERON) : self / "heron";
+  // Installed, the exporters sit beside the host; run from a build tree, where the build put them.
+  const bool inBuildTree = *QX_HOST_HERON && fs::exists(QX_HOST_HERON);
+  options.libraryDir = inBuildTree ? fs::path(QX_HOST_LIBRARY_DIR) : self / "../lib";
+  options.heronProgram = inBuildTree ? fs::path(QX_HOST_HERON) : self / "heron";
   options.confDir = std::getenv("QX_CONF_DIR") ? fs::path(std::getenv("QX_CONF_DIR"))
                                                : fs::temp_directory_path() / "qx_conf";
   for (int i = 1; i < argc; ++i) {
