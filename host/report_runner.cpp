@@ -81,6 +81,12 @@ fs::path findLibrary(const fs::path& dir, const std::string& file, const char* c
   return fs::exists(inComponent) ? inComponent : dir / file;
 }
 
+// Only once every record is encoded: the template is copied to the workbook to fill.
+void prepareWorkbook(const Description& d, const RunOptions& options) {
+  fs::create_directories(options.workbook.parent_path());
+  fs::copy_file(d.templatePath, options.workbook, fs::copy_options::overwrite_existing);
+}
+
 void copyPicture(const Description& d, const fs::path& confDir, const char* fixedName) {
   const fs::path target = confDir / "temp" / fixedName;
   fs::create_directories(target.parent_path());
@@ -98,6 +104,7 @@ int runHeron(const Description& d, const RunOptions& options, int& records) {
   Record file = header;
   for (const Record& row : rows) file.insert(file.end(), row.begin(), row.end());
   records = static_cast<int>(rows.size());
+  prepareWorkbook(d, options);
   writeFile(options.confDir / "temp" / "check_point_temp.dat", file);
   copyPicture(d, options.confDir, "set_check_point_pictrue.bmp");
 
@@ -120,6 +127,7 @@ void runTableLibrary(const Description& d, const RunOptions& options, int& recor
   void* first = linkRows(
       rows, grouped ? std::size_t{QX_GROUP_TABLE_ROW_next} : std::size_t{QX_DUAL_SPEC_ROW_next}, 8);
   records = static_cast<int>(rows.size());
+  prepareWorkbook(d, options);
   if (grouped) copyPicture(d, options.confDir, "post_excel_sheet_pictrue.bmp");
 
   const std::string file = d.exporter == "kestrel"  ? "libkestrel.so"
@@ -139,6 +147,7 @@ void runTamarack(const Description& d, const RunOptions& options, int& records) 
   }
   void* first = linkRows(rows, QX_RESULT_ROW_NEXT_OFFSET, QX_ADDRESS_WIDTH);
   records = static_cast<int>(rows.size());
+  prepareWorkbook(d, options);
   Record transfer(QX_RESULT_TRANSFER_SIZE, 0);
   storeAddress(transfer, 0, QX_ADDRESS_WIDTH, reinterpret_cast<std::uintptr_t>(header.data()));
   storeAddress(transfer, QX_ADDRESS_WIDTH, QX_ADDRESS_WIDTH,
@@ -153,8 +162,6 @@ void runTamarack(const Description& d, const RunOptions& options, int& records) 
 }  // namespace
 
 RunResult runReport(const Description& d, const RunOptions& options) {
-  fs::create_directories(options.workbook.parent_path());
-  fs::copy_file(d.templatePath, options.workbook, fs::copy_options::overwrite_existing);
   setenv("QX_CONF_DIR", options.confDir.c_str(), 1);
 
   RunResult result;

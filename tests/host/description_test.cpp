@@ -1,4 +1,5 @@
 #include "host/description.h"
+#include "host/report_runner.h"
 
 #include <gtest/gtest.h>
 
@@ -108,6 +109,23 @@ TEST_F(DescriptionTest, LayoutsKeepTheirSizesAndFieldsInsideThem) {
   EXPECT_EQ(resultRow().size, sizeof(void*) == 8 ? 5048u : 5040u);
   EXPECT_EQ(dualSpecRow().find("next")->offset, 5456u);
   EXPECT_EQ(groupTableRow().find("next")->offset, 3912u);
+}
+
+TEST_F(DescriptionTest, ABadRecordStopsTheRunBeforeAnyExportIsLoaded) {
+  dir.write("t.xlsx", "PK");
+  const Description d = load(R"({"exporter": "kestrel", "template": "t.xlsx",
+    "rows": [{"primary_b": "ok"}, {"primary_b": "this text is longer than thirty bytes"}]})");
+  RunOptions options;
+  options.libraryDir = dir.path() / "no-such-folder";  // loading would fail differently
+  options.confDir = dir.path() / "conf";
+  options.workbook = dir.path() / "out.xlsx";
+  try {
+    runReport(d, options);
+    FAIL() << "no refusal";
+  } catch (const DescriptionError& error) {
+    EXPECT_NE(std::string(error.what()).find("/rows/1/primary_b"), std::string::npos);
+  }
+  EXPECT_FALSE(std::filesystem::exists(options.workbook));
 }
 
 }  // namespace
