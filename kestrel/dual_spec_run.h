@@ -1,0 +1,24 @@
+#pragma once
+// One export: fills the template named by the header with the header texts and one framed row
+// per record of the row list, saves it in place and leaves it open in the visible server.
+
+#include <cstdint>
+#include <string_view>
+
+#include "kestrel/dual_spec_header.h"
+#include "platform/messages.h"
+
+namespace qx::kestrel {
+
+// The messages of the three early ends (UTF-8); the first takes the template path.
+inline constexpr const char* kTemplateMissingMessage = "模板文件“%s”, 不存在!";
+inline constexpr std::string_view kEnvironmentFailedMessage = "初始化环境失败!";
+inline constexpr std::string_view kServerFailedMessage = "无法启动Excel服务器!";
+
+// Runs one export. `firstRow` is the first record of the host's row list, or null for a table
+// without rows. Every failure is shown through `messages`; nothing is thrown. COM stays
+// initialised on the calling thread after a successful run, as the host expects.
+void runDualSpecExport(const DualSpecHeader& header, const std::uint8_t* firstRow,
+                       platform::Messages& messages);
+
+}  // namespace qx::kestrel

@@ -1,0 +1,192 @@
+// Where the table lands, the header texts and the option block.
+
+#include "automation/operations.h"
+#include "tests/kestrel/run_fixture.h"
+
+namespace qx::kestrel::testing {
+namespace {
+
+const std::string kYes = "\xCA\xC7";  // "是"
+
+TEST_F(DualSpecRun, OccupiedFirstCellMovesTheTableDownOnce) {
+  struct Case {
+    const char* name;
+    bool a5, a6, headerAtA5;
+    int firstRow;
+  };
+  const Case cases[] = {
+      {"A5 empty", false, false, false, 5},
+      {"A5 taken", true, false, false, 6},
+      {"A5 and A6 taken", true, true, false, 6},
+      {"header text written to A5", false, false, true, 5},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    qx::testing::RecordingServer fresh;
+    fresh.registerAs();
+    if (c.a5) fresh.setCellUtf8(1, 5, 1, "taken");
+    if (c.a6) fresh.setCellUtf8(1, 6, 1, "taken too");
+    HeaderRecord h = header;
+    h.primary("zb").headerText(1, "title", c.headerAtA5 ? 1 : 0, 5, 1);
+    rows = RowList();
+    rows.add().text(186, "first");
+    rows.add().text(186, "second");
+    qx::testing::CapturedMessages shown;
+    runDualSpecExport(decodeDualSpecHeader(h.bytes()), rows.first(), shown);
+    EXPECT_TRUE(shown.shown.empty());
+    EXPECT_EQ(automation::utf16ToGbk(fresh.cell(1, c.firstRow, 2).value_or(u"")), "first");
+    EXPECT_EQ(automation::utf16ToGbk(fresh.cell(1, c.firstRow + 1, 2).value_or(u"")), "second");
+    ASSERT_EQ(fresh.frames().size(), 4u);
+    EXPECT_EQ(fresh.frames()[0].row, c.firstRow);
+    // The one cell read is (start row, 1) of the used range, before any header text.
+    int reads = 0;
+    for (const auto& call : fresh.calls()) {
+      if (call.operation() != "Range.Item" || call.kind != automation::InvokeKind::PropertyGet) {
+        continue;
+      }
+      ++reads;
+      EXPECT_EQ(call.arguments[0].integerValue(), 5);
+      EXPECT_EQ(call.arguments[1].integerValue(), 1);
+    }
+    EXPECT_EQ(reads, 1);
+    EXPECT_EQ(fresh.outstandingReferences(), 0);
+  }
+}
+
+TEST_F(DualSpecRun, HeaderTextsFollowTheirFlagsAndTheFourthTakesItsPlaceFrom248) {
+  header.headerText(1, "one", 1, 1, 1).headerText(2, "two", 0, 2, 2);  // the second not shown
+  header.headerText(3, "three", -3, 3, 3).headerText(4, "\xCB\xC4", 1, 4, 30);  // "四"
+  header.int32(236, 1).int32(240, 9).int32(244, 9);  // belongs to no text
+  run();
+  EXPECT_EQ(cell(1, 1), "one");
+  EXPECT_EQ(server.cell(1, 2, 2), std::nullopt);
+  EXPECT_EQ(cell(3, 3), "three");
+  EXPECT_EQ(server.cellUtf8(1, 4, 30), "四");
+  EXPECT_EQ(server.cell(1, 9, 9), std::nullopt);
+  EXPECT_TRUE(server.frames().empty());  // header texts are not framed
+  EXPECT_EQ(server.saveCount(), 1);
+}
+
+TEST_F(DualSpecRun, HeaderTextsCountFromTheUsedRangeWhileFramesAreAbsolute) {
+  server.setUsedRangeOrigin(1, 2, 3);  // the used range begins at C2
+  header.headerText(1, "title", 1, 1, 1).startRow(4).primary("b");
+  rows.add().text(186, "value");
+  run();
+  EXPECT_EQ(cell(2, 3), "title");
+  EXPECT_EQ(cell(5, 3), "value");  // used-range row 4, column 1
+  EXPECT_EQ(frameAddresses(), (std::vector<std::string>{"A4"}));
+}
+
+TEST_F(DualSpecRun, OnlyTheExactMarkerSwitchesTheOptionBlockOn) {
+  struct Case {
+    std::string marker;
+    bool on;
+  };
+  const Case cases[] = {
+      {kYes, true},        {kYes + "\xB7\xF1", false},  // "是否"
+      {kYes + " ", false}, {"", false},
+      {"\xB7\xF1", false}, {"Y", false},
+  };
+  for (const Case& c : cases) {
+    RowRecord& row = rows.add().text(3274, "s");
+    row.text(4634, c.marker);
+    for (std::size_t i = 1; i < 7; ++i) row.text(4634 + 80 * i, "opt" + std::to_string(i + 1));
+  }
+  header.secondary("a");
+  run();
+  for (std::size_t i = 0; i < std::size(cases); ++i) {
+    const int row = 5 + static_cast<int>(i);
+    SCOPED_TRACE(row);
+    EXPECT_EQ(cell(row, 1), "s");
+    if (cases[i].on) {
+      EXPECT_EQ(cell(row, 2), kYes);  // the marker stands in the first option column
+      for (int k = 2; k <= 7; ++k) EXPECT_EQ(cell(row, k + 1), "opt" + std::to_string(k));
+    } else {
+      EXPECT_EQ(server.cell(1, row, 2), std::nullopt);
+    }
+  }
+  EXPECT_EQ(server.frames().size(), std::size(cases) + 7);
+}
+
+TEST_F(DualSpecRun, OptionTextsAreWrittenWhateverThePrimarySpecHolds) {
+  RowRecord& row = rows.add();
+  row.text(4634, kYes);
+  for (std::size_t i = 1; i < 7; ++i) row.text(4634 + 80 * i, "opt" + std::to_string(i + 1));
+  header.primary("zzzzzzz");
+  run();
+  EXPECT_EQ(cell(5, 8), kYes);
+  for (int k = 2; k <= 7; ++k) EXPECT_EQ(cell(5, 7 + k), "opt" + std::to_string(k));
+  EXPECT_EQ(server.frames().size(), 14u);
+}
+
+TEST_F(DualSpecRun, Column27IsFramedAsAA) {
+  rows.add().text(4634, kYes).text(5114, "last");
+  header.primary(std::string(20, 'a'));
+  run();
+  const std::vector<std::string> frames = frameAddresses();
+  ASSERT_EQ(frames.size(), 27u);
+  const char* tail[] = {"U5", "V5", "W5", "X5", "Y5", "Z5", "AA5"};
+  for (std::size_t i = 0; i < 7; ++i) EXPECT_EQ(frames[20 + i], tail[i]);
+  // The short form carries absolute markers, the long form none.
+  std::vector<std::string> sent;
+  for (const auto& call : server.calls()) {
+    if (call.operation() == "Worksheet.Range") {
+      sent.push_back(automation::utf16ToUtf8(call.arguments[0].textValue()));
+    }
+  }
+  ASSERT_EQ(sent.size(), 27u);
+  EXPECT_EQ(sent[25], "$Z$5");
+  EXPECT_EQ(sent[26], "AA5");
+  EXPECT_EQ(cell(5, 27), "last");
+  EXPECT_EQ(server.frames()[26].weight.integerValue(), 2);
+}
+
+TEST_F(DualSpecRun, EmptySpecsStillAdvanceOneRowPerRecord) {
+  rows.add();
+  rows.add().text(4634, kYes).text(4714, "two");
+  rows.add();
+  rows.add().text(4634, kYes);
+  run();
+  EXPECT_EQ(cell(6, 1), kYes);
+  EXPECT_EQ(cell(6, 2), "two");
+  EXPECT_EQ(cell(8, 1), kYes);
+  EXPECT_EQ(server.frames().size(), 14u);
+  for (const auto& frame : server.frames()) EXPECT_TRUE(frame.row == 6 || frame.row == 8);
+  EXPECT_EQ(server.saveCount(), 1);
+}
+
+TEST_F(DualSpecRun, ANullRowListStillWritesTheHeaderAndSaves) {
+  header.headerText(1, "title", 1, 1, 2).primary("ab");
+  run();
+  EXPECT_TRUE(messages.shown.empty());
+  EXPECT_EQ(cell(1, 2), "title");
+  EXPECT_TRUE(server.frames().empty());
+  EXPECT_EQ(server.saveCount(), 1);
+  EXPECT_TRUE(server.visible());
+  EXPECT_FALSE(server.workbookClosed());
+  EXPECT_FALSE(server.quit());
+  EXPECT_EQ(server.outstandingReferences(), 0);
+  EXPECT_EQ(automation::apartmentDepthForTesting(), depthBefore + 1);
+}
+
+TEST_F(DualSpecRun, ASuccessfulRunOpensSavesReleasesAndKeepsTheApartment) {
+  rows.add().text(186, "b");
+  header.primary("b").weight(65538);  // only the low 16 bits travel
+  run();
+  EXPECT_TRUE(messages.shown.empty());
+  EXPECT_EQ(automation::utf16ToGbk(server.openedFilename()), templatePath);
+  ASSERT_EQ(server.openArguments().size(), 15u);
+  EXPECT_EQ(server.openArguments()[2].smallIntegerValue(), 0);  // ReadOnly
+  EXPECT_EQ(server.frames().at(0).weight.integerValue(), 2);
+  EXPECT_EQ(server.operations().back(), "Workbook.Save");
+  EXPECT_EQ(server.outstandingReferences(), 0);
+  EXPECT_EQ(automation::apartmentDepthForTesting(), depthBefore + 1);
+  // A second run on the same thread initialises again and succeeds.
+  run();
+  EXPECT_TRUE(messages.shown.empty());
+  EXPECT_EQ(server.saveCount(), 2);
+  EXPECT_EQ(automation::apartmentDepthForTesting(), depthBefore + 2);
+}
+
+}  // namespace
+}  // namespace qx::kestrel::testing
