@@ -1,0 +1,57 @@
+#pragma once
+// Fills the result table: header texts, one framed row per record of the host's chain, pages
+// over successive worksheets with page subtotals, and the grand-total row.
+
+#include <cstdint>
+#include <string>
+
+#include "automation/workbook_session.h"
+#include "platform/messages.h"
+#include "tamarack/result_records.h"
+#include "tamarack/summed_columns.h"
+
+namespace qx::tamarack {
+
+// The two labels from the language file, in code page 936.
+struct TotalLabels {
+  std::string subtotal;
+  std::string total;
+};
+
+class ResultTable {
+ public:
+  // `shifted`: the template's first body row was taken, so frames and pictures stand one row
+  // above the written row.
+  ResultTable(automation::WorkbookSession& session, HeaderBlock header, bool shifted,
+              const TotalLabels& labels, platform::Messages& messages);
+
+  // Writes every record of the chain. Returns false when a page is full and the workbook has
+  // no further worksheet; the rows written so far stay.
+  bool writeRows(std::uintptr_t firstRowAddress);
+
+  // The grand-total row below the last row used, for every summed column that occurred.
+  void writeGrandTotals();
+
+ private:
+  bool turnPage();
+  void writeHeaderTexts();
+  void writeColumns(const RowRecord& record);
+  void writeExtraColumns(const RowRecord& record, int& column);
+  bool writeSubtotals(int recordIndex);
+  void writeCell(int row, int column, std::string_view text);
+  void frame(int column, int addressRow);
+  int addressRow() const { return shifted_ ? currentRow_ - 1 : currentRow_; }
+
+  automation::WorkbookSession& session_;
+  HeaderBlock header_;
+  bool shifted_;
+  const TotalLabels& labels_;
+  platform::Messages& messages_;
+
+  std::string columnSpec_;
+  int currentRow_ = 0;
+  bool pageFilled_ = false;
+  SummedColumns sums_;
+};
+
+}  // namespace qx::tamarack
