@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/heron/check_point_bytes.h"
+#include "tests/heron/open_files.h"
 #include "tests/support/temp_dir.h"
 
 namespace qx::heron {
@@ -82,6 +83,17 @@ class CheckPointFileReading : public ::testing::Test {
   qx::testing::TempDir dir;
 };
 
+TEST_F(CheckPointFileReading, DestroyingTheFileClosesIt) {
+  const auto path = write("x");
+  {
+    std::optional<CheckPointFile> file = CheckPointFile::open(path);
+    ASSERT_TRUE(file);
+    CheckPointFile moved = std::move(*file);
+    EXPECT_TRUE(testing::openedByThisProcess(path));
+  }
+  EXPECT_FALSE(testing::openedByThisProcess(path));
+}
+
 TEST_F(CheckPointFileReading, MissingFileAndDirectoryDoNotOpen) {
   EXPECT_FALSE(CheckPointFile::open(dir.path() / "none.dat"));
   EXPECT_FALSE(CheckPointFile::open(dir.path()));
@@ -136,8 +148,10 @@ TEST_F(CheckPointFileReading, RecordsComeInFileOrderAndSurplusBytesAreLeftAlone)
   EXPECT_EQ(record.fieldA, "r0");
   ASSERT_EQ(file->readRow(record), ReadResult::Complete);
   EXPECT_EQ(record.fieldA, "r1");
+  EXPECT_TRUE(testing::openedByThisProcess(path));  // the check the run tests rely on
   file->close();
   EXPECT_FALSE(file->isOpen());
+  EXPECT_FALSE(testing::openedByThisProcess(path));
   EXPECT_EQ(file->readRow(record), ReadResult::ShortRow);  // a closed file reads nothing
 }
 
