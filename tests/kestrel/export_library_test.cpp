@@ -1,0 +1,70 @@
+// The built library, loaded by file name and called with records laid out byte by byte.
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <iterator>
+#include <sstream>
+
+#include "automation/code_page.h"
+#include "platform/paths.h"
+#include "tests/kestrel/host_layout.h"
+#include "tests/kestrel/loaded_library.h"
+#include "tests/support/temp_dir.h"
+
+namespace qx::kestrel::testing {
+namespace {
+
+class ExportLibrary : public ::testing::Test {
+ protected:
+  std::string messageLog() const {
+    std::ifstream in(log, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  }
+
+  LoadedLibrary library{KESTREL_LIBRARY};
+  qx_table_export_fn excelFile = library.tableExport("excel_file");
+  qx::testing::TempDir dir;
+  std::filesystem::path log = dir.path() / "messages.log";
+  qx::testing::ScopedEnv logEnv{"QX_MESSAGE_LOG", log.string()};
+  HostRecord header{QX_DUAL_SPEC_HEADER_SIZE};
+  HostRows rows;
+};
+
+TEST_F(ExportLibrary, TheExportIsFoundByItsPlainName) {
+  EXPECT_NE(excelFile, nullptr);
+  EXPECT_EQ(library.tableExport("_excel_file"), nullptr);
+  EXPECT_EQ(library.tableExport("excel_file_auto"), nullptr);
+}
+
+TEST_F(ExportLibrary, AMissingTemplateIsToldWithItsWholePath) {
+  ASSERT_NE(excelFile, nullptr);
+  const std::string path =
+      platform::hostTextFromPath(dir.path()) + "/\xB1\xA8\xB1\xED.xlsx";  // "报表.xlsx"
+  header.text(QX_DUAL_SPEC_HEADER_template_path, path)
+      .text(QX_DUAL_SPEC_HEADER_primary_spec, "ab")
+      .int32(QX_DUAL_SPEC_HEADER_start_row, 5);
+  rows.add().text(QX_DUAL_SPEC_ROW_primary_b, "x");
+  rows.add().text(QX_DUAL_SPEC_ROW_primary_b, "y");
+  excelFile(header.bytes.data(), rows.first());
+  EXPECT_EQ(messageLog(), "模板文件“" + automation::gbkToUtf8(path) + "”, 不存在!\n");
+}
+
+TEST_F(ExportLibrary, ANullHeaderReturnsWithoutAWord) {
+  ASSERT_NE(excelFile, nullptr);
+  excelFile(nullptr, nullptr);
+  EXPECT_EQ(messageLog(), "");
+}
+
+#ifndef KESTREL_EMBEDDED_ENGINE
+TEST_F(ExportLibrary, WithoutAServerTheUserIsToldItCannotStart) {
+  ASSERT_NE(excelFile, nullptr);
+  const std::string path = platform::hostTextFromPath(dir.write("t.xlsx", "PK"));
+  header.text(QX_DUAL_SPEC_HEADER_template_path, path);
+  excelFile(header.bytes.data(), nullptr);
+  EXPECT_EQ(messageLog(), "无法启动Excel服务器!\n");
+}
+#endif
+
+}  // namespace
+}  // namespace qx::kestrel::testing
