@@ -1,0 +1,243 @@
+// The run from entry to return: arguments, template and server checks, header slots, picture,
+// save, failures, references and the apartment.
+
+#include "vellum/group_table_run.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "automation/apartment.h"
+#include "automation/code_page.h"
+#include "automation/dispatch.h"
+#include "automation/sheet_moves.h"
+#include "platform/messages.h"
+#include "tests/vellum/run_fixture.h"
+
+namespace qx::vellum::test {
+namespace {
+
+using Strings = std::vector<std::string>;
+
+class GroupTableRun : public GroupTableRunTest {
+ protected:
+  void oneRecord() {
+    header.columnSpec("al");
+    header.timeFormat(true);
+    rows.add().minutes(30);
+  }
+  void expectNothingStarted(int depthBefore) {
+    EXPECT_FALSE(server.created());
+    EXPECT_EQ(automation::apartmentDepthForTesting(), depthBefore);
+  }
+};
+
+TEST_F(GroupTableRun, ASuccessfulRunSavesAndLeavesTheWorkbookOpenAndVisible) {
+  oneRecord();
+  const int depth = automation::apartmentDepthForTesting();
+  run(kVellumRules);
+  EXPECT_TRUE(messages.shown.empty());
+  EXPECT_EQ(server.openedFilename(), automation::utf8ToUtf16(templatePath));
+  EXPECT_TRUE(server.visible());
+  EXPECT_EQ(server.saveCount(), 1);
+  EXPECT_FALSE(server.workbookClosed());
+  EXPECT_FALSE(server.workbooksClosed());
+  EXPECT_FALSE(server.quit());
+  EXPECT_EQ(server.outstandingReferences(), 0);
+  EXPECT_EQ(automation::apartmentDepthForTesting(), depth + 1);  // COM stays initialised
+  EXPECT_EQ(server.operations().back(), "Workbook.Save");
+}
+
+TEST_F(GroupTableRun, NullArgumentsOfBothBuilds) {
+  oneRecord();
+  header.slot(1, true, 1, 1, "title");
+  const int depth = automation::apartmentDepthForTesting();
+
+  exportGroupTable(nullptr, rows.first(), kVellumRules, messages);
+  exportGroupTable(header.data(), nullptr, kVellumRules, messages);
+  exportGroupTable(nullptr, rows.first(), kVellumXRules, messages);
+  exportGroupTable(nullptr, nullptr, kVellumXRules, messages);
+  EXPECT_TRUE(messages.shown.empty());
+  expectNothingStarted(depth);
+
+  // vellum_x without rows: header slots and save, no body and no total.
+  runWithoutRows(kVellumXRules);
+  EXPECT_TRUE(messages.shown.empty());
+  EXPECT_EQ(writes(), (Strings{"R1C1=title"}));
+  EXPECT_TRUE(server.frames().empty());
+  EXPECT_EQ(server.saveCount(), 1);
+  EXPECT_EQ(server.outstandingReferences(), 0);
+}
+
+TEST_F(GroupTableRun, AMissingTemplateIsNamedAndNothingStarts) {
+  header.templatePath(dir.path().string() + "/缺少.xlsx");
+  const int depth = automation::apartmentDepthForTesting();
+  run(kVellumXRules);
+  std::string expected = "模板文件“";
+  expected += dir.path().string();
+  expected += "/缺少.xlsx”, 不存在!";
+  EXPECT_EQ(messageTexts(), (Strings{expected}));
+  EXPECT_EQ(messages.shown[0].buttons, platform::Buttons::Ok);
+  expectNothingStarted(depth);
+}
+
+TEST_F(GroupTableRun, ATemplatePathFillingItsWholeFieldIsNamedInFull) {
+  std::string longPath = dir.path().string();
+  longPath.append(1, '/').append(300, 'p');
+  header.raw(3350, longPath.substr(0, 256));  // no NUL: the path ends with its field
+  runWithoutRows(kVellumXRules);
+  std::string expected = "模板文件“";
+  expected += longPath.substr(0, 256);
+  expected += "”, 不存在!";
+  EXPECT_EQ(messageTexts(), (Strings{expected}));
+  EXPECT_FALSE(server.created());
+}
+
+TEST_F(GroupTableRun, EnvironmentAndServerFailures) {
+  oneRecord();
+  const int depth = automation::apartmentDepthForTesting();
+  automation::failNextApartmentInitializeForTesting(automation::hr::kFail);
+  run(kVellumRules);
+  EXPECT_EQ(messageTexts(), (Strings{"初始化环境失败!"}));
+  expectNothingStarted(depth);
+
+  messages.shown.clear();
+  server.failCreation();
+  run(kVellumXRules);
+  EXPECT_EQ(messageTexts(), (Strings{"无法启动Excel服务器!"}));
+  EXPECT_EQ(automation::apartmentDepthForTesting(), depth);  // uninitialised again
+  EXPECT_EQ(server.outstandingReferences(), 0);
+}
+
+TEST_F(GroupTableRun, AFailingCallEndsTheRunWithOneMessageAndReleasesEverything) {
+  oneRecord();
+  automation::ExceptionInfo info;
+  info.description = u"单元格被保护";
+  server.failCall("Range.BorderAround", 2, automation::hr::kException, info);
+  const int depth = automation::apartmentDepthForTesting();
+  run(kVellumXRules);
+  ASSERT_EQ(messages.shown.size(), 1u);
+  EXPECT_EQ(messages.shown[0].text.rfind("Excel 操作失败: Range.BorderAround", 0), 0u)
+      << messages.shown[0].text;
+  EXPECT_NE(messages.shown[0].text.find("单元格被保护"), std::string::npos);
+  EXPECT_EQ(server.saveCount(), 0);
+  EXPECT_EQ(server.outstandingReferences(), 0);
+  EXPECT_EQ(automation::apartmentDepthForTesting(), depth + 1);
+
+  // The thread is intact: the next run works.
+  messages.shown.clear();
+  run(kVellumXRules);
+  EXPECT_TRUE(messages.shown.empty());
+  EXPECT_EQ(server.saveCount(), 1);
+}
+
+TEST_F(GroupTableRun, InputOutsideTheSheetEndsTheRunWithAMessage) {
+  struct Case {
+    const char* name;
+    void (*prepare)(HeaderRecord&, RowRecord&);
+  };
+  const Case cases[] = {
+      {"a number too large for its text",
+       [](HeaderRecord& h, RowRecord& r) {
+         h.columnSpec("f");
+         r.real(1160, 1e100);
+       }},
+      {"a start row above the sheet",
+       [](HeaderRecord& h, RowRecord&) {
+         h.columnSpec("a");
+         h.startRow(0);
+       }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    testing::RecordingServer fresh;
+    fresh.registerAs("Excel.Application");
+    HeaderRecord record = header;
+    RowList list;
+    c.prepare(record, list.add());
+    testing::CapturedMessages shown;
+    exportGroupTable(record.data(), list.first(), kVellumRules, shown);
+    EXPECT_EQ(shown.shown.size(), 1u);
+    EXPECT_EQ(fresh.saveCount(), 0);
+    EXPECT_EQ(fresh.outstandingReferences(), 0);
+  }
+}
+
+TEST_F(GroupTableRun, HeaderSlotsAreWrittenInWritingOrder) {
+  // Each slot names row = its number; the triplets lie out of slot order in the record.
+  for (int slot = 1; slot <= 24; ++slot) {
+    header.slot(slot, true, slot, 2, platform::format("slot %d", slot));
+  }
+  runWithoutRows(kVellumXRules);
+  Strings expected;
+  for (int slot = 1; slot <= 24; ++slot) {
+    expected.push_back(platform::format("R%dC2=slot %d", slot, slot));
+  }
+  EXPECT_EQ(writes(), expected);
+}
+
+TEST_F(GroupTableRun, HeaderSlotEdges) {
+  server.setCellUtf8(1, 3, 3, "template text");
+  server.setCellUtf8(1, 4, 4, "kept");
+  header.slot(21, true, 2, 2, "slot 21");
+  header.slot(22, true, 2, 2, "slot 22");  // its triplet lies before slot 3's
+  header.slot(3, true, 3, 3, "");          // shown and empty: clears the cell
+  header.slot(4, false, 4, 4, "hidden");
+  std::string gbkTitle(132, 'h');
+  header.raw(984, gbkTitle);  // slot 5: 132 bytes and the NUL fill its 133
+  header.int32(28, 1);
+  header.int32(32, 6);
+  header.int32(36, 1);
+  header.slot(6, true, 7, 1, "报告标题");
+  run(kVellumXRules);
+  EXPECT_EQ(cell(2, 2), "slot 22");
+  EXPECT_EQ(cell(3, 3), "");
+  EXPECT_EQ(cell(4, 4), "kept");
+  EXPECT_EQ(cell(6, 1), gbkTitle);
+  EXPECT_EQ(cell(7, 1), "报告标题");
+  EXPECT_TRUE(server.frames().empty());
+}
+
+TEST_F(GroupTableRun, ThePictureCoversTheNamedBlockAsSingles) {
+  oneRecord();
+  header.picture(true, "B2", "C3");
+  server.setGeometry(10.7, 15);
+  const auto picture = dir.write("temp/post_excel_sheet_pictrue.bmp", "BM");
+  run(kVellumRules);
+  EXPECT_TRUE(messages.shown.empty());
+  ASSERT_EQ(server.pictures().size(), 1u);
+  const testing::Picture& placed = server.pictures()[0];
+  EXPECT_EQ(placed.filename, automation::utf8ToUtf16(picture.string()));
+  EXPECT_EQ(placed.left.singleValue(), static_cast<float>(10.7 + 2));
+  EXPECT_EQ(placed.top.singleValue(), 18.0f);
+  EXPECT_EQ(placed.width.singleValue(), static_cast<float>(21.4 - 4));
+  EXPECT_EQ(placed.height.singleValue(), 26.0f);
+  EXPECT_EQ(placed.linkToFile.integerValue(), 0);
+  EXPECT_EQ(placed.saveWithDocument.integerValue(), 1);
+  // After the body, before the save.
+  const Strings operations = server.operations();
+  EXPECT_EQ(operations[operations.size() - 2], "Shapes.AddPicture");
+  EXPECT_EQ(server.outstandingReferences(), 0);
+}
+
+TEST_F(GroupTableRun, AMissingPictureIsToldAndTheWorkbookStillSaved) {
+  oneRecord();
+  header.picture(true, "B2", "C3");
+  run(kVellumXRules);
+  EXPECT_EQ(messageTexts(), (Strings{std::string(automation::kMissingPictureMessage)}));
+  EXPECT_TRUE(server.pictures().empty());
+  EXPECT_EQ(server.saveCount(), 1);
+  EXPECT_EQ(server.outstandingReferences(), 0);
+}
+
+TEST_F(GroupTableRun, NoPictureWithoutTheFlag) {
+  oneRecord();
+  header.picture(false, "B2", "C3");
+  run(kVellumRules);
+  EXPECT_TRUE(messages.shown.empty());
+  EXPECT_TRUE(server.pictures().empty());
+}
+
+}  // namespace
+}  // namespace qx::vellum::test

@@ -1,0 +1,52 @@
+#include "tests/vellum/run_fixture.h"
+
+#include "automation/code_page.h"
+#include "platform/messages.h"
+#include "vellum/group_table_run.h"
+
+namespace qx::vellum::test {
+
+GroupTableRunTest::GroupTableRunTest()
+    : confDir("QX_CONF_DIR", dir.path().string()),
+      templatePath(dir.write("report.xlsx", "PK").string()) {
+  server.registerAs("Excel.Application");
+  header.templatePath(templatePath);
+  header.startRow(5);
+  header.borderWeight(2);
+  header.groupColumn(1);
+}
+
+void GroupTableRunTest::run(const BuildRules& rules) {
+  exportGroupTable(header.data(), rows.first(), rules, messages);
+}
+
+void GroupTableRunTest::runWithoutRows(const BuildRules& rules) {
+  exportGroupTable(header.data(), nullptr, rules, messages);
+}
+
+std::vector<std::string> writesOf(const testing::RecordingServer& server) {
+  std::vector<std::string> out;
+  for (const testing::Call& call : server.calls()) {
+    if (call.operation() != "Range.Item" || call.kind != automation::InvokeKind::PropertyPut) {
+      continue;
+    }
+    out.push_back(platform::format("R%dC%d=", call.arguments[0].integerValue(),
+                                   call.arguments[1].integerValue()) +
+                  automation::utf16ToUtf8(call.arguments[2].textValue()));
+  }
+  return out;
+}
+
+std::vector<std::string> framesOf(const testing::RecordingServer& server) {
+  std::vector<std::string> out;
+  for (const testing::Frame& frame : server.frames()) out.push_back(frame.address);
+  return out;
+}
+
+std::vector<std::string> GroupTableRunTest::messageTexts() const {
+  std::vector<std::string> out;
+  for (const testing::ShownMessage& shown : messages.shown) out.push_back(shown.text);
+  return out;
+}
+
+}  // namespace qx::vellum::test

@@ -1,0 +1,45 @@
+#pragma once
+// A grouped table run against the recording server, with the host's records in byte buffers,
+// a template file and the configuration directory in a fresh folder.
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "tests/support/captured_messages.h"
+#include "tests/support/recording_server.h"
+#include "tests/support/temp_dir.h"
+#include "tests/vellum/host_records.h"
+#include "vellum/build_rules.h"
+
+namespace qx::vellum::test {
+
+// "R6C2=0:30" for every Range.Item put the server received, in order (UTF-8).
+std::vector<std::string> writesOf(const testing::RecordingServer& server);
+// "B6" for every frame, in order.
+std::vector<std::string> framesOf(const testing::RecordingServer& server);
+
+class GroupTableRunTest : public ::testing::Test {
+ protected:
+  GroupTableRunTest();
+
+  // Calls the export's core as the host calls the library.
+  void run(const BuildRules& rules);
+  void runWithoutRows(const BuildRules& rules);
+
+  std::vector<std::string> writes() const { return writesOf(server); }
+  std::vector<std::string> frames() const { return framesOf(server); }
+  std::vector<std::string> messageTexts() const;
+  std::string cell(int row, int column) const { return server.cellUtf8(1, row, column); }
+
+  testing::TempDir dir;
+  testing::ScopedEnv confDir;
+  testing::RecordingServer server;
+  testing::CapturedMessages messages;
+  HeaderRecord header;
+  RowList rows;
+  std::string templatePath;
+};
+
+}  // namespace qx::vellum::test

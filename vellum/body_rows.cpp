@@ -1,0 +1,103 @@
+#include "vellum/body_rows.h"
+
+#include <string>
+
+#include "automation/code_page.h"
+#include "automation/number_text.h"
+#include "automation/sheet_moves.h"
+#include "vellum/column_letters.h"
+#include "vellum/time_text.h"
+
+namespace qx::vellum {
+
+namespace {
+// The column spec holds at most 79 letters (80 bytes with its NUL).
+constexpr std::size_t kColumnSpecLetters = 79;
+
+class BodyWriter {
+ public:
+  BodyWriter(const GroupTableHeader& header, const BuildRules& rules,
+             automation::WorkbookSession& session, platform::Messages& messages)
+      : header_(header),
+        rules_(rules),
+        session_(session),
+        messages_(messages),
+        spec_(header.columnSpec.substr(0, kColumnSpecLetters)),
+        totalColumn_(static_cast<int>(spec_.find('l') + 1)),  // npos + 1 is 0: no total
+        row_(header.startRow) {}
+
+  void write(const std::vector<GroupTableRow>& rows) {
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+      writeRecord(rows[i]);
+      if (i + 1 == rows.size() && totalDue()) writeTotal();
+    }
+  }
+
+ private:
+  bool totalDue() const { return state_.runningSum != 0 && totalColumn_ != 0; }
+
+  void writeRecord(const GroupTableRow& record) {
+    ++state_.recordCounter;
+    if (record.groupKey != state_.previousKey) breakGroup(record.groupKey);
+    int column = 1;
+    for (const char letter : spec_) {
+      const std::optional<ColumnCell> cell =
+          columnCell(letter, record, header_, rules_, state_, messages_);
+      if (!cell) continue;
+      if (cell->writesText) automation::writeCell(session_.usedRange, row_, column, cell->text);
+      frame(column);
+      ++column;
+    }
+    ++row_;
+  }
+
+  void breakGroup(std::string_view key) {
+    if (totalDue()) {
+      writeTotal();
+      ++row_;
+      state_.runningSum = 0;
+    }
+    if (rules_.groupHeadingRows) {
+      automation::writeCell(session_.usedRange, row_, header_.groupColumn, key);
+      state_.previousKey = key;
+      ++row_;
+    }
+  }
+
+  void writeTotal() {
+    // A spec that starts with l leaves no column for the label; the total is still written.
+    if (totalColumn_ > 1) {
+      automation::writeCell(session_.usedRange, row_, totalColumn_ - 1,
+                            automation::utf8ToGbk(kTotalLabel));
+      frame(totalColumn_ - 1);
+    }
+    const std::string total =
+        header_.timeFormat
+            ? minutesText(truncateToInt32(state_.runningSum), messages_)
+            : automation::numberToText(state_.runningSum, 3, automation::kNumberWorkAreaGrouped);
+    automation::writeCell(session_.usedRange, row_, totalColumn_, total);
+    frame(totalColumn_);
+  }
+
+  void frame(int column) {
+    automation::frameCell(session_.sheet, column, row_, header_.borderWeight, session_.cellRange);
+  }
+
+  const GroupTableHeader& header_;
+  const BuildRules& rules_;
+  automation::WorkbookSession& session_;
+  platform::Messages& messages_;
+  std::string_view spec_;
+  int totalColumn_;
+  int row_;
+  BodyState state_;
+};
+}  // namespace
+
+void writeBody(const GroupTableHeader& header, const std::vector<GroupTableRow>& rows,
+               const BuildRules& rules, automation::WorkbookSession& session,
+               platform::Messages& messages) {
+  BodyWriter(header, rules, session, messages).write(rows);
+}
+
+}  // namespace qx::vellum

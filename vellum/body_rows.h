@@ -1,0 +1,27 @@
+#pragma once
+// The body of the report: one framed row per record, group heading rows (vellum), and a total
+// row of the time column at the end of every group and after the last record.
+
+#include <vector>
+
+#include "automation/workbook_session.h"
+#include "vellum/build_rules.h"
+#include "vellum/group_table_header.h"
+#include "vellum/group_table_row.h"
+
+namespace qx::platform {
+class Messages;
+}
+
+namespace qx::vellum {
+
+// The label written one column left of the total.
+inline constexpr const char* kTotalLabel = "总计:";
+
+// Writes the rows from the header's start row on, through the session's used range; frames go
+// through its sheet.
+void writeBody(const GroupTableHeader& header, const std::vector<GroupTableRow>& rows,
+               const BuildRules& rules, automation::WorkbookSession& session,
+               platform::Messages& messages);
+
+}  // namespace qx::vellum

@@ -1,0 +1,26 @@
+// The export the host calls. Built twice: as vellum (excel_file) and, with VELLUM_X defined,
+// as vellum_x (excel_file_auto).
+
+#include "platform/messages.h"
+#include "vellum/build_rules.h"
+#include "vellum/group_table_run.h"
+
+#if defined(_WIN32)
+#define VELLUM_EXPORT __declspec(dllexport)
+#else
+#define VELLUM_EXPORT __attribute__((visibility("default")))
+#endif
+
+#ifdef VELLUM_X
+#define VELLUM_EXPORT_NAME excel_file_auto
+#define VELLUM_RULES qx::vellum::kVellumXRules
+#else
+#define VELLUM_EXPORT_NAME excel_file
+#define VELLUM_RULES qx::vellum::kVellumRules
+#endif
+
+// header: the host's GroupTableHeader; firstRow: the first GroupTableRow of its row list, or
+// null. Every outcome is told to the user; nothing is returned or thrown.
+extern "C" VELLUM_EXPORT void VELLUM_EXPORT_NAME(const void* header, const void* firstRow) {
+  qx::vellum::exportGroupTable(header, firstRow, VELLUM_RULES, qx::platform::systemMessages());
+}

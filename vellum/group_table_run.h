@@ -1,0 +1,42 @@
+#pragma once
+// One report of the grouped table exporter: open the template, fill the header slots and the
+// body, place the host's picture, save, and leave the workbook open in the visible server.
+
+#include <string_view>
+#include <vector>
+
+#include "vellum/build_rules.h"
+#include "vellum/group_table_header.h"
+#include "vellum/group_table_row.h"
+
+namespace qx::platform {
+class Messages;
+}
+
+namespace qx::vellum {
+
+// Messages of the run (UTF-8). The template message takes the path in place of %s.
+inline constexpr const char* kTemplateMissingMessage = "模板文件“%s”, 不存在!";
+inline constexpr std::string_view kEnvironmentFailedMessage = "初始化环境失败!";
+inline constexpr std::string_view kServerFailedMessage = "无法启动Excel服务器!";
+// Shown when the run meets input it cannot write (a cell outside the sheet, a number too
+// large for its text); followed by the reason.
+inline constexpr std::string_view kRunAbortedMessage = "导出中止: ";
+
+// The picture the host renders into the configuration directory's temp folder.
+inline constexpr std::string_view kPictureFileName = "post_excel_sheet_pictrue.bmp";
+
+// The run on decoded records; `rows` null skips the body. Every failure is shown through
+// `messages`; a failed automation call ends the run unsaved with one message. COM stays
+// initialised on the calling thread unless the server could not be created. Never throws
+// AutomationError; every holder is released once, the application last.
+void runGroupTable(const GroupTableHeader& header, const std::vector<GroupTableRow>* rows,
+                   const BuildRules& rules, platform::Messages& messages);
+
+// The call as the host makes it, with records in the host's memory. A null header returns at
+// once in both builds; a null row list returns at once where the build requires one. Nothing
+// is thrown.
+void exportGroupTable(const void* header, const void* firstRow, const BuildRules& rules,
+                      platform::Messages& messages) noexcept;
+
+}  // namespace qx::vellum
