@@ -28,6 +28,11 @@ constexpr const char* kHeaderShort = "读头信息错误!";
 constexpr const char* kBodyShort = "读表体信息错误!";
 constexpr const char* kPictureMissing = "没有产生图片文件, 将不可以帖图!";
 
+// How a path reads in a message, on every system.
+std::string utf8(const std::filesystem::path& path) {
+  return automation::utf16ToUtf8(path.u16string());
+}
+
 class CheckPointRun : public ::testing::Test {
  public:  // the table-driven cases reach the fixture from lambdas
   void SetUp() override {
@@ -52,7 +57,7 @@ class CheckPointRun : public ::testing::Test {
   RunEnd run() { return runCheckPointExport(files, messages); }
 
   std::string templateMessage(const char* before, const char* after) const {
-    return std::string(before) + templatePath.string() + after;
+    return std::string(before) + utf8(templatePath) + after;
   }
   void expectMessages(const std::vector<std::pair<std::string, Buttons>>& expected) const {
     ASSERT_EQ(messages.shown.size(), expected.size());
@@ -144,8 +149,7 @@ TEST_F(CheckPointRun, FailuresBeforeTheServerEndWithoutTouchingCom) {
     std::string message;
     Buttons buttons;
   };
-  const std::string missingTemplate =
-      "模板文件“" + (dir.path() / "无.xlsx").string() + "”, 不存在!";
+  const std::string missingTemplate = "模板文件“" + utf8(dir.path() / "无.xlsx") + "”, 不存在!";
   const Case cases[] = {
       {"no data file", [](CheckPointRun&) {}, kDataFileUnreadable, Buttons::Ok},
       {"data file is a directory",
