@@ -116,7 +116,6 @@ TEST_F(CheckPointRun, FillsTheTableFramesEveryCellPlacesThePictureAndSaves) {
     EXPECT_EQ(server.frames()[i].weight.integerValue(), 2);
   }
   // Header cells get no frame; each body cell's text is written before its frame.
-  const std::vector<std::string> body = operationsFrom("Range.BorderAround");
   EXPECT_EQ(count("Range.Item put"), 3 + 12);
   ASSERT_EQ(server.pictures().size(), 1u);
   EXPECT_EQ(server.pictures()[0].filename, automation::gbkToUtf16(files.picture));
