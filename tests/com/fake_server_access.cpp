@@ -1,0 +1,91 @@
+#include "tests/com/fake_server_access.h"
+
+#include <windows.h>
+
+#include "automation/code_page.h"
+
+namespace qx::fake {
+
+namespace {
+template <class Function>
+bool bind(HMODULE module, const char* name, Function& function) {
+  // Through a generic function pointer: FARPROC itself has no parameters.
+  auto generic = reinterpret_cast<void (*)()>(GetProcAddress(module, name));
+  function = reinterpret_cast<Function>(generic);
+  return function != nullptr;
+}
+}  // namespace
+
+bool FakeServer::connect() {
+  HMODULE module = GetModuleHandleW(QX_FAKE_MODULE);
+  if (module == nullptr) return false;
+  return bind(module, "qx_fake_call_count", callCount_) && bind(module, "qx_fake_call", call_) &&
+         bind(module, "qx_fake_outstanding", outstanding_) &&
+         bind(module, "qx_fake_reset", reset_) && bind(module, "qx_fake_fail_next", failNext_) &&
+         bind(module, "qx_fake_answer_next", answerNext_);
+}
+
+std::vector<RecordedCall> FakeServer::calls() const {
+  std::vector<RecordedCall> out;
+  const int count = callCount_();
+  for (int i = 0; i < count; ++i) out.push_back(*call_(i));
+  return out;
+}
+
+void FakeServer::failNext(std::int32_t dispid, std::int32_t hresult, std::int32_t scode,
+                          std::uint16_t wCode, const std::u16string& source,
+                          const std::u16string& description, bool deferred) const {
+  failNext_(dispid, hresult, scode, wCode, source.c_str(), description.c_str(), deferred ? 1 : 0);
+}
+
+bool sameArgument(const RecordedArgument& recorded, const automation::Variant& expected) {
+  using automation::VarType;
+  if (recorded.vt != static_cast<std::uint16_t>(expected.type())) return false;
+  switch (expected.type()) {
+    case VarType::I2:
+      return recorded.integer == expected.smallIntegerValue();
+    case VarType::I4:
+      return recorded.integer == expected.integerValue();
+    case VarType::UI4:
+      return recorded.integer == expected.unsignedValue();
+    case VarType::Bool:
+      return recorded.integer == expected.booleanValue();
+    case VarType::Error:
+      return recorded.integer == expected.errorValue();
+    case VarType::R4:
+      return static_cast<float>(recorded.real) == expected.singleValue();
+    case VarType::R8:
+      return recorded.real == expected.realValue();
+    case VarType::Bstr:
+      return recorded.textLength == static_cast<std::int32_t>(expected.textValue().size()) &&
+             std::u16string(recorded.text) == expected.textValue().substr(0, kMaxText - 1);
+    case VarType::Dispatch:
+      return (recorded.isNullObject != 0) == (expected.objectValue() == nullptr);
+    case VarType::Empty:
+      return true;
+  }
+  return false;
+}
+
+std::string describeArguments(const RecordedCall& call) {
+  std::string out;
+  for (std::uint32_t i = 0; i < call.argumentCount && i < kMaxArguments; ++i) {
+    const RecordedArgument& argument = call.arguments[i];
+    if (i > 0) out += ", ";
+    out += "vt=";
+    out += std::to_string(argument.vt);
+    out += ' ';
+    if (argument.vt == VT_BSTR) {
+      out += '"';
+      out += automation::utf16ToUtf8(argument.text);
+      out += '"';
+    } else if (argument.vt == VT_R4 || argument.vt == VT_R8) {
+      out += std::to_string(argument.real);
+    } else {
+      out += std::to_string(argument.integer);
+    }
+  }
+  return out;
+}
+
+}  // namespace qx::fake

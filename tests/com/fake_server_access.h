@@ -1,0 +1,44 @@
+#pragma once
+// The test side of the fake IDispatch server: finds the module COM loaded for the test ProgID
+// and reads its log through the plain C functions it exports.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "automation/variant.h"
+#include "tests/com/fake_log.h"
+#include "tests/com/fake_server_ids.h"
+
+namespace qx::fake {
+
+class FakeServer {
+ public:
+  // Binds to the fake server's module; false when COM has not loaded it into this process.
+  bool connect();
+
+  std::vector<RecordedCall> calls() const;
+  long outstanding() const { return outstanding_(); }
+  void reset() const { reset_(); }
+  void failNext(std::int32_t dispid, std::int32_t hresult, std::int32_t scode, std::uint16_t wCode,
+                const std::u16string& source, const std::u16string& description,
+                bool deferred = false) const;
+  void answerNext(std::int32_t dispid, Answer answer) const { answerNext_(dispid, answer); }
+
+ private:
+  QxFakeCallCount callCount_ = nullptr;
+  QxFakeCall call_ = nullptr;
+  QxFakeOutstanding outstanding_ = nullptr;
+  QxFakeReset reset_ = nullptr;
+  QxFakeFailNext failNext_ = nullptr;
+  QxFakeAnswerNext answerNext_ = nullptr;
+};
+
+// Whether a recorded argument is exactly `expected`: the same VARIANT type and the same raw
+// value (a Boolean true must have arrived as -1, a single as the same 32-bit float).
+bool sameArgument(const RecordedArgument& recorded, const automation::Variant& expected);
+
+// "vt=3 3", "vt=8 \"x\"": the recorded arguments of a call, for failure messages.
+std::string describeArguments(const RecordedCall& call);
+
+}  // namespace qx::fake
