@@ -46,7 +46,7 @@ constexpr Field kSecondaryFields[] = {
 constexpr std::string_view kFillBytes =
     "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
 
-class ColumnFields : public DualSpecRun {
+class DualSpecColumns : public DualSpecRun {
  protected:
   // Fills every field of both tables with its own byte, the texts either as long as their slot
   // allows with a NUL after them, or over the whole slot with no NUL at all. Returns what each
@@ -94,19 +94,19 @@ class ColumnFields : public DualSpecRun {
   }
 };
 
-TEST_F(ColumnFields, EverySymbolWritesItsFieldUpToTheNul) {
+TEST_F(DualSpecColumns, EverySymbolWritesItsFieldUpToTheNul) {
   RowRecord& row = rows.add();
   const std::vector<std::string> expected = fillEveryField(row, true);
   expectColumns(expected);
 }
 
-TEST_F(ColumnFields, TextsWithoutNulStopAtTheEndOfTheirSlot) {
+TEST_F(DualSpecColumns, TextsWithoutNulStopAtTheEndOfTheirSlot) {
   RowRecord& row = rows.add();
   const std::vector<std::string> expected = fillEveryField(row, false);
   expectColumns(expected);
 }
 
-TEST_F(ColumnFields, NumbersAreSignedDecimals) {
+TEST_F(DualSpecColumns, NumbersAreSignedDecimals) {
   rows.add().int32(4, -5).int32(8, 0).int32(12, 2147483647).int32(16, -2147483647 - 1);
   header.primary("1cp9");
   run();
@@ -116,7 +116,7 @@ TEST_F(ColumnFields, NumbersAreSignedDecimals) {
   EXPECT_EQ(cell(5, 4), "-2147483648");
 }
 
-TEST_F(ColumnFields, UnknownAndUpperCaseSymbolsTakeNoColumn) {
+TEST_F(DualSpecColumns, UnknownAndUpperCaseSymbolsTakeNoColumn) {
   rows.add().text(186, "pb").text(3274, "sa").text(3354, "sb").text(1613, "hash");
   // Upper case, space, a GBK lead byte and marks outside the alphabets; digits and punctuation
   // belong to the primary alphabet only.
@@ -134,7 +134,7 @@ TEST_F(ColumnFields, UnknownAndUpperCaseSymbolsTakeNoColumn) {
   EXPECT_EQ(server.cell(1, 5, 5), std::nullopt);
 }
 
-TEST_F(ColumnFields, KeepSymbolsFrameTheTemplateCellWithoutWritingIt) {
+TEST_F(DualSpecColumns, KeepSymbolsFrameTheTemplateCellWithoutWritingIt) {
   server.setCellUtf8(1, 5, 3, "template C5");
   server.setCellUtf8(1, 5, 4, "template D5");
   rows.add().int32(4, 42).text(1613, "hash").text(3274, "second a");
@@ -150,7 +150,7 @@ TEST_F(ColumnFields, KeepSymbolsFrameTheTemplateCellWithoutWritingIt) {
   EXPECT_EQ(frameAddresses(), (std::vector<std::string>{"A5", "B5", "C5", "D5", "E5"}));
 }
 
-TEST_F(ColumnFields, TheOrdinalCountsRecordsAlongTheList) {
+TEST_F(DualSpecColumns, TheOrdinalCountsRecordsAlongTheList) {
   for (int i = 0; i < 3; ++i) rows.add();
   header.primary("a");
   run();
@@ -159,7 +159,7 @@ TEST_F(ColumnFields, TheOrdinalCountsRecordsAlongTheList) {
   EXPECT_EQ(cell(7, 1), "3");
 }
 
-TEST_F(ColumnFields, AnOverlongTextIsCutAtACharacterBoundary) {
+TEST_F(DualSpecColumns, AnOverlongTextIsCutAtACharacterBoundary) {
   const std::string zhong = "\xD6\xD0";  // one two-byte character
   std::string wide;
   for (int i = 0; i < 128; ++i) wide += zhong;

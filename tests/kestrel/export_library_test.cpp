@@ -15,7 +15,7 @@
 namespace qx::kestrel::testing {
 namespace {
 
-class ExportLibrary : public ::testing::Test {
+class KestrelLibrary : public ::testing::Test {
  protected:
   std::string messageLog() const {
     std::ifstream in(log, std::ios::binary);
@@ -31,13 +31,13 @@ class ExportLibrary : public ::testing::Test {
   HostRows rows;
 };
 
-TEST_F(ExportLibrary, TheExportIsFoundByItsPlainName) {
+TEST_F(KestrelLibrary, TheExportIsFoundByItsPlainName) {
   EXPECT_NE(excelFile, nullptr);
   EXPECT_EQ(library.tableExport("_excel_file"), nullptr);
   EXPECT_EQ(library.tableExport("excel_file_auto"), nullptr);
 }
 
-TEST_F(ExportLibrary, AMissingTemplateIsToldWithItsWholePath) {
+TEST_F(KestrelLibrary, AMissingTemplateIsToldWithItsWholePath) {
   ASSERT_NE(excelFile, nullptr);
   const std::string path =
       platform::hostTextFromPath(dir.path()) + "/\xB1\xA8\xB1\xED.xlsx";  // "报表.xlsx"
@@ -50,14 +50,14 @@ TEST_F(ExportLibrary, AMissingTemplateIsToldWithItsWholePath) {
   EXPECT_EQ(messageLog(), "模板文件“" + automation::gbkToUtf8(path) + "”, 不存在!\n");
 }
 
-TEST_F(ExportLibrary, ANullHeaderReturnsWithoutAWord) {
+TEST_F(KestrelLibrary, ANullHeaderReturnsWithoutAWord) {
   ASSERT_NE(excelFile, nullptr);
   excelFile(nullptr, nullptr);
   EXPECT_EQ(messageLog(), "");
 }
 
 #ifndef KESTREL_EMBEDDED_ENGINE
-TEST_F(ExportLibrary, WithoutAServerTheUserIsToldItCannotStart) {
+TEST_F(KestrelLibrary, WithoutAServerTheUserIsToldItCannotStart) {
   ASSERT_NE(excelFile, nullptr);
   const std::string path = platform::hostTextFromPath(dir.write("t.xlsx", "PK"));
   header.text(QX_DUAL_SPEC_HEADER_template_path, path);
