@@ -1,0 +1,171 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <functional>
+
+#include "automation/server_registry.h"
+#include "tests/tamarack/run_fixture.h"
+
+namespace qx::tamarack::testing {
+namespace {
+
+using platform::Buttons;
+
+// Each row of the failure table: what goes wrong, what the user is told, what is closed.
+class TamarackFailures : public TamarackRun {
+ protected:
+  TamarackFailures() {
+    host.setColumnSpec("ae");
+    addRow({{'e', "1"}});
+  }
+
+  // The recording server behind a factory that first does `beforeCreation`: the only moment
+  // between the two reads of the data file.
+  void serveChanging(std::function<void()> beforeCreation) {
+    serve();
+    server->registerAs("Recording.Application");
+    automation::registerServer("Excel.Application", [beforeCreation] {
+      beforeCreation();
+      return automation::createServerObject("Recording.Application");
+    });
+  }
+  ~TamarackFailures() override { automation::unregisterServer("Excel.Application"); }
+
+  void expectOnly(const std::string& text, Buttons buttons) {
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_EQ(messages.shown[0].text, text);
+    EXPECT_EQ(messages.shown[0].buttons, buttons);
+  }
+  bool serverStarted() const { return server && server->created(); }
+};
+
+TEST_F(TamarackFailures, MissingLabelsShowTheLookupsOwnMessage) {
+  for (const char* key : {"excel_fil_11:", "excel_fil_12:"}) {
+    messages.shown.clear();
+    auto texts = testTexts();
+    texts.erase(key);
+    writeLanguageFile(texts);
+    serve();
+    run();
+    expectOnly(std::string("在 ") + languageFile.string() + " 文件中找不到 " + key +
+                   " 标题,请查看标题否正确!",
+               Buttons::Ok);
+    EXPECT_FALSE(serverStarted());
+    EXPECT_EQ(apartmentsLeft(), 0);
+  }
+}
+
+TEST_F(TamarackFailures, MissingLanguageFileIsToldOnce) {
+  std::filesystem::remove(languageFile);
+  serve();
+  run();
+  expectOnly("找不到 " + languageFile.string() + " 语言配置文件,请重新安装!", Buttons::Ok);
+  EXPECT_FALSE(serverStarted());
+}
+
+TEST_F(TamarackFailures, DataFileMissing) {
+  serve();
+  depthBefore = automation::apartmentDepthForTesting();
+  runExport({languageFile, dir.path() / "temp" / "none.dat"}, messages);
+  expectOnly("数据文件打不开", Buttons::Ok);
+  EXPECT_FALSE(serverStarted());
+  EXPECT_EQ(apartmentsLeft(), 0);
+}
+
+TEST_F(TamarackFailures, DataFileShorterThanOneRecord) {
+  serve();
+  run(951);
+  expectOnly("数据文件太短", Buttons::OkCancel);
+  EXPECT_FALSE(serverStarted());
+  EXPECT_TRUE(std::filesystem::remove(dataFile));  // closed again
+}
+
+TEST_F(TamarackFailures, TemplateNotReadable) {
+  const std::string missing = (dir.path() / "无.xlsx").string();
+  host.setWorkbookPath(automation::utf8ToGbk(missing));
+  serve();
+  run();
+  expectOnly("模板“" + missing + "”, 读不了!", Buttons::Ok);
+  EXPECT_FALSE(serverStarted());
+  EXPECT_EQ(apartmentsLeft(), 0);
+}
+
+TEST_F(TamarackFailures, TemplateMessageIsNeverCut) {
+  auto texts = testTexts();
+  texts["excel_fil_03:"] = std::string(84, 'a') + "模板";  // 252 bytes of code page 936
+  texts["excel_fil_04:"] = std::string(250, 'z');
+  writeLanguageFile(texts);
+  const std::string missing = (dir.path() / (std::string(200, 'p') + ".xlsx")).string();
+  host.setWorkbookPath(automation::utf8ToGbk(missing));
+  serve();
+  run();
+  expectOnly(texts["excel_fil_03:"] + "“" + missing + "”, " + texts["excel_fil_04:"], Buttons::Ok);
+}
+
+TEST_F(TamarackFailures, ApartmentCannotBeInitialised) {
+  serve();
+  automation::failNextApartmentInitializeForTesting(automation::hr::kOutOfMemory);
+  run();
+  expectOnly("环境初始化失败", Buttons::Ok);
+  EXPECT_FALSE(serverStarted());
+  EXPECT_EQ(apartmentsLeft(), 0);
+}
+
+TEST_F(TamarackFailures, ServerCannotBeCreated) {
+  serve().failCreation();
+  run();
+  expectOnly("服务器起不来", Buttons::Ok);
+  EXPECT_EQ(apartmentsLeft(), 0);  // uninitialised again
+}
+
+TEST_F(TamarackFailures, DataFileGoneForTheSecondRead) {
+  serveChanging([this] { std::filesystem::remove(dataFile); });
+  run();
+  expectOnly("数据文件再打不开", Buttons::Ok);
+  EXPECT_TRUE(server->workbooksClosed());
+  EXPECT_TRUE(server->quit());
+  EXPECT_EQ(server->saveCount(), 0);
+  EXPECT_TRUE(server->frames().empty());
+  EXPECT_EQ(server->outstandingReferences(), 0);
+  EXPECT_EQ(apartmentsLeft(), 0);
+}
+
+TEST_F(TamarackFailures, SecondReadShort) {
+  serveChanging([this] { std::filesystem::resize_file(dataFile, 100); });
+  run();
+  expectOnly("数据文件再读太短", Buttons::OkCancel);
+  EXPECT_TRUE(server->workbooksClosed());
+  EXPECT_TRUE(server->quit());
+  EXPECT_EQ(server->saveCount(), 0);
+  EXPECT_EQ(server->outstandingReferences(), 0);
+  EXPECT_EQ(apartmentsLeft(), 0);
+}
+
+// Without the text for its message, the run ends at once: no Workbooks.Close, no Quit, COM
+// left as it is; only the references are released.
+TEST_F(TamarackFailures, MissingTextForAClosingMessageSkipsTheClosingSteps) {
+  auto texts = testTexts();
+  texts.erase("excel_fil_07:");
+  writeLanguageFile(texts);
+  serveChanging([this] { std::filesystem::remove(dataFile); });
+  run();
+  expectOnly("在 " + languageFile.string() + " 文件中找不到 excel_fil_07: 标题,请查看标题否正确!",
+             Buttons::Ok);
+  EXPECT_FALSE(server->workbooksClosed());
+  EXPECT_FALSE(server->quit());
+  EXPECT_EQ(server->outstandingReferences(), 0);
+  EXPECT_EQ(apartmentsLeft(), 1);
+}
+
+TEST_F(TamarackFailures, ServerFailingToOpenTheWorkbook) {
+  serve().failCall("Workbooks.Open", 1, automation::hr::kException,
+                   automation::ExceptionInfo{1004, u"Excel", u"文件已损坏"});
+  run();
+  ASSERT_EQ(messages.shown.size(), 1u);
+  EXPECT_EQ(messages.shown[0].text, "Excel 操作失败: Workbooks.Open: 文件已损坏 (0x80020009)");
+  EXPECT_EQ(server->outstandingReferences(), 0);
+  EXPECT_EQ(server->saveCount(), 0);
+}
+
+}  // namespace
+}  // namespace qx::tamarack::testing

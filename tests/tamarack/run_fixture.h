@@ -1,0 +1,113 @@
+#pragma once
+// A tamarack run against the recording server: the language file, the template and the data
+// file in a fresh directory, the host's records in the test's memory.
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <optional>
+#include <string>
+
+#include "automation/apartment.h"
+#include "automation/code_page.h"
+#include "tamarack/export_run.h"
+#include "tests/support/captured_messages.h"
+#include "tests/support/recording_server.h"
+#include "tests/support/temp_dir.h"
+#include "tests/tamarack/host_records.h"
+
+namespace qx::tamarack::testing {
+
+// The texts the test's language file holds, in UTF-8 (written as code page 936).
+inline const std::map<std::string, std::string>& testTexts() {
+  static const std::map<std::string, std::string> texts = {
+      {"excel_fil_01:", "数据文件打不开"},
+      {"excel_fil_02:", "数据文件太短"},
+      {"excel_fil_03:", "模板"},
+      {"excel_fil_04:", "读不了!"},
+      {"excel_fil_05:", "环境初始化失败"},
+      {"excel_fil_06:", "服务器起不来"},
+      {"excel_fil_07:", "数据文件再打不开"},
+      {"excel_fil_08:", "数据文件再读太短"},
+      {"excel_fil_09:", "工作表不够"},
+      {"excel_fil_11:", "小计:"},
+      {"excel_fil_12:", "总计:"},
+  };
+  return texts;
+}
+
+class TamarackRun : public ::testing::Test {
+ protected:
+  TamarackRun() {
+    writeLanguageFile(testTexts());
+    templatePath_ = dir.write("模板.xlsx", "template");
+    host.setWorkbookPath(automation::utf8ToGbk(templatePath_.string()));
+    host.setBorderWeight(2);
+    host.setBodyRows(5, 20);
+  }
+
+  void writeLanguageFile(const std::map<std::string, std::string>& texts) {
+    std::string file;
+    for (const auto& [key, text] : texts) file += key + automation::utf8ToGbk(text) + "\r\n";
+    languageFile = dir.write("lang/pinebrook_exe.txt", file);
+  }
+
+  // The recording server with `sheets` worksheets, registered as "Excel.Application".
+  qx::testing::RecordingServer& serve(int sheets = 3) {
+    server.emplace(sheets);
+    server->registerAs("Excel.Application");
+    return *server;
+  }
+
+  // A row record with field texts by selector (UTF-8 written as code page 936).
+  std::uint8_t* addRow(const std::map<char, std::string>& fields) {
+    std::uint8_t* row = host.addRow();
+    for (const auto& [selector, text] : fields)
+      putText(row, offsetOf(selector), automation::utf8ToGbk(text));
+    return row;
+  }
+
+  static std::size_t offsetOf(char selector) {
+    static const std::map<char, std::size_t> offsets = {
+        {'a', 0}, {'b', 50}, {'e', 200}, {'n', 1578}, {'7', 3040}, {'8', 3296}, {'0', 3456}};
+    return offsets.at(selector);
+  }
+
+  // Writes the data file with the transfer record and runs the export.
+  void run(std::size_t transferSize = 952) {
+    dataFile = dir.write("temp/pinebrook_temp.dat", host.transferRecord(transferSize));
+    depthBefore = automation::apartmentDepthForTesting();
+    runExport({languageFile, dataFile}, messages);
+  }
+
+  int apartmentsLeft() const { return automation::apartmentDepthForTesting() - depthBefore; }
+
+  // The cell's text on the sheet, "" when never written.
+  std::string cell(int sheet, int row, int column) const {
+    return server->cellUtf8(sheet, row, column);
+  }
+
+  // Addresses framed on one sheet, in order.
+  std::vector<std::string> framesOn(int sheet) const {
+    std::vector<std::string> addresses;
+    for (const auto& frame : server->frames()) {
+      if (frame.sheet == sheet) addresses.push_back(frame.address);
+    }
+    return addresses;
+  }
+
+  std::vector<std::string> shownTexts() const {
+    std::vector<std::string> texts;
+    for (const auto& shown : messages.shown) texts.push_back(shown.text);
+    return texts;
+  }
+
+  qx::testing::TempDir dir;
+  HostRecords host;
+  std::optional<qx::testing::RecordingServer> server;
+  qx::testing::CapturedMessages messages;
+  std::filesystem::path languageFile, dataFile, templatePath_;
+  int depthBefore = 0;
+};
+
+}  // namespace qx::tamarack::testing
