@@ -4,16 +4,20 @@
 
 #include <fstream>
 #include <iterator>
-#include <sstream>
 
 #include "automation/code_page.h"
 #include "platform/paths.h"
-#include "tests/kestrel/host_layout.h"
+#include "tests/kestrel/dual_spec_records.h"
 #include "tests/kestrel/loaded_library.h"
 #include "tests/support/temp_dir.h"
 
 namespace qx::kestrel::testing {
 namespace {
+
+// The layout the host is given and the one the exporter decodes are one layout.
+static_assert(QX_DUAL_SPEC_HEADER_SIZE == kDualSpecHeaderSize);
+static_assert(QX_DUAL_SPEC_ROW_SIZE == kDualSpecRowSize);
+static_assert(QX_DUAL_SPEC_ROW_next == kDualSpecRowLinkOffset);
 
 class KestrelLibrary : public ::testing::Test {
  protected:
@@ -27,8 +31,8 @@ class KestrelLibrary : public ::testing::Test {
   qx::testing::TempDir dir;
   std::filesystem::path log = dir.path() / "messages.log";
   qx::testing::ScopedEnv logEnv{"QX_MESSAGE_LOG", log.string()};
-  HostRecord header{QX_DUAL_SPEC_HEADER_SIZE};
-  HostRows rows;
+  HeaderRecord header;
+  RowList rows;
 };
 
 TEST_F(KestrelLibrary, TheExportIsFoundByItsPlainName) {
@@ -46,7 +50,7 @@ TEST_F(KestrelLibrary, AMissingTemplateIsToldWithItsWholePath) {
       .int32(QX_DUAL_SPEC_HEADER_start_row, 5);
   rows.add().text(QX_DUAL_SPEC_ROW_primary_b, "x");
   rows.add().text(QX_DUAL_SPEC_ROW_primary_b, "y");
-  excelFile(header.bytes.data(), rows.first());
+  excelFile(header.data(), rows.first());
   EXPECT_EQ(messageLog(), "模板文件“" + automation::gbkToUtf8(path) + "”, 不存在!\n");
 }
 
@@ -61,7 +65,7 @@ TEST_F(KestrelLibrary, WithoutAServerTheUserIsToldItCannotStart) {
   ASSERT_NE(excelFile, nullptr);
   const std::string path = platform::hostTextFromPath(dir.write("t.xlsx", "PK"));
   header.text(QX_DUAL_SPEC_HEADER_template_path, path);
-  excelFile(header.bytes.data(), nullptr);
+  excelFile(header.data(), nullptr);
   EXPECT_EQ(messageLog(), "无法启动Excel服务器!\n");
 }
 #endif
