@@ -1,9 +1,49 @@
 #include "engine/application.h"
 
+#include "engine/objects.h"
+
 namespace qx::engine {
 
+namespace hr = automation::hr;
+
+namespace {
+// Application: Workbooks (572 get), Visible (558 put), Quit (302).
+class ApplicationObject final : public EngineObject {
+ public:
+  ApplicationObject() : state_(std::make_shared<ApplicationState>()) {}
+  ~ApplicationObject() override { state_->closeAll(); }
+
+ protected:
+  std::int32_t answer(std::int32_t dispid, InvokeKind kind, std::span<const Variant> arguments,
+                      Variant& result) override {
+    if (dispid == 572 && kind == InvokeKind::PropertyGet) {
+      if (!arguments.empty()) return hr::kBadParamCount;
+      result = Variant::adopt(newWorkbooks(state_));
+      return hr::kOk;
+    }
+    if (dispid == 558 && kind == InvokeKind::PropertyPut) {
+      if (arguments.size() != 1) return hr::kBadParamCount;
+      state_->visible = integerArgument(arguments[0], "Application.Visible") != 0;
+      return hr::kOk;
+    }
+    if (dispid == 558 && kind == InvokeKind::PropertyGet) {
+      result = Variant::boolean(state_->visible);
+      return hr::kOk;
+    }
+    if (dispid == 302 && kind == InvokeKind::Method) {
+      state_->closeAll();
+      return hr::kOk;
+    }
+    return hr::kMemberNotFound;
+  }
+
+ private:
+  std::shared_ptr<ApplicationState> state_;
+};
+}  // namespace
+
 automation::Dispatch* createApplication() {
-  return nullptr;
+  return new ApplicationObject();
 }
 
 }  // namespace qx::engine

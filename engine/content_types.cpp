@@ -81,6 +81,18 @@ void ContentTypes::setOverride(std::string_view partName, std::string_view conte
   changed_ = true;
 }
 
+void ContentTypes::removeOverride(std::string_view partName) {
+  const std::string name = absolute(partName);
+  pugi::xml_node root = document_.document_element();
+  for (pugi::xml_node n = root.first_child(); n; n = n.next_sibling()) {
+    if (localName(n) == "Override" && sameText(attributeNamed(n, "PartName"), name)) {
+      root.remove_child(n);
+      changed_ = true;
+      return;
+    }
+  }
+}
+
 std::string ContentTypes::save() const {
   return saveXml(document_);
 }

@@ -22,6 +22,9 @@ class ContentTypes {
   // Adds or replaces the Override for the part.
   void setOverride(std::string_view partName, std::string_view contentType);
 
+  // Removes the Override for the part, if any.
+  void removeOverride(std::string_view partName);
+
   bool changed() const { return changed_; }
   std::string save() const;
 

@@ -1,5 +1,7 @@
 #include "engine/relationships.h"
 
+#include <algorithm>
+
 #include "engine/engine_error.h"
 #include "engine/xml_part.h"
 
@@ -125,6 +127,21 @@ std::string Relationships::add(std::string_view type, std::string_view target) {
   items_.push_back(Relationship{id, std::string(type), std::string(target), false});
   changed_ = true;
   return id;
+}
+
+void Relationships::remove(std::string_view id) {
+  pugi::xml_node root = document_.document_element();
+  for (pugi::xml_node n = root.first_child(); n; n = n.next_sibling()) {
+    if (localName(n) == "Relationship" && attributeNamed(n, "Id") == id) {
+      root.remove_child(n);
+      break;
+    }
+  }
+  const auto it =
+      std::find_if(items_.begin(), items_.end(), [&](const Relationship& r) { return r.id == id; });
+  if (it == items_.end()) return;
+  items_.erase(it);
+  changed_ = true;
 }
 
 std::string Relationships::save() const {

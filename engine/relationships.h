@@ -46,6 +46,9 @@ class Relationships {
   // Adds a relationship with a fresh id and returns the id.
   std::string add(std::string_view type, std::string_view target);
 
+  // Removes the relationship with that id, if any.
+  void remove(std::string_view id);
+
   bool existed() const { return existed_; }
   bool changed() const { return changed_; }
   std::string save() const;

@@ -68,6 +68,54 @@ std::string_view namespaceOf(const pugi::xml_node& node, std::string_view prefix
   return {};
 }
 
+namespace {
+void appendStartTag(std::string& out, const pugi::xml_node& node) {
+  out += '<';
+  out += node.name();
+  for (pugi::xml_attribute a = node.first_attribute(); a; a = a.next_attribute()) {
+    out += ' ';
+    out += a.name();
+    out += "=\"";
+    appendEscaped(out, a.value());
+    out += '"';
+  }
+  out += '>';
+}
+
+bool contains(const pugi::xml_node& ancestor, pugi::xml_node node) {
+  for (; node; node = node.parent()) {
+    if (node == ancestor) return true;
+  }
+  return false;
+}
+
+void printOutside(const pugi::xml_node& node, const pugi::xml_node& target, std::string*& out,
+                  std::string& after) {
+  for (pugi::xml_node child = node.first_child(); child; child = child.next_sibling()) {
+    if (child == target || contains(child, target)) {
+      appendStartTag(*out, child);
+      if (child == target) {
+        out = &after;
+      } else {
+        printOutside(child, target, out, after);
+      }
+      *out += "</";
+      *out += child.name();
+      *out += '>';
+      continue;
+    }
+    StringWriter writer(*out);
+    child.print(writer, "", pugi::format_raw);
+  }
+}
+}  // namespace
+
+void printAround(const pugi::xml_node& document, const pugi::xml_node& target, std::string& before,
+                 std::string& after) {
+  std::string* out = &before;
+  printOutside(document, target, out, after);
+}
+
 void appendEscaped(std::string& out, std::string_view text) {
   for (const char c : text) {
     switch (c) {

@@ -34,6 +34,12 @@ std::string_view attributeNamed(const pugi::xml_node& node, std::string_view nam
 // ancestors; empty when unbound.
 std::string_view namespaceOf(const pugi::xml_node& node, std::string_view prefix);
 
+// Prints the document without the children of `target`: everything up to and including the
+// target's start tag is appended to `before`, its end tag and everything after to `after`. Lets
+// a large element's content be written separately, piece by piece.
+void printAround(const pugi::xml_node& document, const pugi::xml_node& target, std::string& before,
+                 std::string& after);
+
 // Escapes text for element content or attribute values.
 void appendEscaped(std::string& out, std::string_view text);
 

@@ -1,0 +1,58 @@
+#include "engine/cell_store.h"
+
+#include <algorithm>
+
+namespace qx::engine {
+
+const Row* CellStore::row(std::uint32_t number) const {
+  if (number >= slots_.size() || slots_[number] == 0) return nullptr;
+  return &rows_[slots_[number] - 1];
+}
+
+Row* CellStore::row(std::uint32_t number) {
+  if (number >= slots_.size() || slots_[number] == 0) return nullptr;
+  return &rows_[slots_[number] - 1];
+}
+
+Row& CellStore::touchRow(std::uint32_t number) {
+  if (number >= slots_.size()) slots_.resize(number + 1, 0);
+  if (slots_[number] == 0) {
+    rows_.push_back(Row{});
+    rows_.back().number = number;
+    slots_[number] = static_cast<std::uint32_t>(rows_.size());
+  }
+  return rows_[slots_[number] - 1];
+}
+
+std::vector<Cell>::const_iterator findInRow(const std::vector<Cell>& cells, std::uint32_t column) {
+  if (!cells.empty() && cells.back().column == column) return cells.end() - 1;
+  const auto it = std::lower_bound(cells.begin(), cells.end(), column,
+                                   [](const Cell& c, std::uint32_t col) { return c.column < col; });
+  return it != cells.end() && it->column == column ? it : cells.end();
+}
+
+const Cell* CellStore::find(std::uint32_t rowNumber, std::uint32_t column) const {
+  const Row* r = row(rowNumber);
+  if (r == nullptr) return nullptr;
+  const auto it = findInRow(r->cells, column);
+  return it == r->cells.end() ? nullptr : &*it;
+}
+
+Cell& CellStore::touch(std::uint32_t rowNumber, std::uint32_t column) {
+  Row& r = touchRow(rowNumber);
+  r.changed = true;
+  std::vector<Cell>& cells = r.cells;
+  if (cells.empty() || cells.back().column < column) {
+    cells.push_back(Cell{});
+    cells.back().column = column;
+    return cells.back();
+  }
+  const auto it = std::lower_bound(cells.begin(), cells.end(), column,
+                                   [](const Cell& c, std::uint32_t col) { return c.column < col; });
+  if (it != cells.end() && it->column == column) return *it;
+  Cell added;
+  added.column = column;
+  return *cells.insert(it, added);
+}
+
+}  // namespace qx::engine

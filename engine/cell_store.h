@@ -1,0 +1,75 @@
+#pragma once
+// The cells of one worksheet: rows found by number and cells within a row by column, both in
+// constant or logarithmic time, never by scanning the sheet. Cells from the package keep a
+// handle on their XML so that untouched ones are written back exactly.
+
+#include <pugixml.hpp>
+
+#include <cstdint>
+#include <deque>
+#include <vector>
+
+namespace qx::engine {
+
+inline constexpr std::uint32_t kMaxRows = 1048576;
+inline constexpr std::uint32_t kMaxColumns = 16384;
+
+enum class CellKind : std::uint8_t {
+  Original,  // as the package holds it; `original` says what it is
+  Blank,     // a style and no value
+  Number,
+  SharedText,  // `index` into the shared strings
+  InlineText,  // `index` into the store's own texts (workbooks without shared strings)
+  Boolean,
+};
+
+struct Cell {
+  std::uint32_t column = 0;
+  std::uint32_t style = 0;
+  CellKind kind = CellKind::Blank;
+  bool used = false;  // holds a value or a style of its own: counts for the used range
+  bool hadFormula = false;
+  union {
+    double number;
+    std::uint32_t index;
+  } value{0};
+  pugi::xml_node_struct* original = nullptr;
+};
+
+struct Row {
+  std::uint32_t number = 0;
+  pugi::xml_node_struct* original = nullptr;
+  std::vector<Cell> cells;  // ascending columns
+  double height = -1;       // points; negative: the sheet's default
+  bool hidden = false;
+  bool changed = false;
+};
+
+class CellStore {
+ public:
+  const Row* row(std::uint32_t number) const;
+  Row* row(std::uint32_t number);
+  // The row, created when absent (number in 1..kMaxRows).
+  Row& touchRow(std::uint32_t number);
+
+  const Cell* find(std::uint32_t row, std::uint32_t column) const;
+  // The cell, created when absent; its row is marked changed.
+  Cell& touch(std::uint32_t row, std::uint32_t column);
+
+  // Highest row number that has a row.
+  std::uint32_t lastRow() const { return static_cast<std::uint32_t>(slots_.size()) - 1; }
+  std::size_t rowCount() const { return rows_.size(); }
+
+  std::vector<std::string>& inlineTexts() { return inlineTexts_; }
+  const std::vector<std::string>& inlineTexts() const { return inlineTexts_; }
+
+ private:
+  std::vector<std::uint32_t> slots_{0};  // row number -> index in rows_ + 1
+  std::deque<Row> rows_;
+  std::vector<std::string> inlineTexts_;
+};
+
+// Finds the cell of `column` in a row's ascending cells; end() when absent.
+std::vector<Cell>::const_iterator findInRow(const std::vector<Cell>& cells, std::uint32_t column);
+
+}  // namespace qx::engine

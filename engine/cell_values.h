@@ -1,0 +1,23 @@
+#pragma once
+// Values going into cells and the texts cells show, as the application handles them when a
+// program assigns Range.Value and reads Range.Text.
+
+#include <cstdint>
+#include <string>
+
+#include "automation/variant.h"
+#include "engine/workbook.h"
+
+namespace qx::engine {
+
+// Puts the value into the cell, keeping its style. Texts become numbers or times when the
+// application would take them so (not in cells formatted as text "@"); a time gets an h:mm or
+// [h]:mm format when the cell's format is General. An empty text clears the value.
+void putCellValue(Workbook& workbook, Worksheet& sheet, std::uint32_t row, std::uint32_t column,
+                  const automation::Variant& value);
+
+// The text the cell shows (UTF-8); empty for an empty cell.
+std::string cellText(Workbook& workbook, const Worksheet& sheet, std::uint32_t row,
+                     std::uint32_t column);
+
+}  // namespace qx::engine

@@ -1,0 +1,173 @@
+#include "engine/number_formats.h"
+
+#include <cmath>
+#include <cstdio>
+#include <string>
+
+namespace qx::engine {
+
+std::string_view builtinFormatCode(int id) {
+  switch (id) {
+    case 0:
+      return "General";
+    case 1:
+      return "0";
+    case 2:
+      return "0.00";
+    case 3:
+      return "#,##0";
+    case 4:
+      return "#,##0.00";
+    case 9:
+      return "0%";
+    case 10:
+      return "0.00%";
+    case 11:
+      return "0.00E+00";
+    case 12:
+      return "# ?/?";
+    case 13:
+      return "# ?\?/??";
+    case 14:
+      return "mm-dd-yy";
+    case 15:
+      return "d-mmm-yy";
+    case 16:
+      return "d-mmm";
+    case 17:
+      return "mmm-yy";
+    case 18:
+      return "h:mm AM/PM";
+    case 19:
+      return "h:mm:ss AM/PM";
+    case 20:
+      return "h:mm";
+    case 21:
+      return "h:mm:ss";
+    case 22:
+      return "m/d/yy h:mm";
+    case 37:
+      return "#,##0 ;(#,##0)";
+    case 38:
+      return "#,##0 ;[Red](#,##0)";
+    case 39:
+      return "#,##0.00;(#,##0.00)";
+    case 40:
+      return "#,##0.00;[Red](#,##0.00)";
+    case 45:
+      return "mm:ss";
+    case 46:
+      return "[h]:mm:ss";
+    case 47:
+      return "mmss.0";
+    case 48:
+      return "##0.0E+0";
+    case 49:
+      return "@";
+    default:
+      return {};
+  }
+}
+
+bool isTextFormat(std::string_view formatCode) {
+  return formatCode == "@";
+}
+
+namespace {
+std::string stripZeros(std::string text) {
+  if (text.find('.') == std::string::npos) return text;
+  while (text.back() == '0') text.pop_back();
+  if (text.back() == '.') text.pop_back();
+  return text;
+}
+
+std::string scientific(double magnitude) {
+  char buffer[64];
+  std::snprintf(buffer, sizeof buffer, "%.5E", magnitude);
+  std::string text = buffer;  // 1.23457E+11
+  const std::size_t e = text.find('E');
+  std::string mantissa = stripZeros(text.substr(0, e));
+  std::string exponent = text.substr(e + 1);  // +11, -05, +100
+  const char sign = exponent[0];
+  exponent.erase(0, 1);
+  while (exponent.size() > 2 && exponent[0] == '0') exponent.erase(0, 1);
+  return mantissa + "E" + sign + exponent;
+}
+
+std::string withThousands(const std::string& digits) {
+  const std::size_t point = digits.find('.');
+  const std::string whole = digits.substr(0, point);
+  std::string out;
+  for (std::size_t i = 0; i < whole.size(); ++i) {
+    if (i > 0 && (whole.size() - i) % 3 == 0) out += ',';
+    out += whole[i];
+  }
+  return point == std::string::npos ? out : out + digits.substr(point);
+}
+
+std::string fixed(double magnitude, int decimals) {
+  char buffer[400];
+  std::snprintf(buffer, sizeof buffer, "%.*f", decimals, magnitude);
+  return buffer;
+}
+
+// Hours, minutes and seconds of a time value in days, rounded to the second.
+std::string formatTime(double value, bool elapsedHours, bool seconds) {
+  if (value < 0) return std::string(11, '#');
+  const long long total = std::llround(value * 86400.0);
+  long long hours = total / 3600;
+  if (!elapsedHours) hours %= 24;
+  char buffer[64];
+  if (seconds) {
+    std::snprintf(buffer, sizeof buffer, "%lld:%02lld:%02lld", hours, (total / 60) % 60,
+                  total % 60);
+  } else {
+    std::snprintf(buffer, sizeof buffer, "%lld:%02lld", hours, (total / 60) % 60);
+  }
+  return buffer;
+}
+}  // namespace
+
+std::string formatGeneral(double value) {
+  if (value == 0) return "0";
+  const std::string sign = value < 0 ? "-" : "";
+  const double magnitude = std::fabs(value);
+  if (magnitude >= 1e11 || magnitude < 1e-9) return sign + scientific(magnitude);
+  const int integerDigits =
+      magnitude < 1 ? 1 : static_cast<int>(std::floor(std::log10(magnitude))) + 1;
+  std::string text = stripZeros(fixed(magnitude, std::max(0, 10 - integerDigits)));
+  if (text == "0") return sign + scientific(magnitude);
+  if (text.size() > 11) return sign + scientific(magnitude);
+  return sign + text;
+}
+
+std::string formatNumber(double value, std::string_view formatCode) {
+  const std::string_view code = formatCode.substr(0, formatCode.find(';'));
+  if (code == "h:mm") return formatTime(value, false, false);
+  if (code == "h:mm:ss") return formatTime(value, false, true);
+  if (code == "[h]:mm") return formatTime(value, true, false);
+  if (code == "[h]:mm:ss") return formatTime(value, true, true);
+
+  std::string_view body = code;
+  const bool percent = !body.empty() && body.back() == '%';
+  if (percent) body.remove_suffix(1);
+  const bool thousands = body.starts_with("#,##");
+  if (thousands) body.remove_prefix(4);
+  if (body.empty() || body.front() != '0') return formatGeneral(value);
+  std::size_t i = 0;
+  while (i < body.size() && body[i] == '0') ++i;
+  int decimals = 0;
+  if (i < body.size() && body[i] == '.') {
+    ++i;
+    while (i < body.size() && body[i] == '0') ++i, ++decimals;
+  }
+  if (i != body.size()) return formatGeneral(value);
+
+  const double shown = percent ? value * 100 : value;
+  std::string digits = fixed(std::fabs(shown), decimals);
+  if (thousands) digits = withThousands(digits);
+  const bool negative = shown < 0 && digits.find_first_not_of("0.,") != std::string::npos;
+  return (negative ? "-" : "") + digits + (percent ? "%" : "");
+}
+
+}  // namespace qx::engine

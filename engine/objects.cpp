@@ -1,0 +1,54 @@
+#include "engine/objects.h"
+
+#include <new>
+
+#include "automation/code_page.h"
+#include "engine/engine_error.h"
+
+namespace qx::engine {
+
+namespace hr = automation::hr;
+
+Workbook& OpenWorkbook::get() const {
+  if (!model) throw EngineError("the workbook has been closed");
+  return *model;
+}
+
+void ApplicationState::closeAll() {
+  for (const BookPointer& book : workbooks) book->model.reset();
+  workbooks.clear();
+}
+
+std::int32_t EngineObject::invoke(std::int32_t dispid, InvokeKind kind,
+                                  std::span<const Variant> arguments, Variant& result,
+                                  ExceptionInfo& exception) {
+  try {
+    return answer(dispid, kind, arguments, result);
+  } catch (const std::bad_alloc&) {
+    return hr::kOutOfMemory;
+  } catch (const std::exception& e) {
+    exception.code = hr::kException;
+    exception.source = u"qx spreadsheet engine";
+    exception.description = automation::utf8ToUtf16(e.what());
+    return hr::kException;
+  }
+}
+
+std::string textArgument(const Variant& value, const char* member) {
+  if (value.type() != automation::VarType::Bstr) {
+    throw EngineError(std::string(member) + ": a text was expected, not " +
+                      automation::typeName(value.type()));
+  }
+  return automation::utf16ToUtf8(value.textValue());
+}
+
+std::int64_t integerArgument(const Variant& value, const char* member) {
+  const std::optional<std::int64_t> number = value.toInteger();
+  if (!number) {
+    throw EngineError(std::string(member) + ": a number was expected, not " +
+                      automation::typeName(value.type()));
+  }
+  return *number;
+}
+
+}  // namespace qx::engine

@@ -1,0 +1,62 @@
+#pragma once
+// The object model the engine answers: Application, Workbooks, Workbook, Worksheet, Range,
+// Shapes and Shape, each a Dispatch answering the DISPIDs of the typed operations. Failures
+// are DISP_E_EXCEPTION with a description that says what went wrong.
+
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "automation/dispatch.h"
+#include "engine/cell_reference.h"
+#include "engine/workbook.h"
+
+namespace qx::engine {
+
+using automation::ExceptionInfo;
+using automation::InvokeKind;
+using automation::Variant;
+
+// A workbook the application holds open; `model` is null once it is closed.
+struct OpenWorkbook {
+  std::unique_ptr<Workbook> model;
+  // The model; EngineError once the workbook is closed.
+  Workbook& get() const;
+};
+
+// What one Application holds: its open workbooks.
+struct ApplicationState {
+  std::vector<std::shared_ptr<OpenWorkbook>> workbooks;
+  bool visible = false;
+  void closeAll();
+};
+
+using BookPointer = std::shared_ptr<OpenWorkbook>;
+
+// Base of every engine object: turns EngineError and other exceptions into HRESULTs with an
+// exception description, so nothing is thrown across the dispatch interface.
+class EngineObject : public automation::DispatchBase {
+ public:
+  std::int32_t invoke(std::int32_t dispid, InvokeKind kind, std::span<const Variant> arguments,
+                      Variant& result, ExceptionInfo& exception) final;
+
+ protected:
+  virtual std::int32_t answer(std::int32_t dispid, InvokeKind kind,
+                              std::span<const Variant> arguments, Variant& result) = 0;
+};
+
+automation::Dispatch* newWorkbooks(std::shared_ptr<ApplicationState> state);
+automation::Dispatch* newWorkbook(std::shared_ptr<ApplicationState> state, BookPointer book);
+automation::Dispatch* newWorksheet(BookPointer book, std::size_t sheet);
+automation::Dispatch* newRange(BookPointer book, std::size_t sheet, const CellRect& rect);
+automation::Dispatch* newShapes(BookPointer book, std::size_t sheet);
+automation::Dispatch* newShape();
+
+// The text inside a text argument (UTF-8); EngineError naming the member otherwise.
+std::string textArgument(const Variant& value, const char* member);
+// A whole number argument; EngineError naming the member otherwise.
+std::int64_t integerArgument(const Variant& value, const char* member);
+
+}  // namespace qx::engine

@@ -1,0 +1,107 @@
+// Range: Item, Text, Left, Top, Width, Height and BorderAround on a fixed rectangle of cells.
+
+#include "automation/code_page.h"
+#include "engine/cell_values.h"
+#include "engine/engine_error.h"
+#include "engine/frame.h"
+#include "engine/objects.h"
+
+namespace qx::engine {
+
+namespace hr = automation::hr;
+
+namespace {
+
+class RangeObject final : public EngineObject {
+ public:
+  RangeObject(BookPointer book, std::size_t sheet, const CellRect& rect)
+      : book_(std::move(book)), sheet_(sheet), rect_(rect) {}
+
+ protected:
+  std::int32_t answer(std::int32_t dispid, InvokeKind kind, std::span<const Variant> arguments,
+                      Variant& result) override {
+    Workbook& workbook = book_->get();
+    if (dispid == 170) return item(workbook, kind, arguments, result);
+    if (dispid == 1067 && kind == InvokeKind::Method) {
+      if (arguments.size() > 4) return hr::kBadParamCount;
+      const Variant missing = Variant::missing();
+      auto argument = [&](std::size_t i) -> const Variant& {
+        return i < arguments.size() ? arguments[i] : missing;
+      };
+      const std::int32_t weight =
+          argument(1).isMissing()
+              ? kWeightThin
+              : static_cast<std::int32_t>(integerArgument(argument(1), "Range.BorderAround"));
+      const BorderLine line = borderLine(argument(0), weight, argument(2), argument(3));
+      frameRange(workbook, workbook.worksheet(sheet_), rect_, line);
+      result = Variant::boolean(true);
+      return hr::kOk;
+    }
+    if (kind != InvokeKind::PropertyGet) return hr::kMemberNotFound;
+    if (!arguments.empty()) return hr::kBadParamCount;
+    switch (dispid) {
+      case 138:  // Text
+        result = Variant::text(automation::utf8ToUtf16(
+            cellText(workbook, workbook.worksheet(sheet_), rect_.top, rect_.left)));
+        return hr::kOk;
+      case 127:
+        result = Variant::real(workbook.geometry(sheet_).left(rect_.left));
+        return hr::kOk;
+      case 126:
+        result = Variant::real(workbook.geometry(sheet_).top(rect_.top));
+        return hr::kOk;
+      case 122: {
+        const SheetGeometry geometry = workbook.geometry(sheet_);
+        result = Variant::real(rect_.right < kMaxColumns
+                                   ? geometry.left(rect_.right + 1) - geometry.left(rect_.left)
+                                   : geometry.left(rect_.right) - geometry.left(rect_.left) +
+                                         geometry.columnWidth(rect_.right));
+        return hr::kOk;
+      }
+      case 123: {
+        const SheetGeometry geometry = workbook.geometry(sheet_);
+        result = Variant::real(rect_.bottom < kMaxRows
+                                   ? geometry.top(rect_.bottom + 1) - geometry.top(rect_.top)
+                                   : geometry.top(rect_.bottom) - geometry.top(rect_.top) +
+                                         geometry.rowHeight(rect_.bottom));
+        return hr::kOk;
+      }
+      default:
+        return hr::kMemberNotFound;
+    }
+  }
+
+ private:
+  // Item(RowIndex, ColumnIndex) counted from the top-left cell, beyond the range's bounds too.
+  std::int32_t item(Workbook& workbook, InvokeKind kind, std::span<const Variant> arguments,
+                    Variant& result) {
+    const bool put = kind == InvokeKind::PropertyPut;
+    if (!put && kind != InvokeKind::PropertyGet) return hr::kMemberNotFound;
+    if (arguments.size() != (put ? 3u : 2u)) return hr::kBadParamCount;
+    const std::int64_t row = rect_.top + integerArgument(arguments[0], "Range.Item") - 1;
+    const std::int64_t column = rect_.left + integerArgument(arguments[1], "Range.Item") - 1;
+    if (row < 1 || row > kMaxRows || column < 1 || column > kMaxColumns) {
+      throw EngineError("Range.Item: the cell (" + std::to_string(row) + ", " +
+                        std::to_string(column) + ") lies outside the sheet");
+    }
+    const auto r = static_cast<std::uint32_t>(row), c = static_cast<std::uint32_t>(column);
+    if (put) {
+      putCellValue(workbook, workbook.worksheet(sheet_), r, c, arguments[2]);
+    } else {
+      result = Variant::adopt(newRange(book_, sheet_, CellRect{r, c, r, c}));
+    }
+    return hr::kOk;
+  }
+
+  BookPointer book_;
+  std::size_t sheet_;
+  CellRect rect_;
+};
+
+}  // namespace
+
+automation::Dispatch* newRange(BookPointer book, std::size_t sheet, const CellRect& rect) {
+  return new RangeObject(std::move(book), sheet, rect);
+}
+
+}  // namespace qx::engine

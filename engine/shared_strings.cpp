@@ -1,0 +1,208 @@
+#include "engine/shared_strings.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+#include <memory>
+
+#include "engine/engine_error.h"
+#include "engine/xml_part.h"
+
+namespace qx::engine {
+
+namespace {
+constexpr std::uint64_t kLengthShift = 40;
+constexpr std::uint64_t kOffsetMask = (std::uint64_t{1} << kLengthShift) - 1;
+
+bool isHex(char c) {
+  return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+}
+
+bool isEscapeAt(std::string_view text, std::size_t i) {
+  return i + 7 <= text.size() && text[i] == '_' && text[i + 1] == 'x' && isHex(text[i + 2]) &&
+         isHex(text[i + 3]) && isHex(text[i + 4]) && isHex(text[i + 5]) && text[i + 6] == '_';
+}
+
+void appendPlain(std::string& out, const pugi::xml_node& node) {
+  for (pugi::xml_node child = node.first_child(); child; child = child.next_sibling()) {
+    const std::string_view name = localName(child);
+    if (name == "t") {
+      out += child.text().get();
+    } else if (name == "r") {
+      appendPlain(out, child);
+    }
+  }
+}
+}  // namespace
+
+void appendCellText(std::string& out, std::string_view text) {
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const unsigned char c = static_cast<unsigned char>(text[i]);
+    if ((c < 0x20 && c != '\t' && c != '\n' && c != '\r') || isEscapeAt(text, i)) {
+      char buffer[8];
+      std::snprintf(buffer, sizeof buffer, "_x%04X_", c);
+      out += buffer;
+      continue;
+    }
+    switch (c) {
+      case '&':
+        out += "&amp;";
+        break;
+      case '<':
+        out += "&lt;";
+        break;
+      case '>':
+        out += "&gt;";
+        break;
+      case '\r':
+        out += "&#13;";
+        break;
+      default:
+        out += static_cast<char>(c);
+    }
+  }
+}
+
+std::string decodeCellText(std::string_view text) {
+  if (text.find("_x") == std::string_view::npos) return std::string(text);
+  std::string out;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (isEscapeAt(text, i)) {
+      const unsigned code =
+          static_cast<unsigned>(std::stoul(std::string(text.substr(i + 2, 4)), nullptr, 16));
+      if (code < 0x80) {
+        out += static_cast<char>(code);
+      } else if (code < 0x800) {
+        out += static_cast<char>(0xC0 | (code >> 6));
+        out += static_cast<char>(0x80 | (code & 0x3F));
+      } else {
+        out += static_cast<char>(0xE0 | (code >> 12));
+        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (code & 0x3F));
+      }
+      i += 6;
+    } else {
+      out += text[i];
+    }
+  }
+  return out;
+}
+
+void SharedStrings::load(std::string_view bytes, const std::string& partName) {
+  part_ = partName;
+  loadXml(document_, bytes, partName);
+  const pugi::xml_node root = document_.document_element();
+  if (localName(root) != "sst") throw partError(partName, "the root element is not sst");
+  references_ = root.attribute("count").as_ullong(0);
+  std::string plain;
+  for (pugi::xml_node si = root.first_child(); si; si = si.next_sibling()) {
+    if (si.type() != pugi::node_element || localName(si) != "si") continue;
+    plain.clear();
+    appendPlain(plain, si);
+    const pugi::xml_node first = si.first_child();
+    const bool simple = first && first == si.last_child() && localName(first) == "t";
+    items_.push_back(si);
+    plain_.push_back(simple);
+    const std::uint32_t index = append(decodeCellText(plain));
+    if (simple) {
+      const std::size_t slot = slotOf(text(index));
+      if (slots_[slot] == 0) slots_[slot] = index + 1;
+    }
+  }
+}
+
+std::string_view SharedStrings::text(std::uint32_t index) const {
+  if (index >= offsets_.size()) return {};
+  const std::uint64_t entry = offsets_[index];
+  return std::string_view(arena_).substr(entry & kOffsetMask, entry >> kLengthShift);
+}
+
+std::uint32_t SharedStrings::append(std::string_view text) {
+  if (text.size() >= (std::size_t{1} << (64 - kLengthShift))) {
+    throw partError(part_, "a text of " + std::to_string(text.size()) + " bytes is too long");
+  }
+  offsets_.push_back((std::uint64_t{text.size()} << kLengthShift) | arena_.size());
+  arena_.append(text);
+  if (offsets_.size() * 2 > slots_.size()) grow();
+  return static_cast<std::uint32_t>(offsets_.size() - 1);
+}
+
+std::size_t SharedStrings::slotOf(std::string_view wanted) const {
+  const std::size_t mask = slots_.size() - 1;
+  std::size_t slot = std::hash<std::string_view>{}(wanted)&mask;
+  while (slots_[slot] != 0 && text(slots_[slot] - 1) != wanted) slot = (slot + 1) & mask;
+  return slot;
+}
+
+void SharedStrings::grow() {
+  std::vector<std::uint32_t> old = std::move(slots_);
+  slots_.assign(std::max<std::size_t>(1024, old.size() * 2), 0);
+  for (const std::uint32_t entry : old) {
+    if (entry != 0) slots_[slotOf(text(entry - 1))] = entry;
+  }
+}
+
+std::uint32_t SharedStrings::add(std::string_view wanted) {
+  ++references_;
+  if (slots_.empty()) grow();
+  const std::size_t slot = slotOf(wanted);
+  if (slots_[slot] != 0) return slots_[slot] - 1;
+  const std::uint32_t index = append(wanted);
+  slots_[slotOf(wanted)] = index + 1;
+  ++added_;
+  return index;
+}
+
+ChunkSource SharedStrings::saver() {
+  pugi::xml_node root = document_.document_element();
+  if (!root) {
+    // A part made by the engine for a workbook that had none.
+    root = document_.append_child("sst");
+    root.append_attribute("xmlns") = "http://schemas.openxmlformats.org/spreadsheetml/2006/main";
+  }
+  for (const char* name : {"count", "uniqueCount"}) {
+    if (!root.attribute(name)) root.append_attribute(name);
+  }
+  root.attribute("count").set_value(std::max(references_, offsets_.size()));
+  root.attribute("uniqueCount").set_value(offsets_.size());
+  std::string head = "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n";
+  if (document_.first_child().type() == pugi::node_declaration) head.clear();
+  std::string tail;
+  printAround(document_, root, head, tail);
+  const std::string prefix = prefixOf(root);
+  struct State {
+    std::string head, tail;
+    std::size_t item = 0;
+    bool started = false, ended = false;
+  };
+  auto state = std::make_shared<State>(State{std::move(head), std::move(tail)});
+  return [this, state, prefix](std::string& chunk) {
+    if (!state->started) {
+      chunk = std::move(state->head);
+      state->started = true;
+      return true;
+    }
+    if (state->ended) return false;
+    StringWriter writer(chunk);
+    while (chunk.size() < (1u << 16) && state->item < offsets_.size()) {
+      const std::size_t i = state->item++;
+      if (i < items_.size()) {
+        items_[i].print(writer, "", pugi::format_raw);
+        continue;
+      }
+      const std::string_view value = text(static_cast<std::uint32_t>(i));
+      const bool keepSpaces = !value.empty() && (value.front() == ' ' || value.back() == ' ' ||
+                                                 value.find('\n') != std::string_view::npos);
+      chunk += "<" + prefix + "si><" + prefix + (keepSpaces ? "t xml:space=\"preserve\">" : "t>");
+      appendCellText(chunk, value);
+      chunk += "</" + prefix + "t></" + prefix + "si>";
+    }
+    if (state->item == offsets_.size()) {
+      chunk += state->tail;
+      state->ended = true;
+    }
+    return true;
+  };
+}
+
+}  // namespace qx::engine

@@ -1,0 +1,77 @@
+#pragma once
+// The styles part: cell formats (xf), borders and number formats. New formats are copies of
+// existing ones with one thing changed, and equal formats are shared, so framing a million
+// cells adds a handful of formats, each found in constant time.
+
+#include <pugixml.hpp>
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+namespace qx::engine {
+
+// One line of a frame as the styles part writes it: style="thin", colour attribute and value
+// (rgb="FF000000", indexed="8" or auto="1").
+struct BorderLine {
+  std::string style;
+  std::string colorAttribute;
+  std::string colorValue;
+};
+
+// Edges of a cell's border.
+enum Edge : unsigned { kLeft = 1, kRight = 2, kTop = 4, kBottom = 8 };
+
+struct DefaultFont {
+  std::string name = "Calibri";
+  double size = 11;
+};
+
+class Styles {
+ public:
+  // Parses the styles part; EngineError naming the part when malformed.
+  void load(std::string_view text, const std::string& partName);
+
+  std::size_t formatCount() const { return xfs_.size(); }
+  // The number format code of a cell format; General for an unknown index.
+  std::string_view numberFormat(std::uint32_t xf) const;
+  bool isText(std::uint32_t xf) const;
+  bool isGeneral(std::uint32_t xf) const;
+
+  // The cell format `xf` with the edges drawn in `line`: a copy with a border that is a copy of
+  // its own with those edges replaced. Equal results are the same index.
+  std::uint32_t framed(std::uint32_t xf, unsigned edges, const BorderLine& line);
+  // The cell format `xf` with the number format `code`.
+  std::uint32_t withNumberFormat(std::uint32_t xf, std::string_view code);
+
+  DefaultFont defaultFont() const;
+
+  bool changed() const { return changed_; }
+  std::string save();
+
+ private:
+  void ensureIndexed();
+  std::uint32_t lineId(const BorderLine& line);
+  std::uint32_t borderWith(std::uint32_t border, unsigned edges, std::uint32_t line);
+  std::uint32_t addXf(pugi::xml_node copy);
+  std::uint32_t numberFormatId(std::string_view code);
+  pugi::xml_node list(const char* name);
+
+  std::string part_;
+  pugi::xml_document document_;
+  std::vector<pugi::xml_node> xfs_;
+  std::vector<std::string> xfFormats_;  // number format code per xf
+  std::vector<pugi::xml_node> borders_;
+  std::unordered_map<int, std::string> customFormats_;
+  std::vector<BorderLine> lines_;
+  std::unordered_map<std::string, std::uint32_t> lineIds_;
+  std::unordered_map<std::uint64_t, std::uint32_t> framedCache_, borderCache_;
+  std::unordered_map<std::string, std::uint32_t> formatCache_;
+  std::unordered_map<std::string, std::uint32_t> xfByText_, borderByText_;
+  bool indexed_ = false;
+  bool changed_ = false;
+};
+
+}  // namespace qx::engine

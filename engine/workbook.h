@@ -1,0 +1,82 @@
+#pragma once
+// One open workbook: its package, the workbook part's sheet list, the styles and shared
+// strings, the worksheets loaded so far, and saving it all back in place.
+
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "engine/content_types.h"
+#include "engine/drawing.h"
+#include "engine/relationships.h"
+#include "engine/shared_strings.h"
+#include "engine/sheet_geometry.h"
+#include "engine/styles.h"
+#include "engine/worksheet.h"
+#include "engine/zip_package.h"
+
+namespace qx::engine {
+
+struct SheetEntry {
+  std::string name;
+  std::string part;
+  std::string kind;  // "worksheet", "chartsheet", "dialogsheet", "macrosheet", ...
+};
+
+class Workbook {
+ public:
+  // Opens the workbook file. EngineError naming the file and what is wrong when it is not an
+  // .xlsx, .xlsm, .xltx or .xltm package the engine can read.
+  explicit Workbook(std::string path);
+  ~Workbook();
+
+  const std::string& path() const { return path_; }
+  const std::vector<SheetEntry>& sheets() const { return sheets_; }
+  // The sheet of the workbook view's active tab; EngineError when it is no worksheet.
+  std::size_t activeSheet() const;
+  // The next worksheet after `index` in tab order, if any.
+  std::optional<std::size_t> nextWorksheet(std::size_t index) const;
+  // The worksheet, loaded at first use.
+  Worksheet& worksheet(std::size_t index);
+
+  Styles& styles();
+  // Null when the workbook keeps its texts inline (no shared strings part).
+  SharedStrings* sharedStrings() { return sharedStrings_ ? sharedStrings_.get() : nullptr; }
+  SheetGeometry geometry(std::size_t index) { return SheetGeometry(worksheet(index), font_); }
+
+  // Embeds the picture file in the sheet's drawing over the rectangle (points).
+  void addPicture(std::size_t sheet, const std::string& fileName, double left, double top,
+                  double width, double height);
+  // A formula was overwritten: the calculation chain no longer matches the cells.
+  void noteFormulaRemoved() { formulaRemoved_ = true; }
+
+  // Writes the workbook over its file: atomically, untouched parts copied as stored.
+  void save();
+
+ private:
+  Relationships& relationshipsOf(const std::string& part);
+  std::string unusedPartName(const std::string& stem, const std::string& extension) const;
+  bool partExists(const std::string& part) const;
+
+  std::string path_;
+  std::unique_ptr<ZipPackage> package_;
+  ContentTypes contentTypes_;
+  std::string workbookPart_;
+  std::unique_ptr<Relationships> workbookRelationships_;
+  std::vector<SheetEntry> sheets_;
+  std::size_t activeTab_ = 0;
+  std::string stylesPart_;
+  std::unique_ptr<Styles> styles_;
+  std::unique_ptr<SharedStrings> sharedStrings_;
+  std::string sharedStringsPart_;
+  DefaultFont font_;
+  std::map<std::size_t, std::unique_ptr<Worksheet>> worksheets_;
+  std::map<std::string, std::unique_ptr<Relationships>> relationships_;  // by source part
+  std::map<std::string, std::unique_ptr<Drawing>> drawings_;             // by part
+  std::map<std::string, std::string> media_;                             // new parts' bytes
+  bool formulaRemoved_ = false;
+};
+
+}  // namespace qx::engine

@@ -1,0 +1,281 @@
+#include "engine/worksheet.h"
+
+#include <algorithm>
+#include <array>
+#include <charconv>
+#include <memory>
+
+#include "engine/engine_error.h"
+#include "engine/shared_strings.h"
+#include "engine/xml_part.h"
+
+namespace qx::engine {
+
+namespace {
+bool hasValue(const pugi::xml_node& cell) {
+  for (pugi::xml_node child = cell.first_child(); child; child = child.next_sibling()) {
+    const std::string_view name = localName(child);
+    if (name == "v" || name == "is" || name == "f") return true;
+  }
+  return false;
+}
+
+// Elements that follow <drawing> in a worksheet, in schema order.
+constexpr std::array<std::string_view, 9> kAfterDrawing = {
+    "legacyDrawing", "legacyDrawingHF", "drawingHF",  "picture", "oleObjects",
+    "controls",      "webPublishItems", "tableParts", "extLst"};
+}  // namespace
+
+void Worksheet::load(std::string_view text) {
+  loadXml(document_, text, part_);
+  const pugi::xml_node root = document_.document_element();
+  if (localName(root) != "worksheet") {
+    throw partError(part_, "is a " + std::string(localName(root)) + ", not a worksheet");
+  }
+  sheetData_ = childNamed(root, "sheetData");
+  if (!sheetData_) throw partError(part_, "has no sheetData element");
+  if (const pugi::xml_node f = childNamed(root, "sheetFormatPr")) {
+    format_.defaultRowHeight = f.attribute("defaultRowHeight").as_double(-1);
+    format_.defaultColumnWidth = f.attribute("defaultColWidth").as_double(-1);
+    format_.baseColumnWidth = f.attribute("baseColWidth").as_double(8);
+    format_.rowsHiddenByDefault = f.attribute("zeroHeight").as_bool(false);
+  }
+  for (pugi::xml_node cols = childNamed(root, "cols"); cols; cols = cols.next_sibling()) {
+    if (localName(cols) != "cols") continue;
+    for (pugi::xml_node col : cols.children()) {
+      if (localName(col) != "col") continue;
+      ColumnSpan span;
+      span.min = std::clamp<std::uint32_t>(col.attribute("min").as_uint(1), 1, kMaxColumns);
+      span.max =
+          std::clamp<std::uint32_t>(col.attribute("max").as_uint(span.min), span.min, kMaxColumns);
+      span.width = col.attribute("width").as_double(-1);
+      span.hidden = col.attribute("hidden").as_bool(false);
+      columns_.push_back(span);
+    }
+  }
+  std::sort(columns_.begin(), columns_.end(),
+            [](const ColumnSpan& a, const ColumnSpan& b) { return a.min < b.min; });
+  loadRows(sheetData_);
+}
+
+void Worksheet::loadRows(pugi::xml_node sheetData) {
+  std::uint32_t previousRow = 0;
+  for (pugi::xml_node rowNode = sheetData.first_child(); rowNode;
+       rowNode = rowNode.next_sibling()) {
+    if (rowNode.type() != pugi::node_element || localName(rowNode) != "row") continue;
+    pugi::xml_attribute r = rowNode.attribute("r");
+    const unsigned long long number = r ? r.as_ullong(0) : previousRow + 1ull;
+    if (number < 1 || number > kMaxRows || number <= previousRow) {
+      throw partError(part_, "row " + std::string(r ? r.value() : "without number") +
+                                 " lies outside the sheet or out of order");
+    }
+    if (!r) rowNode.append_attribute("r") = number;
+    previousRow = static_cast<std::uint32_t>(number);
+    Row& row = cells_.touchRow(previousRow);
+    row.original = rowNode.internal_object();
+    if (pugi::xml_attribute ht = rowNode.attribute("ht")) row.height = ht.as_double(-1);
+    row.hidden = rowNode.attribute("hidden").as_bool(format_.rowsHiddenByDefault &&
+                                                     !rowNode.attribute("ht"));
+    std::uint32_t previousColumn = 0;
+    for (pugi::xml_node c = rowNode.first_child(); c; c = c.next_sibling()) {
+      if (c.type() != pugi::node_element || localName(c) != "c") continue;
+      Cell cell;
+      pugi::xml_attribute reference = c.attribute("r");
+      if (reference) {
+        const std::optional<CellPosition> at = parseCellReference(reference.value());
+        if (!at || at->row != previousRow || at->column <= previousColumn) {
+          throw partError(part_, "cell " + std::string(reference.value()) + " in row " +
+                                     std::to_string(previousRow) +
+                                     " lies outside the sheet, its row, or out of order");
+        }
+        cell.column = at->column;
+      } else {
+        cell.column = previousColumn + 1;
+        if (cell.column > kMaxColumns) throw partError(part_, "a row has too many cells");
+        c.append_attribute("r") = cellName(previousRow, cell.column).c_str();
+      }
+      previousColumn = cell.column;
+      cell.style = c.attribute("s").as_uint(0);
+      cell.kind = CellKind::Original;
+      cell.hadFormula = static_cast<bool>(childNamed(c, "f"));
+      cell.used = cell.style != 0 || hasValue(c);
+      cell.original = c.internal_object();
+      row.cells.push_back(cell);
+      if (cell.used) noteUsed(previousRow, cell.column);
+    }
+  }
+}
+
+CellRect Worksheet::usedRange() const {
+  return anyUsed_ ? used_ : CellRect{};
+}
+
+void Worksheet::noteUsed(std::uint32_t row, std::uint32_t column) {
+  if (!anyUsed_) {
+    used_ = CellRect{row, column, row, column};
+    anyUsed_ = true;
+    return;
+  }
+  used_.top = std::min(used_.top, row);
+  used_.bottom = std::max(used_.bottom, row);
+  used_.left = std::min(used_.left, column);
+  used_.right = std::max(used_.right, column);
+}
+
+std::string Worksheet::drawingRelationship() const {
+  const pugi::xml_node drawing = childNamed(document_.document_element(), "drawing");
+  return drawing ? std::string(attributeNamed(drawing, "id")) : std::string();
+}
+
+std::string_view Worksheet::mainNamespace() const {
+  const pugi::xml_node root = document_.document_element();
+  const std::string prefix = prefixOf(root);
+  return namespaceOf(root,
+                     prefix.empty() ? "" : std::string_view(prefix).substr(0, prefix.size() - 1));
+}
+
+void Worksheet::addDrawing(const std::string& relationshipId,
+                           const std::string& relationshipsNamespace) {
+  pugi::xml_node root = document_.document_element();
+  pugi::xml_node before;
+  for (pugi::xml_node child = root.first_child(); child && !before; child = child.next_sibling()) {
+    if (std::find(kAfterDrawing.begin(), kAfterDrawing.end(), localName(child)) !=
+        kAfterDrawing.end()) {
+      before = child;
+    }
+  }
+  const std::string name = prefixOf(root) + "drawing";
+  pugi::xml_node drawing =
+      before ? root.insert_child_before(name.c_str(), before) : root.append_child(name.c_str());
+  // The r prefix is declared on the element itself unless the root already binds it so.
+  if (namespaceOf(root, "r") != relationshipsNamespace) {
+    drawing.append_attribute("xmlns:r") = relationshipsNamespace.c_str();
+  }
+  drawing.append_attribute("r:id") = relationshipId.c_str();
+  changed_ = true;
+}
+
+namespace {
+// Appends one cell that the engine wrote.
+void appendCell(std::string& out, const std::string& prefix, std::uint32_t row, const Cell& cell,
+                const std::vector<std::string>& inlineTexts) {
+  out += '<';
+  out += prefix;
+  out += "c r=\"";
+  appendColumnName(out, cell.column);
+  char digits[32];
+  out.append(digits, std::to_chars(digits, digits + sizeof digits, row).ptr);
+  out += '"';
+  if (cell.style != 0) {
+    out += " s=\"";
+    out.append(digits, std::to_chars(digits, digits + sizeof digits, cell.style).ptr);
+    out += '"';
+  }
+  switch (cell.kind) {
+    case CellKind::Blank:
+    case CellKind::Original:
+      out += "/>";
+      return;
+    case CellKind::Number:
+      out += "><" + prefix + "v>";
+      out.append(digits, std::to_chars(digits, digits + sizeof digits, cell.value.number).ptr);
+      break;
+    case CellKind::Boolean:
+      out += " t=\"b\"><" + prefix + "v>";
+      out += cell.value.number != 0 ? '1' : '0';
+      break;
+    case CellKind::SharedText:
+      out += " t=\"s\"><" + prefix + "v>";
+      out.append(digits, std::to_chars(digits, digits + sizeof digits, cell.value.index).ptr);
+      break;
+    case CellKind::InlineText: {
+      const std::string& text = inlineTexts[cell.value.index];
+      const bool keepSpaces = !text.empty() && (text.front() == ' ' || text.back() == ' ');
+      out += " t=\"inlineStr\"><" + prefix + "is><" + prefix +
+             (keepSpaces ? "t xml:space=\"preserve\">" : "t>");
+      appendCellText(out, text);
+      out += "</" + prefix + "t></" + prefix + "is></" + prefix + "c>";
+      return;
+    }
+  }
+  out += "</" + prefix + "v></" + prefix + "c>";
+}
+
+void appendRowStart(std::string& out, const std::string& prefix, const Row& row) {
+  out += '<';
+  out += prefix;
+  out += "row r=\"";
+  out += std::to_string(row.number);
+  out += '"';
+  if (row.original != nullptr) {
+    for (pugi::xml_attribute a = pugi::xml_node(row.original).first_attribute(); a;
+         a = a.next_attribute()) {
+      const std::string_view name = a.name();
+      if (name == "r" || name == "spans") continue;
+      out += ' ';
+      out += name;
+      out += "=\"";
+      appendEscaped(out, a.value());
+      out += '"';
+    }
+  }
+  out += '>';
+}
+}  // namespace
+
+ChunkSource Worksheet::saver() {
+  const pugi::xml_node root = document_.document_element();
+  if (pugi::xml_node dimension = childNamed(root, "dimension")) {
+    pugi::xml_attribute ref = dimension.attribute("ref");
+    if (!ref) ref = dimension.append_attribute("ref");
+    ref.set_value(rectName(usedRange()).c_str());
+  }
+  struct State {
+    std::string head, tail, prefix;
+    std::uint32_t nextRow = 1;
+    bool started = false, ended = false;
+  };
+  auto state = std::make_shared<State>();
+  if (document_.first_child().type() != pugi::node_declaration) {
+    state->head = "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n";
+  }
+  printAround(document_, sheetData_, state->head, state->tail);
+  state->prefix = prefixOf(sheetData_);
+  return [this, state](std::string& chunk) {
+    if (!state->started) {
+      chunk = std::move(state->head);
+      state->started = true;
+      return true;
+    }
+    if (state->ended) return false;
+    StringWriter writer(chunk);
+    const std::string& prefix = state->prefix;
+    while (chunk.size() < (1u << 18) && state->nextRow <= cells_.lastRow()) {
+      const Row* row = cells_.row(state->nextRow++);
+      if (row == nullptr) continue;
+      if (!row->changed) {
+        if (row->original != nullptr) {
+          pugi::xml_node(row->original).print(writer, "", pugi::format_raw);
+        }
+        continue;
+      }
+      if (row->cells.empty() && row->original == nullptr) continue;
+      appendRowStart(chunk, prefix, *row);
+      for (const Cell& cell : row->cells) {
+        if (cell.kind == CellKind::Original && cell.original != nullptr) {
+          pugi::xml_node(cell.original).print(writer, "", pugi::format_raw);
+        } else {
+          appendCell(chunk, prefix, row->number, cell, cells_.inlineTexts());
+        }
+      }
+      chunk += "</" + prefix + "row>";
+    }
+    if (state->nextRow > cells_.lastRow()) {
+      chunk += state->tail;
+      state->ended = true;
+    }
+    return true;
+  };
+}
+
+}  // namespace qx::engine

@@ -1,0 +1,79 @@
+#pragma once
+// One worksheet part: its cells, the column and row sizes it declares, its drawing reference,
+// and writing it back with everything the engine does not model kept as it was.
+
+#include <pugixml.hpp>
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "engine/cell_reference.h"
+#include "engine/cell_store.h"
+#include "engine/zip_package.h"
+
+namespace qx::engine {
+
+// A <col> span: columns min..max with their width in characters (negative: default).
+struct ColumnSpan {
+  std::uint32_t min = 1, max = 1;
+  double width = -1;
+  bool hidden = false;
+};
+
+// <sheetFormatPr>: the sizes of rows and columns that declare none.
+struct SheetFormat {
+  double defaultRowHeight = -1;    // points; negative: from the default font
+  double defaultColumnWidth = -1;  // characters; negative: from baseColumnWidth
+  double baseColumnWidth = 8;
+  bool rowsHiddenByDefault = false;
+};
+
+class Worksheet {
+ public:
+  explicit Worksheet(std::string partName) : part_(std::move(partName)) {}
+
+  // Parses the part; EngineError naming it when malformed, when its root is no worksheet, or
+  // when a row or cell lies outside the sheet.
+  void load(std::string_view text);
+
+  const std::string& part() const { return part_; }
+  CellStore& cells() { return cells_; }
+  const CellStore& cells() const { return cells_; }
+
+  // The smallest rectangle covering every cell with a value or a style of its own; A1 for an
+  // empty sheet.
+  CellRect usedRange() const;
+  // Records that the cell now holds a value or style (extends the used range).
+  void noteUsed(std::uint32_t row, std::uint32_t column);
+
+  const std::vector<ColumnSpan>& columns() const { return columns_; }
+  const SheetFormat& format() const { return format_; }
+
+  // The r:id of the sheet's <drawing>, "" when it has none.
+  std::string drawingRelationship() const;
+  // Adds <drawing r:id="..."/> where the schema wants it.
+  void addDrawing(const std::string& relationshipId, const std::string& relationshipsNamespace);
+  // The namespace of the sheet's root element (transitional or strict).
+  std::string_view mainNamespace() const;
+
+  void markChanged() { changed_ = true; }
+  bool changed() const { return changed_; }
+  // The part, written row by row.
+  ChunkSource saver();
+
+ private:
+  void loadRows(pugi::xml_node sheetData);
+
+  std::string part_;
+  pugi::xml_document document_;
+  pugi::xml_node sheetData_;
+  CellStore cells_;
+  std::vector<ColumnSpan> columns_;
+  SheetFormat format_;
+  CellRect used_;
+  bool anyUsed_ = false;
+  bool changed_ = false;
+};
+
+}  // namespace qx::engine

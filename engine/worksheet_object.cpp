@@ -1,0 +1,133 @@
+// Worksheet: UsedRange, Range, Shapes and Next.
+
+#include "engine/engine_error.h"
+#include "engine/objects.h"
+
+namespace qx::engine {
+
+namespace hr = automation::hr;
+
+namespace {
+
+CellPosition referenceArgument(const std::string& text) {
+  const std::optional<CellPosition> at = parseCellReference(text);
+  if (!at) throw EngineError("Worksheet.Range: '" + text + "' is not a cell reference");
+  return *at;
+}
+
+// "A1", "$A$1", "A1:B2" and, with a second argument, the rectangle between both.
+CellRect rectArgument(std::span<const Variant> arguments) {
+  const std::string first = textArgument(arguments[0], "Worksheet.Range");
+  CellPosition a, b;
+  if (const std::size_t colon = first.find(':'); colon != std::string::npos) {
+    a = referenceArgument(first.substr(0, colon));
+    b = referenceArgument(first.substr(colon + 1));
+  } else {
+    a = b = referenceArgument(first);
+  }
+  if (arguments.size() > 1 && !arguments[1].isMissing()) {
+    const CellPosition c = referenceArgument(textArgument(arguments[1], "Worksheet.Range"));
+    b = CellPosition{std::max(b.row, c.row), std::max(b.column, c.column)};
+    a = CellPosition{std::min(a.row, c.row), std::min(a.column, c.column)};
+  }
+  return CellRect{std::min(a.row, b.row), std::min(a.column, b.column), std::max(a.row, b.row),
+                  std::max(a.column, b.column)};
+}
+
+class WorksheetObject final : public EngineObject {
+ public:
+  WorksheetObject(BookPointer book, std::size_t sheet) : book_(std::move(book)), sheet_(sheet) {}
+
+ protected:
+  std::int32_t answer(std::int32_t dispid, InvokeKind kind, std::span<const Variant> arguments,
+                      Variant& result) override {
+    if (kind != InvokeKind::PropertyGet) return hr::kMemberNotFound;
+    Workbook& workbook = book_->get();
+    switch (dispid) {
+      case 412:  // UsedRange
+        if (!arguments.empty()) return hr::kBadParamCount;
+        result = Variant::adopt(newRange(book_, sheet_, workbook.worksheet(sheet_).usedRange()));
+        return hr::kOk;
+      case 197:  // Range
+        if (arguments.empty() || arguments.size() > 2) return hr::kBadParamCount;
+        workbook.worksheet(sheet_);
+        result = Variant::adopt(newRange(book_, sheet_, rectArgument(arguments)));
+        return hr::kOk;
+      case 1377:  // Shapes
+        if (!arguments.empty()) return hr::kBadParamCount;
+        result = Variant::adopt(newShapes(book_, sheet_));
+        return hr::kOk;
+      case 502: {  // Next
+        if (!arguments.empty()) return hr::kBadParamCount;
+        const std::optional<std::size_t> next = workbook.nextWorksheet(sheet_);
+        result = Variant::adopt(next ? newWorksheet(book_, *next) : nullptr);
+        return hr::kOk;
+      }
+      default:
+        return hr::kMemberNotFound;
+    }
+  }
+
+ private:
+  BookPointer book_;
+  std::size_t sheet_;
+};
+
+// Shapes: AddPicture (1723).
+class ShapesObject final : public EngineObject {
+ public:
+  ShapesObject(BookPointer book, std::size_t sheet) : book_(std::move(book)), sheet_(sheet) {}
+
+ protected:
+  std::int32_t answer(std::int32_t dispid, InvokeKind kind, std::span<const Variant> arguments,
+                      Variant& result) override {
+    if (dispid != 1723 || kind != InvokeKind::Method) return hr::kMemberNotFound;
+    if (arguments.size() != 7) return hr::kBadParamCount;
+    const std::string file = textArgument(arguments[0], "Shapes.AddPicture");
+    if (integerArgument(arguments[1], "Shapes.AddPicture") != 0) {
+      throw EngineError("Shapes.AddPicture: linked pictures are not supported; pass LinkToFile 0");
+    }
+    if (integerArgument(arguments[2], "Shapes.AddPicture") == 0) {
+      throw EngineError(
+          "Shapes.AddPicture: a picture that is not linked must be saved with "
+          "the document (SaveWithDocument 1)");
+    }
+    double rect[4];
+    for (int i = 0; i < 4; ++i) {
+      const std::optional<double> value = arguments[3 + i].toReal();
+      if (!value) throw EngineError("Shapes.AddPicture: the position must be numbers");
+      rect[i] = *value;
+    }
+    book_->get().addPicture(sheet_, file, rect[0], rect[1], rect[2], rect[3]);
+    result = Variant::adopt(newShape());
+    return hr::kOk;
+  }
+
+ private:
+  BookPointer book_;
+  std::size_t sheet_;
+};
+
+// Shape: returned by AddPicture; callers use none of its members.
+class ShapeObject final : public EngineObject {
+ protected:
+  std::int32_t answer(std::int32_t, InvokeKind, std::span<const Variant>, Variant&) override {
+    return hr::kMemberNotFound;
+  }
+};
+
+}  // namespace
+
+automation::Dispatch* newWorksheet(BookPointer book, std::size_t sheet) {
+  return new WorksheetObject(std::move(book), sheet);
+}
+
+automation::Dispatch* newShapes(BookPointer book, std::size_t sheet) {
+  return new ShapesObject(std::move(book), sheet);
+}
+
+automation::Dispatch* newShape() {
+  return new ShapeObject();
+}
+
+}  // namespace qx::engine
