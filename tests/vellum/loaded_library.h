@@ -39,8 +39,9 @@ class LoadedLibrary {
   // The export of exactly that name, or null.
   qx_table_export_fn tableExport(const char* name) const {
 #ifdef _WIN32
+    // Through the generic function pointer type, which any function pointer converts to.
     return reinterpret_cast<qx_table_export_fn>(
-        GetProcAddress(static_cast<HMODULE>(handle_), name));
+        reinterpret_cast<void (*)()>(GetProcAddress(static_cast<HMODULE>(handle_), name)));
 #else
     return reinterpret_cast<qx_table_export_fn>(dlsym(handle_, name));
 #endif

@@ -1,7 +1,10 @@
 #include "tests/vellum/run_fixture.h"
 
+#include <fstream>
+
 #include "automation/code_page.h"
 #include "platform/messages.h"
+#include "platform/paths.h"
 #include "vellum/group_table_run.h"
 
 namespace qx::vellum::test {
@@ -14,6 +17,23 @@ GroupTableRunTest::GroupTableRunTest()
   header.startRow(5);
   header.borderWeight(2);
   header.groupColumn(1);
+}
+
+GroupTableRunTest::~GroupTableRunTest() {
+  std::error_code ignored;
+  if (!picturePath.empty()) std::filesystem::remove(picturePath, ignored);
+}
+
+bool GroupTableRunTest::writeHostPicture() {
+  const std::filesystem::path path = platform::tempFile("post_excel_sheet_pictrue.bmp");
+  std::error_code error;
+  std::filesystem::create_directories(path.parent_path(), error);
+  std::ofstream out(path, std::ios::binary);
+  out << "BM";
+  out.close();
+  if (!out) return false;
+  picturePath = path;
+  return true;
 }
 
 void GroupTableRunTest::run(const BuildRules& rules) {

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -23,6 +24,11 @@ std::vector<std::string> framesOf(const testing::RecordingServer& server);
 class GroupTableRunTest : public ::testing::Test {
  protected:
   GroupTableRunTest();
+  ~GroupTableRunTest() override;
+
+  // Writes the host's picture file where the run looks for it (the configuration directory:
+  // the test folder, or the fixed directory on Windows). False when it cannot be written.
+  bool writeHostPicture();
 
   // Calls the export's core as the host calls the library.
   void run(const BuildRules& rules);
@@ -40,6 +46,7 @@ class GroupTableRunTest : public ::testing::Test {
   HeaderRecord header;
   RowList rows;
   std::string templatePath;
+  std::filesystem::path picturePath;
 };
 
 }  // namespace qx::vellum::test
