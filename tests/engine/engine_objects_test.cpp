@@ -1,0 +1,239 @@
+// The engine driven through the automation layer exactly as the exporters drive it.
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+#include "automation/automation_error.h"
+#include "automation/code_page.h"
+#include "automation/operations.h"
+#include "automation/sheet_moves.h"
+#include "automation/workbook_session.h"
+#include "tests/engine/package_builder.h"
+#include "tests/support/captured_messages.h"
+#include "tests/support/temp_dir.h"
+
+namespace qx::engine {
+namespace {
+
+using automation::AutomationError;
+using automation::AutomationObject;
+using automation::Variant;
+using automation::WorkbookSession;
+
+class EngineObjects : public ::testing::Test {
+ protected:
+  std::filesystem::path make(const testing::Parts& parts, const std::string& name = "t.xlsx") {
+    const std::filesystem::path file = dir.path() / name;
+    testing::writePackage(file, parts);
+    return file;
+  }
+  void open(const std::filesystem::path& file) {
+    ASSERT_TRUE(session.application.createByProgId("Excel.Application"));
+    automation::openTemplate(session, file.string());
+  }
+  std::string text(const AutomationObject& range, int row, int column) {
+    return automation::gbkToUtf8(automation::readCellText(range, row, column));
+  }
+  std::string description(const std::function<void()>& call) {
+    try {
+      call();
+    } catch (const AutomationError& e) {
+      return e.description();
+    }
+    return "(no error)";
+  }
+
+  ::qx::testing::TempDir dir;
+  WorkbookSession session;
+  ::qx::testing::CapturedMessages messages;
+};
+
+TEST_F(EngineObjects, TextsBecomeValuesAsTheApplicationTakesThem) {
+  // Row 1: B1 has format 0.00 (xf 1), C1 is a text cell "@" (xf 2).
+  open(make(testing::minimalWorkbook(R"(<row r="1"><c r="A1" t="s"><v>0</v></c>)"
+                                     R"(<c r="B1" s="1"/><c r="C1" s="2"/></row>)")));
+  struct Case {
+    int column;
+    std::string put, shown;
+  } cases[] = {
+      {4, "abc", "abc"},        {5, "12", "12"},         {6, "-1.5e3", "-1500"},
+      {7, "1:10", "1:10"},      {8, "100:00", "100:00"}, {9, " 0.25 ", "0.25"},
+      {3, "007", "007"},        {2, "3", "3.00"},        {10, "1234567890123456789", "1234567890123456789"},
+      {11, "中文测试", "中文测试"}, {12, "1:60", "1:60"},    {13, "", ""},
+  };
+  for (const Case& c : cases) {
+    automation::writeCell(session.usedRange, 1, c.column, automation::utf8ToGbk(c.put));
+    EXPECT_EQ(text(session.usedRange, 1, c.column), c.shown) << c.put;
+  }
+  EXPECT_EQ(text(session.usedRange, 1, 1), "old");
+  EXPECT_EQ(text(session.usedRange, 5, 5), "");
+}
+
+TEST_F(EngineObjects, SavedValuesComeBackAfterReopening) {
+  const auto file = make(testing::minimalWorkbook());
+  open(file);
+  automation::writeCell(session.usedRange, 2, 2, automation::utf8ToGbk("报告"));
+  automation::writeCell(session.usedRange, 3, 2, "42");
+  automation::workbookSave(session.workbook);
+  session.release();
+  open(file);
+  EXPECT_EQ(text(session.sheet.copy().get() ? session.usedRange : session.usedRange, 1, 1), "报告");
+  AutomationObject block = automation::worksheetRange(
+      session.sheet, Variant::text(u"$B$3"), Variant::text(u"$B$3"));
+  EXPECT_EQ(automation::utf16ToUtf8(automation::rangeText(block).textValue()), "42");
+}
+
+TEST_F(EngineObjects, UsedRangeStartsAtTheFirstUsedCellAndIgnoresTheStoredDimension) {
+  open(make(testing::minimalWorkbook(
+      R"(<row r="3"><c r="C3" s="1"/></row><row r="5"><c r="E5" t="s"><v>0</v></c></row>)")));
+  EXPECT_EQ(text(session.usedRange, 3, 3), "old");  // E5 counted from C3
+  automation::writeCell(session.usedRange, 1, 1, "x");
+  AutomationObject c3 = automation::worksheetRange(session.sheet, Variant::text(u"C3"),
+                                                   Variant::missing());
+  EXPECT_EQ(automation::utf16ToUtf8(automation::rangeText(c3).textValue()), "x");
+  // Beyond the range's bounds, as the application allows.
+  automation::writeCell(session.usedRange, 10, 10, "far");
+  AutomationObject l12 = automation::worksheetRange(session.sheet, Variant::text(u"$L$12"),
+                                                    Variant::text(u"$L$12"));
+  EXPECT_EQ(automation::utf16ToUtf8(automation::rangeText(l12).textValue()), "far");
+}
+
+TEST_F(EngineObjects, EmptySheetUsedRangeIsA1) {
+  open(make(testing::minimalWorkbook()));
+  automation::writeCell(session.usedRange, 1, 1, "a1");
+  AutomationObject a1 = automation::worksheetRange(session.sheet, Variant::text(u"A1"),
+                                                   Variant::missing());
+  EXPECT_EQ(automation::utf16ToUtf8(automation::rangeText(a1).textValue()), "a1");
+}
+
+TEST_F(EngineObjects, FramingManyCellsAddsAHandfulOfStyles) {
+  const auto file = make(testing::minimalWorkbook(R"(<row r="1"><c r="A1" s="1"/></row>)"));
+  open(file);
+  AutomationObject cell;
+  for (int row = 1; row <= 2000; ++row) {
+    for (int column = 1; column <= 3; ++column) {
+      automation::writeCell(session.usedRange, row, column, "v");
+      automation::frameCell(session.sheet, column, row, 2, cell);
+    }
+  }
+  automation::frameCell(session.sheet, 1, 1, -4138, cell);
+  automation::workbookSave(session.workbook);
+  const std::string styles = testing::readPackage(file).at("xl/styles.xml");
+  EXPECT_NE(styles.find(R"(<cellXfs count="6">)"), std::string::npos) << styles;
+  EXPECT_NE(styles.find(R"(<borders count="3">)"), std::string::npos) << styles;
+  EXPECT_NE(styles.find(R"(<left style="thin"><color rgb="FF000000"/></left>)"), std::string::npos);
+  // The framed A1 kept its number format and font.
+  EXPECT_NE(styles.find(R"(numFmtId="2" fontId="1")"), std::string::npos);
+}
+
+TEST_F(EngineObjects, UnknownBorderWeightFailsAsTheApplicationDoes) {
+  open(make(testing::minimalWorkbook()));
+  AutomationObject cell;
+  for (const int weight : {0, 3, -4137, 5}) {
+    const std::string why = description([&] { automation::frameCell(session.sheet, 1, 1, weight, cell); });
+    EXPECT_NE(why.find("Weight"), std::string::npos) << weight << ": " << why;
+  }
+  for (const int weight : {1, 2, -4138, 4}) automation::frameCell(session.sheet, 1, 1, weight, cell);
+}
+
+TEST_F(EngineObjects, RefusesFilesThatAreNoWorkbookPackagesAndSaysWhy) {
+  ASSERT_TRUE(session.application.createByProgId("Excel.Application"));
+  session.workbooks = automation::applicationWorkbooks(session.application);
+  const auto legacy = dir.write("old.xls", std::string("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8));
+  const auto text = dir.write("notes.txt", "hello");
+  const auto empty = dir.write("empty.xlsx", "");
+  const auto encrypted = dir.write("secret.xlsx", std::string("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1xx", 10));
+  const auto garbage = dir.write("garbage.xlsx", "PK\x03\x04garbage");
+  const std::pair<std::filesystem::path, std::string> cases[] = {
+      {legacy, "legacy binary .xls"}, {text, "(.txt); accepted: .xlsx"},
+      {empty, "empty file"},          {encrypted, "OLE2"},
+      {garbage, "not a readable zip"}, {dir.path() / "missing.xlsx", "cannot be opened"}};
+  for (const auto& [file, expected] : cases) {
+    const std::string why = description([&] {
+      automation::workbooksOpen(session.workbooks, file.string(), automation::OpenArguments());
+    });
+    EXPECT_NE(why.find(expected), std::string::npos) << why;
+    EXPECT_NE(why.find(file.filename().string()), std::string::npos) << why;
+  }
+}
+
+TEST_F(EngineObjects, PlacesAPictureOverTheBlockAndEmbedsIt) {
+  const auto file = make(testing::minimalWorkbook());
+  const auto picture = dir.write("p.png", testing::tinyPng());
+  open(file);
+  ASSERT_TRUE(automation::placePicture(session.sheet.copy(), "$B$2", "$D$6", picture.string(),
+                                       automation::PictureStyle::NearestSingle, messages));
+  automation::workbookSave(session.workbook);
+  const testing::Parts parts = testing::readPackage(file);
+  ASSERT_EQ(parts.count("xl/drawings/drawing1.xml"), 1u);
+  EXPECT_EQ(parts.at("xl/media/image1.png"), testing::tinyPng());
+  const std::string& drawing = parts.at("xl/drawings/drawing1.xml");
+  // B2 + (2, 3) points: column 1 at 2 pt, row 1 at 3 pt; 3 columns - 4 pt wide.
+  EXPECT_NE(drawing.find("<xdr:from><xdr:col>1</xdr:col><xdr:colOff>25400</xdr:colOff>"
+                         "<xdr:row>1</xdr:row><xdr:rowOff>38100</xdr:rowOff></xdr:from>"),
+            std::string::npos)
+      << drawing;
+  EXPECT_NE(drawing.find(R"(<a:ext cx="1778000" cy="901700"/>)"), std::string::npos) << drawing;
+  EXPECT_NE(parts.at("xl/worksheets/sheet1.xml").find(R"(<drawing r:id="rId1"/>)"),
+            std::string::npos);
+  EXPECT_NE(parts.at("[Content_Types].xml").find(R"(Extension="png")"), std::string::npos);
+  EXPECT_NE(parts.at("xl/worksheets/_rels/sheet1.xml.rels").find("../drawings/drawing1.xml"),
+            std::string::npos);
+  EXPECT_NE(parts.at("xl/drawings/_rels/drawing1.xml.rels").find("../media/image1.png"),
+            std::string::npos);
+}
+
+TEST_F(EngineObjects, RefusesPicturesOfOtherKinds) {
+  open(make(testing::minimalWorkbook()));
+  const auto picture = dir.write("p.tif", "II*\0 not a picture we take");
+  AutomationObject shapes = automation::worksheetShapes(session.sheet);
+  const std::string why = description(
+      [&] { automation::shapesAddPicture(shapes, picture.string(), 0, 1, 1, 1, 10, 10); });
+  EXPECT_NE(why.find("BMP, PNG, JPEG, GIF"), std::string::npos) << why;
+}
+
+TEST_F(EngineObjects, GeometryFollowsColumnWidthsRowHeightsAndHiddenOnes) {
+  open(make(testing::minimalWorkbook(
+      R"(<row r="2" ht="30" customHeight="1"/><row r="3" hidden="1"/>)",
+      R"(<sheetFormatPr defaultRowHeight="15"/><cols><col min="2" max="2" width="20" customWidth="1"/>)"
+      R"(<col min="3" max="3" width="9" hidden="1"/></cols>)")));
+  AutomationObject block = automation::worksheetRange(session.sheet, Variant::text(u"B2"),
+                                                      Variant::text(u"D4"));
+  EXPECT_DOUBLE_EQ(automation::rangeLeft(block).realValue(), 48);   // A: 64 px
+  EXPECT_DOUBLE_EQ(automation::rangeTop(block).realValue(), 15);
+  EXPECT_DOUBLE_EQ(automation::rangeWidth(block).realValue(), 105 + 0 + 48);  // 140 px, hidden, 64 px
+  EXPECT_DOUBLE_EQ(automation::rangeHeight(block).realValue(), 30 + 0 + 15);
+}
+
+TEST_F(EngineObjects, NextWalksTheWorksheetsAndEndsWithNull) {
+  open(make(testing::minimalWorkbook()));
+  AutomationObject second = automation::worksheetNext(session.sheet);
+  ASSERT_FALSE(second.empty());
+  EXPECT_TRUE(automation::worksheetNext(second).empty());
+}
+
+TEST_F(EngineObjects, CloseWithoutSavingLeavesTheFileAlone) {
+  const auto file = make(testing::minimalWorkbook());
+  const testing::Parts before = testing::readPackage(file);
+  open(file);
+  automation::writeCell(session.usedRange, 1, 1, "changed");
+  automation::workbookClose(session.workbook, Variant::missing(), Variant::missing(),
+                            Variant::missing());
+  EXPECT_EQ(testing::readPackage(file), before);
+  const std::string why = description([&] { automation::workbookSave(session.workbook); });
+  EXPECT_NE(why.find("closed"), std::string::npos) << why;
+}
+
+TEST_F(EngineObjects, WorkbooksCloseClosesEveryWorkbookUnsaved) {
+  const auto file = make(testing::minimalWorkbook());
+  const testing::Parts before = testing::readPackage(file);
+  open(file);
+  automation::writeCell(session.usedRange, 1, 1, "changed");
+  automation::workbooksClose(session.workbooks);
+  automation::applicationQuit(session.application);
+  EXPECT_EQ(testing::readPackage(file), before);
+}
+
+}  // namespace
+}  // namespace qx::engine

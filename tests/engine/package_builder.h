@@ -1,0 +1,28 @@
+#pragma once
+// Small workbooks for engine tests, written part by part into a zip.
+
+#include <filesystem>
+#include <map>
+#include <string>
+
+namespace qx::engine::testing {
+
+// Part name -> bytes, written in map order (with [Content_Types].xml first).
+using Parts = std::map<std::string, std::string>;
+
+// A one-sheet workbook: the sheet's XML is `sheetData` (rows) inside a worksheet with the
+// given extra elements before and after sheetData; styles with two cell formats and a "@"
+// text format at index 2; shared strings with "old".
+Parts minimalWorkbook(const std::string& sheetData = "", const std::string& beforeData = "",
+                      const std::string& afterData = "");
+
+void writePackage(const std::filesystem::path& file, const Parts& parts);
+// Every part of a zip (first entry of a name), decompressed.
+Parts readPackage(const std::filesystem::path& file);
+// Every entry's stored (compressed) bytes, by name.
+std::map<std::string, std::string> readRawEntries(const std::filesystem::path& file);
+
+// A tiny valid PNG (1x1).
+std::string tinyPng();
+
+}  // namespace qx::engine::testing
