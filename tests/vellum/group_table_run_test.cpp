@@ -122,8 +122,8 @@ TEST_F(GroupTableRun, AFailingCallEndsTheRunWithOneMessageAndReleasesEverything)
       {"Shapes.AddPicture", 1, true}, {"Workbook.Save", 1},
   };
   oneRecord();
-  header.picture(true, "B2", "C3");
   const bool picture = writeHostPicture();
+  header.picture(picture, "B2", "C3");
   for (const Case& c : cases) {
     SCOPED_TRACE(c.operation);
     if (c.needsPicture && !picture) continue;
