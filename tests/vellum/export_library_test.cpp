@@ -79,6 +79,15 @@ TEST_P(ExportLibrary, AMissingTemplateIsToldWithItsPath) {
   EXPECT_EQ(messageLog(), expected);
 }
 
+#ifndef VELLUM_EMBEDDED_ENGINE
+TEST_P(ExportLibrary, WithoutAServerTheUserIsToldItCannotStart) {
+  ASSERT_NE(exported, nullptr);
+  templateAt(dir.write("t.xlsx", "PK").string());
+  exported(header.data(), rows.first());
+  EXPECT_EQ(messageLog(), "无法启动Excel服务器!\n");
+}
+#endif
+
 INSTANTIATE_TEST_SUITE_P(Builds, ExportLibrary, ::testing::Values(kVellum, kVellumX),
                          [](const auto& info) { return std::string(info.param.exportName); });
 
