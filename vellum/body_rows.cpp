@@ -65,7 +65,8 @@ class BodyWriter {
   }
 
   void writeTotal() {
-    // A spec that starts with l leaves no column for the label; the total is still written.
+    // A column spec that starts with l leaves no column for the label; the total is still
+    // written.
     if (totalColumn_ > 1) {
       automation::writeCell(session_.usedRange, row_, totalColumn_ - 1,
                             automation::utf8ToGbk(kTotalLabel));
