@@ -95,6 +95,10 @@ class HeronEndToEnd(unittest.TestCase):
                 messages = f.read().splitlines()
         return done.returncode, messages
 
+    def template_bytes(self):
+        with open(self.template, "rb") as f:
+            return f.read()
+
     def picture_anchors(self):
         """(left, top) in points of every picture in the saved package, from its drawing."""
         with zipfile.ZipFile(self.template) as package:
@@ -113,6 +117,11 @@ class HeronEndToEnd(unittest.TestCase):
         if anchor.tag == f"{XDR}absoluteAnchor":
             pos = anchor.find(f"{XDR}pos")
             return int(pos.get("x")) / EMU_PER_POINT, int(pos.get("y")) / EMU_PER_POINT
+        shape = anchor.find(f"{XDR}pic/{XDR}spPr/{A}xfrm/{A}ext")
+        if shape is not None:
+            # The picture's size went to the server cut to whole points.
+            for size in (shape.get("cx"), shape.get("cy")):
+                self.assertEqual(int(size) % EMU_PER_POINT, 0, size)
         start = anchor.find(f"{XDR}from")
         column = int(start.find(f"{XDR}col").text)
         row = int(start.find(f"{XDR}row").text)
@@ -174,13 +183,13 @@ class HeronEndToEnd(unittest.TestCase):
         book = openpyxl.load_workbook(self.template)
         book.active["A5"] = "旧"
         book.save(self.template)
-        before = open(self.template, "rb").read()
+        before = self.template_bytes()
         header = header_bytes(self.template, 5, 2, 1, "a", [None, None, None], "A1", "B2")
         code, messages = self.run_heron(header, [row_bytes("x", "", "", "")])
         self.assertEqual(code, 0)
         self.assertEqual(messages, [
             f"模板文件“{self.template}”, 不是一个空的表格, 请清除表格内的内容!"])
-        self.assertEqual(open(self.template, "rb").read(), before)
+        self.assertEqual(self.template_bytes(), before)
 
     def test_missing_data_file_is_told(self):
         env = dict(os.environ, QX_CONF_DIR=self.conf.name, QX_MESSAGE_LOG=self.log)
