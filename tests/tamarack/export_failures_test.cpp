@@ -47,7 +47,7 @@ TEST_F(TamarackFailures, MissingLabelsShowTheLookupsOwnMessage) {
     writeLanguageFile(texts);
     serve();
     run();
-    expectOnly(std::string("在 ") + languageFile.string() + " 文件中找不到 " + key +
+    expectOnly(std::string("在 ") + utf8Of(languageFile) + " 文件中找不到 " + key +
                    " 标题,请查看标题否正确!",
                Buttons::Ok);
     EXPECT_FALSE(serverStarted());
@@ -59,7 +59,7 @@ TEST_F(TamarackFailures, MissingLanguageFileIsToldOnce) {
   std::filesystem::remove(languageFile);
   serve();
   run();
-  expectOnly("找不到 " + languageFile.string() + " 语言配置文件,请重新安装!", Buttons::Ok);
+  expectOnly("找不到 " + utf8Of(languageFile) + " 语言配置文件,请重新安装!", Buttons::Ok);
   EXPECT_FALSE(serverStarted());
 }
 
@@ -81,7 +81,7 @@ TEST_F(TamarackFailures, DataFileShorterThanOneRecord) {
 }
 
 TEST_F(TamarackFailures, TemplateNotReadable) {
-  const std::string missing = (dir.path() / "无.xlsx").string();
+  const std::string missing = utf8Of(dir.path() / localName(u8"无.xlsx"));
   host.setWorkbookPath(automation::utf8ToGbk(missing));
   serve();
   run();
@@ -95,7 +95,7 @@ TEST_F(TamarackFailures, TemplateMessageIsNeverCut) {
   texts["excel_fil_03:"] = std::string(84, 'a') + "模板";  // 252 bytes of code page 936
   texts["excel_fil_04:"] = std::string(250, 'z');
   writeLanguageFile(texts);
-  const std::string missing = (dir.path() / (std::string(200, 'p') + ".xlsx")).string();
+  const std::string missing = utf8Of(dir.path() / (std::string(200, 'p') + ".xlsx"));
   host.setWorkbookPath(automation::utf8ToGbk(missing));
   serve();
   run();
@@ -149,7 +149,7 @@ TEST_F(TamarackFailures, MissingTextForAClosingMessageSkipsTheClosingSteps) {
   writeLanguageFile(texts);
   serveChanging([this] { std::filesystem::remove(dataFile); });
   run();
-  expectOnly("在 " + languageFile.string() + " 文件中找不到 excel_fil_07: 标题,请查看标题否正确!",
+  expectOnly("在 " + utf8Of(languageFile) + " 文件中找不到 excel_fil_07: 标题,请查看标题否正确!",
              Buttons::Ok);
   EXPECT_FALSE(server->workbooksClosed());
   EXPECT_FALSE(server->quit());

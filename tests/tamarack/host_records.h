@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -18,6 +19,12 @@ inline constexpr std::size_t kHostAddressWidth = sizeof(void*);
 inline constexpr std::size_t kHostFirstRowOffset = kHostAddressWidth;
 inline constexpr std::size_t kHostNextOffset = kHostAddressWidth == 8 ? 5040 : 5036;
 inline constexpr std::size_t kHostRowSize = kHostNextOffset + kHostAddressWidth;
+
+// A path as UTF-8, the way messages and the recording server's texts show it.
+inline std::string utf8Of(const std::filesystem::path& path) {
+  const std::u8string text = path.u8string();
+  return std::string(text.begin(), text.end());
+}
 
 inline void putInt32(std::uint8_t* at, std::int32_t value) {
   const auto bits = static_cast<std::uint32_t>(value);

@@ -40,10 +40,29 @@ class TamarackRun : public ::testing::Test {
  protected:
   TamarackRun() {
     writeLanguageFile(testTexts());
-    templatePath_ = dir.write("模板.xlsx", "template");
-    host.setWorkbookPath(automation::utf8ToGbk(templatePath_.string()));
+    templatePath_ = writeFile(u8"模板.xlsx", "template");
+    host.setWorkbookPath(automation::utf8ToGbk(utf8Of(templatePath_)));
     host.setBorderWeight(2);
     host.setBodyRows(5, 20);
+  }
+
+  // A file named in UTF-8, so that paths outside ASCII travel as code page 936 from the host.
+  // Written under a plain name first: file streams open narrow names only with some runtimes.
+  std::filesystem::path writeFile(std::u8string_view name, std::string_view bytes) {
+    const std::filesystem::path path = dir.path() / localName(name);
+    std::filesystem::rename(dir.write("unnamed.tmp", bytes), path);
+    return path;
+  }
+
+  // Wine without a Chinese Unix locale cannot make such names; there the tests keep to ASCII.
+  static std::filesystem::path localName(std::u8string_view name) {
+#ifdef _WIN32
+    std::string ascii;
+    for (const char8_t c : name) ascii += c < 0x80 ? static_cast<char>(c) : 'x';
+    return ascii;
+#else
+    return std::filesystem::path(name);
+#endif
   }
 
   void writeLanguageFile(const std::map<std::string, std::string>& texts) {
@@ -80,7 +99,9 @@ class TamarackRun : public ::testing::Test {
     runExport({languageFile, dataFile}, messages);
   }
 
-  int apartmentsLeft() const { return automation::apartmentDepthForTesting() - depthBefore; }
+  int apartmentsLeft() const {
+    return automation::apartmentDepthForTesting() - depthBefore;
+  }
 
   // The cell's text on the sheet, "" when never written.
   std::string cell(int sheet, int row, int column) const {
