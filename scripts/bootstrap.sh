@@ -7,7 +7,7 @@ packages=(
   googletest libgtest-dev
   libzip-dev libpugixml-dev zlib1g-dev
   nlohmann-json3-dev libxlsxwriter-dev
-  python3 python3-openpyxl zip unzip
+  python3 python3-openpyxl python3-pil zip unzip
   clang libclang-rt-14-dev clang-format
   g++-mingw-w64-x86-64 g++-mingw-w64-i686 wine wine64
 )

@@ -12,6 +12,7 @@ import tempfile
 from openpyxl import load_workbook
 
 failures = []
+passed = []
 
 
 def check(what, actual, expected):
@@ -78,7 +79,7 @@ def kestrel(wb):
     check("kestrel E7 marker", ws["E7"].value, "是")
     check("kestrel K7", ws["K7"].value, "完")
     check("kestrel E6 empty", ws["E6"].value, None)
-    check("kestrel K12 framed", framed(ws, "K11"), True)
+    check("kestrel K10 framed", framed(ws, "K10"), True)
 
 
 def tamarack(wb):
@@ -117,8 +118,11 @@ def main():
             if run.returncode != 0:
                 failures.append("%s: host exited %d: %s" % (report, run.returncode, run.stderr.strip()))
                 continue
+            before = len(failures)
             checker(load_workbook(output))
-            print("ok  " + run.stdout.strip())
+            if len(failures) == before:
+                passed.append(report)
+                print("ok  " + run.stdout.strip())
         if os.path.exists(env["QX_MESSAGE_LOG"]):
             shown = open(env["QX_MESSAGE_LOG"], encoding="utf-8").read().strip()
             check("messages shown", shown, "")
@@ -126,7 +130,7 @@ def main():
         shutil.rmtree(work, ignore_errors=True)
     for failure in failures:
         print("FAIL " + failure)
-    print("%d passed, %d failed" % (len(CHECKS) - len({f.split(' ')[0] for f in failures}), len(failures)))
+    print("%d passed, %d failed" % (len(passed), len(CHECKS) - len(passed)))
     return 1 if failures else 0
 
 
