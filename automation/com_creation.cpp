@@ -1,7 +1,8 @@
 // Creating a server object by ProgID through COM: CLSIDFromProgID, CoCreateInstance in any
 // server context, OleRun, IDispatch.
-#include <ole2.h>
 #include <windows.h>
+// After windows.h, which it needs.
+#include <ole2.h>
 
 #include <string>
 #include <string_view>

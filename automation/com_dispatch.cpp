@@ -1,8 +1,9 @@
 // The COM transport under invoke(): Variant <-> VARIANT, IDispatch::Invoke, EXCEPINFO.
 #include "automation/com_dispatch.h"
 
-#include <oleauto.h>
 #include <windows.h>
+// After windows.h, which it needs.
+#include <oleauto.h>
 
 #include <new>
 #include <vector>

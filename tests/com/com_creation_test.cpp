@@ -1,5 +1,4 @@
 // Creation by ProgID through COM, and what comes before it.
-#include <objbase.h>
 #include <windows.h>
 
 #include <gtest/gtest.h>

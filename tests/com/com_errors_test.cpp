@@ -1,5 +1,4 @@
 // Failed calls over COM: the EXCEPINFO a server fills becomes the AutomationError.
-#include <oleauto.h>
 #include <windows.h>
 
 #include <gtest/gtest.h>

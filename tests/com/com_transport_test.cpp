@@ -1,6 +1,5 @@
 // The typed operations over COM: what the fake IDispatch server receives for every row of the
 // operations table, what comes back, and the references in between.
-#include <oleauto.h>
 #include <windows.h>
 
 #include <gtest/gtest.h>

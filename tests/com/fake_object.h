@@ -2,7 +2,6 @@
 // The objects of the fake IDispatch server: one class plays every kind of the spreadsheet
 // object model the transport tests reach, records each Invoke and counts its references.
 
-#include <oaidl.h>
 #include <windows.h>
 
 #include <map>

@@ -1,6 +1,5 @@
 // The in-process COM server around the fake objects: its class factory, the two entry points
 // COM looks for, and the plain C functions through which tests read the log.
-#include <objbase.h>
 #include <windows.h>
 
 #include "tests/com/fake_log.h"
