@@ -58,6 +58,15 @@ std::string typeName(const std::string& type) {
 
 Workbook::Workbook(std::string path) : path_(std::move(path)) {
   checkFileKind(path_);
+  try {
+    load();
+  } catch (const EngineError& e) {
+    if (std::string_view(e.what()).starts_with(path_)) throw;
+    throw EngineError(path_ + ": " + e.what());
+  }
+}
+
+void Workbook::load() {
   package_ = std::make_unique<ZipPackage>(path_);
   if (!package_->contains(kContentTypesPart)) {
     throw EngineError(path_ + ": the package has no [Content_Types].xml, so it is no workbook");

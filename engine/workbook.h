@@ -56,6 +56,7 @@ class Workbook {
   void save();
 
  private:
+  void load();
   Relationships& relationshipsOf(const std::string& part);
   std::string unusedPartName(const std::string& stem, const std::string& extension) const;
   bool partExists(const std::string& part) const;

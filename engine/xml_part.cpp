@@ -4,7 +4,39 @@
 
 namespace qx::engine {
 
+namespace {
+// pugixml skips text outside the root element; the format does not allow any. Checks the
+// prolog (declaration, comments, processing instructions, whitespace) of UTF-8 parts.
+bool hasStrayTextAroundRoot(std::string_view text) {
+  if (text.starts_with("\xFF\xFE") || text.starts_with("\xFE\xFF")) return false;  // UTF-16
+  if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);
+  std::size_t i = 0;
+  while (i < text.size()) {
+    const char c = text[i];
+    if (c == ' ' || c == '\t' || c == '\r' || c == '\n') {
+      ++i;
+    } else if (text.substr(i, 2) == "<?") {
+      const std::size_t end = text.find("?>", i);
+      if (end == std::string_view::npos) return false;
+      i = end + 2;
+    } else if (text.substr(i, 4) == "<!--") {
+      const std::size_t end = text.find("-->", i);
+      if (end == std::string_view::npos) return false;
+      i = end + 3;
+    } else {
+      break;
+    }
+  }
+  if (i < text.size() && text[i] != '<') return true;
+  const std::size_t last = text.find_last_not_of(" \t\r\n");
+  return last != std::string_view::npos && text[last] != '>';
+}
+}  // namespace
+
 void loadXml(pugi::xml_document& document, std::string_view text, const std::string& partName) {
+  if (hasStrayTextAroundRoot(text)) {
+    throw partError(partName, "not well-formed XML (text outside the root element)");
+  }
   // parse_doctype keeps a DOCTYPE as a node so that it can be refused; entities are never
   // expanded by pugixml, but a package part has no business declaring any.
   const unsigned options = pugi::parse_default | pugi::parse_declaration | pugi::parse_doctype;
@@ -15,6 +47,9 @@ void loadXml(pugi::xml_document& document, std::string_view text, const std::str
                                   " at byte " + std::to_string(result.offset) + ")");
   }
   for (pugi::xml_node node = document.first_child(); node; node = node.next_sibling()) {
+    if (node.type() == pugi::node_pcdata || node.type() == pugi::node_cdata) {
+      throw partError(partName, "not well-formed XML (text outside the root element)");
+    }
     if (node.type() == pugi::node_doctype) {
       throw partError(partName,
                       "has a DOCTYPE declaration, which package parts must not have "

@@ -39,7 +39,11 @@ ZipPackage::ZipPackage(const std::string& path) : path_(path) {
   int code = 0;
   archive_ = zip_open(path.c_str(), ZIP_RDONLY | ZIP_CHECKCONS, &code);
   if (archive_ == nullptr) {
-    throw EngineError(path + ": not a readable zip package (" + zipErrorText(code) + ")");
+    // Two entries of one name are read differently by different readers; such a package is
+    // refused rather than guessed at.
+    const std::string reason =
+        code == ZIP_ER_EXISTS ? "two entries have the same name" : zipErrorText(code);
+    throw EngineError(path + ": not a readable zip package (" + reason + ")");
   }
   const zip_int64_t count = zip_get_num_entries(archive_, 0);
   for (zip_int64_t i = 0; i < count; ++i) {
@@ -241,6 +245,11 @@ void ZipPackage::save(const std::string& target,
       if (index < 0) {
         zip_source_free(source);
         throw partError(names_[i], std::string("cannot be copied (") + zip_strerror(out) + ")");
+      }
+      // Keep the stored method too: a stored (uncompressed) entry would otherwise be deflated.
+      zip_stat_t stat;
+      if (zip_stat_index(archive_, i, 0, &stat) == 0 && (stat.valid & ZIP_STAT_COMP_METHOD)) {
+        zip_set_file_compression(out, static_cast<zip_uint64_t>(index), stat.comp_method, 0);
       }
     }
     for (const auto& [name, content] : added) addGenerated(out, name, content, failure);

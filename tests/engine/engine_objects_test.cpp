@@ -57,10 +57,18 @@ TEST_F(EngineObjects, TextsBecomeValuesAsTheApplicationTakesThem) {
     int column;
     std::string put, shown;
   } cases[] = {
-      {4, "abc", "abc"},        {5, "12", "12"},         {6, "-1.5e3", "-1500"},
-      {7, "1:10", "1:10"},      {8, "100:00", "100:00"}, {9, " 0.25 ", "0.25"},
-      {3, "007", "007"},        {2, "3", "3.00"},        {10, "1234567890123456789", "1234567890123456789"},
-      {11, "中文测试", "中文测试"}, {12, "1:60", "1:60"},    {13, "", ""},
+      {4, "abc", "abc"},
+      {5, "12", "12"},
+      {6, "-1.5e3", "-1500"},
+      {7, "1:10", "1:10"},
+      {8, "100:00", "100:00"},
+      {9, " 0.25 ", "0.25"},
+      {3, "007", "007"},
+      {2, "3", "3.00"},
+      {10, "1234567890123456789", "1234567890123456789"},
+      {11, "中文测试", "中文测试"},
+      {12, "1:60", "1:60"},
+      {13, "", ""},
   };
   for (const Case& c : cases) {
     automation::writeCell(session.usedRange, 1, c.column, automation::utf8ToGbk(c.put));
@@ -79,8 +87,8 @@ TEST_F(EngineObjects, SavedValuesComeBackAfterReopening) {
   session.release();
   open(file);
   EXPECT_EQ(text(session.sheet.copy().get() ? session.usedRange : session.usedRange, 1, 1), "报告");
-  AutomationObject block = automation::worksheetRange(
-      session.sheet, Variant::text(u"$B$3"), Variant::text(u"$B$3"));
+  AutomationObject block =
+      automation::worksheetRange(session.sheet, Variant::text(u"$B$3"), Variant::text(u"$B$3"));
   EXPECT_EQ(automation::utf16ToUtf8(automation::rangeText(block).textValue()), "42");
 }
 
@@ -89,21 +97,21 @@ TEST_F(EngineObjects, UsedRangeStartsAtTheFirstUsedCellAndIgnoresTheStoredDimens
       R"(<row r="3"><c r="C3" s="1"/></row><row r="5"><c r="E5" t="s"><v>0</v></c></row>)")));
   EXPECT_EQ(text(session.usedRange, 3, 3), "old");  // E5 counted from C3
   automation::writeCell(session.usedRange, 1, 1, "x");
-  AutomationObject c3 = automation::worksheetRange(session.sheet, Variant::text(u"C3"),
-                                                   Variant::missing());
+  AutomationObject c3 =
+      automation::worksheetRange(session.sheet, Variant::text(u"C3"), Variant::missing());
   EXPECT_EQ(automation::utf16ToUtf8(automation::rangeText(c3).textValue()), "x");
   // Beyond the range's bounds, as the application allows.
   automation::writeCell(session.usedRange, 10, 10, "far");
-  AutomationObject l12 = automation::worksheetRange(session.sheet, Variant::text(u"$L$12"),
-                                                    Variant::text(u"$L$12"));
+  AutomationObject l12 =
+      automation::worksheetRange(session.sheet, Variant::text(u"$L$12"), Variant::text(u"$L$12"));
   EXPECT_EQ(automation::utf16ToUtf8(automation::rangeText(l12).textValue()), "far");
 }
 
 TEST_F(EngineObjects, EmptySheetUsedRangeIsA1) {
   open(make(testing::minimalWorkbook()));
   automation::writeCell(session.usedRange, 1, 1, "a1");
-  AutomationObject a1 = automation::worksheetRange(session.sheet, Variant::text(u"A1"),
-                                                   Variant::missing());
+  AutomationObject a1 =
+      automation::worksheetRange(session.sheet, Variant::text(u"A1"), Variant::missing());
   EXPECT_EQ(automation::utf16ToUtf8(automation::rangeText(a1).textValue()), "a1");
 }
 
@@ -131,10 +139,12 @@ TEST_F(EngineObjects, UnknownBorderWeightFailsAsTheApplicationDoes) {
   open(make(testing::minimalWorkbook()));
   AutomationObject cell;
   for (const int weight : {0, 3, -4137, 5}) {
-    const std::string why = description([&] { automation::frameCell(session.sheet, 1, 1, weight, cell); });
+    const std::string why =
+        description([&] { automation::frameCell(session.sheet, 1, 1, weight, cell); });
     EXPECT_NE(why.find("Weight"), std::string::npos) << weight << ": " << why;
   }
-  for (const int weight : {1, 2, -4138, 4}) automation::frameCell(session.sheet, 1, 1, weight, cell);
+  for (const int weight : {1, 2, -4138, 4})
+    automation::frameCell(session.sheet, 1, 1, weight, cell);
 }
 
 TEST_F(EngineObjects, RefusesFilesThatAreNoWorkbookPackagesAndSaysWhy) {
@@ -143,11 +153,12 @@ TEST_F(EngineObjects, RefusesFilesThatAreNoWorkbookPackagesAndSaysWhy) {
   const auto legacy = dir.write("old.xls", std::string("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8));
   const auto text = dir.write("notes.txt", "hello");
   const auto empty = dir.write("empty.xlsx", "");
-  const auto encrypted = dir.write("secret.xlsx", std::string("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1xx", 10));
+  const auto encrypted =
+      dir.write("secret.xlsx", std::string("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1xx", 10));
   const auto garbage = dir.write("garbage.xlsx", "PK\x03\x04garbage");
   const std::pair<std::filesystem::path, std::string> cases[] = {
-      {legacy, "legacy binary .xls"}, {text, "(.txt); accepted: .xlsx"},
-      {empty, "empty file"},          {encrypted, "OLE2"},
+      {legacy, "legacy binary .xls"},  {text, "(.txt); accepted: .xlsx"},
+      {empty, "empty file"},           {encrypted, "OLE2"},
       {garbage, "not a readable zip"}, {dir.path() / "missing.xlsx", "cannot be opened"}};
   for (const auto& [file, expected] : cases) {
     const std::string why = description([&] {
@@ -198,11 +209,12 @@ TEST_F(EngineObjects, GeometryFollowsColumnWidthsRowHeightsAndHiddenOnes) {
       R"(<row r="2" ht="30" customHeight="1"/><row r="3" hidden="1"/>)",
       R"(<sheetFormatPr defaultRowHeight="15"/><cols><col min="2" max="2" width="20" customWidth="1"/>)"
       R"(<col min="3" max="3" width="9" hidden="1"/></cols>)")));
-  AutomationObject block = automation::worksheetRange(session.sheet, Variant::text(u"B2"),
-                                                      Variant::text(u"D4"));
-  EXPECT_DOUBLE_EQ(automation::rangeLeft(block).realValue(), 48);   // A: 64 px
+  AutomationObject block =
+      automation::worksheetRange(session.sheet, Variant::text(u"B2"), Variant::text(u"D4"));
+  EXPECT_DOUBLE_EQ(automation::rangeLeft(block).realValue(), 48);  // A: 64 px
   EXPECT_DOUBLE_EQ(automation::rangeTop(block).realValue(), 15);
-  EXPECT_DOUBLE_EQ(automation::rangeWidth(block).realValue(), 105 + 0 + 48);  // 140 px, hidden, 64 px
+  EXPECT_DOUBLE_EQ(automation::rangeWidth(block).realValue(),
+                   105 + 0 + 48);  // 140 px, hidden, 64 px
   EXPECT_DOUBLE_EQ(automation::rangeHeight(block).realValue(), 30 + 0 + 15);
 }
 

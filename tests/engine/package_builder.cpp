@@ -25,34 +25,49 @@ Parts minimalWorkbook(const std::string& sheetData, const std::string& beforeDat
   parts["_rels/.rels"] =
       R"(<?xml version="1.0" encoding="UTF-8" standalone="yes"?>)"
       R"(<Relationships xmlns="http://schemas.openxmlformats.org/package/2006/relationships">)"
-      R"(<Relationship Id="rId1" Type=")" + rel + R"(/officeDocument" Target="xl/workbook.xml"/>)"
+      R"(<Relationship Id="rId1" Type=")" +
+      rel +
+      R"(/officeDocument" Target="xl/workbook.xml"/>)"
       R"(</Relationships>)";
   parts["xl/workbook.xml"] =
       R"(<?xml version="1.0" encoding="UTF-8" standalone="yes"?>)"
-      R"(<workbook xmlns=")" + main + R"(" xmlns:r=")" + rel + R"(">)"
+      R"(<workbook xmlns=")" +
+      main + R"(" xmlns:r=")" + rel +
+      R"(">)"
       R"(<bookViews><workbookView activeTab="0"/></bookViews>)"
       R"(<sheets><sheet name="One" sheetId="1" r:id="rId1"/><sheet name="Two" sheetId="2" r:id="rId2"/></sheets>)"
       R"(</workbook>)";
   parts["xl/_rels/workbook.xml.rels"] =
       R"(<?xml version="1.0" encoding="UTF-8" standalone="yes"?>)"
       R"(<Relationships xmlns="http://schemas.openxmlformats.org/package/2006/relationships">)"
-      R"(<Relationship Id="rId1" Type=")" + rel + R"(/worksheet" Target="worksheets/sheet1.xml"/>)"
-      R"(<Relationship Id="rId2" Type=")" + rel + R"(/worksheet" Target="worksheets/sheet2.xml"/>)"
-      R"(<Relationship Id="rId3" Type=")" + rel + R"(/styles" Target="styles.xml"/>)"
-      R"(<Relationship Id="rId4" Type=")" + rel + R"(/sharedStrings" Target="sharedStrings.xml"/>)"
+      R"(<Relationship Id="rId1" Type=")" +
+      rel +
+      R"(/worksheet" Target="worksheets/sheet1.xml"/>)"
+      R"(<Relationship Id="rId2" Type=")" +
+      rel +
+      R"(/worksheet" Target="worksheets/sheet2.xml"/>)"
+      R"(<Relationship Id="rId3" Type=")" +
+      rel +
+      R"(/styles" Target="styles.xml"/>)"
+      R"(<Relationship Id="rId4" Type=")" +
+      rel +
+      R"(/sharedStrings" Target="sharedStrings.xml"/>)"
       R"(</Relationships>)";
   parts["xl/worksheets/sheet1.xml"] =
       R"(<?xml version="1.0" encoding="UTF-8" standalone="yes"?>)"
-      R"(<worksheet xmlns=")" + main + R"(" xmlns:r=")" + rel +
+      R"(<worksheet xmlns=")" +
+      main + R"(" xmlns:r=")" + rel +
       R"(" xmlns:mc="http://schemas.openxmlformats.org/markup-compatibility/2006" mc:Ignorable="x14ac" xmlns:x14ac="http://schemas.microsoft.com/office/spreadsheetml/2009/9/ac">)"
-      R"(<dimension ref="A1"/>)" + beforeData + "<sheetData>" + sheetData + "</sheetData>" +
-      afterData + "</worksheet>";
-  parts["xl/worksheets/sheet2.xml"] =
-      R"(<?xml version="1.0" encoding="UTF-8" standalone="yes"?>)"
-      R"(<worksheet xmlns=")" + main + R"("><sheetData/></worksheet>)";
+      R"(<dimension ref="A1"/>)" +
+      beforeData + "<sheetData>" + sheetData + "</sheetData>" + afterData + "</worksheet>";
+  parts["xl/worksheets/sheet2.xml"] = R"(<?xml version="1.0" encoding="UTF-8" standalone="yes"?>)"
+                                      R"(<worksheet xmlns=")" +
+                                      main + R"("><sheetData/></worksheet>)";
   parts["xl/styles.xml"] =
       R"(<?xml version="1.0" encoding="UTF-8" standalone="yes"?>)"
-      R"(<styleSheet xmlns=")" + main + R"(">)"
+      R"(<styleSheet xmlns=")" +
+      main +
+      R"(">)"
       R"(<fonts count="2"><font><sz val="11"/><name val="Calibri"/></font><font><b/><sz val="11"/><name val="Calibri"/></font></fonts>)"
       R"(<fills count="1"><fill><patternFill patternType="none"/></fill></fills>)"
       R"(<borders count="1"><border><left/><right/><top/><bottom/><diagonal/></border></borders>)"
@@ -61,9 +76,9 @@ Parts minimalWorkbook(const std::string& sheetData, const std::string& beforeDat
       R"(<xf numFmtId="2" fontId="1" fillId="0" borderId="0" xfId="0" applyFont="1"/>)"
       R"(<xf numFmtId="49" fontId="0" fillId="0" borderId="0" xfId="0" applyNumberFormat="1"/></cellXfs>)"
       R"(</styleSheet>)";
-  parts["xl/sharedStrings.xml"] =
-      R"(<?xml version="1.0" encoding="UTF-8" standalone="yes"?>)"
-      R"(<sst xmlns=")" + main + R"(" count="1" uniqueCount="1"><si><t>old</t></si></sst>)";
+  parts["xl/sharedStrings.xml"] = R"(<?xml version="1.0" encoding="UTF-8" standalone="yes"?>)"
+                                  R"(<sst xmlns=")" +
+                                  main + R"(" count="1" uniqueCount="1"><si><t>old</t></si></sst>)";
   return parts;
 }
 
@@ -77,7 +92,8 @@ void writePackage(const std::filesystem::path& file, const Parts& parts) {
       throw std::runtime_error("cannot add " + name);
     }
   };
-  if (parts.count("[Content_Types].xml") != 0) add("[Content_Types].xml", parts.at("[Content_Types].xml"));
+  if (parts.count("[Content_Types].xml") != 0)
+    add("[Content_Types].xml", parts.at("[Content_Types].xml"));
   for (const auto& [name, bytes] : parts) {
     if (name != "[Content_Types].xml") add(name, bytes);
   }
@@ -96,7 +112,8 @@ Parts readPackage(const std::filesystem::path& file) {
     if (parts.count(stat.name) != 0) continue;
     std::string bytes(stat.size, '\0');
     zip_file_t* f = zip_fopen_index(zip, static_cast<zip_uint64_t>(i), 0);
-    if (f == nullptr || zip_fread(f, bytes.data(), bytes.size()) != static_cast<zip_int64_t>(stat.size)) {
+    if (f == nullptr ||
+        zip_fread(f, bytes.data(), bytes.size()) != static_cast<zip_int64_t>(stat.size)) {
       throw std::runtime_error(std::string("cannot read ") + stat.name);
     }
     zip_fclose(f);
