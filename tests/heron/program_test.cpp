@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <stdexcept>
+
 #include "automation/apartment.h"
 #include "platform/paths.h"
 #include "tests/heron/check_point_bytes.h"
@@ -48,6 +50,32 @@ TEST(HeronProgram, ExitCodeIsZeroForEndsWithAMessageAndTwoForAServerFailure) {
 
   server.failCall("Workbook.Save", 2, automation::hr::kFail);
   EXPECT_EQ(runProgram(initialize, files), 2);
+  EXPECT_EQ(server.outstandingReferences(), 0);
+  EXPECT_EQ(automation::apartmentDepthForTesting(), 0);
+}
+
+// Messages that fail when asked to show anything: an error the run does not foresee.
+class FailingMessages final : public platform::Messages {
+ public:
+  void show(std::string_view, platform::Buttons) override { throw std::runtime_error("no box"); }
+};
+
+TEST(HeronProgram, UnforeseenErrorLeavesNoReferenceAndNoApartmentBehind) {
+  qx::testing::TempDir dir;
+  qx::testing::RecordingServer server;
+  server.registerAs("Excel.Application");
+  server.setCellUtf8(1, 2, 1, "taken");  // the not-empty message comes with the session open
+  FailingMessages messages;
+  RunFiles files;
+  files.dataFile = dir.path() / "check_point_temp.dat";
+  testing::HeaderBytes header;
+  header.templatePath(platform::hostTextFromPath(dir.write("t.xlsx", "PK"))).firstRow(2);
+  dir.write("check_point_temp.dat", testing::fileBytes(header));
+  ::testing::internal::CaptureStderr();
+  const int code = runProgram([&]() -> platform::Messages* { return &messages; }, files);
+  EXPECT_EQ(::testing::internal::GetCapturedStderr(), "heron: no box\n");
+  EXPECT_EQ(code, 2);
+  EXPECT_TRUE(server.created());
   EXPECT_EQ(server.outstandingReferences(), 0);
   EXPECT_EQ(automation::apartmentDepthForTesting(), 0);
 }
