@@ -1,6 +1,8 @@
 #include "engine/frame.h"
 
+#include <array>
 #include <cstdio>
+#include <limits>
 
 #include "engine/engine_error.h"
 
@@ -88,8 +90,23 @@ BorderLine borderLine(const Variant& lineStyle, std::int32_t weight, const Varia
   return line;
 }
 
-void frameRange(Workbook& workbook, Worksheet& sheet, const CellRect& rect,
-                const BorderLine& line) {
+std::uint32_t borderLineId(Workbook& workbook, const Variant& lineStyle, std::int32_t weight,
+                           const Variant& colorIndex, const Variant& color) {
+  constexpr std::int64_t kAbsent = std::numeric_limits<std::int64_t>::min();
+  auto code = [](const Variant& v) {
+    if (v.isMissing() || v.isEmpty()) return kAbsent;
+    return v.toInteger().value_or(kAbsent + 1);
+  };
+  const std::array<std::int64_t, 4> key{code(lineStyle), weight, code(colorIndex), code(color)};
+  auto& cache = workbook.borderLines();
+  if (const auto it = cache.find(key); it != cache.end()) return it->second;
+  const std::uint32_t id =
+      workbook.styles().lineId(borderLine(lineStyle, weight, colorIndex, color));
+  cache.emplace(key, id);
+  return id;
+}
+
+void frameRange(Workbook& workbook, Worksheet& sheet, const CellRect& rect, std::uint32_t line) {
   Styles& styles = workbook.styles();
   auto frameCell = [&](std::uint32_t row, std::uint32_t column) {
     unsigned edges = 0;

@@ -22,6 +22,12 @@ BorderLine borderLine(const automation::Variant& lineStyle, std::int32_t weight,
                       const automation::Variant& colorIndex, const automation::Variant& color);
 
 // Draws the outline of `rect`: each cell on it gets the edges that lie on the outline.
-void frameRange(Workbook& workbook, Worksheet& sheet, const CellRect& rect, const BorderLine& line);
+void frameRange(Workbook& workbook, Worksheet& sheet, const CellRect& rect, std::uint32_t line);
+
+// The styles' id of the line those arguments describe, found in constant time for arguments
+// seen before (every frame of a report passes the same ones).
+std::uint32_t borderLineId(Workbook& workbook, const automation::Variant& lineStyle,
+                           std::int32_t weight, const automation::Variant& colorIndex,
+                           const automation::Variant& color);
 
 }  // namespace qx::engine

@@ -32,7 +32,8 @@ class RangeObject final : public EngineObject {
           argument(1).isMissing()
               ? kWeightThin
               : static_cast<std::int32_t>(integerArgument(argument(1), "Range.BorderAround"));
-      const BorderLine line = borderLine(argument(0), weight, argument(2), argument(3));
+      const std::uint32_t line =
+          borderLineId(workbook, argument(0), weight, argument(2), argument(3));
       frameRange(workbook, workbook.worksheet(sheet_), rect_, line);
       result = Variant::boolean(true);
       return hr::kOk;

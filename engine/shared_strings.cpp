@@ -12,6 +12,13 @@ namespace qx::engine {
 
 namespace {
 constexpr std::uint64_t kLengthShift = 40;
+
+std::uint64_t hashOf(std::string_view text) {
+  return std::hash<std::string_view>{}(text);
+}
+std::uint64_t tagOf(std::uint64_t hash) {
+  return (hash >> 32) << 32;
+}
 constexpr std::uint64_t kOffsetMask = (std::uint64_t{1} << kLengthShift) - 1;
 
 bool isHex(char c) {
@@ -104,9 +111,11 @@ void SharedStrings::load(std::string_view bytes, const std::string& partName) {
     items_.push_back(si);
     plain_.push_back(simple);
     const std::uint32_t index = append(decodeCellText(plain));
+    if (slots_.empty() || offsets_.size() * 2 > slots_.size()) grow();
     if (simple) {
-      const std::size_t slot = slotOf(text(index));
-      if (slots_[slot] == 0) slots_[slot] = index + 1;
+      const std::uint64_t hash = hashOf(text(index));
+      const std::size_t slot = slotOf(text(index), hash);
+      if (slots_[slot] == 0) slots_[slot] = tagOf(hash) | (index + 1);
     }
   }
 }
@@ -123,32 +132,48 @@ std::uint32_t SharedStrings::append(std::string_view text) {
   }
   offsets_.push_back((std::uint64_t{text.size()} << kLengthShift) | arena_.size());
   arena_.append(text);
-  if (offsets_.size() * 2 > slots_.size()) grow();
   return static_cast<std::uint32_t>(offsets_.size() - 1);
 }
 
-std::size_t SharedStrings::slotOf(std::string_view wanted) const {
+std::size_t SharedStrings::slotOf(std::string_view wanted, std::uint64_t hash) const {
   const std::size_t mask = slots_.size() - 1;
-  std::size_t slot = std::hash<std::string_view>{}(wanted)&mask;
-  while (slots_[slot] != 0 && text(slots_[slot] - 1) != wanted) slot = (slot + 1) & mask;
-  return slot;
+  const std::uint64_t tag = tagOf(hash);
+  std::size_t slot = hash & mask;
+  for (;; slot = (slot + 1) & mask) {
+    const std::uint64_t entry = slots_[slot];
+    if (entry == 0) return slot;
+    if ((entry & ~std::uint64_t{0xFFFFFFFF}) == tag &&
+        text(static_cast<std::uint32_t>(entry) - 1) == wanted) {
+      return slot;
+    }
+  }
 }
 
 void SharedStrings::grow() {
-  std::vector<std::uint32_t> old = std::move(slots_);
+  std::vector<std::uint64_t> old = std::move(slots_);
   slots_.assign(std::max<std::size_t>(1024, old.size() * 2), 0);
-  for (const std::uint32_t entry : old) {
-    if (entry != 0) slots_[slotOf(text(entry - 1))] = entry;
+  const std::size_t mask = slots_.size() - 1;
+  for (const std::uint64_t entry : old) {
+    if (entry == 0) continue;
+    const std::uint64_t hash = hashOf(text(static_cast<std::uint32_t>(entry) - 1));
+    std::size_t slot = hash & mask;
+    while (slots_[slot] != 0) slot = (slot + 1) & mask;
+    slots_[slot] = entry;
   }
 }
 
 std::uint32_t SharedStrings::add(std::string_view wanted) {
   ++references_;
   if (slots_.empty()) grow();
-  const std::size_t slot = slotOf(wanted);
-  if (slots_[slot] != 0) return slots_[slot] - 1;
+  const std::uint64_t hash = hashOf(wanted);
+  std::size_t slot = slotOf(wanted, hash);
+  if (slots_[slot] != 0) return static_cast<std::uint32_t>(slots_[slot]) - 1;
   const std::uint32_t index = append(wanted);
-  slots_[slotOf(wanted)] = index + 1;
+  if (offsets_.size() * 2 > slots_.size()) {
+    grow();
+    slot = slotOf(wanted, hash);
+  }
+  slots_[slot] = tagOf(hash) | (index + 1);
   ++added_;
   return index;
 }

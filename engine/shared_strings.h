@@ -32,7 +32,7 @@ class SharedStrings {
  private:
   std::uint32_t append(std::string_view text);
   void grow();
-  std::size_t slotOf(std::string_view text) const;
+  std::size_t slotOf(std::string_view text, std::uint64_t hash) const;
 
   std::string part_;
   pugi::xml_document document_;
@@ -40,7 +40,9 @@ class SharedStrings {
   std::vector<bool> plain_;             // whether item i is a single unformatted text
   std::string arena_;                   // all plain texts, back to back
   std::vector<std::uint64_t> offsets_;  // start in arena_ of item i (length in the top 24 bits)
-  std::vector<std::uint32_t> slots_;    // open-addressing index: item + 1, 0 for free
+  // Open-addressing index: the hash's top 32 bits over item + 1 (0 for a free slot), so that
+  // a probe rarely has to look at the text itself.
+  std::vector<std::uint64_t> slots_;
   std::size_t added_ = 0;
   std::size_t references_ = 0;
 };

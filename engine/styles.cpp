@@ -165,10 +165,9 @@ std::uint32_t Styles::addXf(pugi::xml_node copy) {
   return static_cast<std::uint32_t>(xfs_.size() - 1);
 }
 
-std::uint32_t Styles::framed(std::uint32_t xf, unsigned edges, const BorderLine& line) {
+std::uint32_t Styles::framed(std::uint32_t xf, unsigned edges, std::uint32_t lineIndex) {
   if (xfs_.empty()) throw partError(part_, "has no cell formats (cellXfs) to frame cells with");
   if (xf >= xfs_.size()) xf = 0;
-  const std::uint32_t lineIndex = lineId(line);
   const std::uint64_t key = (std::uint64_t{xf} << 32) | (edges << 24) | lineIndex;
   if (const auto it = framedCache_.find(key); it != framedCache_.end()) return it->second;
   const std::uint32_t oldBorder = unsignedAttribute(xfs_[xf], "borderId");

@@ -42,7 +42,9 @@ class Styles {
 
   // The cell format `xf` with the edges drawn in `line`: a copy with a border that is a copy of
   // its own with those edges replaced. Equal results are the same index.
-  std::uint32_t framed(std::uint32_t xf, unsigned edges, const BorderLine& line);
+  std::uint32_t framed(std::uint32_t xf, unsigned edges, std::uint32_t line);
+  // The id under which `framed` knows a line; equal lines have one id.
+  std::uint32_t lineId(const BorderLine& line);
   // The cell format `xf` with the number format `code`.
   std::uint32_t withNumberFormat(std::uint32_t xf, std::string_view code);
 
@@ -53,7 +55,6 @@ class Styles {
 
  private:
   void ensureIndexed();
-  std::uint32_t lineId(const BorderLine& line);
   std::uint32_t borderWith(std::uint32_t border, unsigned edges, std::uint32_t line);
   std::uint32_t addXf(pugi::xml_node copy);
   std::uint32_t numberFormatId(std::string_view code);

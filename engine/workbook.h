@@ -2,6 +2,8 @@
 // One open workbook: its package, the workbook part's sheet list, the styles and shared
 // strings, the worksheets loaded so far, and saving it all back in place.
 
+#include <array>
+#include <cstdint>
 #include <map>
 #include <memory>
 #include <optional>
@@ -52,6 +54,9 @@ class Workbook {
   // A formula was overwritten: the calculation chain no longer matches the cells.
   void noteFormulaRemoved() { formulaRemoved_ = true; }
 
+  // Lines of frames by the BorderAround arguments that described them.
+  std::map<std::array<std::int64_t, 4>, std::uint32_t>& borderLines() { return borderLines_; }
+
   // Writes the workbook over its file: atomically, untouched parts copied as stored.
   void save();
 
@@ -77,6 +82,7 @@ class Workbook {
   std::map<std::string, std::unique_ptr<Relationships>> relationships_;  // by source part
   std::map<std::string, std::unique_ptr<Drawing>> drawings_;             // by part
   std::map<std::string, std::string> media_;                             // new parts' bytes
+  std::map<std::array<std::int64_t, 4>, std::uint32_t> borderLines_;
   bool formulaRemoved_ = false;
 };
 
