@@ -105,9 +105,11 @@ std::string withThousands(const std::string& digits) {
   return point == std::string::npos ? out : out + digits.substr(point);
 }
 
+// The application rounds half away from zero on the 15 significant digits it shows, so 2.5
+// shows 3 and 1.005 shows 1.01, where printf would round the binary value half to even.
 std::string fixed(double magnitude, int decimals) {
   char buffer[400];
-  std::snprintf(buffer, sizeof buffer, "%.*f", decimals, magnitude);
+  std::snprintf(buffer, sizeof buffer, "%.*f", decimals, magnitude * (1 + 1e-15));
   return buffer;
 }
 

@@ -1,0 +1,58 @@
+#include "engine/number_formats.h"
+
+#include <gtest/gtest.h>
+
+namespace qx::engine {
+namespace {
+
+TEST(NumberFormats, ShowsNumbersAsTheApplicationDoesInAWideColumn) {
+  struct Case {
+    double value;
+    const char* format;
+    const char* shown;
+  } cases[] = {
+      {0, "General", "0"},
+      {12, "General", "12"},
+      {-1500, "General", "-1500"},
+      {0.25, "General", "0.25"},
+      {1.0 / 3, "General", "0.333333333"},
+      {2.0 / 3, "General", "0.666666667"},
+      {123456.789, "General", "123456.789"},
+      {12345678901, "General", "12345678901"},
+      {123456789012, "General", "1.23457E+11"},
+      {1e-12, "General", "1E-12"},
+      {3, "0", "3"},
+      {2.5, "0", "3"},
+      {3, "0.00", "3.00"},
+      {-1.005, "0.00", "-1.01"},
+      {0.125, "0.00", "0.13"},
+      {-0.001, "0.00", "0.00"},
+      {1234567.891, "#,##0", "1,234,568"},
+      {1234.5, "#,##0.00", "1,234.50"},
+      {0.125, "0%", "13%"},
+      {0.125, "0.00%", "12.50%"},
+      {70.0 / 1440, "h:mm", "1:10"},
+      {100.0 / 24, "[h]:mm", "100:00"},
+      {100.0 / 24, "h:mm", "4:00"},
+      {1.5 / 24, "h:mm:ss", "1:30:00"},
+      {25.0 / 24, "[h]:mm:ss", "25:00:00"},
+      {42, "@", "42"},
+      {42, "yyyy-mm-dd", "42"},  // other formats: shown as General
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(formatNumber(c.value, c.format), c.shown) << c.value << " in " << c.format;
+  }
+}
+
+TEST(NumberFormats, KnowsTheBuiltInCodes) {
+  EXPECT_EQ(builtinFormatCode(0), "General");
+  EXPECT_EQ(builtinFormatCode(2), "0.00");
+  EXPECT_EQ(builtinFormatCode(20), "h:mm");
+  EXPECT_EQ(builtinFormatCode(49), "@");
+  EXPECT_EQ(builtinFormatCode(164), "");
+  EXPECT_TRUE(isTextFormat("@"));
+  EXPECT_FALSE(isTextFormat("General"));
+}
+
+}  // namespace
+}  // namespace qx::engine

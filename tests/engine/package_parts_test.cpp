@@ -1,0 +1,109 @@
+// Content types and relationships: the parts that say what a package holds.
+
+#include <gtest/gtest.h>
+
+#include "engine/content_types.h"
+#include "engine/engine_error.h"
+#include "engine/relationships.h"
+
+namespace qx::engine {
+namespace {
+
+constexpr const char* kTypes =
+    R"(<?xml version="1.0" encoding="UTF-8" standalone="yes"?>)"
+    R"(<Types xmlns="http://schemas.openxmlformats.org/package/2006/content-types">)"
+    R"(<Default Extension="rels" ContentType="application/vnd.openxmlformats-package.relationships+xml"/>)"
+    R"(<Default Extension="XML" ContentType="application/xml"/>)"
+    R"(<Override PartName="/xl/workbook.xml" ContentType="main"/></Types>)";
+
+TEST(ContentTypes, FindsTypesByOverrideThenByExtension) {
+  ContentTypes types;
+  types.load(kTypes);
+  EXPECT_EQ(types.typeOf("/xl/workbook.xml"), "main");
+  EXPECT_EQ(types.typeOf("xl/workbook.xml"), "main");
+  EXPECT_EQ(types.typeOf("xl/styles.xml"), "application/xml");  // extension case ignored
+  EXPECT_EQ(types.typeOf("xl/media/image1.png"), "");
+  EXPECT_FALSE(types.changed());
+}
+
+TEST(ContentTypes, AddsADefaultOnceAndOverridesByPart) {
+  ContentTypes types;
+  types.load(kTypes);
+  types.ensureDefault("png", "image/png");
+  types.ensureDefault("PNG", "image/png");
+  types.ensureDefault("xml", "other");
+  types.setOverride("xl/drawings/drawing1.xml", "drawing");
+  EXPECT_TRUE(types.changed());
+  const std::string saved = types.save();
+  EXPECT_NE(saved.find(R"(<Default Extension="XML" ContentType="application/xml"/>)"
+                       R"(<Default Extension="png" ContentType="image/png"/>)"),
+            std::string::npos)
+      << saved;
+  EXPECT_EQ(saved.find("other"), std::string::npos);
+  EXPECT_NE(saved.find(R"(<Override PartName="/xl/drawings/drawing1.xml" ContentType="drawing"/>)"),
+            std::string::npos);
+  EXPECT_TRUE(saved.starts_with("<?xml"));
+  types.removeOverride("/xl/drawings/drawing1.xml");
+  EXPECT_EQ(types.typeOf("xl/drawings/drawing1.xml"), "application/xml");
+}
+
+TEST(ContentTypes, RefusesWhatIsNoContentTypesPart) {
+  ContentTypes types;
+  EXPECT_THROW(types.load("<Other/>"), EngineError);
+  EXPECT_THROW(types.load("<Types"), EngineError);
+}
+
+TEST(Relationships, NamesPartsAndTargets) {
+  struct Case {
+    const char* source;
+    const char* target;
+    const char* part;
+  } cases[] = {
+      {"xl/workbook.xml", "worksheets/sheet1.xml", "xl/worksheets/sheet1.xml"},
+      {"xl/worksheets/sheet1.xml", "../drawings/drawing1.xml", "xl/drawings/drawing1.xml"},
+      {"xl/workbook.xml", "/xl/styles.xml", "xl/styles.xml"},
+      {"", "xl/workbook.xml", "xl/workbook.xml"},
+      {"xl/workbook.xml", "./theme/../styles.xml", "xl/styles.xml"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(resolveTarget(c.source, c.target), c.part) << c.target;
+  EXPECT_EQ(relationshipsPartOf("xl/worksheets/sheet1.xml"), "xl/worksheets/_rels/sheet1.xml.rels");
+  EXPECT_EQ(relationshipsPartOf(""), "_rels/.rels");
+  EXPECT_EQ(relativeTarget("xl/worksheets/sheet1.xml", "xl/drawings/drawing1.xml"),
+            "../drawings/drawing1.xml");
+  EXPECT_EQ(relativeTarget("xl/drawings/drawing1.xml", "xl/media/image1.png"),
+            "../media/image1.png");
+  EXPECT_EQ(relativeTarget("xl/workbook.xml", "xl/styles.xml"), "styles.xml");
+}
+
+TEST(Relationships, AddsWithFreshIdsAndKeepsUnknownOnes) {
+  Relationships links("xl/worksheets/sheet1.xml");
+  links.load(
+      R"(<Relationships xmlns="http://schemas.openxmlformats.org/package/2006/relationships">)"
+      R"(<Relationship Id="rId2" Type="http://x/relationships/printerSettings" Target="../p.bin"/>)"
+      R"(<Relationship Id="rId1" Type="http://x/relationships/hyperlink" Target="http://e.com" TargetMode="External"/>)"
+      R"(</Relationships>)");
+  EXPECT_TRUE(links.byId("rId1")->external);
+  EXPECT_EQ(links.byTypeSuffix("printerSettings")->id, "rId2");
+  EXPECT_EQ(links.byTypeSuffix("Settings"), nullptr);  // whole last segment only
+  const std::string id = links.add("http://x/relationships/drawing", "../drawings/drawing1.xml");
+  EXPECT_EQ(id, "rId3");
+  EXPECT_EQ(links.partOf(*links.byId(id)), "xl/drawings/drawing1.xml");
+  const std::string saved = links.save();
+  EXPECT_NE(saved.find("TargetMode=\"External\""), std::string::npos);
+  EXPECT_NE(saved.find(R"(Id="rId3" Type="http://x/relationships/drawing")"), std::string::npos);
+}
+
+TEST(Relationships, StartsAPartThatDidNotExist) {
+  Relationships links("xl/drawings/drawing1.xml");
+  EXPECT_FALSE(links.existed());
+  links.add("http://x/image", "../media/image1.png");
+  const std::string saved = links.save();
+  EXPECT_TRUE(saved.starts_with("<?xml version=\"1.0\""));
+  EXPECT_NE(saved.find("<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/"
+                       "relationships\"><Relationship Id=\"rId1\""),
+            std::string::npos)
+      << saved;
+}
+
+}  // namespace
+}  // namespace qx::engine

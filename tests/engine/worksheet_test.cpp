@@ -1,0 +1,122 @@
+// The worksheet part: its cells, its used range, and writing it back.
+
+#include "engine/worksheet.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "engine/engine_error.h"
+#include "tests/engine/package_builder.h"
+
+namespace qx::engine {
+namespace {
+
+std::unique_ptr<Worksheet> sheetOf(const std::string& rows, const std::string& before = "",
+                                   const std::string& after = "") {
+  auto sheet = std::make_unique<Worksheet>("xl/worksheets/sheet1.xml");
+  sheet->load(testing::minimalWorkbook(rows, before, after).at("xl/worksheets/sheet1.xml"));
+  return sheet;
+}
+
+std::string saved(Worksheet& sheet) {
+  std::string out, chunk;
+  const ChunkSource source = sheet.saver();
+  while (source(chunk)) out += chunk;
+  return out;
+}
+
+TEST(Worksheet, UsedRangeCoversValuesAndOwnStylesOnly) {
+  struct Case {
+    const char* rows;
+    CellRect used;
+  } cases[] = {
+      {"", {1, 1, 1, 1}},
+      {R"(<row r="4"><c r="C4"><v>1</v></c></row>)", {4, 3, 4, 3}},
+      {R"(<row r="2"><c r="B2" s="1"/><c r="D2"/></row><row r="9"><c r="C9" t="s"><v>0</v></c></row>)",
+       {2, 2, 9, 3}},
+      {R"(<row r="3" ht="40" customHeight="1"/><row r="5"><c r="E5" s="0"/><c r="F5"><f>1+1</f></c></row>)",
+       {5, 6, 5, 6}},
+  };
+  for (const Case& c : cases) {
+    const CellRect used = sheetOf(c.rows)->usedRange();
+    EXPECT_EQ(rectName(used), rectName(c.used)) << c.rows;
+  }
+}
+
+TEST(Worksheet, IgnoresTheStoredDimensionAndRewritesIt) {
+  auto sheet = sheetOf(R"(<row r="3"><c r="B3"><v>1</v></c></row>)");
+  EXPECT_EQ(rectName(sheet->usedRange()), "B3");
+  sheet->noteUsed(7, 4);
+  sheet->markChanged();
+  EXPECT_NE(saved(*sheet).find(R"(<dimension ref="B3:D7"/>)"), std::string::npos);
+}
+
+TEST(Worksheet, NumbersRowsAndCellsThatCarryNoReference) {
+  auto sheet =
+      sheetOf(R"(<row><c><v>1</v></c><c><v>2</v></c></row><row><c r="C2"><v>3</v></c></row>)");
+  EXPECT_NE(sheet->cells().find(1, 2), nullptr);
+  EXPECT_NE(sheet->cells().find(2, 3), nullptr);
+  EXPECT_EQ(rectName(sheet->usedRange()), "A1:C2");
+}
+
+TEST(Worksheet, RefusesRowsAndCellsOutsideTheSheetOrOutOfOrder) {
+  const char* bad[] = {
+      R"(<row r="0"/>)",
+      R"(<row r="1048577"/>)",
+      R"(<row r="5"/><row r="4"/>)",
+      R"(<row r="1"><c r="XFE1"/></row>)",
+      R"(<row r="1"><c r="A2"/></row>)",
+      R"(<row r="1"><c r="B1"/><c r="A1"/></row>)",
+      R"(<row r="1"><c r="1A"/></row>)",
+  };
+  for (const char* rows : bad) {
+    try {
+      sheetOf(rows);
+      ADD_FAILURE() << "accepted " << rows;
+    } catch (const EngineError& e) {
+      EXPECT_NE(std::string(e.what()).find("xl/worksheets/sheet1.xml"), std::string::npos);
+    }
+  }
+}
+
+TEST(Worksheet, WritesBackWhatItDoesNotModelAndOnlyTheCellsItChanged) {
+  auto sheet = sheetOf(
+      R"(<row r="1" spans="1:2" x14ac:dyDescent="0.25"><c r="A1" s="1" t="s"><v>0</v></c><c r="B1"><f>A1</f><v>2</v><extLst/></c></row>)"
+      R"(<row r="3" ht="20" customHeight="1"><c r="A3"><v>5</v></c></row>)",
+      R"(<sheetViews><sheetView workbookViewId="0"/></sheetViews>)",
+      R"(<mergeCells count="1"><mergeCell ref="A5:B5"/></mergeCells><legacyDrawing r:id="rId7"/>)");
+  Cell& changed = sheet->cells().touch(1, 3);
+  changed.kind = CellKind::Number;
+  changed.value.number = 0.5;
+  sheet->markChanged();
+  sheet->addDrawing("rId8", "http://schemas.openxmlformats.org/officeDocument/2006/relationships");
+  const std::string xml = saved(*sheet);
+  EXPECT_NE(xml.find(R"(mc:Ignorable="x14ac")"), std::string::npos);
+  EXPECT_NE(xml.find(R"(<sheetViews><sheetView workbookViewId="0"/></sheetViews>)"),
+            std::string::npos);
+  // The changed row keeps its attributes but its spans; its untouched cells are copied.
+  EXPECT_NE(xml.find(R"(<row r="1" x14ac:dyDescent="0.25"><c r="A1" s="1" t="s"><v>0</v></c>)"
+                     R"(<c r="B1"><f>A1</f><v>2</v><extLst/></c><c r="C1"><v>0.5</v></c></row>)"),
+            std::string::npos)
+      << xml;
+  EXPECT_NE(xml.find(R"(<row r="3" ht="20" customHeight="1"><c r="A3"><v>5</v></c></row>)"),
+            std::string::npos);
+  // <drawing> goes before <legacyDrawing>, as the schema orders them.
+  EXPECT_NE(xml.find(R"(</mergeCells><drawing r:id="rId8"/><legacyDrawing r:id="rId7"/>)"),
+            std::string::npos)
+      << xml;
+}
+
+TEST(Worksheet, RefusesPartsThatAreNoWorksheets) {
+  Worksheet sheet("xl/chartsheets/sheet1.xml");
+  EXPECT_THROW(sheet.load("<chartsheet/>"), EngineError);
+  EXPECT_THROW(sheet.load("<worksheet/>"), EngineError);  // no sheetData
+  EXPECT_THROW(sheet.load("junk<worksheet><sheetData/></worksheet>"), EngineError);
+  EXPECT_THROW(
+      sheet.load(R"(<!DOCTYPE x [<!ENTITY a "aaaa">]><worksheet><sheetData/></worksheet>)"),
+      EngineError);
+}
+
+}  // namespace
+}  // namespace qx::engine
