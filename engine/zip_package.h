@@ -25,7 +25,7 @@ struct PartContent {
 };
 
 // Parts larger than this are refused when read, so that a bomb cannot exhaust memory.
-inline constexpr std::size_t kMaxPartBytes = std::size_t{1} << 30;
+inline constexpr std::size_t kMaxPartBytes = std::size_t{512} << 20;
 
 class ZipPackage {
  public:

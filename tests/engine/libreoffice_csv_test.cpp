@@ -1,0 +1,60 @@
+// A workbook the engine filled, converted to CSV by LibreOffice (a second independent reader),
+// shows the written texts. Skipped, visibly, where LibreOffice is not installed.
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+
+#include "automation/code_page.h"
+#include "automation/operations.h"
+#include "automation/sheet_moves.h"
+#include "automation/workbook_session.h"
+#include "tests/engine/package_builder.h"
+#include "tests/support/temp_dir.h"
+
+namespace qx::engine {
+namespace {
+
+std::string findOffice() {
+  for (const char* name : {"soffice", "libreoffice"}) {
+    const std::string probe = std::string("command -v ") + name + " >/dev/null 2>&1";
+    if (std::system(probe.c_str()) == 0) return name;
+  }
+  return {};
+}
+
+TEST(LibreOfficeCsv, FindsTheTextsTheEngineWrote) {
+  const std::string office = findOffice();
+  if (office.empty()) GTEST_SKIP() << "LibreOffice (libreoffice-calc) is not installed";
+  ::qx::testing::TempDir dir;
+  const auto file = dir.path() / "report.xlsx";
+  testing::writePackage(file, testing::minimalWorkbook());
+  {
+    automation::WorkbookSession session;
+    ASSERT_TRUE(session.application.createByProgId("Excel.Application"));
+    automation::openTemplate(session, file.string());
+    automation::AutomationObject cell;
+    for (int column = 1; column <= 3; ++column) {
+      automation::writeCell(session.usedRange, 2, column,
+                            automation::utf8ToGbk("检测" + std::to_string(column)));
+      automation::frameCell(session.sheet, column, 2, 2, cell);
+    }
+    automation::writeCell(session.usedRange, 3, 1, "12.5");
+    automation::writeCell(session.usedRange, 3, 2, "1:10");
+    automation::workbookSave(session.workbook);
+  }
+  const std::string command = "cd '" + dir.path().string() + "' && HOME='" + dir.path().string() +
+                              "' " + office +
+                              " --headless --convert-to 'csv:Text - txt - csv (StarCalc):44,34,76'"
+                              " --outdir out report.xlsx >/dev/null 2>&1";
+  ASSERT_EQ(std::system(command.c_str()), 0) << command;
+  std::ifstream in(dir.path() / "out" / "report.csv");
+  const std::string csv{std::istreambuf_iterator<char>(in), {}};
+  EXPECT_NE(csv.find("检测1,检测2,检测3"), std::string::npos) << csv;
+  EXPECT_NE(csv.find("12.5,1:10"), std::string::npos) << csv;
+}
+
+}  // namespace
+}  // namespace qx::engine
