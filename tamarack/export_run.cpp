@@ -23,6 +23,13 @@ namespace {
 using automation::WorkbookSession;
 using platform::Buttons;
 
+// A record that names no header block is as good as none: reading through it would bring the
+// host down.
+std::optional<TransferRecord> usable(std::optional<TransferRecord> record) {
+  if (record && record->headerAddress == 0) return std::nullopt;
+  return record;
+}
+
 // One run's texts and files. A lookup that fails has shown its own message already; the run
 // then ends without the message it wanted and without that message's closing steps.
 class ExportRun {
@@ -69,7 +76,7 @@ std::optional<TransferRecord> ExportRun::readFirst() {
     tell("excel_fil_01:", Buttons::Ok);
     return std::nullopt;
   }
-  const std::optional<TransferRecord> record = data.readTransferRecord();
+  const std::optional<TransferRecord> record = usable(data.readTransferRecord());
   if (!record) tell("excel_fil_02:", Buttons::OkCancel);
   return record;
 }
@@ -126,7 +133,7 @@ void ExportRun::run() {
       if (tell("excel_fil_07:", Buttons::Ok)) abandonWorkbook(session);
       return;
     }
-    const std::optional<TransferRecord> second = data_->readTransferRecord();
+    const std::optional<TransferRecord> second = usable(data_->readTransferRecord());
     if (!second) {
       if (tell("excel_fil_08:", Buttons::OkCancel)) {
         data_->close();

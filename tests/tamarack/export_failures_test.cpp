@@ -80,6 +80,25 @@ TEST_F(TamarackFailures, DataFileShorterThanOneRecord) {
   EXPECT_TRUE(std::filesystem::remove(dataFile));  // closed again
 }
 
+// A null header address would take the host down; it reads as a failed read instead.
+TEST_F(TamarackFailures, NullHeaderAddressIsAFailedRead) {
+  serve();
+  run(952, /*withHeader=*/false);
+  expectOnly("数据文件太短", Buttons::OkCancel);
+  EXPECT_FALSE(serverStarted());
+}
+
+TEST_F(TamarackFailures, NullHeaderAddressOnTheSecondRead) {
+  serveChanging([this] {
+    dir.write("temp/pinebrook_temp.dat", host.transferRecord(952, /*withHeader=*/false));
+  });
+  run();
+  expectOnly("数据文件再读太短", Buttons::OkCancel);
+  EXPECT_TRUE(server->workbooksClosed());
+  EXPECT_TRUE(server->quit());
+  EXPECT_EQ(server->outstandingReferences(), 0);
+}
+
 TEST_F(TamarackFailures, TemplateNotReadable) {
   const std::string missing = utf8Of(dir.path() / localName(u8"无.xlsx"));
   host.setWorkbookPath(automation::utf8ToGbk(missing));

@@ -95,9 +95,9 @@ class HostRecords {
   std::uint8_t* row(std::size_t i) { return rows_[i].get(); }
 
   // The transfer record as the host writes it into the data file.
-  std::string transferRecord(std::size_t size = 952) const {
+  std::string transferRecord(std::size_t size = 952, bool withHeader = true) const {
     std::vector<std::uint8_t> bytes(std::max<std::size_t>(size, 16), 0xEE);
-    putAddress(bytes.data(), header_.get());
+    putAddress(bytes.data(), withHeader ? header_.get() : nullptr);
     putAddress(bytes.data() + kHostFirstRowOffset, rows_.empty() ? nullptr : rows_.front().get());
     return std::string(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(size));
   }

@@ -93,8 +93,8 @@ class TamarackRun : public ::testing::Test {
   }
 
   // Writes the data file with the transfer record and runs the export.
-  void run(std::size_t transferSize = 952) {
-    dataFile = dir.write("temp/pinebrook_temp.dat", host.transferRecord(transferSize));
+  void run(std::size_t transferSize = 952, bool withHeader = true) {
+    dataFile = dir.write("temp/pinebrook_temp.dat", host.transferRecord(transferSize, withHeader));
     depthBefore = automation::apartmentDepthForTesting();
     runExport({languageFile, dataFile}, messages);
   }
