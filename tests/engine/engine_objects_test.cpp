@@ -249,3 +249,43 @@ TEST_F(EngineObjects, WorkbooksCloseClosesEveryWorkbookUnsaved) {
 
 }  // namespace
 }  // namespace qx::engine
+
+namespace qx::engine {
+namespace {
+
+TEST_F(EngineObjects, SavingTwiceKeepsBothRoundsOfChanges) {
+  const auto file = make(testing::minimalWorkbook());
+  open(file);
+  automation::writeCell(session.usedRange, 1, 1, "first");
+  automation::workbookSave(session.workbook);
+  automation::writeCell(session.usedRange, 2, 1, "second");
+  automation::workbookSave(session.workbook);
+  session.release();
+  open(file);
+  EXPECT_EQ(text(session.usedRange, 1, 1), "first");
+  EXPECT_EQ(text(session.usedRange, 2, 1), "second");
+}
+
+TEST_F(EngineObjects, OverwritingAFormulaDropsTheCalculationChain) {
+  testing::Parts parts = testing::minimalWorkbook(R"(<row r="1"><c r="A1"><f>1+1</f><v>2</v></c></row>)");
+  const std::string chain = "http://schemas.openxmlformats.org/officeDocument/2006/relationships/calcChain";
+  parts["xl/calcChain.xml"] = R"(<calcChain xmlns="m"><c r="A1" i="1"/></calcChain>)";
+  parts["xl/_rels/workbook.xml.rels"].insert(parts["xl/_rels/workbook.xml.rels"].find("</Relationships>"),
+                                             R"(<Relationship Id="rId9" Type=")" + chain +
+                                                 R"(" Target="calcChain.xml"/>)");
+  parts["[Content_Types].xml"].insert(parts["[Content_Types].xml"].find("</Types>"),
+                                      R"(<Override PartName="/xl/calcChain.xml" ContentType="c"/>)");
+  const auto file = make(parts);
+  open(file);
+  EXPECT_EQ(text(session.usedRange, 1, 1), "2");  // the cached result
+  automation::writeCell(session.usedRange, 1, 1, "value");
+  automation::workbookSave(session.workbook);
+  const testing::Parts saved = testing::readPackage(file);
+  EXPECT_EQ(saved.count("xl/calcChain.xml"), 0u);
+  EXPECT_EQ(saved.at("xl/_rels/workbook.xml.rels").find("calcChain"), std::string::npos);
+  EXPECT_EQ(saved.at("[Content_Types].xml").find("calcChain"), std::string::npos);
+  EXPECT_EQ(saved.at("xl/worksheets/sheet1.xml").find("<f>"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace qx::engine
