@@ -16,8 +16,10 @@ constexpr std::uint64_t kLengthShift = 40;
 std::uint64_t hashOf(std::string_view text) {
   return std::hash<std::string_view>{}(text);
 }
-std::uint64_t tagOf(std::uint64_t hash) {
-  return (hash >> 32) << 32;
+constexpr std::uint32_t kIndexBits = 24;
+constexpr std::uint32_t kIndexMask = (1u << kIndexBits) - 1;
+std::uint32_t tagOf(std::uint64_t hash) {
+  return static_cast<std::uint32_t>(hash >> 56) << kIndexBits;
 }
 constexpr std::uint64_t kOffsetMask = (std::uint64_t{1} << kLengthShift) - 1;
 
@@ -111,8 +113,8 @@ void SharedStrings::load(std::string_view bytes, const std::string& partName) {
     items_.push_back(si);
     plain_.push_back(simple);
     const std::uint32_t index = append(decodeCellText(plain));
-    if (slots_.empty() || offsets_.size() * 2 > slots_.size()) grow();
-    if (simple) {
+    if (slots_.empty() || crowded()) grow();
+    if (simple && index + 1 <= kIndexMask) {
       const std::uint64_t hash = hashOf(text(index));
       const std::size_t slot = slotOf(text(index), hash);
       if (slots_[slot] == 0) slots_[slot] = tagOf(hash) | (index + 1);
@@ -137,26 +139,21 @@ std::uint32_t SharedStrings::append(std::string_view text) {
 
 std::size_t SharedStrings::slotOf(std::string_view wanted, std::uint64_t hash) const {
   const std::size_t mask = slots_.size() - 1;
-  const std::uint64_t tag = tagOf(hash);
-  std::size_t slot = hash & mask;
-  for (;; slot = (slot + 1) & mask) {
-    const std::uint64_t entry = slots_[slot];
+  const std::uint32_t tag = tagOf(hash);
+  for (std::size_t slot = hash & mask;; slot = (slot + 1) & mask) {
+    const std::uint32_t entry = slots_[slot];
     if (entry == 0) return slot;
-    if ((entry & ~std::uint64_t{0xFFFFFFFF}) == tag &&
-        text(static_cast<std::uint32_t>(entry) - 1) == wanted) {
-      return slot;
-    }
+    if ((entry & ~kIndexMask) == tag && text((entry & kIndexMask) - 1) == wanted) return slot;
   }
 }
 
 void SharedStrings::grow() {
-  std::vector<std::uint64_t> old = std::move(slots_);
+  std::vector<std::uint32_t> old = std::move(slots_);
   slots_.assign(std::max<std::size_t>(1024, old.size() * 2), 0);
   const std::size_t mask = slots_.size() - 1;
-  for (const std::uint64_t entry : old) {
+  for (const std::uint32_t entry : old) {
     if (entry == 0) continue;
-    const std::uint64_t hash = hashOf(text(static_cast<std::uint32_t>(entry) - 1));
-    std::size_t slot = hash & mask;
+    std::size_t slot = hashOf(text((entry & kIndexMask) - 1)) & mask;
     while (slots_[slot] != 0) slot = (slot + 1) & mask;
     slots_[slot] = entry;
   }
@@ -167,14 +164,15 @@ std::uint32_t SharedStrings::add(std::string_view wanted) {
   if (slots_.empty()) grow();
   const std::uint64_t hash = hashOf(wanted);
   std::size_t slot = slotOf(wanted, hash);
-  if (slots_[slot] != 0) return static_cast<std::uint32_t>(slots_[slot]) - 1;
+  if (slots_[slot] != 0) return (slots_[slot] & kIndexMask) - 1;
   const std::uint32_t index = append(wanted);
-  if (offsets_.size() * 2 > slots_.size()) {
+  ++added_;
+  if (index + 1 > kIndexMask) return index;
+  if (crowded()) {
     grow();
     slot = slotOf(wanted, hash);
   }
   slots_[slot] = tagOf(hash) | (index + 1);
-  ++added_;
   return index;
 }
 
@@ -201,7 +199,10 @@ ChunkSource SharedStrings::saver() {
     bool started = false, ended = false;
   };
   auto state = std::make_shared<State>(State{std::move(head), std::move(tail)});
-  return [this, state, prefix](std::string& chunk) {
+  const std::string open = "<" + prefix + "si><" + prefix + "t>";
+  const std::string openSpaces = "<" + prefix + "si><" + prefix + "t xml:space=\"preserve\">";
+  const std::string close = "</" + prefix + "t></" + prefix + "si>";
+  return [this, state, open, openSpaces, close](std::string& chunk) {
     if (!state->started) {
       chunk = std::move(state->head);
       state->started = true;
@@ -218,9 +219,9 @@ ChunkSource SharedStrings::saver() {
       const std::string_view value = text(static_cast<std::uint32_t>(i));
       const bool keepSpaces = !value.empty() && (value.front() == ' ' || value.back() == ' ' ||
                                                  value.find('\n') != std::string_view::npos);
-      chunk += "<" + prefix + "si><" + prefix + (keepSpaces ? "t xml:space=\"preserve\">" : "t>");
+      chunk += keepSpaces ? openSpaces : open;
       appendCellText(chunk, value);
-      chunk += "</" + prefix + "t></" + prefix + "si>";
+      chunk += close;
     }
     if (state->item == offsets_.size()) {
       chunk += state->tail;

@@ -33,6 +33,7 @@ class SharedStrings {
   std::uint32_t append(std::string_view text);
   void grow();
   std::size_t slotOf(std::string_view text, std::uint64_t hash) const;
+  bool crowded() const { return offsets_.size() * 5 > slots_.size() * 3; }
 
   std::string part_;
   pugi::xml_document document_;
@@ -40,9 +41,10 @@ class SharedStrings {
   std::vector<bool> plain_;             // whether item i is a single unformatted text
   std::string arena_;                   // all plain texts, back to back
   std::vector<std::uint64_t> offsets_;  // start in arena_ of item i (length in the top 24 bits)
-  // Open-addressing index: the hash's top 32 bits over item + 1 (0 for a free slot), so that
-  // a probe rarely has to look at the text itself.
-  std::vector<std::uint64_t> slots_;
+  // Open-addressing index, kept small so that it stays in the cache: 8 bits of the hash over
+  // item + 1 in 24 bits (0 for a free slot), so that a probe rarely looks at a text. Items
+  // beyond 2^24 - 2 are appended without being indexed.
+  std::vector<std::uint32_t> slots_;
   std::size_t added_ = 0;
   std::size_t references_ = 0;
 };

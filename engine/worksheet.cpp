@@ -156,19 +156,38 @@ void Worksheet::addDrawing(const std::string& relationshipId,
 }
 
 namespace {
-// Appends one cell that the engine wrote.
-void appendCell(std::string& out, const std::string& prefix, std::uint32_t row, const Cell& cell,
-                const std::vector<std::string>& inlineTexts) {
-  out += '<';
-  out += prefix;
-  out += "c r=\"";
-  appendColumnName(out, cell.column);
+// The markup of written cells with the sheet's namespace prefix, built once per save.
+struct CellTags {
+  explicit CellTags(const std::string& p)
+      : open("<" + p + "c r=\""),
+        number("><" + p + "v>"),
+        boolean(" t=\"b\"><" + p + "v>"),
+        shared(" t=\"s\"><" + p + "v>"),
+        close("</" + p + "v></" + p + "c>"),
+        inlineOpen(" t=\"inlineStr\"><" + p + "is><" + p + "t>"),
+        inlineOpenSpaces(" t=\"inlineStr\"><" + p + "is><" + p + "t xml:space=\"preserve\">"),
+        inlineClose("</" + p + "t></" + p + "is></" + p + "c>"),
+        rowClose("</" + p + "row>") {}
+  std::string open, number, boolean, shared, close, inlineOpen, inlineOpenSpaces, inlineClose,
+      rowClose;
+};
+
+template <typename T>
+void appendNumber(std::string& out, T value) {
   char digits[32];
-  out.append(digits, std::to_chars(digits, digits + sizeof digits, row).ptr);
+  out.append(digits, std::to_chars(digits, digits + sizeof digits, value).ptr);
+}
+
+// Appends one cell that the engine wrote.
+void appendCell(std::string& out, const CellTags& tags, std::uint32_t row, const Cell& cell,
+                const std::vector<std::string>& inlineTexts) {
+  out += tags.open;
+  appendColumnName(out, cell.column);
+  appendNumber(out, row);
   out += '"';
   if (cell.style != 0) {
     out += " s=\"";
-    out.append(digits, std::to_chars(digits, digits + sizeof digits, cell.style).ptr);
+    appendNumber(out, cell.style);
     out += '"';
   }
   switch (cell.kind) {
@@ -177,28 +196,27 @@ void appendCell(std::string& out, const std::string& prefix, std::uint32_t row, 
       out += "/>";
       return;
     case CellKind::Number:
-      out += "><" + prefix + "v>";
-      out.append(digits, std::to_chars(digits, digits + sizeof digits, cell.value.number).ptr);
+      out += tags.number;
+      appendNumber(out, cell.value.number);
       break;
     case CellKind::Boolean:
-      out += " t=\"b\"><" + prefix + "v>";
+      out += tags.boolean;
       out += cell.value.number != 0 ? '1' : '0';
       break;
     case CellKind::SharedText:
-      out += " t=\"s\"><" + prefix + "v>";
-      out.append(digits, std::to_chars(digits, digits + sizeof digits, cell.value.index).ptr);
+      out += tags.shared;
+      appendNumber(out, cell.value.index);
       break;
     case CellKind::InlineText: {
       const std::string& text = inlineTexts[cell.value.index];
       const bool keepSpaces = !text.empty() && (text.front() == ' ' || text.back() == ' ');
-      out += " t=\"inlineStr\"><" + prefix + "is><" + prefix +
-             (keepSpaces ? "t xml:space=\"preserve\">" : "t>");
+      out += keepSpaces ? tags.inlineOpenSpaces : tags.inlineOpen;
       appendCellText(out, text);
-      out += "</" + prefix + "t></" + prefix + "is></" + prefix + "c>";
+      out += tags.inlineClose;
       return;
     }
   }
-  out += "</" + prefix + "v></" + prefix + "c>";
+  out += tags.close;
 }
 
 void appendRowStart(std::string& out, const std::string& prefix, const Row& row) {
@@ -232,6 +250,7 @@ ChunkSource Worksheet::saver() {
   }
   struct State {
     std::string head, tail, prefix;
+    std::unique_ptr<CellTags> tags;
     std::uint32_t nextRow = 1;
     bool started = false, ended = false;
   };
@@ -241,6 +260,7 @@ ChunkSource Worksheet::saver() {
   }
   printAround(document_, sheetData_, state->head, state->tail);
   state->prefix = prefixOf(sheetData_);
+  state->tags = std::make_unique<CellTags>(state->prefix);
   return [this, state](std::string& chunk) {
     if (!state->started) {
       chunk = std::move(state->head);
@@ -265,10 +285,10 @@ ChunkSource Worksheet::saver() {
         if (cell.kind == CellKind::Original && cell.original != nullptr) {
           pugi::xml_node(cell.original).print(writer, "", pugi::format_raw);
         } else {
-          appendCell(chunk, prefix, row->number, cell, cells_.inlineTexts());
+          appendCell(chunk, *state->tags, row->number, cell, cells_.inlineTexts());
         }
       }
-      chunk += "</" + prefix + "row>";
+      chunk += state->tags->rowClose;
     }
     if (state->nextRow > cells_.lastRow()) {
       chunk += state->tail;
