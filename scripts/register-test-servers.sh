@@ -15,22 +15,38 @@ esac
 
 # The same values as tests/com/fake_server_ids.h.
 ids=tests/com/fake_server_ids.h
-progid=$(sed -n 's/^#define QX_FAKE_PROGID "\(.*\)"$/\1/p' "$ids")
-clsid=$(sed -n 's/^#define QX_FAKE_CLSID_TEXT "\(.*\)"$/\1/p' "$ids")
-dll="build/$preset/tests/com/qx_fake_server.dll"
-if [ -z "$progid" ] || [ -z "$clsid" ]; then
-  echo "register-test-servers: cannot read the ProgID and CLSID from $ids" >&2
-  exit 1
-fi
-if [ ! -f "$dll" ]; then
-  echo "register-test-servers: $dll is not built" >&2
-  exit 1
-fi
-path=$(winepath -w "$PWD/$dll" 2>/dev/null)
-
+define() {
+  local value
+  value=$(sed -n "s/^#define $1 \"\\(.*\\)\"\$/\\1/p" "$ids")
+  [ -n "$value" ] || { echo "register-test-servers: no $1 in $ids" >&2; exit 1; }
+  echo "$value"
+}
+windowsPath() {
+  local file="build/$preset/tests/com/$1"
+  [ -f "$file" ] || { echo "register-test-servers: $file is not built" >&2; exit 1; }
+  winepath -w "$PWD/$file" 2>/dev/null
+}
 reg() { timeout 60 wine reg add "$@" /f "$view" </dev/null >/dev/null 2>&1; }
-reg "HKCR\\$progid\\CLSID" /ve /d "$clsid"
-reg "HKCR\\CLSID\\$clsid\\ProgID" /ve /d "$progid"
-reg "HKCR\\CLSID\\$clsid\\InprocServer32" /ve /d "$path"
-reg "HKCR\\CLSID\\$clsid\\InprocServer32" /v ThreadingModel /d Apartment
-echo "register-test-servers: $progid -> $clsid -> $path ($view)"
+# ProgID -> CLSID, and the class with its server: $1 ProgID (may be empty), $2 CLSID,
+# $3 InprocServer32 | LocalServer32, $4 the server's Windows path.
+register() {
+  if [ -n "$1" ]; then
+    reg "HKCR\\$1\\CLSID" /ve /d "$2"
+    reg "HKCR\\CLSID\\$2\\ProgID" /ve /d "$1"
+  fi
+  reg "HKCR\\CLSID\\$2\\$3" /ve /d "$4"
+  [ "$3" = LocalServer32 ] || reg "HKCR\\CLSID\\$2\\$3" /v ThreadingModel /d Apartment
+  echo "register-test-servers: ${1:-(no ProgID)} -> $2 -> $3 $4 ($view)"
+}
+
+progid=$(define QX_FAKE_PROGID)
+clsid=$(define QX_FAKE_CLSID_TEXT)
+localProgid=$(define QX_FAKE_LOCAL_PROGID)
+localClsid=$(define QX_FAKE_LOCAL_CLSID_TEXT)
+controlClsid=$(define QX_FAKE_CONTROL_CLSID_TEXT)
+dll=$(windowsPath qx_fake_server.dll)
+exe=$(windowsPath qx_fake_local_server.exe)
+
+register "$progid" "$clsid" InprocServer32 "$dll"
+register "$localProgid" "$localClsid" LocalServer32 "$exe"
+register "" "$controlClsid" LocalServer32 "$exe"

@@ -20,7 +20,7 @@ struct ExceptionRow {
   std::int32_t expectedCode;
 };
 
-TEST_F(ComTest, ServerExceptionsAreCarriedIntoAutomationError) {
+TEST_P(ComTransportTest, ServerExceptionsAreCarriedIntoAutomationError) {
   const std::u16string description = u"\u65E0\u6CD5\u6253\u5F00\u6587\u4EF6";  // 无法打开文件
   const ExceptionRow rows[] = {
       {"scode", static_cast<std::int32_t>(0x800A03ECu), 0, false,
@@ -50,7 +50,7 @@ TEST_F(ComTest, ServerExceptionsAreCarriedIntoAutomationError) {
   }
 }
 
-TEST_F(ComTest, FailuresWithoutAnExceptionCarryTheHresultOnly) {
+TEST_P(ComTransportTest, FailuresWithoutAnExceptionCarryTheHresultOnly) {
   AutomationObject workbooks = applicationWorkbooks(application);
   AutomationObject workbook = workbooksOpen(workbooks, "t.xlsx", OpenArguments());
   fake.failNext(283, E_FAIL, 0, 0, u"", u"");

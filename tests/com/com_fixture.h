@@ -1,6 +1,6 @@
 #pragma once
-// A test that starts the fake IDispatch server through COM, as the exporters start theirs, and
-// checks afterwards that every reference it handed out came back.
+// Tests that start the fake IDispatch server through COM, as the exporters start theirs, and
+// check afterwards that every reference it handed out came back.
 
 #include <gtest/gtest.h>
 
@@ -10,31 +10,54 @@
 
 namespace qx::fake {
 
-class ComTest : public ::testing::Test {
+enum class Transport { InProcess, OutOfProcess };
+
+class ComFixture : public ::testing::Test {
  protected:
-  void SetUp() override {
+  void start(Transport transport) {
+    transport_ = transport;
     ASSERT_GE(automation::initializeApartment(), 0);
     initialised_ = true;
-    ASSERT_TRUE(application.createByProgId(QX_FAKE_PROGID))
-        << QX_FAKE_PROGID " is not registered in this Wine prefix "
+    const char* progId = inProcess() ? QX_FAKE_PROGID : QX_FAKE_LOCAL_PROGID;
+    ASSERT_TRUE(application.createByProgId(progId))
+        << progId << " is not registered in this Wine prefix "
         << "(scripts/register-test-servers.sh registers it)";
-    ASSERT_TRUE(fake.connect()) << "COM did not load the fake server in process";
+    ASSERT_TRUE(inProcess() ? fake.connect() : fake.connectOutOfProcess())
+        << "the fake server cannot be read";
+    connected_ = true;
     fake.reset();
   }
 
   void TearDown() override {
     application.release();
-    if (fake.connect()) {
+    if (connected_) {
       EXPECT_EQ(fake.outstanding(), 0) << "references left unreleased";
     }
+    fake = FakeServer();
     if (initialised_) automation::uninitializeApartment();
   }
+
+  bool inProcess() const { return transport_ == Transport::InProcess; }
 
   automation::AutomationObject application;
   FakeServer fake;
 
  private:
+  Transport transport_ = Transport::InProcess;
   bool initialised_ = false;
+  bool connected_ = false;
+};
+
+// In process only: reference counts are exact there, with no proxy in between.
+class ComTest : public ComFixture {
+ protected:
+  void SetUp() override { start(Transport::InProcess); }
+};
+
+// Once in process and once out of process, where every call crosses to a server process.
+class ComTransportTest : public ComFixture, public ::testing::WithParamInterface<Transport> {
+ protected:
+  void SetUp() override { start(GetParam()); }
 };
 
 }  // namespace qx::fake

@@ -137,7 +137,9 @@ std::vector<Row> operationRows() {
   };
 }
 
-TEST_F(ComTest, EveryRowReachesIDispatchWithItsDispidFlagsAndArguments) {
+TEST_P(ComTransportTest, EveryRowReachesIDispatchWithItsDispidFlagsAndArguments) {
+  // Out of process the server also counts the references its stubs hold.
+  const long before = fake.outstanding();
   for (const Row& row : operationRows()) {
     SCOPED_TRACE(row.name);
     {
@@ -152,7 +154,10 @@ TEST_F(ComTest, EveryRowReachesIDispatchWithItsDispidFlagsAndArguments) {
       EXPECT_EQ(call.flags, static_cast<std::uint16_t>(row.kind));
       EXPECT_EQ(call.namedCount, put ? 1u : 0u);
       EXPECT_EQ(call.firstNamed, put ? DISPID_PROPERTYPUT : 0);
-      EXPECT_EQ(call.hasResult != 0, !put);
+      // A proxy asks for a result whatever its caller gave.
+      if (inProcess()) {
+        EXPECT_EQ(call.hasResult != 0, !put);
+      }
       ASSERT_EQ(call.argumentCount, row.arguments.size()) << describeArguments(call);
       for (std::size_t i = 0; i < row.arguments.size(); ++i) {
         EXPECT_TRUE(sameArgument(call.arguments[i], row.arguments[i]))
@@ -160,11 +165,11 @@ TEST_F(ComTest, EveryRowReachesIDispatchWithItsDispidFlagsAndArguments) {
             << describeArguments(call);
       }
     }
-    EXPECT_EQ(fake.outstanding(), 1) << "only the fixture's application is left";
+    EXPECT_EQ(fake.outstanding(), before) << "only the fixture's application is left";
   }
 }
 
-TEST_F(ComTest, BooleansTravelAsVariantTrueAndFalse) {
+TEST_P(ComTransportTest, BooleansTravelAsVariantTrueAndFalse) {
   applicationVisible(application, true);
   applicationVisible(application, false);
   const std::vector<RecordedCall> calls = fake.calls();
@@ -174,7 +179,7 @@ TEST_F(ComTest, BooleansTravelAsVariantTrueAndFalse) {
   EXPECT_EQ(calls[1].arguments[0].integer, 0);
 }
 
-TEST_F(ComTest, ResultsComeBackAsTheirKinds) {
+TEST_P(ComTransportTest, ResultsComeBackAsTheirKinds) {
   Session session(application);
   EXPECT_EQ(rangeLeft(session.range), Variant::real(10.5));
   EXPECT_EQ(rangeTop(session.range), Variant::real(20.25));
@@ -192,7 +197,7 @@ TEST_F(ComTest, ResultsComeBackAsTheirKinds) {
   EXPECT_TRUE(text.textValue().empty());
 }
 
-TEST_F(ComTest, OtherResultKindsAreCoercedOrRefused) {
+TEST_P(ComTransportTest, OtherResultKindsAreCoercedOrRefused) {
   Session session(application);
   fake.answerNext(138, Answer::Null);
   EXPECT_TRUE(rangeText(session.range).isEmpty());
@@ -210,7 +215,7 @@ TEST_F(ComTest, OtherResultKindsAreCoercedOrRefused) {
   }
 }
 
-TEST_F(ComTest, NextAfterTheLastSheetIsAnEmptyHolder) {
+TEST_P(ComTransportTest, NextAfterTheLastSheetIsAnEmptyHolder) {
   Session session(application);
   AutomationObject second = worksheetNext(session.sheet);
   EXPECT_FALSE(second.empty());
@@ -242,7 +247,7 @@ TEST_F(ComTest, ReferencesAreBalancedAcrossAttachCopyAndRelease) {
   EXPECT_EQ(fake.outstanding(), 1);
 }
 
-TEST_F(ComTest, ObjectArgumentsAreLentForTheCallOnly) {
+TEST_P(ComTransportTest, ObjectArgumentsAreLentForTheCallOnly) {
   Session session(application);
   const long before = fake.outstanding();
   setRangeItem(session.range, Variant::integer(1), Variant::integer(1),
@@ -263,7 +268,7 @@ class Local final : public DispatchBase {
   }
 };
 
-TEST_F(ComTest, ArgumentsThatCannotBeConvertedFailBeforeTheServerIsCalled) {
+TEST_P(ComTransportTest, ArgumentsThatCannotBeConvertedFailBeforeTheServerIsCalled) {
   Session session(application);
   fake.reset();
   try {
@@ -282,7 +287,7 @@ TEST_F(ComTest, ArgumentsThatCannotBeConvertedFailBeforeTheServerIsCalled) {
   EXPECT_TRUE(fake.calls().empty());
 }
 
-TEST_F(ComTest, ChineseTextsTravelAsUtf16AndComeBackAsGbk) {
+TEST_P(ComTransportTest, ChineseTextsTravelAsUtf16AndComeBackAsGbk) {
   ASSERT_EQ(GetACP(), 936u) << "run the Windows tests with LC_ALL=zh_CN.UTF-8";
   const std::string gbk = "\xD6\xD0\xCE\xC4\xB2\xE2\xCA\xD4 A1";  // 中文测试 A1
   Session session(application);
@@ -298,6 +303,12 @@ TEST_F(ComTest, ChineseTextsTravelAsUtf16AndComeBackAsGbk) {
   cell.attach(item.takeObject());
   EXPECT_EQ(utf16ToGbk(rangeText(cell).textValue()), gbk);
 }
+
+INSTANTIATE_TEST_SUITE_P(Transports, ComTransportTest,
+                         ::testing::Values(Transport::InProcess, Transport::OutOfProcess),
+                         [](const ::testing::TestParamInfo<Transport>& info) {
+                           return info.param == Transport::InProcess ? "InProcess" : "OutOfProcess";
+                         });
 
 }  // namespace
 }  // namespace qx::fake

@@ -35,6 +35,17 @@ struct RecordedCall {
 // The kinds of result a test can make the next call of a DISPID answer with.
 enum class Answer : std::int32_t { Null = 1, UnsignedByte = 2, Date = 3, Array = 4 };
 
+// The members of the control object of the out-of-process server. Its references are not
+// counted among the outstanding ones.
+namespace control {
+inline constexpr std::int32_t kCalls = 1;        // get: the RecordedCall array as BSTR bytes
+inline constexpr std::int32_t kOutstanding = 2;  // get: I4
+inline constexpr std::int32_t kReset = 3;        // method
+// method: dispid I4, hresult I4, scode I4, wCode I4, source BSTR, description BSTR, deferred BOOL
+inline constexpr std::int32_t kFailNext = 4;
+inline constexpr std::int32_t kAnswerNext = 5;  // method: dispid I4, answer I4
+}  // namespace control
+
 }  // namespace qx::fake
 
 extern "C" {

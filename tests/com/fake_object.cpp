@@ -11,6 +11,15 @@ ServerState& state() {
   return instance;
 }
 
+void resetState() {
+  ServerState& s = state();
+  s.calls.clear();
+  s.failures.clear();
+  s.answers.clear();
+  s.cells.clear();
+  s.sheetCount = 2;
+}
+
 namespace {
 
 RecordedArgument record(const VARIANT& value) {
@@ -190,7 +199,7 @@ HRESULT FakeObject::Invoke(DISPID dispid, REFIID, LCID, WORD flags, DISPPARAMS* 
     const PlannedFailure failure = it->second;
     s.failures.erase(it);
     if (failure.hresult == DISP_E_EXCEPTION && exception != nullptr) {
-      if (failure.deferred) {
+      if (failure.deferred && s.deferredFillIn) {
         deferredFailure = failure;
         exception->pfnDeferredFillIn = fillDeferred;
       } else {

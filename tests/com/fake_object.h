@@ -31,9 +31,14 @@ struct ServerState {
   long outstanding = 0;  // references held by clients over all live objects
   long liveObjects = 0;
   int nextSerial = 1;
+  // A deferred fill-in routine means nothing outside this process, and Wine's marshalling
+  // hands its address to the client as it is; a server in a process of its own fills at once.
+  bool deferredFillIn = true;
 };
 
 ServerState& state();
+// Clears the log, the planned failures and answers, and the cells; sheets back to 2.
+void resetState();
 
 class FakeObject final : public IDispatch {
  public:

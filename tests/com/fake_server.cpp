@@ -2,6 +2,7 @@
 // COM looks for, and the plain C functions through which tests read the log.
 #include <windows.h>
 
+#include "tests/com/fake_factory.h"
 #include "tests/com/fake_log.h"
 #include "tests/com/fake_object.h"
 #include "tests/com/fake_server_ids.h"
@@ -10,38 +11,8 @@ namespace qx::fake {
 namespace {
 
 const CLSID kClassId = QX_FAKE_CLSID_INIT;
-long serverLocks = 0;
 
-// One factory for the life of the module; its references are not counted as the objects' are.
-class Factory final : public IClassFactory {
- public:
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
-    if (object == nullptr) return E_POINTER;
-    if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IClassFactory)) {
-      *object = static_cast<IClassFactory*>(this);
-      return S_OK;
-    }
-    *object = nullptr;
-    return E_NOINTERFACE;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
-  ULONG STDMETHODCALLTYPE Release() override { return 1; }
-  HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID iid, void** object) override {
-    if (object == nullptr) return E_POINTER;
-    *object = nullptr;
-    if (outer != nullptr) return CLASS_E_NOAGGREGATION;
-    FakeObject* application = FakeObject::make();
-    const HRESULT status = application->QueryInterface(iid, object);
-    application->Release();
-    return status;
-  }
-  HRESULT STDMETHODCALLTYPE LockServer(BOOL lock) override {
-    serverLocks += lock ? 1 : -1;
-    return S_OK;
-  }
-};
-
-Factory factory;
+Factory factory([]() -> IDispatch* { return FakeObject::make(); });
 
 }  // namespace
 }  // namespace qx::fake
@@ -57,7 +28,7 @@ extern "C" __declspec(dllexport) HRESULT STDAPICALLTYPE
 }
 
 extern "C" __declspec(dllexport) HRESULT STDAPICALLTYPE DllCanUnloadNow() {
-  return state().liveObjects == 0 && qx::fake::serverLocks == 0 ? S_OK : S_FALSE;
+  return state().liveObjects == 0 && qx::fake::Factory::locks() == 0 ? S_OK : S_FALSE;
 }
 
 extern "C" __declspec(dllexport) int qx_fake_call_count() {
@@ -74,12 +45,7 @@ extern "C" __declspec(dllexport) long qx_fake_outstanding() {
 }
 
 extern "C" __declspec(dllexport) void qx_fake_reset() {
-  qx::fake::ServerState& s = state();
-  s.calls.clear();
-  s.failures.clear();
-  s.answers.clear();
-  s.cells.clear();
-  s.sheetCount = 2;
+  qx::fake::resetState();
 }
 
 extern "C" __declspec(dllexport) void qx_fake_fail_next(std::int32_t dispid, std::int32_t hresult,

@@ -2,7 +2,11 @@
 
 #include <windows.h>
 
+#include <cstring>
+
 #include "automation/code_page.h"
+#include "automation/com_dispatch.h"
+#include "automation/operations.h"
 
 namespace qx::fake {
 
@@ -25,17 +29,72 @@ bool FakeServer::connect() {
          bind(module, "qx_fake_answer_next", answerNext_);
 }
 
+bool FakeServer::connectOutOfProcess() {
+  const CLSID controlClass = QX_FAKE_CONTROL_CLSID_INIT;
+  IDispatch* object = nullptr;
+  if (FAILED(CoCreateInstance(controlClass, nullptr, CLSCTX_LOCAL_SERVER, IID_IDispatch,
+                              reinterpret_cast<void**>(&object)))) {
+    return false;
+  }
+  control_.attach(automation::adoptComDispatch(object));
+  return !control_.empty();
+}
+
+namespace {
+automation::Variant callControl(const automation::AutomationObject& control, std::int32_t dispid,
+                                automation::InvokeKind kind,
+                                std::span<const automation::Variant> arguments = {}) {
+  return automation::invoke(control, automation::Operation{"Control", dispid, kind}, arguments);
+}
+}  // namespace
+
 std::vector<RecordedCall> FakeServer::calls() const {
   std::vector<RecordedCall> out;
+  if (!control_.empty()) {
+    // The records travel as the bytes of a BSTR: both sides are built by the same compiler.
+    const std::u16string bytes =
+        callControl(control_, control::kCalls, automation::InvokeKind::PropertyGet).textValue();
+    out.resize(bytes.size() * sizeof(char16_t) / sizeof(RecordedCall));
+    std::memcpy(static_cast<void*>(out.data()), bytes.data(), out.size() * sizeof(RecordedCall));
+    return out;
+  }
   const int count = callCount_();
   for (int i = 0; i < count; ++i) out.push_back(*call_(i));
   return out;
 }
 
+long FakeServer::outstanding() const {
+  if (control_.empty()) return outstanding_();
+  return callControl(control_, control::kOutstanding, automation::InvokeKind::PropertyGet)
+      .integerValue();
+}
+
+void FakeServer::reset() const {
+  if (control_.empty()) return reset_();
+  callControl(control_, control::kReset, automation::InvokeKind::Method);
+}
+
 void FakeServer::failNext(std::int32_t dispid, std::int32_t hresult, std::int32_t scode,
                           std::uint16_t wCode, const std::u16string& source,
                           const std::u16string& description, bool deferred) const {
-  failNext_(dispid, hresult, scode, wCode, source.c_str(), description.c_str(), deferred ? 1 : 0);
+  if (control_.empty()) {
+    return failNext_(dispid, hresult, scode, wCode, source.c_str(), description.c_str(),
+                     deferred ? 1 : 0);
+  }
+  using automation::Variant;
+  const Variant arguments[] = {Variant::integer(dispid),  Variant::integer(hresult),
+                               Variant::integer(scode),   Variant::integer(wCode),
+                               Variant::text(source),     Variant::text(description),
+                               Variant::boolean(deferred)};
+  callControl(control_, control::kFailNext, automation::InvokeKind::Method, arguments);
+}
+
+void FakeServer::answerNext(std::int32_t dispid, Answer answer) const {
+  if (control_.empty()) return answerNext_(dispid, answer);
+  using automation::Variant;
+  const Variant arguments[] = {Variant::integer(dispid),
+                               Variant::integer(static_cast<std::int32_t>(answer))};
+  callControl(control_, control::kAnswerNext, automation::InvokeKind::Method, arguments);
 }
 
 bool sameArgument(const RecordedArgument& recorded, const automation::Variant& expected) {

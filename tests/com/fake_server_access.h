@@ -1,11 +1,12 @@
 #pragma once
-// The test side of the fake IDispatch server: finds the module COM loaded for the test ProgID
-// and reads its log through the plain C functions it exports.
+// The test side of the fake IDispatch server: reads its log and steers it, in process through
+// the plain C functions of the module COM loaded, out of process through its control object.
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
+#include "automation/automation_object.h"
 #include "automation/variant.h"
 #include "tests/com/fake_log.h"
 #include "tests/com/fake_server_ids.h"
@@ -16,14 +17,17 @@ class FakeServer {
  public:
   // Binds to the fake server's module; false when COM has not loaded it into this process.
   bool connect();
+  // Binds to the out-of-process server through a control object of its own; false when COM
+  // cannot reach it.
+  bool connectOutOfProcess();
 
   std::vector<RecordedCall> calls() const;
-  long outstanding() const { return outstanding_(); }
-  void reset() const { reset_(); }
+  long outstanding() const;
+  void reset() const;
   void failNext(std::int32_t dispid, std::int32_t hresult, std::int32_t scode, std::uint16_t wCode,
                 const std::u16string& source, const std::u16string& description,
                 bool deferred = false) const;
-  void answerNext(std::int32_t dispid, Answer answer) const { answerNext_(dispid, answer); }
+  void answerNext(std::int32_t dispid, Answer answer) const;
 
  private:
   QxFakeCallCount callCount_ = nullptr;
@@ -32,6 +36,7 @@ class FakeServer {
   QxFakeReset reset_ = nullptr;
   QxFakeFailNext failNext_ = nullptr;
   QxFakeAnswerNext answerNext_ = nullptr;
+  automation::AutomationObject control_;  // out of process only
 };
 
 // Whether a recorded argument is exactly `expected`: the same VARIANT type and the same raw

@@ -1,0 +1,57 @@
+// The fake objects served out of process: COM starts this program for the LocalServer32
+// classes and calls arrive marshalled from the test process. Each class serves one creation,
+// so every test session gets a process of its own and none is handed a server on its way out.
+// It ends when the last object and control are gone, or when nobody comes.
+#include <windows.h>
+
+#include "tests/com/fake_control.h"
+#include "tests/com/fake_factory.h"
+#include "tests/com/fake_object.h"
+#include "tests/com/fake_server_ids.h"
+
+namespace {
+
+constexpr UINT kTickMs = 100;
+constexpr int kIdleTicksBeforeFirstClient = 300;  // 30 s
+constexpr int kMostTicks = 900;  // 90 s: a client that died holding objects ends nothing else
+
+bool idle() {
+  return qx::fake::state().liveObjects == 0 && qx::fake::liveControls() == 0 &&
+         qx::fake::Factory::locks() == 0;
+}
+
+}  // namespace
+
+int main() {
+  if (FAILED(CoInitialize(nullptr))) return 1;
+  qx::fake::state().deferredFillIn = false;
+  static qx::fake::Factory objects([]() -> IDispatch* { return qx::fake::FakeObject::make(); });
+  static qx::fake::Factory controls([]() -> IDispatch* { return qx::fake::makeControl(); });
+  const CLSID objectClass = QX_FAKE_LOCAL_CLSID_INIT;
+  const CLSID controlClass = QX_FAKE_CONTROL_CLSID_INIT;
+  DWORD objectCookie = 0, controlCookie = 0;
+  if (FAILED(CoRegisterClassObject(objectClass, &objects, CLSCTX_LOCAL_SERVER, REGCLS_SINGLEUSE,
+                                   &objectCookie)) ||
+      FAILED(CoRegisterClassObject(controlClass, &controls, CLSCTX_LOCAL_SERVER, REGCLS_SINGLEUSE,
+                                   &controlCookie))) {
+    CoUninitialize();
+    return 1;
+  }
+  // Calls into a single-threaded apartment arrive as window messages.
+  SetTimer(nullptr, 0, kTickMs, nullptr);
+  int ticks = 0;
+  MSG message;
+  while (GetMessage(&message, nullptr, 0, 0) > 0) {
+    if (message.message == WM_TIMER) {
+      ++ticks;
+      const bool served = qx::fake::state().nextSerial > 1 || qx::fake::controlsMade() > 0;
+      if (idle() && (served || ticks > kIdleTicksBeforeFirstClient)) break;
+      if (ticks > kMostTicks) break;
+    }
+    DispatchMessage(&message);
+  }
+  CoRevokeClassObject(objectCookie);
+  CoRevokeClassObject(controlCookie);
+  CoUninitialize();
+  return 0;
+}
