@@ -13,16 +13,41 @@ namespace qx::engine {
 using automation::VarType;
 
 namespace {
-void putText(Workbook& workbook, Worksheet& sheet, Cell& cell, std::string text) {
+// UTF-16 to UTF-8 into a buffer reused from cell to cell; unpaired surrogates become U+FFFD.
+void toUtf8(std::u16string_view text, std::string& out) {
+  out.clear();
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    std::uint32_t code = text[i];
+    if (code < 0x80) {
+      out += static_cast<char>(code);
+      continue;
+    }
+    if (code >= 0xD800 && code <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
+        text[i + 1] <= 0xDFFF) {
+      code = 0x10000 + ((code - 0xD800) << 10) + (text[++i] - 0xDC00);
+    } else if (code >= 0xD800 && code <= 0xDFFF) {
+      code = 0xFFFD;
+    }
+    if (code < 0x800) {
+      out += static_cast<char>(0xC0 | (code >> 6));
+    } else if (code < 0x10000) {
+      out += static_cast<char>(0xE0 | (code >> 12));
+      out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+    } else {
+      out += static_cast<char>(0xF0 | (code >> 18));
+      out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
+      out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+    }
+    out += static_cast<char>(0x80 | (code & 0x3F));
+  }
+}
+
+void putText(Workbook& workbook, Worksheet& sheet, Cell& cell, std::string_view text) {
   if (text.empty()) {
     cell.kind = CellKind::Blank;
     return;
   }
-  Styles* styles = nullptr;
-  try {
-    styles = &workbook.styles();
-  } catch (const EngineError&) {
-  }
+  Styles* styles = workbook.stylesIfAny();
   if (styles == nullptr || !styles->isText(cell.style)) {
     const RecognisedValue value = recogniseText(text);
     if (value.kind != RecognisedKind::Text) {
@@ -44,7 +69,7 @@ void putText(Workbook& workbook, Worksheet& sheet, Cell& cell, std::string text)
   auto& texts = sheet.cells().inlineTexts();
   cell.kind = CellKind::InlineText;
   cell.value.index = static_cast<std::uint32_t>(texts.size());
-  texts.push_back(std::move(text));
+  texts.emplace_back(text);
 }
 
 std::string plainText(const pugi::xml_node& node) {
@@ -57,11 +82,9 @@ std::string plainText(const pugi::xml_node& node) {
 }
 
 std::string numberText(Workbook& workbook, double number, std::uint32_t style) {
-  try {
-    return formatNumber(number, workbook.styles().numberFormat(style));
-  } catch (const EngineError&) {
-    return formatGeneral(number);
-  }
+  const Styles* styles = workbook.stylesIfAny();
+  return styles == nullptr ? formatGeneral(number)
+                           : formatNumber(number, styles->numberFormat(style));
 }
 
 std::string originalText(Workbook& workbook, const Cell& cell) {
@@ -94,9 +117,12 @@ void putCellValue(Workbook& workbook, Worksheet& sheet, std::uint32_t row, std::
   }
   cell.original = nullptr;
   switch (value.type()) {
-    case VarType::Bstr:
-      putText(workbook, sheet, cell, automation::utf16ToUtf8(value.textValue()));
+    case VarType::Bstr: {
+      static thread_local std::string utf8;
+      toUtf8(value.textValue(), utf8);
+      putText(workbook, sheet, cell, utf8);
       break;
+    }
     case VarType::Bool:
       cell.kind = CellKind::Boolean;
       cell.value.number = value.booleanValue() != 0 ? 1 : 0;

@@ -44,6 +44,8 @@ class Workbook {
   Worksheet& worksheet(std::size_t index);
 
   Styles& styles();
+  // Null when the workbook has no styles part.
+  Styles* stylesIfAny() { return styles_.get(); }
   // Null when the workbook keeps its texts inline (no shared strings part).
   SharedStrings* sharedStrings() { return sharedStrings_ ? sharedStrings_.get() : nullptr; }
   SheetGeometry geometry(std::size_t index) { return SheetGeometry(worksheet(index), font_); }
