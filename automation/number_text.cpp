@@ -1,6 +1,7 @@
 #include "automation/number_text.h"
 
-#include <cstdio>
+#include <algorithm>
+#include <charconv>
 #include <stdexcept>
 
 namespace qx::automation {
@@ -10,13 +11,14 @@ std::string numberToText(double x, int decimals, std::size_t workArea) {
   const int d = (decimals >= 0 && decimals <= 3) ? decimals : 4;
   x = x < 0 ? x - kHalfSteps[d] : x + kHalfSteps[d];
 
-  const int length = std::snprintf(nullptr, 0, "%f", x);
-  if (length < 0 || static_cast<std::size_t>(length) + 1 > workArea) {
+  // "%f" without the locale: a host that sets a decimal comma must not change the texts.
+  char printed[400];
+  const auto [end, error] =
+      std::to_chars(printed, printed + sizeof printed, x, std::chars_format::fixed, 6);
+  if (error != std::errc() || static_cast<std::size_t>(end - printed) + 1 > workArea) {
     throw std::out_of_range("number too large for its text");
   }
-  std::string text(static_cast<std::size_t>(length) + 1, '\0');
-  std::snprintf(text.data(), text.size(), "%f", x);
-  text.resize(static_cast<std::size_t>(length));
+  std::string text(printed, end);
 
   const std::size_t point = text.find('.');
   if (point == std::string::npos) return text;  // inf or nan print without a point

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <clocale>
 #include <stdexcept>
 
 namespace qx::automation {
@@ -24,6 +25,17 @@ TEST(NumberToText, RoundsHalfAwayFromZeroAndTrims) {
   for (const Case& c : cases) {
     EXPECT_EQ(numberToText(c.x, c.decimals), c.text) << c.x << " d=" << c.decimals;
   }
+}
+
+TEST(NumberToText, IgnoresTheHostsNumericLocale) {
+  const char* old = std::setlocale(LC_NUMERIC, nullptr);
+  const std::string saved = old ? old : "C";
+  if (std::setlocale(LC_NUMERIC, "de_DE.UTF-8") == nullptr &&
+      std::setlocale(LC_NUMERIC, "fr_FR.UTF-8") == nullptr) {
+    GTEST_SKIP() << "no locale with a decimal comma installed";
+  }
+  EXPECT_EQ(numberToText(2.2345, 3), "2.235");
+  std::setlocale(LC_NUMERIC, saved.c_str());
 }
 
 TEST(NumberToText, RefusesNumbersBeyondItsWorkArea) {
