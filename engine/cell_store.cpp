@@ -39,9 +39,16 @@ const Cell* CellStore::find(std::uint32_t rowNumber, std::uint32_t column) const
 }
 
 Cell& CellStore::touch(std::uint32_t rowNumber, std::uint32_t column) {
+  if (rowNumber != currentRow_) {
+    if (const Row* previous = row(currentRow_)) lastWidth_ = previous->cells.size();
+    currentRow_ = rowNumber;
+  }
   Row& r = touchRow(rowNumber);
   r.changed = true;
   std::vector<Cell>& cells = r.cells;
+  // A new row is usually as wide as the row written before it: one allocation instead of a
+  // series of growths.
+  if (cells.capacity() == 0) cells.reserve(std::clamp<std::size_t>(lastWidth_, 1, 64));
   if (cells.empty() || cells.back().column < column) {
     cells.push_back(Cell{});
     cells.back().column = column;

@@ -67,6 +67,8 @@ class CellStore {
   std::vector<std::uint32_t> slots_{0};  // row number -> index in rows_ + 1
   std::deque<Row> rows_;
   std::vector<std::string> inlineTexts_;
+  std::uint32_t currentRow_ = 0;  // the row of the last touch
+  std::size_t lastWidth_ = 1;     // cells of the row touched before it
 };
 
 // Finds the cell of `column` in a row's ascending cells; end() when absent.

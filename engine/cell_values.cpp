@@ -42,7 +42,8 @@ void toUtf8(std::u16string_view text, std::string& out) {
   }
 }
 
-void putText(Workbook& workbook, Worksheet& sheet, Cell& cell, std::string_view text) {
+void putText(Workbook& workbook, Worksheet& sheet, Cell& cell, std::string_view text,
+             std::uint64_t hash) {
   if (text.empty()) {
     cell.kind = CellKind::Blank;
     return;
@@ -63,7 +64,7 @@ void putText(Workbook& workbook, Worksheet& sheet, Cell& cell, std::string_view 
   }
   if (SharedStrings* strings = workbook.sharedStrings()) {
     cell.kind = CellKind::SharedText;
-    cell.value.index = strings->add(text);
+    cell.value.index = strings->add(text, hash);
     return;
   }
   auto& texts = sheet.cells().inlineTexts();
@@ -109,6 +110,13 @@ std::string originalText(Workbook& workbook, const Cell& cell) {
 
 void putCellValue(Workbook& workbook, Worksheet& sheet, std::uint32_t row, std::uint32_t column,
                   const automation::Variant& value) {
+  static thread_local std::string utf8;
+  std::uint64_t hash = 0;
+  if (value.type() == VarType::Bstr) {
+    toUtf8(value.textValue(), utf8);
+    hash = SharedStrings::hashOf(utf8);
+    if (const SharedStrings* strings = workbook.sharedStrings()) strings->prefetch(hash);
+  }
   Cell& cell = sheet.cells().touch(row, column);
   sheet.markChanged();
   if (cell.hadFormula) {
@@ -117,12 +125,9 @@ void putCellValue(Workbook& workbook, Worksheet& sheet, std::uint32_t row, std::
   }
   cell.original = nullptr;
   switch (value.type()) {
-    case VarType::Bstr: {
-      static thread_local std::string utf8;
-      toUtf8(value.textValue(), utf8);
-      putText(workbook, sheet, cell, utf8);
+    case VarType::Bstr:
+      putText(workbook, sheet, cell, utf8, hash);
       break;
-    }
     case VarType::Bool:
       cell.kind = CellKind::Boolean;
       cell.value.number = value.booleanValue() != 0 ? 1 : 0;

@@ -13,14 +13,6 @@ namespace qx::engine {
 namespace {
 constexpr std::uint64_t kLengthShift = 40;
 
-std::uint64_t hashOf(std::string_view text) {
-  return std::hash<std::string_view>{}(text);
-}
-constexpr std::uint32_t kIndexBits = 24;
-constexpr std::uint32_t kIndexMask = (1u << kIndexBits) - 1;
-std::uint32_t tagOf(std::uint64_t hash) {
-  return static_cast<std::uint32_t>(hash >> 56) << kIndexBits;
-}
 constexpr std::uint64_t kOffsetMask = (std::uint64_t{1} << kLengthShift) - 1;
 
 bool isHex(char c) {
@@ -45,7 +37,15 @@ void appendPlain(std::string& out, const pugi::xml_node& node) {
 }  // namespace
 
 void appendCellText(std::string& out, std::string_view text) {
-  for (std::size_t i = 0; i < text.size(); ++i) {
+  // Most texts need no escaping: append them whole.
+  std::size_t plain = 0;
+  while (plain < text.size()) {
+    const unsigned char c = static_cast<unsigned char>(text[plain]);
+    if (c < 0x20 || c == '&' || c == '<' || c == '>' || c == '_') break;
+    ++plain;
+  }
+  out.append(text.substr(0, plain));
+  for (std::size_t i = plain; i < text.size(); ++i) {
     const unsigned char c = static_cast<unsigned char>(text[i]);
     if ((c < 0x20 && c != '\t' && c != '\n' && c != '\r') || isEscapeAt(text, i)) {
       char buffer[8];
@@ -113,12 +113,7 @@ void SharedStrings::load(std::string_view bytes, const std::string& partName) {
     items_.push_back(si);
     plain_.push_back(simple);
     const std::uint32_t index = append(decodeCellText(plain));
-    if (slots_.empty() || crowded()) grow();
-    if (simple && index + 1 <= kIndexMask) {
-      const std::uint64_t hash = hashOf(text(index));
-      const std::size_t slot = slotOf(text(index), hash);
-      if (slots_[slot] == 0) slots_[slot] = tagOf(hash) | (index + 1);
-    }
+    if (simple) remember(index, hashOf(text(index)));
   }
 }
 
@@ -137,42 +132,38 @@ std::uint32_t SharedStrings::append(std::string_view text) {
   return static_cast<std::uint32_t>(offsets_.size() - 1);
 }
 
-std::size_t SharedStrings::slotOf(std::string_view wanted, std::uint64_t hash) const {
-  const std::size_t mask = slots_.size() - 1;
-  const std::uint32_t tag = tagOf(hash);
-  for (std::size_t slot = hash & mask;; slot = (slot + 1) & mask) {
-    const std::uint32_t entry = slots_[slot];
-    if (entry == 0) return slot;
-    if ((entry & ~kIndexMask) == tag && text((entry & kIndexMask) - 1) == wanted) return slot;
-  }
+std::uint64_t SharedStrings::hashOf(std::string_view text) {
+  return std::hash<std::string_view>{}(text);
 }
 
-void SharedStrings::grow() {
-  std::vector<std::uint32_t> old = std::move(slots_);
-  slots_.assign(std::max<std::size_t>(1024, old.size() * 2), 0);
-  const std::size_t mask = slots_.size() - 1;
-  for (const std::uint32_t entry : old) {
-    if (entry == 0) continue;
-    std::size_t slot = hashOf(text((entry & kIndexMask) - 1)) & mask;
-    while (slots_[slot] != 0) slot = (slot + 1) & mask;
-    slots_[slot] = entry;
-  }
+namespace {
+std::uint64_t entryOf(std::uint32_t index, std::uint64_t hash) {
+  return ((hash >> 32) << 32) | (std::uint64_t{index} + 1);
+}
+}  // namespace
+
+// Two entries per bucket, the more recently used first: a value that recurs row after row is
+// not pushed out by the one-off texts between its uses.
+void SharedStrings::remember(std::uint32_t index, std::uint64_t hash) {
+  std::uint64_t* bucket = &recent_[(hash & kBucketMask) * 2];
+  bucket[1] = bucket[0];
+  bucket[0] = entryOf(index, hash);
 }
 
-std::uint32_t SharedStrings::add(std::string_view wanted) {
+std::uint32_t SharedStrings::add(std::string_view wanted, std::uint64_t hash) {
   ++references_;
-  if (slots_.empty()) grow();
-  const std::uint64_t hash = hashOf(wanted);
-  std::size_t slot = slotOf(wanted, hash);
-  if (slots_[slot] != 0) return (slots_[slot] & kIndexMask) - 1;
-  const std::uint32_t index = append(wanted);
-  ++added_;
-  if (index + 1 > kIndexMask) return index;
-  if (crowded()) {
-    grow();
-    slot = slotOf(wanted, hash);
+  std::uint64_t* bucket = &recent_[(hash & kBucketMask) * 2];
+  for (int way = 0; way < 2; ++way) {
+    const std::uint64_t entry = bucket[way];
+    if (entry == 0 || (entry >> 32) != (hash >> 32)) continue;
+    const auto index = static_cast<std::uint32_t>(entry) - 1;
+    if (text(index) != wanted) continue;
+    if (way == 1) std::swap(bucket[0], bucket[1]);
+    return index;
   }
-  slots_[slot] = tagOf(hash) | (index + 1);
+  const std::uint32_t index = append(wanted);
+  remember(index, hash);
+  ++added_;
   return index;
 }
 

@@ -1,7 +1,9 @@
 #pragma once
 // The shared strings part: the texts that cells refer to by index. Items from the package are
-// kept as they are (rich text, phonetic runs); new texts are appended once each and found again
-// in constant time.
+// kept as they are (rich text, phonetic runs); new texts are appended. A text that recurs is
+// found again in constant time through a small cache-resident index of recent texts, so the
+// repeated values of a report share one item; a text that returns after many others may get a
+// second item, which readers accept.
 
 #include <pugixml.hpp>
 
@@ -22,8 +24,16 @@ class SharedStrings {
   std::size_t size() const { return offsets_.size(); }
   // The plain text of item `index` (runs joined), "" for an index out of range.
   std::string_view text(std::uint32_t index) const;
-  // The index of an item that is exactly this plain text, adding one when there is none.
-  std::uint32_t add(std::string_view text);
+  // The index of an item that is exactly this plain text, adding one when none is found.
+  std::uint32_t add(std::string_view text) { return add(text, hashOf(text)); }
+  // The same with the text's hashOf, after a prefetch() of it.
+  std::uint32_t add(std::string_view text, std::uint64_t hash);
+  static std::uint64_t hashOf(std::string_view text);
+  // Starts loading the index entry of the hash, so that the caller's other work hides the
+  // memory latency of the lookup.
+  void prefetch(std::uint64_t hash) const {
+    __builtin_prefetch(&recent_[(hash & kBucketMask) * 2]);
+  }
 
   bool changed() const { return added_ > 0; }
   // The part with the new items, written piece by piece.
@@ -31,9 +41,10 @@ class SharedStrings {
 
  private:
   std::uint32_t append(std::string_view text);
-  void grow();
-  std::size_t slotOf(std::string_view text, std::uint64_t hash) const;
-  bool crowded() const { return offsets_.size() * 5 > slots_.size() * 3; }
+  void remember(std::uint32_t index, std::uint64_t hash);
+
+  static constexpr std::size_t kBuckets = std::size_t{1} << 16;
+  static constexpr std::size_t kBucketMask = kBuckets - 1;
 
   std::string part_;
   pugi::xml_document document_;
@@ -41,10 +52,9 @@ class SharedStrings {
   std::vector<bool> plain_;             // whether item i is a single unformatted text
   std::string arena_;                   // all plain texts, back to back
   std::vector<std::uint64_t> offsets_;  // start in arena_ of item i (length in the top 24 bits)
-  // Open-addressing index, kept small so that it stays in the cache: 8 bits of the hash over
-  // item + 1 in 24 bits (0 for a free slot), so that a probe rarely looks at a text. Items
-  // beyond 2^24 - 2 are appended without being indexed.
-  std::vector<std::uint32_t> slots_;
+  // Index of recent texts, two per bucket, small enough to stay in the cache: the hash's top
+  // 32 bits over item + 1 (0 for a free entry), so that a miss rarely has to look at a text.
+  std::vector<std::uint64_t> recent_ = std::vector<std::uint64_t>(kBuckets * 2, 0);
   std::size_t added_ = 0;
   std::size_t references_ = 0;
 };

@@ -9,24 +9,43 @@ namespace hr = automation::hr;
 
 namespace {
 
-CellPosition referenceArgument(const std::string& text) {
+CellPosition referenceArgument(std::string_view text) {
   const std::optional<CellPosition> at = parseCellReference(text);
-  if (!at) throw EngineError("Worksheet.Range: '" + text + "' is not a cell reference");
+  if (!at) {
+    throw EngineError("Worksheet.Range: '" + std::string(text) + "' is not a cell reference");
+  }
   return *at;
+}
+
+// The reference text; short ASCII texts (every cell address) without a heap allocation.
+std::string_view referenceText(const Variant& value, char (&buffer)[32], std::string& spill) {
+  if (value.type() == automation::VarType::Bstr && value.textValue().size() < sizeof buffer) {
+    const std::u16string& text = value.textValue();
+    bool ascii = true;
+    for (std::size_t i = 0; i < text.size() && ascii; ++i) {
+      ascii = text[i] < 0x80;
+      buffer[i] = static_cast<char>(text[i]);
+    }
+    if (ascii) return std::string_view(buffer, text.size());
+  }
+  spill = textArgument(value, "Worksheet.Range");
+  return spill;
 }
 
 // "A1", "$A$1", "A1:B2" and, with a second argument, the rectangle between both.
 CellRect rectArgument(std::span<const Variant> arguments) {
-  const std::string first = textArgument(arguments[0], "Worksheet.Range");
+  char buffer[32];
+  std::string spill;
+  const std::string_view first = referenceText(arguments[0], buffer, spill);
   CellPosition a, b;
   if (const std::size_t colon = first.find(':'); colon != std::string::npos) {
-    a = referenceArgument(first.substr(0, colon));
-    b = referenceArgument(first.substr(colon + 1));
+    a = referenceArgument(std::string(first.substr(0, colon)));
+    b = referenceArgument(std::string(first.substr(colon + 1)));
   } else {
     a = b = referenceArgument(first);
   }
   if (arguments.size() > 1 && !arguments[1].isMissing()) {
-    const CellPosition c = referenceArgument(textArgument(arguments[1], "Worksheet.Range"));
+    const CellPosition c = referenceArgument(referenceText(arguments[1], buffer, spill));
     b = CellPosition{std::max(b.row, c.row), std::max(b.column, c.column)};
     a = CellPosition{std::min(a.row, c.row), std::min(a.column, c.column)};
   }
