@@ -31,6 +31,8 @@ std::int32_t EngineObject::invoke(std::int32_t dispid, InvokeKind kind,
     exception.source = u"qx spreadsheet engine";
     exception.description = automation::utf8ToUtf16(e.what());
     return hr::kException;
+  } catch (...) {
+    return hr::kFail;
   }
 }
 

@@ -25,7 +25,8 @@ int main(int argc, char** argv) {
     return 2;
   }
   std::size_t inputs = 0;
-  for (const auto& entry : std::filesystem::directory_iterator(argv[1])) {
+  std::error_code error;
+  for (const auto& entry : std::filesystem::directory_iterator(argv[1], error)) {
     if (!entry.is_regular_file() || entry.file_size() > (std::uintmax_t{4} << 20)) continue;
     std::ifstream in(entry.path(), std::ios::binary);
     const std::string bytes{std::istreambuf_iterator<char>(in), {}};
