@@ -166,12 +166,14 @@ int main(int argc, char** argv) {
     std::printf(
         "cells: %d rows x %d columns, each written and framed, plus headers and a picture\n", rows,
         kColumns);
-    std::printf("engine (automation layer, template filled and saved): %.3f s (cpu %.3f s), "
-                "%.1f MB file\n",
-                engine, engineCpu, fs::file_size(engineFile) / 1e6);
-    std::printf("libxlsxwriter constant_memory (from scratch):        %.3f s (cpu %.3f s), "
-                "%.1f MB file\n",
-                reference, referenceCpu, fs::file_size(referenceFile) / 1e6);
+    std::printf(
+        "engine (automation layer, template filled and saved): %.3f s (cpu %.3f s), "
+        "%.1f MB file\n",
+        engine, engineCpu, fs::file_size(engineFile) / 1e6);
+    std::printf(
+        "libxlsxwriter constant_memory (from scratch):        %.3f s (cpu %.3f s), "
+        "%.1f MB file\n",
+        reference, referenceCpu, fs::file_size(referenceFile) / 1e6);
     std::printf("ratio engine / libxlsxwriter: %.2f wall, %.2f cpu (target <= 1.0)\n",
                 engine / reference, engineCpu / referenceCpu);
     std::printf("engine peak memory (max RSS): %.1f MB (target <= 150 MB)\n", peakMb);
