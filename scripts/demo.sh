@@ -19,6 +19,17 @@ if [ ! -x "$host" ]; then
   echo "demo: the sample host is not built yet ($host)"; exit 1
 fi
 
+# Renders a filled workbook's first page to PNG beside it (LibreOffice, then pdftoppm).
+render() {
+  if ! command -v libreoffice >/dev/null || ! command -v pdftoppm >/dev/null; then
+    echo "demo: --preview needs libreoffice-calc and poppler-utils (fonts-wqy-zenhei for Chinese)"
+    return
+  fi
+  local pdf="${1%.xlsx}.pdf"
+  timeout 180 libreoffice --headless --convert-to pdf --outdir out "$1" >/dev/null 2>&1 &&
+    pdftoppm -png -r 70 -singlefile "$pdf" "${1%.xlsx}" && rm -f "$pdf"
+}
+
 mkdir -p out
 conf=$(mktemp -d /tmp/qx-demo-conf.XXXXXX)
 trap 'rm -rf "$conf"' EXIT
@@ -47,9 +58,7 @@ print(sum(1 for ws in wb.worksheets for row in ws.iter_rows() for c in row if c.
 PY
 )
   printf '%-10s %8s %8s %9s  %s\n' "$exporter" "$records" "$cells" "$seconds" "$output"
-  if [ $preview -eq 1 ] && command -v libreoffice >/dev/null; then
-    libreoffice --headless --convert-to png --outdir out "$output" >/dev/null 2>&1 || true
-  fi
+  if [ $preview -eq 1 ]; then render "$output"; fi
 done
 if [ -s "$QX_MESSAGE_LOG" ]; then
   echo "messages shown to the user:"; sed 's/^/  /' "$QX_MESSAGE_LOG"
