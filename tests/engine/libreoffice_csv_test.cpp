@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 
@@ -12,6 +13,7 @@
 #include "automation/sheet_moves.h"
 #include "automation/workbook_session.h"
 #include "tests/engine/package_builder.h"
+#include "tests/support/captured_messages.h"
 #include "tests/support/temp_dir.h"
 
 namespace qx::engine {
@@ -54,6 +56,50 @@ TEST(LibreOfficeCsv, FindsTheTextsTheEngineWrote) {
   const std::string csv{std::istreambuf_iterator<char>(in), {}};
   EXPECT_NE(csv.find("检测1,检测2,检测3"), std::string::npos) << csv;
   EXPECT_NE(csv.find("12.5,1:10"), std::string::npos) << csv;
+}
+
+// Strict packages, which openpyxl cannot read: LibreOffice is the independent reader there.
+TEST(LibreOfficeCsv, ReadsFilledStrictWorkbooksOfTheCorpus) {
+  const std::string office = findOffice();
+  if (office.empty()) GTEST_SKIP() << "LibreOffice (libreoffice-calc) is not installed";
+  for (const char* name :
+       {"excel365-strict-japanese-template.xlsx", "excel2013-strict-hidden-sheets.xlsx"}) {
+    const std::filesystem::path original = std::filesystem::path(QX_CORPUS_DIR) / name;
+    if (!std::filesystem::exists(original)) GTEST_SKIP() << "the corpus is not there";
+    ::qx::testing::TempDir dir;
+    const auto file = dir.path() / "strict.xlsx";
+    std::filesystem::copy_file(original, file);
+    const auto picture = dir.write("p.png", testing::tinyPng());
+    {
+      automation::WorkbookSession session;
+      ::qx::testing::CapturedMessages messages;
+      ASSERT_TRUE(session.application.createByProgId("Excel.Application"));
+      automation::openTemplate(session, file.string());
+      automation::AutomationObject a1 = automation::worksheetRange(
+          session.sheet, automation::Variant::text(u"A1"), automation::Variant::missing());
+      automation::AutomationObject cell;
+      for (int column = 1; column <= 3; ++column) {
+        automation::writeCell(a1, 5000, column,
+                              automation::utf8ToGbk("严格" + std::to_string(column)));
+        automation::frameCell(session.sheet, column, 5000, 2, cell);
+      }
+      ASSERT_TRUE(automation::placePicture(session.sheet.copy(), "$B$5001", "$C$5003",
+                                           picture.string(),
+                                           automation::PictureStyle::NearestSingle, messages));
+      automation::workbookSave(session.workbook);
+    }
+    const std::string command =
+        "cd '" + dir.path().string() + "' && HOME='" + dir.path().string() + "' " + office +
+        " --headless --convert-to 'csv:Text - txt - csv (StarCalc):44,34,76,1,,0,false,true,"
+        "false,false,false,-1' --outdir out strict.xlsx >/dev/null 2>&1";
+    ASSERT_EQ(std::system(command.c_str()), 0) << command;
+    std::string all;
+    for (const auto& entry : std::filesystem::directory_iterator(dir.path() / "out")) {
+      std::ifstream in(entry.path());
+      all.append(std::istreambuf_iterator<char>(in), {});
+    }
+    EXPECT_NE(all.find("严格1,严格2,严格3"), std::string::npos) << name;
+  }
 }
 
 }  // namespace
