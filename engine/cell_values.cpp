@@ -5,6 +5,7 @@
 #include "automation/code_page.h"
 #include "engine/engine_error.h"
 #include "engine/number_formats.h"
+#include "engine/shared_formulas.h"
 #include "engine/value_recognition.h"
 #include "engine/xml_part.h"
 
@@ -116,6 +117,9 @@ void putCellValue(Workbook& workbook, Worksheet& sheet, std::uint32_t row, std::
     toUtf8(value.textValue(), utf8);
     hash = SharedStrings::hashOf(utf8);
     if (const SharedStrings* strings = workbook.sharedStrings()) strings->prefetch(hash);
+  }
+  if (const Cell* before = sheet.cells().find(row, column); before && before->hadFormula) {
+    unshareFormulaAt(sheet, row, column);
   }
   Cell& cell = sheet.cells().touch(row, column);
   sheet.markChanged();

@@ -298,3 +298,21 @@ TEST_F(EngineObjects, OverwritingAFormulaDropsTheCalculationChain) {
 
 }  // namespace
 }  // namespace qx::engine
+
+namespace qx::engine {
+namespace {
+
+TEST_F(EngineObjects, OverwritingASharedFormulaMasterKeepsTheOthersFormulas) {
+  const auto file = make(testing::minimalWorkbook(
+      R"(<row r="1"><c r="A1"><f t="shared" ref="A1:A2" si="0">B1+1</f><v>1</v></c></row>)"
+      R"(<row r="2"><c r="A2"><f t="shared" si="0"/><v>1</v></c></row>)"));
+  open(file);
+  automation::writeCell(session.usedRange, 1, 1, "x");
+  automation::workbookSave(session.workbook);
+  const std::string sheet = testing::readPackage(file).at("xl/worksheets/sheet1.xml");
+  EXPECT_NE(sheet.find(R"(<c r="A2"><f>B2+1</f><v>1</v></c>)"), std::string::npos) << sheet;
+  EXPECT_EQ(sheet.find("shared"), std::string::npos) << sheet;
+}
+
+}  // namespace
+}  // namespace qx::engine
