@@ -10,10 +10,12 @@
 #include "automation/code_page.h"
 #include "platform/paths.h"
 #include "tests/kestrel/dual_spec_records.h"
-#include "tests/kestrel/loaded_library.h"
+#include "tests/support/loaded_library.h"
 #include "tests/support/temp_dir.h"
 
 namespace qx::kestrel::testing {
+
+using ::qx::testing::LoadedLibrary;
 namespace {
 
 struct Shown {

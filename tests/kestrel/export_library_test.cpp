@@ -8,10 +8,12 @@
 #include "automation/code_page.h"
 #include "platform/paths.h"
 #include "tests/kestrel/dual_spec_records.h"
-#include "tests/kestrel/loaded_library.h"
+#include "tests/support/loaded_library.h"
 #include "tests/support/temp_dir.h"
 
 namespace qx::kestrel::testing {
+
+using ::qx::testing::LoadedLibrary;
 namespace {
 
 // The layout the host is given and the one the exporter decodes are one layout.

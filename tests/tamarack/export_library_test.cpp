@@ -14,6 +14,7 @@
 #include <string>
 
 #include "automation/code_page.h"
+#include "tests/support/loaded_library.h"
 #include "tests/support/temp_dir.h"
 #include "tests/tamarack/host_records.h"
 
@@ -22,44 +23,7 @@ namespace {
 
 using ResultExport = void (*)(void*, void*);
 
-// The library loaded by file name, as the host loads it.
-class LoadedLibrary {
- public:
-  explicit LoadedLibrary(std::string path) {
-#ifdef _WIN32
-    if (!path.empty() && path[0] == '/') path = "Z:" + path;  // the build tree seen from Wine
-    for (char& c : path) c = c == '/' ? '\\' : c;
-    handle_ = LoadLibraryA(path.c_str());
-#else
-    handle_ = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-#endif
-  }
-  ~LoadedLibrary() {
-    if (handle_ == nullptr) return;
-#ifdef _WIN32
-    FreeLibrary(static_cast<HMODULE>(handle_));
-#else
-    dlclose(handle_);
-#endif
-  }
-  LoadedLibrary(const LoadedLibrary&) = delete;
-  LoadedLibrary& operator=(const LoadedLibrary&) = delete;
-
-  bool loaded() const {
-    return handle_ != nullptr;
-  }
-  // The address of exactly that exported name, or null.
-  void* symbol(const char* name) const {
-#ifdef _WIN32
-    return reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(handle_), name));
-#else
-    return dlsym(handle_, name);
-#endif
-  }
-
- private:
-  void* handle_ = nullptr;
-};
+using ::qx::testing::LoadedLibrary;
 
 class ExportLibrary : public ::testing::Test {
  protected:

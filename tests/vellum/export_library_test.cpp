@@ -10,11 +10,13 @@
 #include "automation/code_page.h"
 #include "include/qx/host_records.h"
 #include "platform/paths.h"
+#include "tests/support/loaded_library.h"
 #include "tests/support/temp_dir.h"
 #include "tests/vellum/host_records.h"
-#include "tests/vellum/loaded_library.h"
 
 namespace qx::vellum::test {
+
+using ::qx::testing::LoadedLibrary;
 namespace {
 
 struct Build {
