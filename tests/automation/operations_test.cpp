@@ -2,10 +2,9 @@
 
 #include <gtest/gtest.h>
 
-#include <functional>
-
 #include "automation/automation_error.h"
 #include "automation/code_page.h"
+#include "tests/support/operation_rows.h"
 #include "tests/support/recording_server.h"
 
 namespace qx::automation {
@@ -27,125 +26,25 @@ struct Objects {
   AutomationObject application, workbooks, workbook, sheet, range, shapes;
 };
 
-struct Row {
-  const char* name;
-  std::int32_t dispid;
-  InvokeKind kind;
-  std::vector<VarType> arguments;
-  std::function<void(Objects&)> call;
-};
-
-std::vector<Row> operationRows() {
-  using V = VarType;
-  const Variant m = Variant::missing();
-  return {
-      {"Application.Workbooks",
-       572,
-       InvokeKind::PropertyGet,
-       {},
-       [](Objects& o) { applicationWorkbooks(o.application); }},
-      {"Application.Visible",
-       558,
-       InvokeKind::PropertyPut,
-       {V::Bool},
-       [](Objects& o) { applicationVisible(o.application, true); }},
-      {"Application.Quit",
-       302,
-       InvokeKind::Method,
-       {},
-       [](Objects& o) { applicationQuit(o.application); }},
-      {"Workbooks.Open",
-       1923,
-       InvokeKind::Method,
-       {V::Bstr, V::Error, V::I2, V::Error, V::Error, V::Error, V::Error, V::Error, V::Error,
-        V::Error, V::Error, V::Error, V::Error, V::Error, V::Error},
-       [](Objects& o) {
-         OpenArguments arguments;
-         arguments.values[1] = Variant::smallInteger(0);
-         workbooksOpen(o.workbooks, "t.xlsx", arguments);
-       }},
-      {"Workbooks.Close",
-       277,
-       InvokeKind::Method,
-       {},
-       [](Objects& o) { workbooksClose(o.workbooks); }},
-      {"Workbook.ActiveSheet",
-       307,
-       InvokeKind::PropertyGet,
-       {},
-       [](Objects& o) { workbookActiveSheet(o.workbook); }},
-      {"Workbook.Save", 283, InvokeKind::Method, {}, [](Objects& o) { workbookSave(o.workbook); }},
-      {"Workbook.Close",
-       277,
-       InvokeKind::Method,
-       {V::Error, V::Bstr, V::Error},
-       [m](Objects& o) { workbookClose(o.workbook, m, Variant::text(u"t.xlsx"), m); }},
-      {"Worksheet.UsedRange",
-       412,
-       InvokeKind::PropertyGet,
-       {},
-       [](Objects& o) { worksheetUsedRange(o.sheet); }},
-      {"Worksheet.Range",
-       197,
-       InvokeKind::PropertyGet,
-       {V::Bstr, V::Bstr},
-       [](Objects& o) { worksheetRange(o.sheet, Variant::text(u"$A$1"), Variant::text(u"B2")); }},
-      {"Worksheet.Shapes",
-       1377,
-       InvokeKind::PropertyGet,
-       {},
-       [](Objects& o) { worksheetShapes(o.sheet); }},
-      {"Worksheet.Next",
-       502,
-       InvokeKind::PropertyGet,
-       {},
-       [](Objects& o) { worksheetNext(o.sheet); }},
-      {"Range.Item",
-       170,
-       InvokeKind::PropertyGet,
-       {V::I4, V::I4},
-       [](Objects& o) { rangeItem(o.range, Variant::integer(1), Variant::integer(2)); }},
-      {"Range.Item",
-       170,
-       InvokeKind::PropertyPut,
-       {V::I4, V::I4, V::Bstr},
-       [](Objects& o) {
-         setRangeItem(o.range, Variant::integer(1), Variant::integer(2), Variant::text(u"x"));
-       }},
-      {"Range.Text", 138, InvokeKind::PropertyGet, {}, [](Objects& o) { rangeText(o.range); }},
-      {"Range.Left", 127, InvokeKind::PropertyGet, {}, [](Objects& o) { rangeLeft(o.range); }},
-      {"Range.Top", 126, InvokeKind::PropertyGet, {}, [](Objects& o) { rangeTop(o.range); }},
-      {"Range.Width", 122, InvokeKind::PropertyGet, {}, [](Objects& o) { rangeWidth(o.range); }},
-      {"Range.Height", 123, InvokeKind::PropertyGet, {}, [](Objects& o) { rangeHeight(o.range); }},
-      {"Range.BorderAround",
-       1067,
-       InvokeKind::Method,
-       {V::I2, V::I4, V::I4, V::UI4},
-       [](Objects& o) {
-         rangeBorderAround(o.range, Variant::smallInteger(1), 2, 1, Variant::unsignedInteger(0));
-       }},
-      {"Shapes.AddPicture",
-       1723,
-       InvokeKind::Method,
-       {V::Bstr, V::I4, V::I4, V::R4, V::R4, V::R4, V::R4},
-       [](Objects& o) { shapesAddPicture(o.shapes, "p.bmp", 0, 1, 1.5f, 2.5f, 30, 40); }},
-  };
-}
-
-TEST(Operations, EveryRowCarriesItsDispidKindAndArgumentKinds) {
-  for (const Row& row : operationRows()) {
+TEST(Operations, EveryRowCarriesItsDispidKindAndArguments) {
+  for (const testing::OperationRow& row : testing::operationRows()) {
+    SCOPED_TRACE(row.name);
     RecordingServer server(2);
     Objects objects(server);
+    testing::OperationSession session(objects.application);
     const std::size_t before = server.calls().size();
-    row.call(objects);
-    ASSERT_EQ(server.calls().size(), before + 1) << row.name;
+    row.call(session);
+    ASSERT_EQ(server.calls().size(), before + 1);
     const testing::Call& call = server.calls().back();
-    EXPECT_EQ(call.operation(), row.name);
-    EXPECT_EQ(call.dispid, row.dispid) << row.name;
-    EXPECT_EQ(call.kind, row.kind) << row.name;
-    ASSERT_EQ(call.arguments.size(), row.arguments.size()) << row.name;
+    const std::string name = row.name;
+    EXPECT_EQ(call.operation(), name.substr(0, name.find(' ')));
+    EXPECT_EQ(call.dispid, row.dispid);
+    EXPECT_EQ(call.kind, row.kind);
+    ASSERT_EQ(call.arguments.size(), row.arguments.size());
     for (std::size_t i = 0; i < row.arguments.size(); ++i) {
-      EXPECT_EQ(call.arguments[i].type(), row.arguments[i]) << row.name << " argument " << i;
+      EXPECT_EQ(call.arguments[i], row.arguments[i])
+          << "argument " << i << ": " << describe(call.arguments[i]) << ", expected "
+          << describe(row.arguments[i]);
     }
   }
 }
