@@ -1,6 +1,7 @@
 // GBK <-> UTF-16 through iconv's CP936, for every system but Windows.
 #include <iconv.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <stdexcept>
 #include <vector>
@@ -59,8 +60,18 @@ class Converter {
 
 }  // namespace
 
+namespace {
+// ASCII is the same in code page 936 and UTF-16; most cell texts and every address are ASCII,
+// so they skip iconv.
+bool isAscii(std::string_view text) {
+  return std::all_of(text.begin(), text.end(),
+                     [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+}  // namespace
+
 std::u16string gbkToUtf16(std::string_view gbk) {
   if (gbk.empty()) return {};
+  if (isAscii(gbk)) return std::u16string(gbk.begin(), gbk.end());
   thread_local Converter converter("UTF-16LE", "CP936");
   static constexpr char kReplacementLe[] = {'\xFD', '\xFF'};
   const std::vector<char> bytes =
@@ -75,6 +86,9 @@ std::u16string gbkToUtf16(std::string_view gbk) {
 
 std::string utf16ToGbk(std::u16string_view text) {
   if (text.empty()) return {};
+  if (std::all_of(text.begin(), text.end(), [](char16_t c) { return c < 0x80; })) {
+    return std::string(text.begin(), text.end());
+  }
   thread_local Converter converter("CP936", "UTF-16LE");
   std::vector<char> little(text.size() * 2);
   for (std::size_t i = 0; i < text.size(); ++i) {
