@@ -11,6 +11,9 @@
 #ifndef QX_HOST_RECORDS_H
 #define QX_HOST_RECORDS_H
 
+/* The tables below are laid out by hand, one field or slot a line. */
+/* clang-format off */
+
 /* ---- heron: the check-point data file, <conf>/temp/check_point_temp.dat ------------------ */
 #define QX_CHECK_POINT_HEADER_SIZE 1044
 #define QX_CHECK_POINT_HEADER_FIELDS(X)   \
@@ -230,5 +233,7 @@ typedef void (*qx_result_export_fn)(void* unused1, void* unused2);             /
 #ifdef __cplusplus
 }
 #endif
+
+/* clang-format on */
 
 #endif /* QX_HOST_RECORDS_H */
