@@ -1,0 +1,98 @@
+// Every report through the in-process transport: the recording server registered in this
+// process and the deliverables' own entry points. Its call logs are the references the runs of
+// the Windows binaries through COM must match; QX_UPDATE_EXPECTED=1 rewrites them.
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+#include "automation/apartment.h"
+#include "heron/program.h"
+#include "kestrel/dual_spec_run.h"
+#include "platform/messages.h"
+#include "tamarack/export_run.h"
+#include "tests/support/recording_server.h"
+#include "tests/support/temp_dir.h"
+#include "tests/wine/call_log.h"
+#include "tests/wine/expected_files.h"
+#include "tests/wine/reports.h"
+#include "vellum/build_rules.h"
+#include "vellum/group_table_run.h"
+
+namespace qx::wine {
+
+void PrintTo(const Report& report, std::ostream* out) {
+  *out << report.name;
+}
+
+namespace {
+
+// The call the export or the program makes; returns the program's exit code (0 for a library).
+int runInProcess(Deliverable deliverable, const PreparedReport& prepared) {
+  platform::Messages& messages = platform::systemMessages();
+  switch (deliverable) {
+    case Deliverable::Vellum:
+      vellum::exportGroupTable(prepared.header, prepared.firstRow, vellum::kVellumRules, messages);
+      return 0;
+    case Deliverable::VellumX:
+      vellum::exportGroupTable(prepared.header, prepared.firstRow, vellum::kVellumXRules, messages);
+      return 0;
+    case Deliverable::Kestrel:
+      kestrel::runDualSpecExport(
+          kestrel::decodeDualSpecHeader(platform::Bytes(
+              static_cast<const std::uint8_t*>(prepared.header), kestrel::kDualSpecHeaderSize)),
+          static_cast<const std::uint8_t*>(prepared.firstRow), messages);
+      return 0;
+    case Deliverable::Tamarack:
+      tamarack::runExport(tamarack::installedFiles(), messages);
+      return 0;
+    case Deliverable::Heron:
+      return heron::runProgram(heron::initializeFramework, heron::fixedRunFiles());
+  }
+  return -1;
+}
+
+class ReferenceLog : public ::testing::TestWithParam<Report> {};
+
+TEST_P(ReferenceLog, InProcessRunMatchesTheExpectedLog) {
+  const Report& report = GetParam();
+  testing::TempDir dir;
+  const std::filesystem::path configuration = dir.path() / "qx_conf";
+  const std::filesystem::path messageLog = dir.path() / "messages.log";
+  testing::ScopedEnv confEnv("QX_CONF_DIR", configuration.string());
+  testing::ScopedEnv logEnv("QX_MESSAGE_LOG", messageLog.string());
+  testing::RecordingServer server(report.sheets);
+  server.registerAs("Excel.Application");
+  const PreparedReport prepared = report.prepare(configuration);
+
+  const int depthBefore = automation::apartmentDepthForTesting();
+  EXPECT_EQ(runInProcess(report.deliverable, prepared), report.exitCode);
+  EXPECT_EQ(automation::apartmentDepthForTesting() - depthBefore, report.apartmentsLeft);
+  while (automation::apartmentDepthForTesting() > depthBefore) {
+    automation::uninitializeApartment();
+  }
+  EXPECT_EQ(server.outstandingReferences(), 0);
+  EXPECT_EQ(withPlaceholders(readWholeFile(messageLog).value_or(""), prepared, false),
+            expectedMessageLog(report));
+  // A report that shows nothing got as far as saving; a reference log that stops short of it
+  // would hide a run that failed the same way on both transports.
+  if (report.messages.empty()) {
+    EXPECT_EQ(server.saveCount(), 1);
+  }
+
+  const std::string log = withPlaceholders(logText(server.calls()), prepared, true);
+  const std::filesystem::path expected = expectedLogPath(report);
+  if (const char* update = std::getenv("QX_UPDATE_EXPECTED");
+      update && std::string(update) == "1") {
+    writeWholeFile(expected, log);
+  }
+  const std::optional<std::string> reference = readWholeFile(expected);
+  ASSERT_TRUE(reference.has_value()) << expected << " is missing; QX_UPDATE_EXPECTED=1 writes it";
+  EXPECT_EQ(log, *reference);
+}
+
+INSTANTIATE_TEST_SUITE_P(Reports, ReferenceLog, ::testing::ValuesIn(reports()),
+                         [](const auto& info) { return info.param.name; });
+
+}  // namespace
+}  // namespace qx::wine

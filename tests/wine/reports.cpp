@@ -1,0 +1,321 @@
+#include "tests/wine/reports.h"
+
+#include <fstream>
+
+#include "automation/code_page.h"
+#include "platform/paths.h"
+#include "tests/heron/check_point_bytes.h"
+#include "tests/kestrel/dual_spec_records.h"
+#include "tests/tamarack/host_records.h"
+#include "tests/vellum/host_records.h"
+#include "tests/wine/call_log.h"
+
+namespace qx::wine {
+
+namespace {
+
+namespace fs = std::filesystem;
+using automation::utf8ToGbk;
+
+constexpr const char* kTemplatePlaceholder = "<template>";
+constexpr const char* kPicturePlaceholder = "<picture>";
+
+void writeFile(const fs::path& path, std::string_view bytes) {
+  fs::create_directories(path.parent_path());
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  if (!out.flush()) throw std::runtime_error("cannot write " + path.string());
+}
+
+std::string utf8Of(const fs::path& path) {
+  return automation::gbkToUtf8(platform::hostTextFromPath(path));
+}
+
+// Empties the folders a report reads from and writes its template; returns the template's path.
+fs::path freshFolders(const fs::path& configuration, PreparedReport& prepared) {
+  fs::remove_all(configuration / "temp");
+  fs::remove_all(configuration / "lang");
+  const fs::path workbook = configuration / "temp" / "report.xlsx";
+  writeFile(workbook, "PK");
+  prepared.paths.emplace_back(utf8Of(workbook), kTemplatePlaceholder);
+  return workbook;
+}
+
+// The host's picture, where the exporter looks for it.
+void hostPicture(const char* name, PreparedReport& prepared) {
+  const fs::path picture = platform::tempFile(name);
+  writeFile(picture, "BM");
+  prepared.paths.emplace_back(utf8Of(picture), kPicturePlaceholder);
+}
+
+template <class Record>
+std::shared_ptr<Record> keep(PreparedReport& prepared) {
+  auto record = std::make_shared<Record>();
+  prepared.records.push_back(record);
+  return record;
+}
+
+// --- vellum and vellum_x: group header and rows in the host's memory ---
+
+PreparedReport groupTable(const fs::path& configuration, bool withPicture) {
+  PreparedReport prepared;
+  const fs::path workbook = freshFolders(configuration, prepared);
+  auto header = keep<vellum::test::HeaderRecord>(prepared);
+  auto rows = keep<vellum::test::RowList>(prepared);
+  header->templatePath(utf8Of(workbook));
+  header->columnSpec("abl");
+  header->startRow(5);
+  header->borderWeight(2);
+  header->timeFormat(true);
+  header->groupColumn(1);
+  header->slot(1, true, 2, 1, "分组报表");
+  header->slot(2, false, 2, 3, "不显示");
+  if (withPicture) {
+    header->picture(true, "B2", "C3");
+    hostPicture("post_excel_sheet_pictrue.bmp", prepared);
+  }
+  const struct {
+    const char* key;
+    double minutes;
+  } records[] = {{"一号", 30}, {"一号", 45}, {"二号", 90}};
+  for (const auto& record : records) {
+    vellum::test::RowRecord& row = rows->add();
+    row.groupKey(record.key);
+    row.minutes(record.minutes);
+  }
+  prepared.header = header->data();
+  prepared.firstRow = rows->first();
+  return prepared;
+}
+
+PreparedReport groupTableWithoutTemplate(const fs::path& configuration) {
+  PreparedReport prepared = groupTable(configuration, false);
+  fs::remove(configuration / "temp" / "report.xlsx");
+  return prepared;
+}
+
+// --- kestrel: header and rows in the host's memory ---
+
+PreparedReport dualSpec(const fs::path& configuration) {
+  PreparedReport prepared;
+  const fs::path workbook = freshFolders(configuration, prepared);
+  auto header = keep<kestrel::testing::HeaderRecord>(prepared);
+  auto rows = keep<kestrel::testing::RowList>(prepared);
+  header->templatePath(platform::hostTextFromPath(workbook))
+      .primary("abc")
+      .startRow(5)
+      .weight(2)
+      .headerText(1, utf8ToGbk("双规格报表"), 1, 2, 1)
+      .headerText(4, utf8ToGbk("第四"), 1, 3, 2);
+  const struct {
+    const char* name;
+    int count;
+  } records[] = {{"甲组", 12}, {"乙组", -3}};
+  for (const auto& record : records) {
+    rows->add().text(186, utf8ToGbk(record.name)).int32(8, record.count);
+  }
+  prepared.header = header->data();
+  prepared.firstRow = rows->first();
+  return prepared;
+}
+
+PreparedReport dualSpecWithoutTemplate(const fs::path& configuration) {
+  PreparedReport prepared = dualSpec(configuration);
+  fs::remove(configuration / "temp" / "report.xlsx");
+  return prepared;
+}
+
+// --- tamarack: language file, and a data file holding the addresses of the host's records ---
+
+PreparedReport resultTable(const fs::path& configuration, bool paged) {
+  PreparedReport prepared;
+  const fs::path workbook = freshFolders(configuration, prepared);
+  std::string language;
+  const std::pair<const char*, const char*> texts[] = {{"excel_fil_01:", "数据文件打不开"},
+                                                       {"excel_fil_02:", "数据文件太短"},
+                                                       {"excel_fil_03:", "模板"},
+                                                       {"excel_fil_04:", "读不了!"},
+                                                       {"excel_fil_05:", "环境初始化失败"},
+                                                       {"excel_fil_06:", "服务器起不来"},
+                                                       {"excel_fil_07:", "数据文件再打不开"},
+                                                       {"excel_fil_08:", "数据文件再读太短"},
+                                                       {"excel_fil_09:", "工作表不够"},
+                                                       {"excel_fil_11:", "小计:"},
+                                                       {"excel_fil_12:", "总计:"}};
+  for (const auto& [key, text] : texts) language += key + utf8ToGbk(text) + "\r\n";
+  writeFile(platform::languageFile("pinebrook_exe.txt"), language);
+
+  auto host = keep<tamarack::testing::HostRecords>(prepared);
+  host->setWorkbookPath(platform::hostTextFromPath(workbook));
+  host->setBorderWeight(2);
+  host->setHeaderSlot(1, utf8ToGbk("结果表"), 2, 1);
+  host->setHeaderSlot(2, "off", 2, 2, false);
+  host->setColumnSpec(paged ? "ae" : "aeb");
+  host->setBodyRows(5, paged ? 7 : 20);
+  host->setPagination(paged, /*switchA=*/paged);
+  const char* names[] = {"甲", "乙", "丙", "丁"};
+  const char* amounts[] = {"1", "2", "4", "10"};
+  for (int i = 0; i < 4; ++i) {
+    std::uint8_t* row = host->addRow();
+    tamarack::testing::putText(row, 0, utf8ToGbk(names[i]));
+    tamarack::testing::putText(row, 200, amounts[i]);
+    tamarack::testing::putText(row, 50, std::string(1, 'b').append(std::to_string(i)));
+  }
+  writeFile(platform::tempFile("pinebrook_temp.dat"), host->transferRecord());
+  return prepared;
+}
+
+PreparedReport resultTableWithoutTemplate(const fs::path& configuration) {
+  PreparedReport prepared = resultTable(configuration, false);
+  fs::remove(configuration / "temp" / "report.xlsx");
+  return prepared;
+}
+
+// --- heron: everything in the data file ---
+
+PreparedReport checkPoint(const fs::path& configuration, bool withPicture) {
+  PreparedReport prepared;
+  const fs::path workbook = freshFolders(configuration, prepared);
+  heron::testing::HeaderBytes header;
+  header.templatePath(platform::hostTextFromPath(workbook))
+      .firstRow(5)
+      .borderWeight(2)
+      .pictureCells("B2", "C3")
+      .text1(1, 1, utf8ToGbk("检查点表"))
+      .text2(2, 3, "two")
+      .text3(3, 4, utf8ToGbk("第三"))
+      .rowCount(3)
+      .columnSpec("abcd");
+  const std::vector<std::string> rows = {
+      heron::testing::rowBytes(utf8ToGbk("甲"), "b0", "c0", "d0"),
+      heron::testing::rowBytes(utf8ToGbk("乙"), "b1", "", "d1"),
+      heron::testing::rowBytes("a2", utf8ToGbk("丙二"), "c2", "d2")};
+  writeFile(platform::tempFile("check_point_temp.dat"), heron::testing::fileBytes(header, rows));
+  if (withPicture) {
+    hostPicture("set_check_point_pictrue.bmp", prepared);
+  } else {
+    prepared.paths.emplace_back(utf8Of(platform::tempFile("set_check_point_pictrue.bmp")),
+                                kPicturePlaceholder);
+  }
+  return prepared;
+}
+
+}  // namespace
+
+const char* deliverableName(Deliverable deliverable) {
+  switch (deliverable) {
+    case Deliverable::Heron:
+      return "heron";
+    case Deliverable::Vellum:
+      return "vellum";
+    case Deliverable::VellumX:
+      return "vellum_x";
+    case Deliverable::Kestrel:
+      return "kestrel";
+    case Deliverable::Tamarack:
+      return "tamarack";
+  }
+  return "?";
+}
+
+const char* exportName(Deliverable deliverable) {
+  switch (deliverable) {
+    case Deliverable::Vellum:
+    case Deliverable::Kestrel:
+      return "excel_file";
+    case Deliverable::VellumX:
+      return "excel_file_auto";
+    case Deliverable::Tamarack:
+      return "export_to_excel";
+    case Deliverable::Heron:
+      break;
+  }
+  return nullptr;
+}
+
+const std::vector<Report>& reports() {
+  const std::string missingTemplate = "模板文件“<template>”, 不存在!";
+  static const std::vector<Report> all = {
+      {"vellum_grouped",
+       Deliverable::Vellum,
+       1,
+       1,
+       0,
+       {},
+       [](const fs::path& c) { return groupTable(c, true); }},
+      {"vellum_missing_template",
+       Deliverable::Vellum,
+       1,
+       0,
+       0,
+       {missingTemplate},
+       groupTableWithoutTemplate},
+      {"vellum_x_grouped",
+       Deliverable::VellumX,
+       1,
+       1,
+       0,
+       {},
+       [](const fs::path& c) { return groupTable(c, true); }},
+      {"vellum_x_missing_template",
+       Deliverable::VellumX,
+       1,
+       0,
+       0,
+       {missingTemplate},
+       groupTableWithoutTemplate},
+      {"kestrel_dual_spec", Deliverable::Kestrel, 1, 1, 0, {}, dualSpec},
+      {"kestrel_missing_template",
+       Deliverable::Kestrel,
+       1,
+       0,
+       0,
+       {missingTemplate},
+       dualSpecWithoutTemplate},
+      {"tamarack_result_table",
+       Deliverable::Tamarack,
+       1,
+       1,
+       0,
+       {},
+       [](const fs::path& c) { return resultTable(c, false); }},
+      {"tamarack_paged",
+       Deliverable::Tamarack,
+       3,
+       1,
+       0,
+       {},
+       [](const fs::path& c) { return resultTable(c, true); }},
+      {"tamarack_missing_template",
+       Deliverable::Tamarack,
+       1,
+       0,
+       0,
+       {"模板“<template>”, 读不了!"},
+       resultTableWithoutTemplate},
+      {"heron_check_point",
+       Deliverable::Heron,
+       1,
+       0,
+       0,
+       {},
+       [](const fs::path& c) { return checkPoint(c, true); }},
+      {"heron_missing_picture",
+       Deliverable::Heron,
+       1,
+       0,
+       0,
+       {"没有产生图片文件, 将不可以帖图!"},
+       [](const fs::path& c) { return checkPoint(c, false); }},
+  };
+  return all;
+}
+
+std::string withPlaceholders(std::string text, const PreparedReport& prepared, bool escaped) {
+  for (const auto& [path, placeholder] : prepared.paths) {
+    text = replaceAll(std::move(text), escaped ? escapedText(path) : path, placeholder);
+  }
+  return text;
+}
+
+}  // namespace qx::wine
