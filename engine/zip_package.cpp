@@ -1,8 +1,5 @@
 #include "engine/zip_package.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
@@ -11,7 +8,9 @@
 #include <memory>
 #include <unordered_set>
 
+#include "engine/archive_sink.h"
 #include "engine/engine_error.h"
+#include "engine/replacement_file.h"
 
 namespace qx::engine {
 
@@ -190,14 +189,17 @@ void addGenerated(zip_t* out, const std::string& name, const PartContent& conten
                            static_cast<zip_uint32_t>(content.compressionLevel));
 }
 
-void syncPath(const std::string& path, int flags) {
-  const int fd = ::open(path.c_str(), flags);
-  if (fd < 0) return;
-  const int status = ::fsync(fd);
-  ::close(fd);
-  if (status != 0 && (flags & O_DIRECTORY) == 0) {
-    throw EngineError(path + ": cannot be flushed to disk");
-  }
+}  // namespace
+
+namespace {
+
+// A symbolic link is saved through: the file it points to gets the new workbook and the link
+// stays.
+std::string resolvedTarget(const std::string& target) {
+  std::error_code error;
+  if (!std::filesystem::is_symlink(target, error)) return target;
+  const std::filesystem::path resolved = std::filesystem::canonical(target, error);
+  return error ? target : resolved.string();
 }
 
 }  // namespace
@@ -206,75 +208,71 @@ void ZipPackage::save(const std::string& target,
                       const std::unordered_map<std::string, PartContent>& replaced,
                       const std::vector<std::pair<std::string, PartContent>>& added,
                       const std::vector<std::string>& removed) const {
-  namespace fs = std::filesystem;
-  const fs::path targetPath(target);
-  std::string leaf = ".";
-  leaf.append(targetPath.filename().string()).append(".qx-saving-XXXXXX");
-  std::string temporary = (targetPath.parent_path() / leaf).string();
-  const int fd = ::mkstemp(temporary.data());
-  if (fd < 0) throw EngineError(target + ": cannot create a file beside it to save into");
-  ::close(fd);
-  struct Cleanup {
-    const std::string& path;
-    bool keep = false;
-    ~Cleanup() {
-      if (!keep) std::remove(path.c_str());
-    }
-  } cleanup{temporary};
-
-  int code = 0;
-  zip_t* out = zip_open(temporary.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &code);
-  if (out == nullptr) throw EngineError(target + ": cannot write (" + zipErrorText(code) + ")");
-  std::string failure;
+  const std::string destination = resolvedTarget(target);
+  auto unchanged = [&](const std::string& reason) {
+    return EngineError(target + ": saving failed, the file is unchanged (" + reason + ")");
+  };
+  std::unique_ptr<ReplacementFile> copy;
   try {
-    std::unordered_set<std::string> dropped;
-    for (const std::string& name : removed) dropped.insert(normalisePartName(name));
-    std::unordered_set<std::string> written;
-    for (std::size_t i = 0; i < names_.size(); ++i) {
-      const std::string key = normalisePartName(names_[i]);
-      if (dropped.count(key) != 0) continue;
-      // A second entry of one name is a producer's fault; readers disagree on which one
-      // counts, and a zip cannot hold both under one name once rewritten: the first is kept.
-      if (!written.insert(key).second) continue;
-      const auto replacement = replaced.find(key);
-      if (replacement != replaced.end()) {
-        addGenerated(out, names_[i], replacement->second, failure);
-        continue;
-      }
-      zip_source_t* source = zip_source_zip(out, archive_, i, ZIP_FL_COMPRESSED, 0, -1);
-      if (source == nullptr) throw partError(names_[i], "cannot be copied");
-      const zip_int64_t index = zip_file_add(out, names_[i].c_str(), source, ZIP_FL_ENC_RAW);
-      if (index < 0) {
-        zip_source_free(source);
-        throw partError(names_[i], std::string("cannot be copied (") + zip_strerror(out) + ")");
-      }
-      // Keep the stored method too: a stored (uncompressed) entry would otherwise be deflated.
-      zip_stat_t stat;
-      if (zip_stat_index(archive_, i, 0, &stat) == 0 && (stat.valid & ZIP_STAT_COMP_METHOD)) {
-        zip_set_file_compression(out, static_cast<zip_uint64_t>(index), stat.comp_method, 0);
-      }
+    copy = std::make_unique<ReplacementFile>(destination);
+  } catch (const EngineError& e) {
+    throw unchanged(e.what());
+  }
+  std::string failure;
+  zip_source_t* sink = newArchiveSink(*copy, failure);
+  if (sink == nullptr) throw unchanged("cannot prepare the new copy");
+  zip_error_t openError;
+  zip_error_init(&openError);
+  // Declared after the copy: the archive refers to it and is discarded first.
+  std::unique_ptr<zip_t, void (*)(zip_t*)> out(
+      zip_open_from_source(sink, ZIP_CREATE | ZIP_TRUNCATE, &openError), zip_discard);
+  if (!out) {
+    const std::string reason = zip_error_strerror(&openError);
+    zip_error_fini(&openError);
+    zip_source_free(sink);
+    throw unchanged("cannot start the new copy: " + reason);
+  }
+  zip_error_fini(&openError);
+
+  std::unordered_set<std::string> dropped;
+  for (const std::string& name : removed) dropped.insert(normalisePartName(name));
+  std::unordered_set<std::string> written;
+  for (std::size_t i = 0; i < names_.size(); ++i) {
+    const std::string key = normalisePartName(names_[i]);
+    if (dropped.count(key) != 0) continue;
+    // A second entry of one name is a producer's fault; readers disagree on which one
+    // counts, and a zip cannot hold both under one name once rewritten: the first is kept.
+    if (!written.insert(key).second) continue;
+    const auto replacement = replaced.find(key);
+    if (replacement != replaced.end()) {
+      addGenerated(out.get(), names_[i], replacement->second, failure);
+      continue;
     }
-    for (const auto& [name, content] : added) addGenerated(out, name, content, failure);
-  } catch (...) {
-    zip_discard(out);
-    throw;
+    zip_source_t* source = zip_source_zip(out.get(), archive_, i, ZIP_FL_COMPRESSED, 0, -1);
+    if (source == nullptr) throw partError(names_[i], "cannot be copied");
+    const zip_int64_t index = zip_file_add(out.get(), names_[i].c_str(), source, ZIP_FL_ENC_RAW);
+    if (index < 0) {
+      zip_source_free(source);
+      throw partError(names_[i], std::string("cannot be copied (") + zip_strerror(out.get()) + ")");
+    }
+    // Keep the stored method too: a stored (uncompressed) entry would otherwise be deflated.
+    zip_stat_t stat;
+    if (zip_stat_index(archive_, i, 0, &stat) == 0 && (stat.valid & ZIP_STAT_COMP_METHOD)) {
+      zip_set_file_compression(out.get(), static_cast<zip_uint64_t>(index), stat.comp_method, 0);
+    }
   }
-  if (zip_close(out) != 0) {
-    const std::string reason = failure.empty() ? zip_strerror(out) : failure;
-    zip_discard(out);
-    throw EngineError(target + ": saving failed, the file is unchanged (" + reason + ")");
+  for (const auto& [name, content] : added) addGenerated(out.get(), name, content, failure);
+
+  // Writes every entry and, once all are written, flushes the copy to disk and closes it.
+  if (zip_close(out.get()) != 0) {
+    throw unchanged(failure.empty() ? std::string(zip_strerror(out.get())) : failure);
   }
-  std::error_code ignored;
-  const fs::perms permissions = fs::status(targetPath, ignored).permissions();
-  if (permissions != fs::perms::unknown) fs::permissions(temporary, permissions, ignored);
-  syncPath(temporary, O_RDONLY);
-  if (std::rename(temporary.c_str(), target.c_str()) != 0) {
-    throw EngineError(target + ": cannot replace the file with the saved workbook");
+  out.release();  // zip_close freed it
+  try {
+    copy->replaceTarget();
+  } catch (const EngineError& e) {
+    throw unchanged(e.what());
   }
-  cleanup.keep = true;
-  const fs::path directory =
-      targetPath.parent_path().empty() ? fs::path(".") : targetPath.parent_path();
-  syncPath(directory.string(), O_RDONLY | O_DIRECTORY);
 }
 
 }  // namespace qx::engine

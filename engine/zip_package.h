@@ -49,8 +49,11 @@ class ZipPackage {
 
   // Writes the package to `target`: entries in stored order, each either copied as stored
   // (compressed bytes unchanged), replaced by `replaced`, or left out when in `removed`; then
-  // `added` parts at the end. The new file is written beside the target, flushed to disk and
-  // renamed over it, so a failure leaves the target as it was.
+  // `added` parts at the end. The new file is written beside the target (through
+  // saveFileSystem()), flushed to disk and renamed over it, so that the target is at every
+  // moment the old file or the whole new one; a failure leaves it as it was and raises
+  // EngineError "<target>: saving failed, the file is unchanged (<reason>)". A symbolic link
+  // is saved through to the file it points to.
   void save(const std::string& target, const std::unordered_map<std::string, PartContent>& replaced,
             const std::vector<std::pair<std::string, PartContent>>& added,
             const std::vector<std::string>& removed) const;
