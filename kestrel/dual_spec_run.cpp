@@ -14,6 +14,7 @@
 #include "kestrel/column_symbols.h"
 #include "kestrel/dual_spec_row.h"
 #include "platform/paths.h"
+#include "platform/record_chain.h"
 
 namespace qx::kestrel {
 
@@ -121,6 +122,11 @@ void runDualSpecExport(const DualSpecHeader& header, const std::uint8_t* firstRo
     if (!platform::canOpenForReading(platform::pathFromHostText(header.templatePath))) {
       const std::string path = automation::gbkToUtf8(header.templatePath);
       messages.show(platform::format(kTemplateMissingMessage, path.c_str()), ok);
+      return;
+    }
+    if (platform::chainLoops(
+            firstRow, [](const std::uint8_t* record) { return nextRow(rowBytes(record)); })) {
+      messages.show(kLoopingRowListMessage, ok);
       return;
     }
     if (hr::failed(automation::initializeApartment())) {

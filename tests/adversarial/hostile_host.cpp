@@ -131,10 +131,9 @@ std::string fileBytes(const std::filesystem::path& path) {
   return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
-std::map<std::string, ShownCell> readBack(const std::filesystem::path& workbook, int sheet) {
+namespace {
+std::map<std::string, ShownCell> parseCells(const std::string& text) {
   std::map<std::string, ShownCell> cells;
-  const std::string text =
-      commandOutput(readBackCommand("cells", workbook) + " " + std::to_string(sheet));
   std::size_t start = 0;
   while (start < text.size()) {
     const std::size_t end = text.find('\n', start);
@@ -145,6 +144,44 @@ std::map<std::string, ShownCell> readBack(const std::filesystem::path& workbook,
     cells[line.substr(0, tab1)] = {line.substr(tab1 + 1, tab2 - tab1 - 1), line.substr(tab2 + 1)};
   }
   return cells;
+}
+
+std::vector<std::string> splitTabs(const std::string& line) {
+  std::vector<std::string> parts;
+  if (line.empty()) return parts;
+  std::size_t start = 0;
+  for (;;) {
+    const std::size_t tab = line.find('\t', start);
+    parts.push_back(line.substr(start, tab - start));
+    if (tab == std::string::npos) return parts;
+    start = tab + 1;
+  }
+}
+}  // namespace
+
+std::map<std::string, ShownCell> readBack(const std::filesystem::path& workbook, int sheet) {
+  return parseCells(
+      commandOutput(readBackCommand("cells", workbook) + " " + std::to_string(sheet)));
+}
+
+std::map<std::string, ShownCell> readCells(const std::filesystem::path& workbook, int sheet,
+                                           const std::vector<std::string>& names) {
+  std::string command = readBackCommand("cell", workbook) + " " + std::to_string(sheet);
+  for (const std::string& name : names) command += " " + name;
+  return parseCells(commandOutput(command));
+}
+
+RowSummary summarizeRows(const std::filesystem::path& workbook, int sheet) {
+  const std::string text =
+      commandOutput(readBackCommand("rows", workbook) + " " + std::to_string(sheet));
+  RowSummary summary;
+  const std::size_t end = text.find('\n');
+  if (end == std::string::npos) return summary;
+  summary.rowsWithValues = std::atoi(text.substr(0, end).c_str());
+  std::string last = text.substr(end + 1);
+  if (!last.empty() && last.back() == '\n') last.pop_back();
+  summary.lastRow = splitTabs(last);
+  return summary;
 }
 
 int sheetCount(const std::filesystem::path& workbook) {

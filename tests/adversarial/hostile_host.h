@@ -67,6 +67,17 @@ struct ShownCell {
 // A1 name; the workbook is read by openpyxl (/usr/bin/python3).
 std::map<std::string, ShownCell> readBack(const std::filesystem::path& workbook, int sheet = 0);
 
+// The named cells (A1 names) of worksheet `sheet`, whether they hold anything or not.
+std::map<std::string, ShownCell> readCells(const std::filesystem::path& workbook, int sheet,
+                                           const std::vector<std::string>& names);
+
+// Streamed for long sheets: how many rows hold a value, and the values of the last of them.
+struct RowSummary {
+  int rowsWithValues = -1;
+  std::vector<std::string> lastRow;
+};
+RowSummary summarizeRows(const std::filesystem::path& workbook, int sheet = 0);
+
 // Number of worksheets openpyxl finds in the workbook.
 int sheetCount(const std::filesystem::path& workbook);
 
@@ -92,6 +103,9 @@ class Immutable {
 
 // The text of the failure message every exporter shows when the server refuses a call.
 inline constexpr std::string_view kServerFailurePrefix = "Excel 操作失败: ";
+
+// What the user is told when the host's row list leads back to a record it has already passed.
+inline constexpr const char* kLoopingRowListMessage = "行记录链表有环, 无法导出!";
 
 // "模板文件“<path>”, 不存在!" with the path as UTF-8.
 std::string templateMissingMessage(std::string_view utf8Path);

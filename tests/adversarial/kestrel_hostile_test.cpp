@@ -1,0 +1,254 @@
+// kestrel (excel_file) with hostile records from the host: placements outside the sheet, border
+// weights the server has no line for, every text slot full to its last byte, a row list of
+// 200,000 records, and row lists that loop back on themselves.
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <climits>
+#include <cstdio>
+
+#include "automation/code_page.h"
+#include "tests/adversarial/deliverables.h"
+#include "tests/adversarial/record_block.h"
+#include "tests/kestrel/dual_spec_records.h"
+
+namespace qx::adversarial {
+namespace {
+
+namespace fs = std::filesystem;
+using automation::utf8ToGbk;
+using kestrel::testing::HeaderRecord;
+using kestrel::testing::RowList;
+
+class KestrelHostile : public ::testing::Test {
+ protected:
+  KestrelHostile() {
+    header.templatePath(hostText(workbook)).primary("ab").startRow(5).weight(2);
+    before = fileBytes(workbook);
+  }
+  void TearDown() override { EXPECT_FALSE(leaksSinceLastCheck()); }
+
+  void run(const void* firstRow) {
+    callTableExport(kKestrel, "excel_file", header.data(), firstRow);
+  }
+  // The run ended with the one message for a refused call of `member`, nothing saved.
+  void expectRefused(const std::string& member) {
+    const std::vector<std::string> messages = setting.messages();
+    ASSERT_EQ(messages.size(), 1u) << ::testing::PrintToString(messages);
+    EXPECT_TRUE(startsWith(messages[0], std::string(kServerFailurePrefix) + member + ": "))
+        << messages[0];
+    EXPECT_EQ(fileBytes(workbook), before);
+  }
+  void expectSaved() {
+    EXPECT_EQ(setting.messages(), std::vector<std::string>{});
+    EXPECT_NE(fileBytes(workbook), before);
+  }
+
+  HostSetting setting;
+  fs::path workbook = exampleTemplate(setting, "kestrel");
+  std::string before;
+  HeaderRecord header;
+  RowList rows;
+};
+
+struct Placement {
+  const char* name;
+  std::int32_t row, column;
+  const char* refusedBy;  // null: the cell exists and is written
+  const char* cell;       // its name, when written
+};
+
+class KestrelHeaderPlacement : public KestrelHostile,
+                               public ::testing::WithParamInterface<Placement> {};
+
+TEST_P(KestrelHeaderPlacement, OutsideTheSheetEndsWithOneMessage) {
+  const Placement& p = GetParam();
+  header.headerText(3, utf8ToGbk("标题"), 1, p.row, p.column);
+  rows.add().text(186, "B1");
+  run(rows.first());
+  if (p.refusedBy != nullptr) {
+    expectRefused(p.refusedBy);
+    return;
+  }
+  expectSaved();
+  EXPECT_EQ(readCells(workbook, 0, {p.cell})[p.cell].value, "标题");
+}
+
+const Placement kHeaderPlacements[] = {
+    {"RowZero", 0, 1, "Range.Item", nullptr},
+    {"ColumnZero", 1, 0, "Range.Item", nullptr},
+    {"Negative", -3, -3, "Range.Item", nullptr},
+    {"IntMin", INT_MIN, INT_MIN, "Range.Item", nullptr},
+    {"IntMax", INT_MAX, INT_MAX, "Range.Item", nullptr},
+    {"RowBeyondTheSheet", 1048577, 1, "Range.Item", nullptr},
+    {"ColumnBeyondTheSheet", 1, 16385, "Range.Item", nullptr},
+    {"LastCellOfTheSheet", 1048576, 16384, nullptr, "XFD1048576"},
+};
+INSTANTIATE_TEST_SUITE_P(Cells, KestrelHeaderPlacement, ::testing::ValuesIn(kHeaderPlacements),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+struct StartRow {
+  const char* name;
+  std::int32_t row;
+  int records;
+  const char* refusedBy;
+};
+
+class KestrelStartRow : public KestrelHostile, public ::testing::WithParamInterface<StartRow> {};
+
+TEST_P(KestrelStartRow, RowsOffTheSheetEndWithOneMessage) {
+  const StartRow& p = GetParam();
+  header.startRow(p.row);
+  for (int i = 0; i < p.records; ++i) rows.add().text(186, "B");
+  run(rows.first());
+  if (p.refusedBy != nullptr) {
+    expectRefused(p.refusedBy);
+    return;
+  }
+  expectSaved();
+  EXPECT_EQ(readCells(workbook, 0, {"A1048576"})["A1048576"],
+            (ShownCell{"1", "thin,thin,thin,thin"}));
+}
+
+const StartRow kStartRows[] = {
+    {"Zero", 0, 1, "Range.Item"},
+    {"Negative", -7, 1, "Range.Item"},
+    {"IntMin", INT_MIN, 1, "Range.Item"},
+    {"IntMax", INT_MAX, 2, "Range.Item"},
+    {"BeyondTheSheet", 1048577, 1, "Range.Item"},
+    {"SecondRecordBeyondTheSheet", 1048576, 2, "Range.Item"},
+    {"LastRowOfTheSheet", 1048576, 1, nullptr},
+};
+INSTANTIATE_TEST_SUITE_P(Rows, KestrelStartRow, ::testing::ValuesIn(kStartRows),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+struct Weight {
+  const char* name;
+  std::int32_t weight;
+  const char* line;  // the frame's line style, or null when the server has no such weight
+};
+
+class KestrelBorderWeight : public KestrelHostile, public ::testing::WithParamInterface<Weight> {};
+
+TEST_P(KestrelBorderWeight, OnlyTheServersCodesFrame) {
+  const Weight& p = GetParam();
+  header.weight(p.weight);
+  rows.add().text(186, "B");
+  run(rows.first());
+  if (p.line == nullptr) {
+    expectRefused("Range.BorderAround");
+    return;
+  }
+  expectSaved();
+  const std::string line = p.line;
+  EXPECT_EQ(readCells(workbook, 0, {"B5"})["B5"],
+            (ShownCell{"B", line + "," + line + "," + line + "," + line}));
+}
+
+const Weight kWeights[] = {
+    {"Hairline", 1, "hair"},
+    {"Thin", 2, "thin"},
+    {"Medium", -4138, "medium"},
+    {"Thick", 4, "thick"},
+    {"ThinInTheLow16Bits", 0x10002, "thin"},  // only the low 16 bits reach the server
+    {"Zero", 0, nullptr},
+    {"Three", 3, nullptr},
+    {"MinusOne", -1, nullptr},
+    {"Int16Max", 32767, nullptr},
+    {"IntMin", INT_MIN, nullptr},
+    {"IntMax", INT_MAX, nullptr},
+};
+INSTANTIATE_TEST_SUITE_P(Weights, KestrelBorderWeight, ::testing::ValuesIn(kWeights),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// "中" in code page 936, repeated over `room` bytes with no NUL (an odd room ends on a lone
+// first byte).
+std::string fullOfChinese(std::size_t room) {
+  std::string text;
+  while (text.size() < room) text += "\xD6\xD0";
+  return text.substr(0, room);
+}
+
+TEST_F(KestrelHostile, EverySlotFullToItsLastByte) {
+  // A template path of exactly 256 bytes, with no NUL after it, that names a real file.
+  const std::string folder = hostText(setting.folder()) + "/";
+  const std::string name = std::string(256 - folder.size() - 5, 'p') + ".xlsx";
+  const fs::path longPath = exampleTemplate(setting, "kestrel", name);
+  ASSERT_EQ(hostText(longPath).size(), 256u);
+  workbook = longPath;
+  before = fileBytes(workbook);
+  header.raw(260, hostText(longPath));
+  for (int k = 1; k <= 4; ++k) header.headerText(k, "", 1, 1, k);
+  for (int k = 0; k < 4; ++k) header.raw(50 * static_cast<std::size_t>(k), fullOfChinese(50));
+  // Both column specs full: 256 + 256 columns, every one a known symbol, and the row record
+  // full of text with no NUL anywhere.
+  header.raw(516, std::string(256, 'x')).raw(772, std::string(255, 'a') + "q").startRow(3);
+  kestrel::testing::RowRecord& row = rows.add();
+  row.raw(0, fullOfChinese(kestrel::kDualSpecRowLinkOffset));
+  row.address(kestrel::kDualSpecRowLinkOffset, nullptr);
+  run(rows.first());
+
+  expectSaved();
+  const std::map<std::string, ShownCell> cells =
+      readCells(workbook, 0, {"A1", "D1", "A3", "IV3", "IW3", "SR3", "SS3"});
+  const std::string chinese25 = automation::gbkToUtf8(fullOfChinese(50));
+  EXPECT_EQ(cells.at("A1").value, chinese25);
+  EXPECT_EQ(cells.at("D1").value, chinese25);
+  // "x" is the 256-byte text at 1277 (an odd offset: its characters are D0 D6): cut to the 255
+  // bytes a cell text holds, at a character.
+  const std::string x(reinterpret_cast<const char*>(row.data()) + 1277, 254);
+  EXPECT_EQ(cells.at("A3").value, automation::gbkToUtf8(x));
+  EXPECT_EQ(cells.at("IV3").value, cells.at("A3").value);
+  EXPECT_EQ(cells.at("IW3").value, automation::gbkToUtf8(fullOfChinese(80)));   // secondary a
+  EXPECT_EQ(cells.at("SR3").value, automation::gbkToUtf8(fullOfChinese(254)));  // secondary q
+  EXPECT_EQ(cells.at("SR3").border, "thin,thin,thin,thin");
+  EXPECT_EQ(cells.at("SS3"), (ShownCell{"", ",,,"}));  // no option block without "是"
+}
+
+TEST_F(KestrelHostile, ARowListOf200000RecordsCompletes) {
+  RecordBlock chain(200000, kestrel::kDualSpecRowSize, kestrel::kDualSpecRowLinkOffset);
+  chain.fillAll(186, "B", 2);
+  header.primary("ab").startRow(2);
+  const auto start = std::chrono::steady_clock::now();
+  run(chain.first());
+  const double seconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  std::printf("kestrel: 200000 records, 400000 framed cells in %.2f s\n", seconds);
+
+  expectSaved();
+  const RowSummary summary = summarizeRows(workbook);
+  EXPECT_EQ(summary.rowsWithValues, 200000 + 1);  // the template's title and the table
+  ASSERT_GE(summary.lastRow.size(), 2u);
+  EXPECT_EQ(summary.lastRow[0], "200000");
+  EXPECT_EQ(summary.lastRow[1], "B");
+}
+
+// A list whose last link leads back to an earlier record has no end: the run refuses it before
+// starting anything, instead of writing rows until the sheet or the memory runs out.
+TEST_F(KestrelHostile, ALoopingRowListIsRefused) {
+  // With no columns a loop would write nothing and never reach the end of the sheet.
+  for (const char* spec : {"ab", ""}) {
+    header.primary(spec);
+    for (const std::size_t loopTo : {0u, 1u, 2u}) {
+      RecordBlock chain(3, kestrel::kDualSpecRowSize, kestrel::kDualSpecRowLinkOffset);
+      chain.link(2, chain.record(loopTo));
+      const std::size_t shownBefore = setting.messages().size();
+      run(chain.first());
+      const std::vector<std::string> messages = setting.messages();
+      ASSERT_EQ(messages.size(), shownBefore + 1) << "spec " << spec << ", loop to " << loopTo;
+      EXPECT_EQ(messages.back(), kLoopingRowListMessage);
+      EXPECT_EQ(fileBytes(workbook), before);
+    }
+  }
+}
+
+TEST_F(KestrelHostile, NoRowListStillSavesTheHeader) {
+  header.headerText(1, utf8ToGbk("只有表头"), 1, 2, 1);
+  run(nullptr);
+  expectSaved();
+  EXPECT_EQ(readCells(workbook, 0, {"A2"})["A2"].value, "只有表头");
+}
+
+}  // namespace
+}  // namespace qx::adversarial
