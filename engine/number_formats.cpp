@@ -107,15 +107,33 @@ std::string withThousands(const std::string& digits) {
 
 // The application rounds half away from zero on the 15 significant digits it shows, so 2.5
 // shows 3 and 1.005 shows 1.01, where printf would round the binary value half to even.
+// From 2^53 up every double is a whole number: nothing to round, and the nudge could overflow.
 std::string fixed(double magnitude, int decimals) {
-  char buffer[400];
-  std::snprintf(buffer, sizeof buffer, "%.*f", decimals, magnitude * (1 + 1e-15));
-  return buffer;
+  const double nudged = magnitude < 0x1p53 ? magnitude * (1 + 1e-15) : magnitude;
+  std::string text(std::snprintf(nullptr, 0, "%.*f", decimals, nudged), '\0');
+  std::snprintf(text.data(), text.size() + 1, "%.*f", decimals, nudged);
+  return text;
 }
 
-// Hours, minutes and seconds of a time value in days, rounded to the second.
+// The digits of a percentage too large for a double: such a value is a whole number, so a
+// hundred times it is its digits and two zeros.
+std::string hundredfold(double magnitude, int decimals) {
+  std::string digits = fixed(magnitude, 0);
+  digits.append("00");
+  if (decimals > 0) digits.append(1, '.').append(static_cast<std::size_t>(decimals), '0');
+  return digits;
+}
+
+// What a cell shows for a value no number can be: a file may store "NaN" or "INF".
+constexpr const char* kNotANumber = "#NUM!";
+
+// The last moment a time or date can be, in days: the end of the year 9999.
+constexpr double kLatestTime = 2958465.9999884;
+
+// Hours, minutes and seconds of a time value in days, rounded to the second. Times before 0
+// or after the last one show as a row of hashes.
 std::string formatTime(double value, bool elapsedHours, bool seconds) {
-  if (value < 0) return std::string(11, '#');
+  if (value < 0 || value > kLatestTime) return std::string(11, '#');
   const long long total = std::llround(value * 86400.0);
   long long hours = total / 3600;
   if (!elapsedHours) hours %= 24;
@@ -131,6 +149,7 @@ std::string formatTime(double value, bool elapsedHours, bool seconds) {
 }  // namespace
 
 std::string formatGeneral(double value) {
+  if (!std::isfinite(value)) return kNotANumber;
   if (value == 0) return "0";
   const std::string sign = value < 0 ? "-" : "";
   const double magnitude = std::fabs(value);
@@ -144,6 +163,7 @@ std::string formatGeneral(double value) {
 }
 
 std::string formatNumber(double value, std::string_view formatCode) {
+  if (!std::isfinite(value)) return kNotANumber;
   const std::string_view code = formatCode.substr(0, formatCode.find(';'));
   if (code == "h:mm") return formatTime(value, false, false);
   if (code == "h:mm:ss") return formatTime(value, false, true);
@@ -166,7 +186,8 @@ std::string formatNumber(double value, std::string_view formatCode) {
   if (i != body.size()) return formatGeneral(value);
 
   const double shown = percent ? value * 100 : value;
-  std::string digits = fixed(std::fabs(shown), decimals);
+  std::string digits = std::isfinite(shown) ? fixed(std::fabs(shown), decimals)
+                                            : hundredfold(std::fabs(value), decimals);
   if (thousands) digits = withThousands(digits);
   const bool negative = shown < 0 && digits.find_first_not_of("0.,") != std::string::npos;
   return (negative ? "-" : "") + digits + (percent ? "%" : "");

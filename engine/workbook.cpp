@@ -90,7 +90,7 @@ void Workbook::load() {
       throw partError(workbookPart_, "sheet '" + std::string(attributeNamed(sheet, "name")) +
                                          "' has no relationship");
     }
-    sheets_.push_back(SheetEntry{attributeNamed(sheet, "name").data(), links.partOf(*link),
+    sheets_.push_back(SheetEntry{std::string(attributeNamed(sheet, "name")), links.partOf(*link),
                                  typeName(link->type)});
   }
   if (sheets_.empty()) throw partError(workbookPart_, "lists no sheets");

@@ -8,43 +8,99 @@ namespace qx::tamarack {
 
 namespace {
 
-// Reads a file byte by byte the way a text-mode stream does on Windows: a CR directly
-// followed by LF reads as one LF, on every platform. A lone CR is an ordinary byte.
-class TextModeReader {
+// Bytes of an open file, one at a time; EOF at the end.
+class FileBytes {
  public:
-  explicit TextModeReader(const std::filesystem::path& path) {
+  explicit FileBytes(const std::filesystem::path& path) {
 #ifdef _WIN32
     file_ = _wfopen(path.wstring().c_str(), L"rb");
 #else
     file_ = std::fopen(path.c_str(), "rb");
 #endif
   }
-  ~TextModeReader() {
+  ~FileBytes() {
     if (file_ != nullptr) std::fclose(file_);
   }
-  TextModeReader(const TextModeReader&) = delete;
-  TextModeReader& operator=(const TextModeReader&) = delete;
+  FileBytes(const FileBytes&) = delete;
+  FileBytes& operator=(const FileBytes&) = delete;
 
   bool opened() const {
     return file_ != nullptr;
   }
-
-  // The next byte, or EOF.
   int next() {
-    const int c = std::fgetc(file_);
-    if (c != '\r') return c;
-    const int following = std::fgetc(file_);
-    if (following == '\n') return '\n';
-    if (following != EOF) std::ungetc(following, file_);
-    return c;
+    return std::fgetc(file_);
+  }
+  void putBack(int c) {
+    std::ungetc(c, file_);
   }
 
  private:
   std::FILE* file_ = nullptr;
 };
 
+// Bytes of a buffer, one at a time; EOF at the end.
+class MemoryBytes {
+ public:
+  explicit MemoryBytes(std::string_view bytes) : bytes_(bytes) {}
+  int next() {
+    return position_ < bytes_.size() ? static_cast<unsigned char>(bytes_[position_++]) : EOF;
+  }
+  void putBack(int) { --position_; }
+
+ private:
+  std::string_view bytes_;
+  std::size_t position_ = 0;
+};
+
+// Reads bytes the way a text-mode stream does on Windows: a CR directly followed by LF reads
+// as one LF, on every platform. A lone CR is an ordinary byte.
+template <class Bytes>
+int nextTextByte(Bytes& bytes) {
+  const int c = bytes.next();
+  if (c != '\r') return c;
+  const int following = bytes.next();
+  if (following == '\n') return '\n';
+  if (following != EOF) bytes.putBack(following);
+  return c;
+}
+
 bool isKeySeparator(int c) {
   return c == ' ' || c == ',' || c == '\n';
+}
+
+template <class Bytes>
+LanguageLookup lookUp(Bytes& bytes, std::string_view key, std::string& text) {
+  // Key phase: the key is recognised the moment its last byte arrives, wherever a separator
+  // started the token, so the first occurrence in file order wins.
+  std::string token;
+  bool found = false;
+  for (int c = nextTextByte(bytes); c != EOF; c = nextTextByte(bytes)) {
+    if (isKeySeparator(c) || token.size() >= kLanguageTokenLimit) {
+      token.clear();
+    } else {
+      token.push_back(static_cast<char>(c));
+    }
+    if (token == key) {
+      found = true;
+      break;
+    }
+  }
+  if (!found) return LanguageLookup::KeyMissing;
+
+  // Value phase: the rest of the key's line, or the next non-empty line. A text is only taken
+  // when a line end (or the length limit) closes it.
+  token.clear();
+  for (int c = nextTextByte(bytes); c != EOF; c = nextTextByte(bytes)) {
+    if (c == '\n' || token.size() >= kLanguageTokenLimit) {
+      if (!token.empty()) {
+        text = token;
+        return LanguageLookup::Found;
+      }
+      continue;
+    }
+    token.push_back(static_cast<char>(c));
+  }
+  return LanguageLookup::TextMissing;
 }
 
 std::string displayPath(const std::filesystem::path& path) {
@@ -58,51 +114,32 @@ std::filesystem::path installedLanguageFile() {
   return platform::languageFile("pinebrook_exe.txt");
 }
 
+LanguageLookup lookUpLanguageText(std::string_view fileBytes, std::string_view key,
+                                  std::string& text) {
+  MemoryBytes bytes(fileBytes);
+  return lookUp(bytes, key, text);
+}
+
 int read_language_text(std::string_view key, std::string& text, const std::filesystem::path& path,
                        platform::Messages& messages) {
   const std::string shownPath = displayPath(path);
   const std::string keyText(key);
-  TextModeReader reader(path);
-  if (!reader.opened()) {
+  FileBytes bytes(path);
+  if (!bytes.opened()) {
     messages.show(platform::format("找不到 %s 语言配置文件,请重新安装!", shownPath.c_str()),
                   platform::Buttons::Ok);
     return 0;
   }
-
-  // Key phase: the key is recognised the moment its last byte arrives, wherever a separator
-  // started the token, so the first occurrence in file order wins.
-  std::string token;
-  bool found = false;
-  for (int c = reader.next(); c != EOF; c = reader.next()) {
-    if (isKeySeparator(c) || token.size() >= kLanguageTokenLimit) {
-      token.clear();
-    } else {
-      token.push_back(static_cast<char>(c));
-    }
-    if (token == key) {
-      found = true;
+  switch (lookUp(bytes, key, text)) {
+    case LanguageLookup::Found:
+      return 1;
+    case LanguageLookup::KeyMissing:
+      messages.show(platform::format("在 %s 文件中找不到 %s 标题,请查看标题否正确!",
+                                     shownPath.c_str(), keyText.c_str()),
+                    platform::Buttons::Ok);
+      return 0;
+    case LanguageLookup::TextMissing:
       break;
-    }
-  }
-  if (!found) {
-    messages.show(platform::format("在 %s 文件中找不到 %s 标题,请查看标题否正确!",
-                                   shownPath.c_str(), keyText.c_str()),
-                  platform::Buttons::Ok);
-    return 0;
-  }
-
-  // Value phase: the rest of the key's line, or the next non-empty line. A text is only taken
-  // when a line end (or the length limit) closes it.
-  token.clear();
-  for (int c = reader.next(); c != EOF; c = reader.next()) {
-    if (c == '\n' || token.size() >= kLanguageTokenLimit) {
-      if (!token.empty()) {
-        text = token;
-        return 1;
-      }
-      continue;
-    }
-    token.push_back(static_cast<char>(c));
   }
   messages.show(platform::format("在 %s 文件中读数据错误,找不到 %s 的数据,请查看是否有 %s 的数据!",
                                  shownPath.c_str(), keyText.c_str(), keyText.c_str()),

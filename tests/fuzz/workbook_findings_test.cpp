@@ -1,0 +1,48 @@
+// Workbook parts that are damaged in ways a reader meets: each opens, or fails with an
+// EngineError that says what is wrong, and never with any other error.
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "engine/engine_error.h"
+#include "engine/workbook.h"
+#include "tests/engine/package_builder.h"
+#include "tests/support/temp_dir.h"
+
+namespace qx::engine {
+namespace {
+
+std::string workbookPart(const std::string& sheets) {
+  return R"(<?xml version="1.0" encoding="UTF-8" standalone="yes"?>)"
+         R"(<workbook xmlns="http://schemas.openxmlformats.org/spreadsheetml/2006/main")"
+         R"( xmlns:r="http://schemas.openxmlformats.org/officeDocument/2006/relationships">)"
+         "<sheets>" +
+         sheets + "</sheets></workbook>";
+}
+
+TEST(DamagedWorkbookPart, ASheetWithoutANameOpensWithAnEmptyName) {
+  ::qx::testing::TempDir dir;
+  testing::Parts parts = testing::minimalWorkbook();
+  parts["xl/workbook.xml"] = workbookPart(
+      R"(<sheet sheetId="1" r:id="rId1"/><sheet name="Two" sheetId="2" r:id="rId2"/>)");
+  const auto file = dir.path() / "book.xlsx";
+  testing::writePackage(file, parts);
+
+  Workbook workbook(file.string());
+  ASSERT_EQ(workbook.sheets().size(), 2u);
+  EXPECT_EQ(workbook.sheets()[0].name, "");
+  EXPECT_EQ(workbook.sheets()[1].name, "Two");
+}
+
+TEST(DamagedWorkbookPart, ASheetWithoutARelationshipIsAnEngineError) {
+  ::qx::testing::TempDir dir;
+  testing::Parts parts = testing::minimalWorkbook();
+  parts["xl/workbook.xml"] = workbookPart(R"(<sheet sheetId="1"/>)");
+  const auto file = dir.path() / "book.xlsx";
+  testing::writePackage(file, parts);
+  EXPECT_THROW(Workbook(file.string()), EngineError);
+}
+
+}  // namespace
+}  // namespace qx::engine
