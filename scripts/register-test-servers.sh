@@ -1,11 +1,17 @@
 #!/usr/bin/env bash
 # Registers the COM test servers of a Windows build in the current Wine prefix ($WINEPREFIX),
 # the way an installer would, without regsvr32: ProgID -> CLSID -> InprocServer32.
-# Usage: scripts/register-test-servers.sh windows-x64|windows-x86
+# Usage: scripts/register-test-servers.sh windows-x64|windows-x86 [fakes|excel|no-excel] [build dir]
+#   fakes     the fake servers of tests/com (the default)
+#   excel     the recording server of tests/wine as "Excel.Application"; the deliverables then
+#             reach it, so register it only for the tests that expect it (label wine_end_to_end)
+#   no-excel  removes that registration again
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-preset=${1:?usage: $0 windows-x64|windows-x86}
+preset=${1:?usage: $0 windows-x64|windows-x86 [fakes|excel|no-excel] [build dir]}
+what=${2:-fakes}
+build=${3:-build/$preset}
 case "$preset" in
   windows-x64) view=/reg:64 ;;  # the 64-bit registry view
   windows-x86) view=/reg:32 ;;  # 32-bit clients read Wow6432Node
@@ -22,7 +28,7 @@ define() {
   echo "$value"
 }
 windowsPath() {
-  local file="build/$preset/tests/com/$1"
+  local file="$build/tests/$1"
   [ -f "$file" ] || { echo "register-test-servers: $file is not built" >&2; exit 1; }
   winepath -w "$PWD/$file" 2>/dev/null
 }
@@ -39,13 +45,30 @@ register() {
   echo "register-test-servers: ${1:-(no ProgID)} -> $2 -> $3 $4 ($view)"
 }
 
+# The recording server's class, as tests/wine/recording_server_ids.h names it.
+recordingClsid=$(sed -n 's/^#define QX_RECORDING_CLSID_TEXT "\(.*\)"$/\1/p' tests/wine/recording_server_ids.h)
+[ -n "$recordingClsid" ] || { echo "register-test-servers: no CLSID in recording_server_ids.h" >&2; exit 1; }
+case "$what" in
+  excel)
+    recordingDll=$(windowsPath wine/qx_recording_com_server.dll)
+    register Excel.Application "$recordingClsid" InprocServer32 "$recordingDll"
+    exit 0 ;;
+  no-excel)
+    timeout 60 wine reg delete 'HKCR\Excel.Application' /f "$view" </dev/null >/dev/null 2>&1 || true
+    timeout 60 wine reg delete "HKCR\\CLSID\\$recordingClsid" /f "$view" </dev/null >/dev/null 2>&1 || true
+    echo "register-test-servers: Excel.Application removed ($view)"
+    exit 0 ;;
+  fakes) ;;
+  *) echo "register-test-servers: unknown registration $what" >&2; exit 2 ;;
+esac
+
 progid=$(define QX_FAKE_PROGID)
 clsid=$(define QX_FAKE_CLSID_TEXT)
 localProgid=$(define QX_FAKE_LOCAL_PROGID)
 localClsid=$(define QX_FAKE_LOCAL_CLSID_TEXT)
 controlClsid=$(define QX_FAKE_CONTROL_CLSID_TEXT)
-dll=$(windowsPath qx_fake_server.dll)
-exe=$(windowsPath qx_fake_local_server.exe)
+dll=$(windowsPath com/qx_fake_server.dll)
+exe=$(windowsPath com/qx_fake_local_server.exe)
 
 register "$progid" "$clsid" InprocServer32 "$dll"
 register "$localProgid" "$localClsid" LocalServer32 "$exe"
