@@ -23,7 +23,7 @@ constexpr std::string_view kMarker = ".qx-saving-";
 constexpr std::size_t kRandomLength = 6;  // mkostemp's XXXXXX
 
 std::string reason(const std::string& what, int error) {
-  return what + " (" + std::strerror(error) + ")";
+  return what + ": " + std::strerror(error);
 }
 
 // Eight hex digits of the host name: the pid of a copy means something only on the machine

@@ -1,0 +1,192 @@
+// The new copy a save writes: which leftovers a save removes, what it keeps of the old file,
+// and how it fails when the file system misbehaves.
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+
+#include "engine/engine_error.h"
+#include "engine/replacement_file.h"
+#include "engine/save_file_system.h"
+#include "engine/zip_package.h"
+#include "tests/engine/package_builder.h"
+#include "tests/reliability/failing_file_system.h"
+#include "tests/reliability/workbook_checks.h"
+#include "tests/support/temp_dir.h"
+
+namespace qx::reliability {
+namespace {
+
+namespace fs = std::filesystem;
+using engine::testing::minimalWorkbook;
+using engine::testing::Parts;
+
+pid_t deadPid() {
+  const pid_t child = ::fork();
+  if (child == 0) ::_exit(0);
+  ::waitpid(child, nullptr, 0);
+  return child;
+}
+
+engine::PartContent text(std::string bytes) {
+  return {[bytes, done = false](std::string& chunk) mutable {
+            if (done) return false;
+            chunk = bytes;
+            return done = true;
+          },
+          6};
+}
+
+// Saves the package over itself with a new styles part; the failure's text, if any.
+std::string saveWithNewStyles(const fs::path& file) {
+  try {
+    engine::ZipPackage(file.string())
+        .save(file.string(), {{"xl/styles.xml", text("<new/>")}}, {}, {});
+  } catch (const engine::EngineError& e) {
+    return e.what();
+  }
+  return {};
+}
+
+TEST(ReplacementFile, ASaveRemovesOnlyTheCopiesOfWritersOfThisMachineThatAreGone) {
+  const ::qx::testing::TempDir dir;
+  const fs::path file = dir.path() / "t.xlsx";
+  engine::testing::writePackage(file, minimalWorkbook());
+  const std::string target = file.string();
+  const std::string dead = engine::replacementPrefix(target, deadPid());
+  const std::string deadOther =
+      engine::replacementPrefix((dir.path() / "u.xlsx").string(), deadPid());
+  struct Case {
+    std::string name;
+    bool removed;
+  } cases[] = {
+      {dead + "a1B2c3", true},
+      {engine::replacementPrefix(target, ::getppid()) + "a1B2c3", false},  // a live writer
+      {engine::replacementPrefix(target, ::getpid()) + "zzzzzz", false},
+      {deadOther + "a1B2c3", false},  // the copy of another file
+      {dead + "a1B2c", false},        // not a name a save makes
+      {dead + "a1B2c3.bak", false},
+      {".t.xlsx.qx-saving-" + std::to_string(deadPid()) + "-00000000-a1B2c3",
+       false},  // another machine
+      {".t.xlsx.qx-saving-a1B2c3", false},
+      {"t.xlsx.bak", false},
+  };
+  for (const Case& c : cases) dir.write(c.name, "leftover");
+  ASSERT_EQ(saveWithNewStyles(file), "");
+  for (const Case& c : cases) EXPECT_EQ(fs::exists(dir.path() / c.name), !c.removed) << c.name;
+  EXPECT_EQ(engine::testing::readPackage(file).at("xl/styles.xml"), "<new/>");
+}
+
+TEST(ReplacementFile, TheSavedFileKeepsItsPermissionsAndItsSymbolicLink) {
+  const ::qx::testing::TempDir dir;
+  const fs::path real = dir.path() / "real.xlsx";
+  const fs::path link = dir.path() / "link.xlsx";
+  engine::testing::writePackage(real, minimalWorkbook());
+  ::chmod(real.c_str(), 0640);
+  fs::create_symlink(real.filename(), link);
+  ASSERT_EQ(saveWithNewStyles(link), "");
+  EXPECT_TRUE(fs::is_symlink(link));
+  EXPECT_EQ(engine::testing::readPackage(real).at("xl/styles.xml"), "<new/>");
+  struct stat status;
+  ASSERT_EQ(::stat(real.c_str(), &status), 0);
+  EXPECT_EQ(status.st_mode & 07777, 0640u);
+  EXPECT_EQ(folderEntries(dir.path()), (std::vector<std::string>{"link.xlsx", "real.xlsx"}));
+}
+
+TEST(ReplacementFile, TheArchiveIsTheSameWhateverTheWriteBuffer) {
+  // A one-byte buffer writes every byte alone and every seek back to a header lands outside
+  // the buffer; a larger one rewrites the headers inside it.
+  const ::qx::testing::TempDir dir;
+  std::map<std::string, std::string> rawEntries;
+  Parts parts;
+  int previousWrites = 0;
+  for (const std::size_t bytes : {std::size_t{1}, std::size_t{37}, std::size_t{256} << 10}) {
+    SCOPED_TRACE(bytes);
+    const fs::path file = dir.path() / (std::string("b").append(std::to_string(bytes)) + ".xlsx");
+    engine::testing::writePackage(file, minimalWorkbook());
+    FailingFileSystem fileSystem;
+    fileSystem.setWriteBufferBytes(bytes);
+    const engine::ScopedSaveFileSystem use(fileSystem);
+    ASSERT_EQ(saveWithNewStyles(file), "");
+    if (bytes == 1) {
+      rawEntries = engine::testing::readRawEntries(file);
+      parts = engine::testing::readPackage(file);
+    } else {
+      EXPECT_EQ(engine::testing::readRawEntries(file), rawEntries);
+      EXPECT_EQ(engine::testing::readPackage(file), parts);
+      EXPECT_LT(fileSystem.count(Fault::Write), previousWrites);
+    }
+    previousWrites = fileSystem.count(Fault::Write);
+  }
+}
+
+TEST(ReplacementFile, APackageWithoutPartsNeverReplacesTheFile) {
+  const ::qx::testing::TempDir dir;
+  const fs::path file = dir.path() / "t.xlsx";
+  engine::testing::writePackage(file, {{"a.xml", "<a/>"}});
+  const std::string before = fileBytes(file);
+  try {
+    engine::ZipPackage(file.string()).save(file.string(), {}, {}, {"a.xml"});
+    ADD_FAILURE() << "an empty package replaced the file";
+  } catch (const engine::EngineError& e) {
+    EXPECT_NE(std::string(e.what()).find("unchanged"), std::string::npos) << e.what();
+  }
+  EXPECT_EQ(fileBytes(file), before);
+  EXPECT_EQ(folderEntries(dir.path()), std::vector<std::string>{"t.xlsx"});
+}
+
+// File systems that misbehave in ways a failing call does not cover.
+class Misbehaving : public engine::SaveFileSystem {
+ public:
+  enum Mode { NoNewFile, WritesTakeNothing, CloseFails } mode;
+  explicit Misbehaving(Mode m) : mode(m) {}
+  int createTemporary(std::string& path) override {
+    if (mode != NoNewFile) return SaveFileSystem::createTemporary(path);
+    errno = EROFS;
+    return -1;
+  }
+  ssize_t writeAt(int fd, const void* data, std::size_t size, off_t offset) override {
+    return mode == WritesTakeNothing ? 0 : SaveFileSystem::writeAt(fd, data, size, offset);
+  }
+  int close(int fd) override {
+    const int status = SaveFileSystem::close(fd);
+    if (mode != CloseFails) return status;
+    errno = EDQUOT;  // how a network file system reports a write it could not keep
+    return -1;
+  }
+};
+
+TEST(ReplacementFile, AMisbehavingFileSystemFailsTheSaveAndLeavesTheFile) {
+  struct Case {
+    Misbehaving::Mode mode;
+    std::string reason;
+  } cases[] = {
+      {Misbehaving::NoNewFile,
+       "cannot create a file beside it to save into: " + std::string(std::strerror(EROFS))},
+      {Misbehaving::WritesTakeNothing,
+       "cannot write the new copy: " + std::string(std::strerror(EIO))},
+      {Misbehaving::CloseFails, "cannot write the new copy: " + std::string(std::strerror(EDQUOT))},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.reason);
+    const ::qx::testing::TempDir dir;
+    const fs::path file = dir.path() / "t.xlsx";
+    engine::testing::writePackage(file, minimalWorkbook());
+    const std::string before = fileBytes(file);
+    Misbehaving fileSystem(c.mode);
+    const engine::ScopedSaveFileSystem use(fileSystem);
+    EXPECT_EQ(saveWithNewStyles(file),
+              file.string() + ": saving failed, the file is unchanged (" + c.reason + ")");
+    EXPECT_EQ(fileBytes(file), before);
+    EXPECT_EQ(folderEntries(dir.path()), std::vector<std::string>{"t.xlsx"});
+  }
+}
+
+}  // namespace
+}  // namespace qx::reliability
