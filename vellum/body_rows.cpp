@@ -1,9 +1,14 @@
 #include "vellum/body_rows.h"
 
+#include <cstdint>
+#include <limits>
 #include <string>
 
+#include "automation/automation_error.h"
 #include "automation/code_page.h"
+#include "automation/dispatch.h"
 #include "automation/number_text.h"
+#include "automation/operations.h"
 #include "automation/sheet_moves.h"
 #include "vellum/column_letters.h"
 #include "vellum/time_text.h"
@@ -44,7 +49,7 @@ class BodyWriter {
       const std::optional<ColumnCell> cell =
           columnCell(letter, record, header_, rules_, state_, messages_);
       if (!cell) continue;
-      if (cell->writesText) automation::writeCell(session_.usedRange, row_, column, cell->text);
+      if (cell->writesText) writeCell(column, cell->text);
       frame(column);
       ++column;
     }
@@ -58,7 +63,7 @@ class BodyWriter {
       state_.runningSum = 0;
     }
     if (rules_.groupHeadingRows) {
-      automation::writeCell(session_.usedRange, row_, header_.groupColumn, key);
+      writeCell(header_.groupColumn, key);
       state_.previousKey = key;
       ++row_;
     }
@@ -68,20 +73,34 @@ class BodyWriter {
     // A column spec that starts with l leaves no column for the label; the total is still
     // written.
     if (totalColumn_ > 1) {
-      automation::writeCell(session_.usedRange, row_, totalColumn_ - 1,
-                            automation::utf8ToGbk(kTotalLabel));
+      writeCell(totalColumn_ - 1, automation::utf8ToGbk(kTotalLabel));
       frame(totalColumn_ - 1);
     }
     const std::string total =
         header_.timeFormat
             ? minutesText(truncateToInt32(state_.runningSum), messages_)
             : automation::numberToText(state_.runningSum, 3, automation::kNumberWorkAreaGrouped);
-    automation::writeCell(session_.usedRange, row_, totalColumn_, total);
+    writeCell(totalColumn_, total);
     frame(totalColumn_);
   }
 
+  // Rows run on from the host's start row in 64 bits; one past what a 32-bit index carries
+  // names no cell, and is refused as the server refuses any row beyond its sheet.
+  int sheetRow(const automation::Operation& operation) const {
+    if (row_ > std::numeric_limits<std::int32_t>::max()) {
+      throw automation::AutomationError(operation.name, automation::hr::kBadIndex);
+    }
+    return static_cast<int>(row_);
+  }
+
+  void writeCell(int column, std::string_view text) {
+    automation::writeCell(session_.usedRange, sheetRow(automation::op::kRangeItemPut), column,
+                          text);
+  }
+
   void frame(int column) {
-    automation::frameCell(session_.sheet, column, row_, header_.borderWeight, session_.cellRange);
+    automation::frameCell(session_.sheet, column, sheetRow(automation::op::kWorksheetRange),
+                          header_.borderWeight, session_.cellRange);
   }
 
   const GroupTableHeader& header_;
@@ -90,7 +109,7 @@ class BodyWriter {
   platform::Messages& messages_;
   std::string_view spec_;
   int totalColumn_;
-  int row_;
+  std::int64_t row_;
   BodyState state_;
 };
 }  // namespace

@@ -79,12 +79,15 @@ GroupTableRow decodeRow(platform::Bytes record) {
   return row;
 }
 
+const std::uint8_t* nextRowRecord(const std::uint8_t* record) {
+  return reinterpret_cast<const std::uint8_t*>(
+      platform::addressAt(platform::Bytes(record, kRowRecordSize), kRowNextOffset, 8));
+}
+
 std::vector<GroupTableRow> decodeRowList(const std::uint8_t* first) {
   std::vector<GroupTableRow> rows;
-  for (const std::uint8_t* record = first; record != nullptr;) {
-    const platform::Bytes bytes(record, kRowRecordSize);
-    rows.push_back(decodeRow(bytes));
-    record = reinterpret_cast<const std::uint8_t*>(platform::addressAt(bytes, kRowNextOffset, 8));
+  for (const std::uint8_t* record = first; record != nullptr; record = nextRowRecord(record)) {
+    rows.push_back(decodeRow(platform::Bytes(record, kRowRecordSize)));
   }
   return rows;
 }

@@ -35,7 +35,11 @@ struct GroupTableRow {
 // Decodes one record from kRowRecordSize bytes of the host's memory.
 GroupTableRow decodeRow(platform::Bytes record);
 
+// The record that follows `record` (not null) in the row list, or null after the last.
+const std::uint8_t* nextRowRecord(const std::uint8_t* record);
+
 // Follows the row list from its first record (null for an empty list), decoding each record.
+// The list must end (see platform::chainLoops).
 std::vector<GroupTableRow> decodeRowList(const std::uint8_t* first);
 
 }  // namespace qx::vellum

@@ -13,6 +13,7 @@
 #include "automation/workbook_session.h"
 #include "platform/messages.h"
 #include "platform/paths.h"
+#include "platform/record_chain.h"
 #include "vellum/body_rows.h"
 #include "vellum/header_slots.h"
 #include "vellum/time_text.h"
@@ -82,8 +83,12 @@ void exportGroupTable(const void* header, const void* firstRow, const BuildRules
       runGroupTable(decoded, nullptr, rules, messages);
       return;
     }
-    const std::vector<GroupTableRow> rows =
-        decodeRowList(static_cast<const std::uint8_t*>(firstRow));
+    const auto* first = static_cast<const std::uint8_t*>(firstRow);
+    if (platform::chainLoops(first, nextRowRecord)) {
+      messages.show(kLoopingRowListMessage, platform::Buttons::Ok);
+      return;
+    }
+    const std::vector<GroupTableRow> rows = decodeRowList(first);
     runGroupTable(decoded, &rows, rules, messages);
   } catch (const std::exception& error) {
     try {

@@ -19,6 +19,9 @@ namespace qx::vellum {
 inline constexpr const char* kTemplateMissingMessage = "模板文件“%s”, 不存在!";
 inline constexpr std::string_view kEnvironmentFailedMessage = "初始化环境失败!";
 inline constexpr std::string_view kServerFailedMessage = "无法启动Excel服务器!";
+// A row list that leads back to a record already passed has no end; refused before anything
+// starts.
+inline constexpr std::string_view kLoopingRowListMessage = "行记录链表有环, 无法导出!";
 // Shown when the run meets input it cannot write (a cell outside the sheet, a number too
 // large for its text); followed by the reason.
 inline constexpr std::string_view kRunAbortedMessage = "导出中止: ";
