@@ -130,16 +130,23 @@ std::string Relationships::add(std::string_view type, std::string_view target) {
 }
 
 void Relationships::remove(std::string_view id) {
+  if (const Relationship* relationship = byId(id)) remove(*relationship);
+}
+
+void Relationships::remove(const Relationship& relationship) {
+  const auto it = std::find_if(items_.begin(), items_.end(),
+                               [&](const Relationship& r) { return &r == &relationship; });
+  if (it == items_.end()) return;
+  // The k-th Relationship element is the k-th item: both are kept in document order.
+  std::size_t k = static_cast<std::size_t>(it - items_.begin());
   pugi::xml_node root = document_.document_element();
   for (pugi::xml_node n = root.first_child(); n; n = n.next_sibling()) {
-    if (localName(n) == "Relationship" && attributeNamed(n, "Id") == id) {
+    if (n.type() != pugi::node_element || localName(n) != "Relationship") continue;
+    if (k-- == 0) {
       root.remove_child(n);
       break;
     }
   }
-  const auto it =
-      std::find_if(items_.begin(), items_.end(), [&](const Relationship& r) { return r.id == id; });
-  if (it == items_.end()) return;
   items_.erase(it);
   changed_ = true;
 }

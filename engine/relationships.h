@@ -48,6 +48,8 @@ class Relationships {
 
   // Removes the relationship with that id, if any.
   void remove(std::string_view id);
+  // Removes exactly that relationship (one of all()), even where a damaged part repeats its id.
+  void remove(const Relationship& relationship);
 
   bool existed() const { return existed_; }
   bool changed() const { return changed_; }

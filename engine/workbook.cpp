@@ -246,7 +246,7 @@ void Workbook::save() {
       const std::string part = links.partOf(*chain);
       removed.push_back(part);
       contentTypes_.removeOverride(part);
-      links.remove(std::string(chain->id));
+      links.remove(*chain);
     }
   }
   for (auto& [index, sheet] : worksheets_) {
