@@ -1,0 +1,89 @@
+#include <gtest/gtest.h>
+
+#include "tests/wine/call_log.h"
+#include "tests/wine/reports.h"
+
+namespace qx::wine {
+namespace {
+
+using automation::InvokeKind;
+using automation::Variant;
+
+TEST(CallLog, TextsAreQuotedSoThatEveryLineStaysOneLine) {
+  const struct {
+    std::string in, out;
+  } cases[] = {
+      {"plain", "plain"},
+      {"say \"hi\"", "say \\\"hi\\\""},
+      {"D:\\qx_conf", "D:\\\\qx_conf"},
+      {"two\nlines\r", "two\\x0Alines\\x0D"},
+      {std::string("nul\0tab\t", 8), "nul\\x00tab\\x09"},
+      {"\x7F", "\\x7F"},
+      {"分组报表", "分组报表"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(escapedText(c.in), c.out) << c.in;
+}
+
+TEST(CallLog, OneLineNamesObjectSheetMemberDispidKindAndEveryArgument) {
+  const struct {
+    testing::Call call;
+    std::string line;
+  } cases[] = {
+      {{"Range",
+        "Item",
+        170,
+        InvokeKind::PropertyPut,
+        {Variant::integer(5), Variant::integer(-1), Variant::text(u"甲\"")},
+        2},
+       "Range[2].Item 170 put (I4 5, I4 -1, BSTR \"甲\\\"\")"},
+      {{"Application", "Visible", 558, InvokeKind::PropertyGet, {}, 0},
+       "Application.Visible 558 get ()"},
+      {{"Shapes",
+        "AddPicture",
+        1723,
+        InvokeKind::Method,
+        {Variant::single(0.1f), Variant::real(0.1), Variant::real(50), Variant::boolean(true),
+         Variant::boolean(false)},
+        1},
+       "Shapes[1].AddPicture 1723 method (R4 0.1, R8 0.1, R8 50, BOOL -1, BOOL 0)"},
+      {{"Workbooks",
+        "Open",
+        1923,
+        InvokeKind::Method,
+        {Variant::missing(), Variant::smallInteger(0), Variant::unsignedInteger(4294967295u),
+         Variant(), Variant::adopt(nullptr)},
+        0},
+       "Workbooks.Open 1923 method (ERROR 0x80020004, I2 0, UI4 4294967295, EMPTY, DISPATCH "
+       "null)"},
+      {{"Workbook", "?", 9, static_cast<InvokeKind>(3), {}, 0}, "Workbook.? 9 kind 3 ()"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(logLine(c.call), c.line);
+  EXPECT_EQ(logText({cases[1].call, cases[4].call}),
+            "Application.Visible 558 get ()\nWorkbook.? 9 kind 3 ()\n");
+  EXPECT_EQ(logText({}), "");
+}
+
+TEST(CallLog, ReplacingNeverRereadsWhatItPutIn) {
+  EXPECT_EQ(replaceAll("a-a-a", "a", "aa"), "aa-aa-aa");
+  EXPECT_EQ(replaceAll("aaaa", "aa", "b"), "bb");
+  EXPECT_EQ(replaceAll("abc", "", "x"), "abc");
+  EXPECT_EQ(replaceAll("abc", "abcd", "x"), "abc");
+}
+
+TEST(CallLog, PathsGiveWayToPlaceholdersQuotedInLogsAndPlainInMessages) {
+  PreparedReport prepared;
+  prepared.paths = {{"D:\\qx_conf\\temp\\report.xlsx", "<template>"},
+                    {"D:\\qx_conf\\temp\\p.bmp", "<picture>"}};
+  const std::string log =
+      "Open (BSTR \"D:\\\\qx_conf\\\\temp\\\\report.xlsx\")\n"
+      "AddPicture (BSTR \"D:\\\\qx_conf\\\\temp\\\\p.bmp\")\n";
+  EXPECT_EQ(withPlaceholders(log, prepared, true),
+            "Open (BSTR \"<template>\")\nAddPicture (BSTR \"<picture>\")\n");
+  EXPECT_EQ(withPlaceholders("模板文件“D:\\qx_conf\\temp\\report.xlsx”, 不存在!", prepared, false),
+            "模板文件“<template>”, 不存在!");
+  // A log's quoting is not a message's: each is replaced only in its own form.
+  EXPECT_EQ(withPlaceholders(log, prepared, false), log);
+}
+
+}  // namespace
+}  // namespace qx::wine
