@@ -12,6 +12,7 @@
 #include "automation/sheet_moves.h"
 #include "automation/workbook_session.h"
 #include "platform/paths.h"
+#include "platform/record_chain.h"
 #include "tamarack/language_file.h"
 #include "tamarack/result_records.h"
 #include "tamarack/result_table.h"
@@ -136,6 +137,16 @@ void ExportRun::run() {
     const std::optional<TransferRecord> second = usable(data_->readTransferRecord());
     if (!second) {
       if (tell("excel_fil_08:", Buttons::OkCancel)) {
+        data_->close();
+        abandonWorkbook(session);
+      }
+      return;
+    }
+    // A chain that leads back to a record already passed has no end: told, and the workbook
+    // closed unfilled, as when the data cannot be read.
+    if (platform::chainLoops(second->firstRowAddress,
+                             [](std::uintptr_t row) { return RowRecord(row).nextAddress(); })) {
+      if (tell("excel_fil_13:", Buttons::Ok)) {
         data_->close();
         abandonWorkbook(session);
       }

@@ -1,6 +1,10 @@
 #include "tamarack/result_table.h"
 
+#include <limits>
+
+#include "automation/automation_error.h"
 #include "automation/cell_address.h"
+#include "automation/dispatch.h"
 #include "automation/operations.h"
 #include "automation/sheet_moves.h"
 
@@ -10,13 +14,25 @@ ResultTable::ResultTable(automation::WorkbookSession& session, HeaderBlock heade
                          const TotalLabels& labels, platform::Messages& messages)
     : session_(session), header_(header), shifted_(shifted), labels_(labels), messages_(messages) {}
 
-void ResultTable::writeCell(int row, int column, std::string_view text) {
-  automation::writeCell(session_.usedRange, row, column, text);
+namespace {
+int sheetRow(std::int64_t row, const automation::Operation& operation) {
+  if (row < std::numeric_limits<std::int32_t>::min() ||
+      row > std::numeric_limits<std::int32_t>::max()) {
+    throw automation::AutomationError(operation.name, automation::hr::kBadIndex);
+  }
+  return static_cast<int>(row);
+}
+}  // namespace
+
+void ResultTable::writeCell(std::int64_t row, int column, std::string_view text) {
+  automation::writeCell(session_.usedRange, sheetRow(row, automation::op::kRangeItemPut), column,
+                        text);
 }
 
-void ResultTable::frame(int column, int addressRow) {
-  automation::frameCell(session_.sheet, column, addressRow, header_.borderWeight(),
-                        session_.cellRange);
+void ResultTable::frame(int column, std::int64_t addressRow) {
+  automation::frameCell(session_.sheet, column,
+                        sheetRow(addressRow, automation::op::kWorksheetRange),
+                        header_.borderWeight(), session_.cellRange);
 }
 
 bool ResultTable::writeRows(std::uintptr_t firstRowAddress) {
@@ -68,7 +84,8 @@ void ResultTable::writeColumns(const RowRecord& record) {
     if (!field && selector != kEmptyCellSelector) continue;  // names nothing, takes no column
     sums_.noteColumn(selector, column);
     if (selector == kPictureSelector) {
-      const std::string address = automation::cellAddress(column, addressRow());
+      const std::string address =
+          automation::cellAddress(column, sheetRow(addressRow(), automation::op::kWorksheetRange));
       automation::placePicture(session_.sheet.copy(), address, address, record.picturePath(),
                                automation::PictureStyle::NearestSingleSilent, messages_);
     } else if (field) {

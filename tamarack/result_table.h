@@ -38,9 +38,11 @@ class ResultTable {
   void writeColumns(const RowRecord& record);
   void writeExtraColumns(const RowRecord& record, int& column);
   bool writeSubtotals(int recordIndex);
-  void writeCell(int row, int column, std::string_view text);
-  void frame(int column, int addressRow);
-  int addressRow() const { return shifted_ ? currentRow_ - 1 : currentRow_; }
+  // Rows are counted in 64 bits from the host's 32-bit ones, so no row from the host can
+  // overflow; a row past the 32-bit range names no cell and is refused like any bad index.
+  void writeCell(std::int64_t row, int column, std::string_view text);
+  void frame(int column, std::int64_t addressRow);
+  std::int64_t addressRow() const { return shifted_ ? currentRow_ - 1 : currentRow_; }
 
   automation::WorkbookSession& session_;
   HeaderBlock header_;
@@ -49,7 +51,7 @@ class ResultTable {
   platform::Messages& messages_;
 
   std::string columnSpec_;
-  int currentRow_ = 0;
+  std::int64_t currentRow_ = 0;
   bool pageFilled_ = false;
   SummedColumns sums_;
 };

@@ -20,8 +20,12 @@ void callTableExport(const char* library, const char* exportName, const void* he
 }
 
 void callTamarack(const HostSetting& setting, const std::string& transferRecord) {
-  setting.copy(TAMARACK_LANGUAGE_FILE, "lang/pinebrook_exe.txt");
   setting.write("temp/pinebrook_temp.dat", transferRecord);
+  callTamarackAsItIs(setting);
+}
+
+void callTamarackAsItIs(const HostSetting& setting) {
+  setting.copy(TAMARACK_LANGUAGE_FILE, "lang/pinebrook_exe.txt");
   const qx::testing::LoadedLibrary loaded(TAMARACK_LIBRARY);
   const auto exported = reinterpret_cast<qx_result_export_fn>(loaded.symbol("export_to_excel"));
   if (exported == nullptr) throw std::runtime_error("no export export_to_excel");

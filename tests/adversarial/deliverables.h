@@ -27,6 +27,8 @@ inline constexpr const char* kKestrel = KESTREL_LIBRARY;
 // tamarack's export_to_excel after writing `transferRecord` as its data file and the installed
 // language file into the configuration folder.
 void callTamarack(const HostSetting& setting, const std::string& transferRecord);
+// The same with whatever data file the case has left in place.
+void callTamarackAsItIs(const HostSetting& setting);
 
 // A copy of one of the examples' templates ("heron", "vellum", "kestrel", "tamarack") in the
 // case folder, under `name`.
