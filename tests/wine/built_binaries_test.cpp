@@ -11,7 +11,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cctype>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -26,6 +29,10 @@ namespace qx::wine {
 
 void PrintTo(const Report& report, std::ostream* out) {
   *out << report.name;
+}
+
+void PrintTo(Deliverable deliverable, std::ostream* out) {
+  *out << deliverableName(deliverable);
 }
 
 namespace {
@@ -220,6 +227,60 @@ TEST_P(ProgramRun, CallsMatchTheInProcessRun) {
 INSTANTIATE_TEST_SUITE_P(Reports, ProgramRun, ::testing::ValuesIn(reportsOf(true)),
                          [](const auto& info) { return info.param.name; });
 GTEST_ALLOW_UNINSTANTIATED_PARAMETERIZED_TEST(ProgramRun);
+
+}  // namespace
+}  // namespace qx::wine
+
+namespace qx::wine {
+namespace {
+
+// The libraries a module imports, in lower case, read from its import directory; mapped
+// without running it or loading what it imports.
+std::vector<std::string> importsOf(const char* path) {
+  std::string file = path;
+  if (!file.empty() && file[0] == '/') file = "Z:" + file;
+  std::replace(file.begin(), file.end(), '/', '\\');
+  HMODULE module = LoadLibraryExA(file.c_str(), nullptr, DONT_RESOLVE_DLL_REFERENCES);
+  if (module == nullptr) throw std::runtime_error("cannot map " + file);
+  const auto* base = reinterpret_cast<const unsigned char*>(module);
+  const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
+  const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
+  const IMAGE_DATA_DIRECTORY& directory =
+      nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+  std::vector<std::string> names;
+  const auto* entry =
+      reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(base + directory.VirtualAddress);
+  for (; directory.VirtualAddress != 0 && entry->Name != 0; ++entry) {
+    std::string name = reinterpret_cast<const char*>(base + entry->Name);
+    for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    names.push_back(name);
+  }
+  FreeLibrary(module);
+  return names;
+}
+
+class Deliverables : public ::testing::TestWithParam<Deliverable> {};
+
+// A static runtime: nothing beside the deliverable but what every Windows system has.
+TEST_P(Deliverables, ImportOnlyTheSystemsLibraries) {
+  const std::set<std::string> system = {"kernel32.dll", "msvcrt.dll", "ole32.dll",
+                                        "oleaut32.dll", "user32.dll", "advapi32.dll"};
+  const std::vector<std::string> imports = importsOf(builtPath(GetParam()));
+  EXPECT_FALSE(imports.empty());
+  for (const std::string& name : imports) EXPECT_TRUE(system.count(name)) << name;
+}
+
+std::vector<Deliverable> builtDeliverables() {
+  std::vector<Deliverable> built;
+  for (Deliverable d : {Deliverable::Heron, Deliverable::Vellum, Deliverable::VellumX,
+                        Deliverable::Kestrel, Deliverable::Tamarack}) {
+    if (builtPath(d) != nullptr) built.push_back(d);
+  }
+  return built;
+}
+
+INSTANTIATE_TEST_SUITE_P(Built, Deliverables, ::testing::ValuesIn(builtDeliverables()),
+                         [](const auto& info) { return std::string(deliverableName(info.param)); });
 
 }  // namespace
 }  // namespace qx::wine
