@@ -1,0 +1,23 @@
+#pragma once
+// The rows the saving child fills in, so that its parent knows what a complete save shows.
+
+#include <string>
+#include <vector>
+
+#include "automation/code_page.h"
+#include "tests/reliability/workbook_checks.h"
+
+namespace qx::reliability {
+
+inline constexpr int kFilledColumns = 4;
+
+// Row `row` as the engine shows it: a text, a whole number, a decimal and a Chinese text.
+inline std::vector<CellText> filledRow(int row) {
+  const std::string n = std::to_string(row);
+  return {{row, 1, "row " + n},
+          {row, 2, n},
+          {row, 3, n + ".5"},
+          {row, 4, automation::utf8ToGbk("第" + n + "行")}};
+}
+
+}  // namespace qx::reliability

@@ -1,0 +1,232 @@
+// A child process fills 100,000 rows into a copy of a template and saves over it, and is
+// killed with SIGKILL at moments spread over its whole run, the save included. After every
+// kill the template is the old file byte for byte or the whole new workbook, and the next save
+// of it leaves no copy of the killed process behind.
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <random>
+
+#include "engine/replacement_file.h"
+#include "tests/reliability/filled_rows.h"
+#include "tests/reliability/workbook_checks.h"
+#include "tests/support/temp_dir.h"
+
+extern char** environ;
+
+namespace qx::reliability {
+namespace {
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+using Seconds = std::chrono::duration<double>;
+
+const fs::path kTemplate = fs::path(QX_CORPUS_DIR) / "excel2013-report-template-placeholders.xlsx";
+constexpr int kRows = 100000;
+constexpr unsigned kSeed = 20261208;
+// What the kills may take together; the clean run tells how many fit.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr double kBudgetSeconds = 60;
+#else
+constexpr double kBudgetSeconds = 75;
+#endif
+
+// The saving child, with what it said on its standard output and when.
+class Child {
+ public:
+  explicit Child(const fs::path& workbook) {
+    int ends[2];
+    if (::pipe2(ends, O_CLOEXEC) != 0) throw std::runtime_error("no pipe");
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, ends[1], STDOUT_FILENO);
+    const std::string rows = std::to_string(kRows);
+    const std::string path = workbook.string();
+    char* argv[] = {const_cast<char*>(QX_SAVE_CHILD), const_cast<char*>(path.c_str()),
+                    const_cast<char*>(rows.c_str()), nullptr};
+    started_ = Clock::now();
+    const int status = ::posix_spawn(&pid_, QX_SAVE_CHILD, &actions, nullptr, argv, environ);
+    posix_spawn_file_actions_destroy(&actions);
+    ::close(ends[1]);
+    out_ = ends[0];
+    if (status != 0) {
+      ::close(out_);
+      throw std::runtime_error("cannot start " + std::string(QX_SAVE_CHILD));
+    }
+  }
+  ~Child() {
+    if (!reaped_) {
+      ::kill(pid_, SIGKILL);
+      ::waitpid(pid_, nullptr, 0);
+    }
+    ::close(out_);
+  }
+  Child(const Child&) = delete;
+  Child& operator=(const Child&) = delete;
+
+  pid_t pid() const { return pid_; }
+  // Reads what the child says until `delay` after it said `phase` (after its start when
+  // `phase` is empty); false when it ended before.
+  bool listenUntil(Seconds delay, const std::string& phase = "") {
+    for (;;) {
+      const double from = phase.empty() ? 0 : momentOf(phase);
+      int timeout = -1;  // until the phase is said
+      if (from >= 0) {
+        const double left = from + delay.count() - Seconds(Clock::now() - started_).count();
+        if (left <= 0) return true;
+        timeout = static_cast<int>(left * 1000) + 1;
+      }
+      pollfd ready{out_, POLLIN, 0};
+      if (::poll(&ready, 1, timeout) <= 0) continue;
+      char buffer[256];
+      const ssize_t got = ::read(out_, buffer, sizeof buffer);
+      if (got <= 0) return false;  // the child closed its output: it is ending
+      const double at = Seconds(Clock::now() - started_).count();
+      for (ssize_t i = 0; i < got; ++i) {
+        line_ += buffer[i];
+        if (buffer[i] != '\n') continue;
+        line_.pop_back();
+        phases_.emplace_back(line_, at);
+        line_.clear();
+      }
+    }
+  }
+  // Waits for the child to end by itself; its exit status.
+  int finish() {
+    listenUntil(Seconds(1e9));
+    int status = 0;
+    ::waitpid(pid_, &status, 0);
+    reaped_ = true;
+    return status;
+  }
+  void killNow() {
+    ::kill(pid_, SIGKILL);
+    ::waitpid(pid_, nullptr, 0);
+    reaped_ = true;
+    // What it said before it died is still in the pipe.
+    listenUntil(Seconds(1e9));
+  }
+  double secondsSinceStart() const { return Seconds(Clock::now() - started_).count(); }
+  bool said(const std::string& phase) const { return momentOf(phase) >= 0; }
+  // Seconds after the start at which the child said `phase`; -1 when it did not.
+  double momentOf(const std::string& phase) const {
+    for (const auto& [said, at] : phases_) {
+      if (said == phase) return at;
+    }
+    return -1;
+  }
+
+ private:
+  pid_t pid_ = 0;
+  int out_ = -1;
+  bool reaped_ = false;
+  Clock::time_point started_;
+  std::string line_;
+  std::vector<std::pair<std::string, double>> phases_;
+};
+
+std::vector<CellText> checkedCells() {
+  std::vector<CellText> cells;
+  for (const int row : {1, kRows / 2, kRows}) {
+    for (CellText& cell : filledRow(row)) cells.push_back(std::move(cell));
+  }
+  return cells;
+}
+
+void restore(const fs::path& file, const std::string& bytes) {
+  fs::remove(file);
+  std::ofstream(file, std::ios::binary) << bytes;
+}
+
+TEST(SaveKills, AKilledSaveLeavesTheOldTemplateOrTheWholeNewOneAndNoCopyAfterTheNextSave) {
+  if (!fs::exists(kTemplate)) GTEST_SKIP() << "no corpus at " << kTemplate;
+  const ::qx::testing::TempDir dir;
+  const fs::path file = dir.path() / "template.xlsx";
+  const std::string original = fileBytes(kTemplate);
+  const std::vector<CellText> cells = checkedCells();
+
+  // One clean run tells how long filling and saving take, and checking the result.
+  restore(file, original);
+  double saving = 0, saved = 0, total = 0, checking = 0;
+  {
+    Child child(file);
+    const int status = child.finish();
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status;
+    saving = child.momentOf("saving");
+    saved = child.momentOf("saved");
+    // A little past the child's end: some kills land after the rename, and some runs finish.
+    total = saving + (child.secondsSinceStart() - saving) * 1.2;
+    ASSERT_GT(saving, 0);
+    ASSERT_GT(saved, saving);
+    const auto started = Clock::now();
+    ASSERT_EQ(problemsIn(file, cells), "");
+    checking = Seconds(Clock::now() - started).count();
+  }
+  const int kills =
+      std::clamp(static_cast<int>(kBudgetSeconds / (total * 0.5 + checking + 0.2)), 4, 60);
+  std::printf("clean run: filling %.2f s, saving %.2f s, checking %.2f s; %d kills, seed %u\n",
+              saving, saved - saving, checking, kills, kSeed);
+
+  std::mt19937 random(kSeed);
+  std::uniform_real_distribution<double> within(0.0, 1.0);
+  int killed = 0, duringSave = 0, finished = 0, oldFiles = 0, newFiles = 0, copiesRemoved = 0;
+  for (int i = 0; i < kills; ++i) {
+    // Each kill falls in its own slice of the run, so that the kills cover all of it. A kill
+    // in the save counts from the moment the child says it saves, which varies with the load.
+    const double moment = (i + within(random)) / kills * total;
+    SCOPED_TRACE("kill " + std::to_string(i + 1) + " at " + std::to_string(moment) + " s");
+    restore(file, original);
+    Child child(file);
+    const bool alive = moment < saving ? child.listenUntil(Seconds(moment))
+                                       : child.listenUntil(Seconds(moment - saving), "saving");
+    if (!alive) {
+      EXPECT_TRUE(WIFEXITED(child.finish()));
+      ++finished;
+    } else {
+      child.killNow();
+      ++killed;
+      if (child.said("saving") && !child.said("saved")) ++duringSave;
+    }
+
+    const std::string copyPrefix = engine::replacementPrefix(file.string(), child.pid());
+    bool copyLeft = false;
+    for (const std::string& name : folderEntries(dir.path())) {
+      if (name == "template.xlsx") continue;
+      EXPECT_EQ(name.rfind(copyPrefix, 0), 0u) << "unexpected file " << name;
+      copyLeft = true;
+    }
+    if (fileBytes(file) == original) {
+      ++oldFiles;
+      EXPECT_FALSE(child.said("saved"));
+    } else {
+      ++newFiles;
+      EXPECT_TRUE(child.said("saving"));
+      EXPECT_EQ(problemsIn(file, cells), "");
+    }
+    if (copyLeft) {
+      EXPECT_TRUE(child.said("saving") && !child.said("saved"));
+      EXPECT_EQ(OpenWorkbook(file).save(), "");
+      EXPECT_EQ(folderEntries(dir.path()), std::vector<std::string>{"template.xlsx"});
+      ++copiesRemoved;
+    }
+  }
+  std::printf(
+      "%d kills (%d during the save), %d runs finished first; template old %d times, new %d "
+      "times; %d copies of killed savers removed by the next save\n",
+      killed, duringSave, finished, oldFiles, newFiles, copiesRemoved);
+  EXPECT_GT(duringSave, 0);
+}
+
+}  // namespace
+}  // namespace qx::reliability
