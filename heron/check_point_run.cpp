@@ -1,8 +1,10 @@
 #include "heron/check_point_run.h"
 
 #include <cstdint>
+#include <exception>
 #include <limits>
 #include <optional>
+#include <string>
 #include <string_view>
 
 #include "automation/apartment.h"
@@ -209,6 +211,13 @@ RunEnd runCheckPointExport(const RunFiles& files, platform::Messages& messages) 
     return fillTemplate(files, first, session, data, messages);
   } catch (const automation::AutomationError& error) {
     automation::reportAutomationFailure(messages, error);
+    data.reset();
+    session.release();
+    return RunEnd::AutomationFailure;
+  } catch (const std::exception& error) {
+    // Input the moves cannot name (a frame above the sheet's first row) ends the run the same
+    // way: one message, every reference released, not left to a line no user sees.
+    messages.show(std::string("Excel 操作失败: ") + error.what(), Buttons::Ok);
     data.reset();
     session.release();
     return RunEnd::AutomationFailure;

@@ -184,6 +184,10 @@ RowSummary summarizeRows(const std::filesystem::path& workbook, int sheet) {
   return summary;
 }
 
+void writeOffsetTemplate(const std::filesystem::path& workbook) {
+  commandOutput(readBackCommand("offset", workbook));
+}
+
 int sheetCount(const std::filesystem::path& workbook) {
   const std::string text = commandOutput(readBackCommand("sheets", workbook));
   return text.empty() ? -1 : std::atoi(text.c_str());

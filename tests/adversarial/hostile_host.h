@@ -78,6 +78,9 @@ struct RowSummary {
 };
 RowSummary summarizeRows(const std::filesystem::path& workbook, int sheet = 0);
 
+// Writes a workbook whose used range begins at C3 (and ends at F9), made by openpyxl.
+void writeOffsetTemplate(const std::filesystem::path& workbook);
+
 // Number of worksheets openpyxl finds in the workbook.
 int sheetCount(const std::filesystem::path& workbook);
 

@@ -7,6 +7,7 @@
   read_back.py sheets <path>          the number of worksheets
   read_back.py cell <path> <sheet> <A1 name>...
                                       the same line for each named cell, value or not
+  read_back.py offset <path>          writes a template whose used range begins at C3
   read_back.py rows <path> <sheet>    streamed: the number of rows with a value, then the
                                       values of the last such row, tab-separated
 """
@@ -64,9 +65,19 @@ def rows(path, sheet):
     sys.stdout.buffer.write(("%d\n%s\n" % (count, "\t".join(last))).encode("utf-8"))
 
 
+def offset(path):
+    from openpyxl import Workbook
+    wb = Workbook()
+    wb.active["C3"] = "左上角"
+    wb.active["F9"] = "右下角"
+    wb.save(path)
+
+
 if __name__ == "__main__":
     verb = sys.argv[1]
-    if verb == "cells":
+    if verb == "offset":
+        offset(sys.argv[2])
+    elif verb == "cells":
         cells(sys.argv[2], sys.argv[3])
     elif verb == "cell":
         cell(sys.argv[2], sys.argv[3], sys.argv[4:])

@@ -1,0 +1,221 @@
+// heron with hostile data files from the host: files that are no data file, rows and cells
+// outside the sheet, weights the server has no line for, every text slot full, pictures that
+// are missing or no picture, and 200,000 body records. The program must exit (never die of a
+// signal) after one clear message.
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <climits>
+#include <cstdio>
+
+#include "automation/code_page.h"
+#include "tests/adversarial/deliverables.h"
+#include "tests/heron/check_point_bytes.h"
+
+namespace qx::adversarial {
+namespace {
+
+namespace fs = std::filesystem;
+using automation::utf8ToGbk;
+using heron::testing::HeaderBytes;
+using heron::testing::rowBytes;
+
+class HeronHostile : public ::testing::Test {
+ protected:
+  HeronHostile() {
+    header.firstRow(5).borderWeight(2).rowCount(1).columnSpec("ab").pictureCells("F2", "H12");
+    header.templatePath(hostText(workbook));
+    rows.push_back(rowBytes("1", utf8ToGbk("甲"), "", ""));
+    setting.copy(examplePicture(), "temp/set_check_point_pictrue.bmp");
+  }
+  void TearDown() override { EXPECT_FALSE(leaksSinceLastCheck()); }
+
+  ProgramEnd run() {
+    const std::string data = heron::testing::fileBytes(header, rows);
+    return runHeron(setting, &data);
+  }
+  // The program exited with `code` after exactly `told`; the template is as it was.
+  void expectEnd(const ProgramEnd& end, int code, const std::vector<std::string>& told) {
+    EXPECT_TRUE(end.exited) << "ended by signal " << end.signal;
+    EXPECT_EQ(end.code, code);
+    EXPECT_EQ(setting.messages(), told);
+    EXPECT_EQ(fileBytes(workbook), before);
+  }
+  void expectRefused(const ProgramEnd& end, const std::string& member) {
+    EXPECT_TRUE(end.exited) << "ended by signal " << end.signal;
+    EXPECT_EQ(end.code, 2);
+    const std::vector<std::string> messages = setting.messages();
+    ASSERT_EQ(messages.size(), 1u) << ::testing::PrintToString(messages);
+    EXPECT_TRUE(startsWith(messages[0], std::string(kServerFailurePrefix) + member + ": "))
+        << messages[0];
+    EXPECT_EQ(fileBytes(workbook), before);
+  }
+  void expectSaved(const ProgramEnd& end, const std::vector<std::string>& told = {}) {
+    EXPECT_TRUE(end.exited) << "ended by signal " << end.signal;
+    EXPECT_EQ(end.code, 0);
+    EXPECT_EQ(setting.messages(), told);
+    EXPECT_NE(fileBytes(workbook), before);
+  }
+  void forgetMessages() { fs::remove(setting.folder() / "messages.log"); }
+
+  HostSetting setting;
+  fs::path workbook = exampleTemplate(setting, "heron");
+  std::string before = fileBytes(workbook);
+  HeaderBytes header;
+  std::vector<std::string> rows;
+};
+
+TEST_F(HeronHostile, DataFilesThatAreNoDataFile) {
+  expectEnd(runHeron(setting, nullptr), 0, {"打开 excel 的临时文件错误!"});
+  forgetMessages();
+  const std::string empty;
+  expectEnd(runHeron(setting, &empty), 0, {"读头信息错误!"});
+  forgetMessages();
+  fs::remove(setting.temp("check_point_temp.dat"));
+  fs::create_directory(setting.temp("check_point_temp.dat"));
+  const ProgramEnd end = runHeron(setting, nullptr);
+  EXPECT_TRUE(end.exited);
+  EXPECT_EQ(end.code, 0);
+  const std::vector<std::string> messages = setting.messages();
+  ASSERT_EQ(messages.size(), 1u) << ::testing::PrintToString(messages);
+  EXPECT_TRUE(messages[0] == "打开 excel 的临时文件错误!" || messages[0] == "读头信息错误!")
+      << messages[0];
+}
+
+struct Placement {
+  const char* name;
+  std::int32_t row, column;
+};
+void PrintTo(const Placement& p, std::ostream* out) {
+  *out << p.name;
+}
+
+class HeronHeaderPlacement : public HeronHostile,
+                             public ::testing::WithParamInterface<Placement> {};
+
+TEST_P(HeronHeaderPlacement, OutsideTheSheetEndsWithOneMessage) {
+  header.text2(GetParam().row, GetParam().column, utf8ToGbk("标题"));
+  expectRefused(run(), "Range.Item");
+}
+
+const Placement kPlacements[] = {
+    {"RowZero", 0, 1},          {"ColumnZero", 1, 0},   {"Negative", -1, -1},
+    {"IntMin", INT_MIN, 1},     {"IntMax", 1, INT_MAX}, {"RowBeyondTheSheet", 1048577, 1},
+    {"ColumnBeyond", 1, 16385},
+};
+INSTANTIATE_TEST_SUITE_P(Cells, HeronHeaderPlacement, ::testing::ValuesIn(kPlacements),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(HeronHostile, FirstRowsOffTheSheetEndWithOneMessage) {
+  for (const std::int32_t first : {0, -1, INT_MIN, 1048577, INT_MAX}) {
+    header.firstRow(first).rowCount(2);
+    rows.assign(2, rowBytes("1", "2", "", ""));
+    expectRefused(run(), "Range.Item");
+    forgetMessages();
+  }
+}
+
+// With the used range at C3, the first body row 0 still names a cell of the used range (row
+// 2 of the sheet), but its frame would stand on row 0 of the sheet, which has no address.
+TEST_F(HeronHostile, AFrameAboveTheSheetIsToldToo) {
+  writeOffsetTemplate(workbook);
+  before = fileBytes(workbook);
+  header.firstRow(0);
+  const ProgramEnd end = run();
+  EXPECT_TRUE(end.exited);
+  EXPECT_EQ(end.code, 2);
+  const std::vector<std::string> messages = setting.messages();
+  ASSERT_EQ(messages.size(), 1u) << ::testing::PrintToString(messages);
+  EXPECT_TRUE(startsWith(messages[0], kServerFailurePrefix)) << messages[0];
+  EXPECT_EQ(fileBytes(workbook), before);
+}
+
+TEST_F(HeronHostile, BorderWeightsOutsideTheServersCodesAreRefused) {
+  for (const std::int32_t weight : {0, 3, -1, 32767, INT_MIN, INT_MAX}) {
+    header.borderWeight(weight);
+    expectRefused(run(), "Range.BorderAround");
+    forgetMessages();
+  }
+}
+
+TEST_F(HeronHostile, ATakenTemplateIsToldAndLeftAlone) {
+  header.firstRow(4);  // the examples' template holds its column titles there
+  expectEnd(run(), 0,
+            {"模板文件“" + shownText(workbook) + "”, 不是一个空的表格, 请清除表格内的内容!"});
+}
+
+TEST_F(HeronHostile, MoreRecordsAnnouncedThanWritten) {
+  header.rowCount(INT_MAX);
+  expectEnd(run(), 0, {"读表体信息错误!"});
+}
+
+// "中" in code page 936 over `room` bytes with no NUL.
+std::string fullOfChinese(std::size_t room) {
+  std::string text;
+  while (text.size() < room) text += "\xD6\xD0";
+  return text.substr(0, room);
+}
+
+TEST_F(HeronHostile, EverySlotFullToItsLastByte) {
+  const std::string folder = hostText(setting.folder()) + "/";
+  const fs::path longPath =
+      exampleTemplate(setting, "heron", std::string(256 - folder.size() - 5, 'h') + ".xlsx");
+  ASSERT_EQ(hostText(longPath).size(), 256u);
+  workbook = longPath;
+  before = fileBytes(workbook);
+  header.templatePath(hostText(longPath));
+  header.text1(1, 1, fullOfChinese(256)).text2(1, 2, fullOfChinese(80));
+  header.text3(1, 3, fullOfChinese(80));
+  std::string spec;
+  while (spec.size() < 256) spec += "abcdw";
+  header.columnSpec(spec.substr(0, 256));
+  rows.assign(1,
+              rowBytes(fullOfChinese(80), fullOfChinese(80), fullOfChinese(80), fullOfChinese(80)));
+  const ProgramEnd end = run();
+
+  expectSaved(end);
+  const auto cells = readCells(workbook, 0, {"A1", "B1", "C1", "A5", "IV5", "IW5"});
+  EXPECT_EQ(cells.at("A1").value, automation::gbkToUtf8(fullOfChinese(256)));
+  EXPECT_EQ(cells.at("B1").value, automation::gbkToUtf8(fullOfChinese(80)));
+  EXPECT_EQ(cells.at("C1").value, automation::gbkToUtf8(fullOfChinese(80)));
+  EXPECT_EQ(cells.at("A5"),
+            (ShownCell{automation::gbkToUtf8(fullOfChinese(80)), "thin,thin,thin,thin"}));
+  EXPECT_EQ(cells.at("IV5").border, "thin,thin,thin,thin");  // the 256th letter's column
+  EXPECT_EQ(cells.at("IW5"), (ShownCell{"", ",,,"}));
+}
+
+TEST_F(HeronHostile, PictureCornersThatNameNoCellAreRefused) {
+  header.text(984, std::string(30, 'Z')).text(1014, "A1");
+  expectRefused(run(), "Worksheet.Range");
+}
+
+TEST_F(HeronHostile, MissingAndFalsePicturesAreToldOnce) {
+  fs::remove(setting.temp("set_check_point_pictrue.bmp"));
+  expectSaved(run(), {"没有产生图片文件, 将不可以帖图!"});
+  forgetMessages();
+  exampleTemplate(setting, "heron");  // empty again
+  before = fileBytes(workbook);
+  setting.write("temp/set_check_point_pictrue.bmp", "这不是图片");
+  expectRefused(run(), "Shapes.AddPicture");
+}
+
+TEST_F(HeronHostile, ADataFileOf200000RecordsCompletes) {
+  header.rowCount(200000).firstRow(5);
+  rows.assign(200000, rowBytes("1", "B", "", ""));
+  const auto start = std::chrono::steady_clock::now();
+  const ProgramEnd end = run();
+  const double seconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  std::printf("heron: 200000 records, 400000 framed cells in %.2f s\n", seconds);
+
+  expectSaved(end);
+  const RowSummary summary = summarizeRows(workbook);
+  EXPECT_EQ(summary.rowsWithValues, 200000 + 2);  // the title, the column titles, the table
+  ASSERT_GE(summary.lastRow.size(), 2u);
+  EXPECT_EQ(summary.lastRow[0], "1");
+  EXPECT_EQ(summary.lastRow[1], "B");
+}
+
+}  // namespace
+}  // namespace qx::adversarial
