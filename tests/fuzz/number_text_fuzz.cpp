@@ -83,8 +83,29 @@ int fixedDecimals(std::string_view code, bool& percent) {
   return i == code.size() ? decimals : -1;
 }
 
+// "12:05", "1:02:03", or hashes for a time that cannot be shown.
+bool isTimeText(std::string_view shown, bool seconds) {
+  if (!shown.empty() && shown.find_first_not_of('#') == std::string_view::npos) return true;
+  std::size_t i = 0;
+  while (i < shown.size() && shown[i] >= '0' && shown[i] <= '9') ++i;
+  if (i == 0) return false;
+  for (int part = 0; part < (seconds ? 2 : 1); ++part) {
+    if (shown.size() < i + 3 || shown[i] != ':' || shown[i + 1] < '0' || shown[i + 1] > '5' ||
+        shown[i + 2] < '0' || shown[i + 2] > '9') {
+      return false;
+    }
+    i += 3;
+  }
+  return i == shown.size();
+}
+
 void checkFormat(double value, std::string_view code) {
   const std::string shown = formatNumber(value, code);
+  const std::string_view section = code.substr(0, code.find(';'));
+  if (section == "h:mm" || section == "[h]:mm" || section == "h:mm:ss" || section == "[h]:mm:ss") {
+    QX_FUZZ_CHECK(!std::isfinite(value) || isTimeText(shown, section.ends_with(":ss")),
+                  "a time format shows no time");
+  }
   QX_FUZZ_CHECK(!shown.empty(), "a number shows nothing");
   QX_FUZZ_CHECK(shown.find("inf") == std::string::npos && shown.find("nan") == std::string::npos,
                 "a number shows as inf or nan");
@@ -96,6 +117,10 @@ void checkFormat(double value, std::string_view code) {
   std::string digits;
   for (const char c : shown)
     if (c != ',' && c != '%') digits += c;
+  const std::size_t point = digits.find('.');
+  QX_FUZZ_CHECK(decimals == 0 ? point == std::string::npos
+                              : digits.size() - point - 1 == static_cast<std::size_t>(decimals),
+                "a fixed format shows another count of decimals");
   double back = 0;
   QX_FUZZ_CHECK(readNumber(digits, back), "a fixed format shows no number");
   const double expected = percent ? value * 100 : value;
