@@ -191,7 +191,8 @@ TEST(SaveKills, AKilledSaveLeavesTheOldTemplateOrTheWholeNewOneAndNoCopyAfterThe
     const bool alive = moment < saving ? child.listenUntil(Seconds(moment))
                                        : child.listenUntil(Seconds(moment - saving), "saving");
     if (!alive) {
-      EXPECT_TRUE(WIFEXITED(child.finish()));
+      const int status = child.finish();
+      EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status;
       ++finished;
     } else {
       child.killNow();
