@@ -2,6 +2,10 @@
 
 #include <fstream>
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 #include "automation/code_page.h"
 #include "platform/paths.h"
 #include "tests/heron/check_point_bytes.h"
@@ -15,7 +19,25 @@ namespace qx::wine {
 namespace {
 
 namespace fs = std::filesystem;
-using automation::utf8ToGbk;
+
+// Code page 936 bytes of a UTF-8 text, as the host writes them. Converted by the code page's
+// number, not through the system's ANSI code page the exporters decode with: on a system whose
+// code page is not 936 both sides could otherwise agree on the wrong bytes.
+std::string gbk(std::string_view utf8) {
+#ifdef _WIN32
+  const std::u16string wide = automation::utf8ToUtf16(utf8);
+  const auto* units = reinterpret_cast<const wchar_t*>(wide.data());
+  const int size = static_cast<int>(wide.size());
+  std::string bytes(static_cast<std::size_t>(
+                        WideCharToMultiByte(936, 0, units, size, nullptr, 0, nullptr, nullptr)),
+                    '\0');
+  WideCharToMultiByte(936, 0, units, size, bytes.data(), static_cast<int>(bytes.size()), nullptr,
+                      nullptr);
+  return bytes;
+#else
+  return automation::utf8ToGbk(utf8);  // iconv, which names the code page too
+#endif
+}
 
 constexpr const char* kTemplatePlaceholder = "<template>";
 constexpr const char* kPicturePlaceholder = "<picture>";
@@ -68,8 +90,15 @@ PreparedReport groupTable(const fs::path& configuration, bool withPicture) {
   header->borderWeight(2);
   header->timeFormat(true);
   header->groupColumn(1);
-  header->slot(1, true, 2, 1, "分组报表");
-  header->slot(2, false, 2, 3, "不显示");
+  // Slots 1 and 2: shown flag, row and column at 4 and 16, their texts at 312 and 568.
+  header->int32(4, 1);
+  header->int32(8, 2);
+  header->int32(12, 1);
+  header->raw(312, gbk("分组报表"));
+  header->int32(16, 0);
+  header->int32(20, 2);
+  header->int32(24, 3);
+  header->raw(568, gbk("不显示"));
   if (withPicture) {
     header->picture(true, "B2", "C3");
     hostPicture("post_excel_sheet_pictrue.bmp", prepared);
@@ -80,7 +109,7 @@ PreparedReport groupTable(const fs::path& configuration, bool withPicture) {
   } records[] = {{"一号", 30}, {"一号", 45}, {"二号", 90}};
   for (const auto& record : records) {
     vellum::test::RowRecord& row = rows->add();
-    row.groupKey(record.key);
+    row.raw(4, gbk(record.key));  // the group key
     row.minutes(record.minutes);
   }
   prepared.header = header->data();
@@ -105,14 +134,14 @@ PreparedReport dualSpec(const fs::path& configuration) {
       .primary("abc")
       .startRow(5)
       .weight(2)
-      .headerText(1, utf8ToGbk("双规格报表"), 1, 2, 1)
-      .headerText(4, utf8ToGbk("第四"), 1, 3, 2);
+      .headerText(1, gbk("双规格报表"), 1, 2, 1)
+      .headerText(4, gbk("第四"), 1, 3, 2);
   const struct {
     const char* name;
     int count;
   } records[] = {{"甲组", 12}, {"乙组", -3}};
   for (const auto& record : records) {
-    rows->add().text(186, utf8ToGbk(record.name)).int32(8, record.count);
+    rows->add().text(186, gbk(record.name)).int32(8, record.count);
   }
   prepared.header = header->data();
   prepared.firstRow = rows->first();
@@ -142,13 +171,13 @@ PreparedReport resultTable(const fs::path& configuration, bool paged) {
                                                        {"excel_fil_09:", "工作表不够"},
                                                        {"excel_fil_11:", "小计:"},
                                                        {"excel_fil_12:", "总计:"}};
-  for (const auto& [key, text] : texts) language += key + utf8ToGbk(text) + "\r\n";
+  for (const auto& [key, text] : texts) language += key + gbk(text) + "\r\n";
   writeFile(platform::languageFile("pinebrook_exe.txt"), language);
 
   auto host = keep<tamarack::testing::HostRecords>(prepared);
   host->setWorkbookPath(platform::hostTextFromPath(workbook));
   host->setBorderWeight(2);
-  host->setHeaderSlot(1, utf8ToGbk("结果表"), 2, 1);
+  host->setHeaderSlot(1, gbk("结果表"), 2, 1);
   host->setHeaderSlot(2, "off", 2, 2, false);
   host->setColumnSpec(paged ? "ae" : "aeb");
   host->setBodyRows(5, paged ? 7 : 20);
@@ -157,7 +186,7 @@ PreparedReport resultTable(const fs::path& configuration, bool paged) {
   const char* amounts[] = {"1", "2", "4", "10"};
   for (int i = 0; i < 4; ++i) {
     std::uint8_t* row = host->addRow();
-    tamarack::testing::putText(row, 0, utf8ToGbk(names[i]));
+    tamarack::testing::putText(row, 0, gbk(names[i]));
     tamarack::testing::putText(row, 200, amounts[i]);
     tamarack::testing::putText(row, 50, std::string(1, 'b').append(std::to_string(i)));
   }
@@ -181,15 +210,14 @@ PreparedReport checkPoint(const fs::path& configuration, bool withPicture) {
       .firstRow(5)
       .borderWeight(2)
       .pictureCells("B2", "C3")
-      .text1(1, 1, utf8ToGbk("检查点表"))
+      .text1(1, 1, gbk("检查点表"))
       .text2(2, 3, "two")
-      .text3(3, 4, utf8ToGbk("第三"))
+      .text3(3, 4, gbk("第三"))
       .rowCount(3)
       .columnSpec("abcd");
-  const std::vector<std::string> rows = {
-      heron::testing::rowBytes(utf8ToGbk("甲"), "b0", "c0", "d0"),
-      heron::testing::rowBytes(utf8ToGbk("乙"), "b1", "", "d1"),
-      heron::testing::rowBytes("a2", utf8ToGbk("丙二"), "c2", "d2")};
+  const std::vector<std::string> rows = {heron::testing::rowBytes(gbk("甲"), "b0", "c0", "d0"),
+                                         heron::testing::rowBytes(gbk("乙"), "b1", "", "d1"),
+                                         heron::testing::rowBytes("a2", gbk("丙二"), "c2", "d2")};
   writeFile(platform::tempFile("check_point_temp.dat"), heron::testing::fileBytes(header, rows));
   if (withPicture) {
     hostPicture("set_check_point_pictrue.bmp", prepared);
