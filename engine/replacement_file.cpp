@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <limits>
 
 #include "engine/engine_error.h"
 #include "engine/save_file_system.h"
@@ -72,13 +73,14 @@ void removeAbandonedCopies(const fs::path& target) {
     const std::string name = it->path().filename().string();
     if (name.compare(0, begin.size(), begin) != 0) continue;
     std::size_t at = begin.size();
-    pid_t pid = 0;
+    long long pid = 0;
     while (at < name.size() && at - begin.size() < 10 && name[at] >= '0' && name[at] <= '9') {
       pid = pid * 10 + (name[at++] - '0');
     }
+    if (pid > std::numeric_limits<pid_t>::max()) continue;
     if (at == begin.size() || name.compare(at, machine.size(), machine) != 0) continue;
     if (name.size() != at + machine.size() + kRandomLength) continue;
-    if (processIsGone(pid)) saveFileSystem().remove(it->path().string());
+    if (processIsGone(static_cast<pid_t>(pid))) saveFileSystem().remove(it->path().string());
   }
 }
 

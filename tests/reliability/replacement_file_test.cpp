@@ -62,6 +62,9 @@ TEST(ReplacementFile, ASaveRemovesOnlyTheCopiesOfWritersOfThisMachineThatAreGone
   const std::string dead = engine::replacementPrefix(target, deadPid());
   const std::string deadOther =
       engine::replacementPrefix((dir.path() / "u.xlsx").string(), deadPid());
+  // A pid beyond what this machine has, in a name that is otherwise the machine's own.
+  std::string tooLargePid = engine::replacementPrefix(target, 1);
+  tooLargePid.replace(tooLargePid.find("-1-") + 1, 1, "9999999999");
   struct Case {
     std::string name;
     bool removed;
@@ -75,6 +78,7 @@ TEST(ReplacementFile, ASaveRemovesOnlyTheCopiesOfWritersOfThisMachineThatAreGone
       {".t.xlsx.qx-saving-" + std::to_string(deadPid()) + "-00000000-a1B2c3",
        false},  // another machine
       {".t.xlsx.qx-saving-a1B2c3", false},
+      {tooLargePid + "a1B2c3", false},
       {"t.xlsx.bak", false},
   };
   for (const Case& c : cases) dir.write(c.name, "leftover");
