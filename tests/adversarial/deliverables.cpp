@@ -25,7 +25,9 @@ void callTamarack(const HostSetting& setting, const std::string& transferRecord)
 }
 
 void callTamarackAsItIs(const HostSetting& setting) {
-  setting.copy(TAMARACK_LANGUAGE_FILE, "lang/pinebrook_exe.txt");
+  if (!std::filesystem::exists(setting.folder() / "lang" / "pinebrook_exe.txt")) {
+    setting.copy(TAMARACK_LANGUAGE_FILE, "lang/pinebrook_exe.txt");
+  }
   const qx::testing::LoadedLibrary loaded(TAMARACK_LIBRARY);
   const auto exported = reinterpret_cast<qx_result_export_fn>(loaded.symbol("export_to_excel"));
   if (exported == nullptr) throw std::runtime_error("no export export_to_excel");

@@ -24,8 +24,8 @@ inline constexpr const char* kVellum = VELLUM_LIBRARY;
 inline constexpr const char* kVellumX = VELLUM_X_LIBRARY;
 inline constexpr const char* kKestrel = KESTREL_LIBRARY;
 
-// tamarack's export_to_excel after writing `transferRecord` as its data file and the installed
-// language file into the configuration folder.
+// tamarack's export_to_excel after writing `transferRecord` as its data file and, unless the
+// case has put one there, the installed language file into the configuration folder.
 void callTamarack(const HostSetting& setting, const std::string& transferRecord);
 // The same with whatever data file the case has left in place.
 void callTamarackAsItIs(const HostSetting& setting);

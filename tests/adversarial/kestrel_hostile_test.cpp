@@ -84,6 +84,9 @@ const Placement kHeaderPlacements[] = {
     {"RowBeyondTheSheet", 1048577, 1, "Range.Item", nullptr},
     {"ColumnBeyondTheSheet", 1, 16385, "Range.Item", nullptr},
     {"LastCellOfTheSheet", 1048576, 16384, nullptr, "XFD1048576"},
+    // Header texts are written through the used range and need no address: columns past the
+    // 702 that frames can name are still cells.
+    {"PastTheFramedColumns", 1, 703, nullptr, "AAA1"},
 };
 INSTANTIATE_TEST_SUITE_P(Cells, KestrelHeaderPlacement, ::testing::ValuesIn(kHeaderPlacements),
                          [](const auto& info) { return std::string(info.param.name); });
@@ -241,6 +244,13 @@ TEST_F(KestrelHostile, ALoopingRowListIsRefused) {
       EXPECT_EQ(fileBytes(workbook), before);
     }
   }
+}
+
+TEST_F(KestrelHostile, ANullHeaderReturnsWithoutAWord) {
+  rows.add();
+  callTableExport(kKestrel, "excel_file", nullptr, rows.first());
+  EXPECT_EQ(setting.messages(), std::vector<std::string>{});
+  EXPECT_EQ(fileBytes(workbook), before);
 }
 
 TEST_F(KestrelHostile, NoRowListStillSavesTheHeader) {

@@ -209,6 +209,12 @@ TEST_F(TamarackHostile, PicturesThatAreMissingOrNoPicture) {
   expectSaved();
 
   before = fileBytes(workbook);
+  fs::create_directory(setting.folder() / "图目录.png");
+  putText(host.row(0), 3040, hostText(setting.folder() / "图目录.png"));
+  run();  // so is a folder in its place
+  expectSaved();
+
+  before = fileBytes(workbook);
   putText(host.row(0), 3040, hostText(setting.write("假图.png", "这不是图片")));
   run();
   expectRefused("Shapes.AddPicture");
@@ -225,6 +231,22 @@ TEST_F(TamarackHostile, ALoopingChainIsRefused) {
       forgetMessages();
     }
   }
+}
+
+// An installation whose language file predates the loop's text: the lookup tells what is
+// missing, and the run ends without a second message.
+TEST_F(TamarackHostile, ALoopingChainWithAnOlderLanguageFile) {
+  const fs::path language = setting.write(
+      "lang/pinebrook_exe.txt", utf8ToGbk("excel_fil_11:小计:\r\nexcel_fil_12:总计:\r\n"));
+  RecordBlock chain(2, kHostRowSize, kHostNextOffset);
+  chain.link(1, chain.record(0));
+  runWithFirstRow(chain.first());
+  expectTold("在 " + shownText(language) + " 文件中找不到 excel_fil_13: 标题,请查看标题否正确!");
+}
+
+TEST_F(TamarackHostile, ANullHeaderAddressIsAShortRecord) {
+  callTamarack(setting, host.transferRecord(952, false));
+  expectTold("读临时文件中的表头信息错误!");
 }
 
 TEST_F(TamarackHostile, DataFilesThatHoldNoTransferRecord) {

@@ -311,6 +311,24 @@ TEST_P(VellumBuilds, PictureCornersThatNameNoCellAreRefused) {
   expectRefused("Worksheet.Range");
 }
 
+TEST_P(VellumBuilds, ANullHeaderReturnsWithoutAWord) {
+  callTableExport(build_.library, build_.exportName, nullptr, rows.first());
+  callTableExport(build_.library, build_.exportName, nullptr, nullptr);
+  EXPECT_EQ(setting.messages(), std::vector<std::string>{});
+  EXPECT_EQ(fileBytes(workbook), before);
+}
+
+TEST_P(VellumBuilds, ANullRowListSkipsTheBodyOrTheCall) {
+  header.slot(1, true, 2, 1, "只有表头");
+  run(nullptr);
+  EXPECT_EQ(setting.messages(), std::vector<std::string>{});
+  if (isVellumX()) {
+    EXPECT_EQ(readCells(workbook, 0, {"A2"})["A2"].value, "只有表头");
+  } else {
+    EXPECT_EQ(fileBytes(workbook), before);  // vellum needs both records
+  }
+}
+
 TEST_P(VellumBuilds, ALoopingRowListIsRefused) {
   for (const std::size_t loopTo : {0u, 2u}) {
     RecordBlock chain(3, kRowSize, kRowLink);
