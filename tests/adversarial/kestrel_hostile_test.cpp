@@ -190,11 +190,12 @@ TEST_F(KestrelHostile, EverySlotFullToItsLastByte) {
   kestrel::testing::RowRecord& row = rows.add();
   row.raw(0, fullOfChinese(kestrel::kDualSpecRowLinkOffset));
   row.address(kestrel::kDualSpecRowLinkOffset, nullptr);
+  row.text(4634, "\xCA\xC7");  // "是": the seven option columns follow, up to column 519
   run(rows.first());
 
   expectSaved();
   const std::map<std::string, ShownCell> cells =
-      readCells(workbook, 0, {"A1", "D1", "A3", "IV3", "IW3", "SR3", "SS3"});
+      readCells(workbook, 0, {"A1", "D1", "A3", "IV3", "IW3", "SR3", "SS3", "SY3", "SZ3"});
   const std::string chinese25 = automation::gbkToUtf8(fullOfChinese(50));
   EXPECT_EQ(cells.at("A1").value, chinese25);
   EXPECT_EQ(cells.at("D1").value, chinese25);
@@ -206,7 +207,10 @@ TEST_F(KestrelHostile, EverySlotFullToItsLastByte) {
   EXPECT_EQ(cells.at("IW3").value, automation::gbkToUtf8(fullOfChinese(80)));   // secondary a
   EXPECT_EQ(cells.at("SR3").value, automation::gbkToUtf8(fullOfChinese(254)));  // secondary q
   EXPECT_EQ(cells.at("SR3").border, "thin,thin,thin,thin");
-  EXPECT_EQ(cells.at("SS3"), (ShownCell{"", ",,,"}));  // no option block without "是"
+  EXPECT_EQ(cells.at("SS3").value, "是");
+  EXPECT_EQ(cells.at("SY3"), (ShownCell{automation::gbkToUtf8(fullOfChinese(80)),
+                                        "thin,thin,thin,thin"}));  // option 7, column 519
+  EXPECT_EQ(cells.at("SZ3"), (ShownCell{"", ",,,"}));
 }
 
 TEST_F(KestrelHostile, ARowListOf200000RecordsCompletes) {

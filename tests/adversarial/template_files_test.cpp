@@ -43,6 +43,13 @@ fs::path fromCorpus(const HostSetting& setting, const char* name) {
 const TemplateKind kKinds[] = {
     {"Absent", [](const HostSetting& s, Exporter) { return s.folder() / "无此报表.xlsx"; },
      Told::TemplateMissing},
+    // 256 bytes, the whole room, with no NUL after them: the message shows the whole path.
+    {"AbsentAtFullLength",
+     [](const HostSetting& s, Exporter) {
+       const std::string folder = hostText(s.folder()) + "/";
+       return s.folder() / std::string(256 - folder.size(), 'n');
+     },
+     Told::TemplateMissing},
     {"Directory",
      [](const HostSetting& s, Exporter) {
        fs::create_directory(s.folder() / "报表.xlsx");

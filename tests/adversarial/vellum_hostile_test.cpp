@@ -329,6 +329,13 @@ TEST_P(VellumBuilds, ANullRowListSkipsTheBodyOrTheCall) {
   }
 }
 
+TEST_P(VellumBuilds, APictureOverTheWholeSheetIsPlaced) {
+  setting.copy(examplePicture(), "temp/post_excel_sheet_pictrue.bmp");
+  header.picture(true, "XFD1048576", "A1");  // corners in either order
+  run();
+  expectSaved();
+}
+
 TEST_P(VellumBuilds, ALoopingRowListIsRefused) {
   for (const std::size_t loopTo : {0u, 2u}) {
     RecordBlock chain(3, kRowSize, kRowLink);
