@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "automation/code_page.h"
 #include "platform/paths.h"
 #include "tests/support/loaded_library.h"
 #include "tests/support/temp_dir.h"
@@ -109,6 +110,23 @@ class ServerLibrary {
   int (*outstanding_)();
 };
 
+// An environment variable of the process itself (not only of the C runtime's copy), set in
+// UTF-16 so that any text reaches the server's library and the programs started here intact.
+class ProcessEnv {
+ public:
+  ProcessEnv(const wchar_t* name, const std::string& utf8) : name_(name) {
+    const std::u16string value = automation::utf8ToUtf16(utf8);
+    SetEnvironmentVariableW(
+        name, utf8.empty() ? nullptr : reinterpret_cast<const wchar_t*>(value.c_str()));
+  }
+  ~ProcessEnv() { SetEnvironmentVariableW(name_, nullptr); }
+  ProcessEnv(const ProcessEnv&) = delete;
+  ProcessEnv& operator=(const ProcessEnv&) = delete;
+
+ private:
+  const wchar_t* name_;
+};
+
 std::vector<std::string> lines(const std::string& text) {
   std::vector<std::string> out;
   std::size_t start = 0;
@@ -147,6 +165,7 @@ class BuiltBinaryRun : public ::testing::TestWithParam<Report> {
   testing::TempDir dir;
   std::filesystem::path messageLog = dir.path() / "messages.log";
   testing::ScopedEnv messageEnv{"QX_MESSAGE_LOG", messageLog.string()};
+  ProcessEnv failureEnv{L"QX_RECORDING_FAIL", GetParam().failure};
   std::filesystem::path configuration;
   PreparedReport prepared;
 };

@@ -9,11 +9,13 @@
 #include <cstring>
 #include <string>
 
+#include "automation/code_page.h"
 #include "automation/server_registry.h"
 #include "tests/support/recording_server.h"
 #include "tests/wine/call_log.h"
 #include "tests/wine/dispatch_adapter.h"
 #include "tests/wine/recording_server_ids.h"
+#include "tests/wine/server_failure.h"
 
 namespace qx::wine {
 namespace {
@@ -35,6 +37,12 @@ testing::RecordingServer& recordingServer(int sheets = 0) {
                                                      : environmentNumber("QX_RECORDING_SHEETS", 1));
     // In this library's own registry, which is where CreateInstance asks.
     server->registerAs("Excel.Application");
+    wchar_t failure[512];
+    const DWORD length = GetEnvironmentVariableW(L"QX_RECORDING_FAIL", failure, 512);
+    if (length > 0 && length < 512) {
+      planFailure(*server, automation::utf16ToUtf8(
+                               std::u16string(reinterpret_cast<const char16_t*>(failure), length)));
+    }
   }
   return *server;
 }

@@ -36,10 +36,12 @@ struct Report {
   int sheets = 1;  // worksheets of the server's workbook
   // COM initialisations the call leaves on the host's thread (a program leaves none).
   int apartmentsLeft = 0;
-  int exitCode = 0;                   // of heron
-  std::vector<std::string> messages;  // shown, in order, with placeholders for the paths
+  int exitCode = 0;                     // of heron
+  std::vector<std::string> messages{};  // shown, in order, with placeholders for the paths
   // Clears the configuration directory's temp and lang folders and prepares the report there.
-  std::function<PreparedReport(const std::filesystem::path& configuration)> prepare;
+  std::function<PreparedReport(const std::filesystem::path& configuration)> prepare{};
+  // A call the server fails (server_failure.h), or empty.
+  std::string failure{};
 };
 
 const std::vector<Report>& reports();
