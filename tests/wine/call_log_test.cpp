@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
+#include "automation/server_registry.h"
 #include "tests/wine/call_log.h"
 #include "tests/wine/reports.h"
+#include "tests/wine/server_failure.h"
 
 namespace qx::wine {
 namespace {
@@ -83,6 +85,44 @@ TEST(CallLog, PathsGiveWayToPlaceholdersQuotedInLogsAndPlainInMessages) {
             "模板文件“<template>”, 不存在!");
   // A log's quoting is not a message's: each is replaced only in its own form.
   EXPECT_EQ(withPlaceholders(log, prepared, false), log);
+}
+
+TEST(ServerFailure, APlannedFailureTakesItsOccurrenceAndCarriesItsDescription) {
+  const struct {
+    const char* line;
+    bool planned;
+  } cases[] = {
+      {"Application.Workbooks|2|0x80020009|打不开", true},
+      {"Application.Workbooks|2|-2147352567|a|b", true},  // the description keeps its bars
+      {"Application.Workbooks|2|0x80020009", false},
+      {"|2|0x80020009|x", false},
+      {"Application.Workbooks|0|0x80020009|x", false},
+      {"Application.Workbooks|two|0x80020009|x", false},
+      {"Application.Workbooks|2|code|x", false},
+      {"", false},
+  };
+  for (const auto& c : cases) {
+    testing::RecordingServer server;
+    server.registerAs("Excel.Application");
+    EXPECT_EQ(planFailure(server, c.line), c.planned) << c.line;
+    automation::Dispatch* application = automation::createServerObject("Excel.Application");
+    ASSERT_NE(application, nullptr);
+    Variant result;
+    automation::ExceptionInfo exception;
+    std::int32_t second = 0;
+    for (int i = 0; i < 2; ++i) {
+      result = Variant();
+      second = application->invoke(572, InvokeKind::PropertyGet, {}, result, exception);
+    }
+    result = Variant();
+    application->release();
+    EXPECT_EQ(second, c.planned ? automation::hr::kException : automation::hr::kOk) << c.line;
+    if (c.planned) {
+      EXPECT_EQ(exception.code, automation::hr::kException);
+      EXPECT_FALSE(exception.description.empty());
+    }
+    EXPECT_EQ(server.outstandingReferences(), 0);
+  }
 }
 
 }  // namespace
