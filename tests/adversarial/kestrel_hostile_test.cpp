@@ -250,6 +250,18 @@ TEST_F(KestrelHostile, ALoopingRowListIsRefused) {
   }
 }
 
+// Bytes that are no GBK text (0xFF, a first byte without its second) still reach
+// the cell, each as the replacement character, and nothing is read past the slot.
+TEST_F(KestrelHostile, BytesThatAreNoTextBecomeReplacementCharacters) {
+  header.headerText(1, "", 1, 2, 1).raw(0, "\xFF\xFF" + std::string(47, 'a') + "\xD6");
+  rows.add().text(186, "B");
+  run(rows.first());
+  expectSaved();
+  const std::string shown = readCells(workbook, 0, {"A2"})["A2"].value;
+  EXPECT_EQ(shown.find("aaaa"), 6u) << shown;  // after two replacement characters
+  EXPECT_EQ(shown.substr(0, 3), "\xEF\xBF\xBD");
+}
+
 TEST_F(KestrelHostile, ANullHeaderReturnsWithoutAWord) {
   rows.add();
   callTableExport(kKestrel, "excel_file", nullptr, rows.first());
