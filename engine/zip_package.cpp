@@ -1,8 +1,6 @@
 #include "engine/zip_package.h"
 
 #include <cctype>
-#include <cstdio>
-#include <cstdlib>
 #include <ctime>
 #include <filesystem>
 #include <memory>
