@@ -7,11 +7,13 @@
 #include <chrono>
 #include <climits>
 #include <cstdio>
+#include <thread>
 
 #include "automation/code_page.h"
 #include "tests/adversarial/deliverables.h"
 #include "tests/adversarial/record_block.h"
 #include "tests/kestrel/dual_spec_records.h"
+#include "tests/support/loaded_library.h"
 
 namespace qx::adversarial {
 namespace {
@@ -260,6 +262,25 @@ TEST_F(KestrelHostile, BytesThatAreNoTextBecomeReplacementCharacters) {
   const std::string shown = readCells(workbook, 0, {"A2"})["A2"].value;
   EXPECT_EQ(shown.find("aaaa"), 6u) << shown;  // after two replacement characters
   EXPECT_EQ(shown.substr(0, 3), "\xEF\xBF\xBD");
+}
+
+// Two of the host's threads making reports at the same time, each on its own template: both
+// come back and both workbooks are filled.
+TEST_F(KestrelHostile, TwoHostThreadsAtOnce) {
+  const fs::path second = exampleTemplate(setting, "kestrel", "第二.xlsx");
+  HeaderRecord otherHeader;
+  otherHeader.templatePath(hostText(second)).primary("ab").startRow(5).weight(2);
+  RecordBlock chain(5000, kestrel::kDualSpecRowSize, kestrel::kDualSpecRowLinkOffset);
+  chain.fillAll(186, "B", 2);
+  const qx::testing::LoadedLibrary library(kKestrel);
+  const qx_table_export_fn exported = library.tableExport("excel_file");
+  ASSERT_NE(exported, nullptr);
+  std::thread other([&] { exported(otherHeader.data(), chain.first()); });
+  callOnHostThread([&] { exported(header.data(), chain.first()); });
+  other.join();
+  expectSaved();
+  EXPECT_EQ(summarizeRows(workbook).lastRow.at(0), "5000");
+  EXPECT_EQ(summarizeRows(second).lastRow.at(0), "5000");
 }
 
 TEST_F(KestrelHostile, ANullHeaderReturnsWithoutAWord) {
