@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -101,6 +102,16 @@ TEST(ReplacementFile, TheSavedFileKeepsItsPermissionsAndItsSymbolicLink) {
   ASSERT_EQ(::stat(real.c_str(), &status), 0);
   EXPECT_EQ(status.st_mode & 07777, 0640u);
   EXPECT_EQ(folderEntries(dir.path()), (std::vector<std::string>{"link.xlsx", "real.xlsx"}));
+}
+
+TEST(ReplacementFile, AFileWhoseNameLeavesNoRoomForTheCopysMarkersStillSaves) {
+  const ::qx::testing::TempDir dir;
+  // With the copy's markers (38 bytes) around it, the name would pass NAME_MAX.
+  const fs::path file = dir.path() / (std::string(NAME_MAX - 15, 'n') + ".xlsx");
+  engine::testing::writePackage(file, minimalWorkbook());
+  ASSERT_EQ(saveWithNewStyles(file), "");
+  EXPECT_EQ(engine::testing::readPackage(file).at("xl/styles.xml"), "<new/>");
+  EXPECT_EQ(folderEntries(dir.path()), std::vector<std::string>{file.filename().string()});
 }
 
 TEST(ReplacementFile, TheArchiveIsTheSameWhateverTheWriteBuffer) {
