@@ -1,5 +1,6 @@
 #include "engine/objects.h"
 
+#include <atomic>
 #include <new>
 
 #include "automation/code_page.h"
@@ -8,6 +9,22 @@
 namespace qx::engine {
 
 namespace hr = automation::hr;
+
+namespace {
+std::atomic<std::size_t> liveObjects{0};
+}  // namespace
+
+EngineObject::EngineObject() {
+  ++liveObjects;
+}
+
+EngineObject::~EngineObject() {
+  --liveObjects;
+}
+
+std::size_t liveEngineObjects() {
+  return liveObjects.load();
+}
 
 Workbook& OpenWorkbook::get() const {
   if (!model) throw EngineError("the workbook has been closed");

@@ -36,9 +36,15 @@ struct ApplicationState {
 using BookPointer = std::shared_ptr<OpenWorkbook>;
 
 // Base of every engine object: turns EngineError and other exceptions into HRESULTs with an
-// exception description, so nothing is thrown across the dispatch interface.
+// exception description, so nothing is thrown across the dispatch interface. Counts the objects
+// alive, so that a caller can prove it released every reference it took.
 class EngineObject : public automation::DispatchBase {
  public:
+  EngineObject();
+  ~EngineObject() override;
+  EngineObject(const EngineObject&) = delete;
+  EngineObject& operator=(const EngineObject&) = delete;
+
   std::int32_t invoke(std::int32_t dispid, InvokeKind kind, std::span<const Variant> arguments,
                       Variant& result, ExceptionInfo& exception) final;
 
@@ -46,6 +52,10 @@ class EngineObject : public automation::DispatchBase {
   virtual std::int32_t answer(std::int32_t dispid, InvokeKind kind,
                               std::span<const Variant> arguments, Variant& result) = 0;
 };
+
+// How many engine objects (Application, Workbooks, Workbook, Worksheet, Range, Shapes, Shape)
+// exist in this process: 0 once every reference handed out has been released.
+std::size_t liveEngineObjects();
 
 automation::Dispatch* newWorkbooks(std::shared_ptr<ApplicationState> state);
 automation::Dispatch* newWorkbook(std::shared_ptr<ApplicationState> state, BookPointer book);
