@@ -58,6 +58,10 @@ const char* troubleName(Trouble trouble) {
   return "?";
 }
 
+void PrintTo(Trouble trouble, std::ostream* out) {
+  *out << troubleName(trouble);
+}
+
 struct Outcome {
   std::size_t messages = 0;
   int apartmentDepth = 0;  // on the host's thread after the run
