@@ -23,7 +23,7 @@ class ApplicationObject final : public EngineObject {
     }
     if (dispid == 558 && kind == InvokeKind::PropertyPut) {
       if (arguments.size() != 1) return hr::kBadParamCount;
-      state_->visible = integerArgument(arguments[0], "Application.Visible") != 0;
+      state_->visible = integerArgument(arguments[0], "Visible") != 0;
       return hr::kOk;
     }
     if (dispid == 558 && kind == InvokeKind::PropertyGet) {

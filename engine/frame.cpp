@@ -54,7 +54,7 @@ BorderLine borderLine(const Variant& lineStyle, std::int32_t weight, const Varia
                       const Variant& color) {
   if (weight != kWeightHairline && weight != kWeightThin && weight != kWeightMedium &&
       weight != kWeightThick) {
-    throw EngineError("BorderAround: unable to set the Weight property of the Border class (" +
+    throw EngineError("unable to set the Weight property of the Border class (" +
                       std::to_string(weight) +
                       " is none of 1 hairline, 2 thin, -4138 medium, 4 thick)");
   }

@@ -53,18 +53,18 @@ std::int32_t EngineObject::invoke(std::int32_t dispid, InvokeKind kind,
   }
 }
 
-std::string textArgument(const Variant& value, const char* member) {
+std::string textArgument(const Variant& value, const char* argumentName) {
   if (value.type() != automation::VarType::Bstr) {
-    throw EngineError(std::string(member) + ": a text was expected, not " +
+    throw EngineError(std::string(argumentName) + ": a text was expected, not " +
                       automation::typeName(value.type()));
   }
   return automation::utf16ToUtf8(value.textValue());
 }
 
-std::int64_t integerArgument(const Variant& value, const char* member) {
+std::int64_t integerArgument(const Variant& value, const char* argumentName) {
   const std::optional<std::int64_t> number = value.toInteger();
   if (!number) {
-    throw EngineError(std::string(member) + ": a number was expected, not " +
+    throw EngineError(std::string(argumentName) + ": a number was expected, not " +
                       automation::typeName(value.type()));
   }
   return *number;

@@ -64,9 +64,10 @@ automation::Dispatch* newRange(BookPointer book, std::size_t sheet, const CellRe
 automation::Dispatch* newShapes(BookPointer book, std::size_t sheet);
 automation::Dispatch* newShape();
 
-// The text inside a text argument (UTF-8); EngineError naming the member otherwise.
-std::string textArgument(const Variant& value, const char* member);
-// A whole number argument; EngineError naming the member otherwise.
-std::int64_t integerArgument(const Variant& value, const char* member);
+// The text inside a text argument (UTF-8); EngineError naming the argument otherwise (the
+// failure report names the operation).
+std::string textArgument(const Variant& value, const char* argumentName);
+// A whole number argument; EngineError naming the argument otherwise.
+std::int64_t integerArgument(const Variant& value, const char* argumentName);
 
 }  // namespace qx::engine

@@ -31,7 +31,7 @@ class RangeObject final : public EngineObject {
       const std::int32_t weight =
           argument(1).isMissing()
               ? kWeightThin
-              : static_cast<std::int32_t>(integerArgument(argument(1), "Range.BorderAround"));
+              : static_cast<std::int32_t>(integerArgument(argument(1), "Weight"));
       const std::uint32_t line =
           borderLineId(workbook, argument(0), weight, argument(2), argument(3));
       frameRange(workbook, workbook.worksheet(sheet_), rect_, line);
@@ -79,11 +79,11 @@ class RangeObject final : public EngineObject {
     const bool put = kind == InvokeKind::PropertyPut;
     if (!put && kind != InvokeKind::PropertyGet) return hr::kMemberNotFound;
     if (arguments.size() != (put ? 3u : 2u)) return hr::kBadParamCount;
-    const std::int64_t row = rect_.top + integerArgument(arguments[0], "Range.Item") - 1;
-    const std::int64_t column = rect_.left + integerArgument(arguments[1], "Range.Item") - 1;
+    const std::int64_t row = rect_.top + integerArgument(arguments[0], "RowIndex") - 1;
+    const std::int64_t column = rect_.left + integerArgument(arguments[1], "ColumnIndex") - 1;
     if (row < 1 || row > kMaxRows || column < 1 || column > kMaxColumns) {
-      throw EngineError("Range.Item: the cell (" + std::to_string(row) + ", " +
-                        std::to_string(column) + ") lies outside the sheet");
+      throw EngineError("the cell (" + std::to_string(row) + ", " + std::to_string(column) +
+                        ") lies outside the sheet");
     }
     const auto r = static_cast<std::uint32_t>(row), c = static_cast<std::uint32_t>(column);
     if (put) {

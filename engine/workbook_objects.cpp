@@ -22,7 +22,7 @@ class WorkbooksObject final : public EngineObject {
     if (kind != InvokeKind::Method) return hr::kMemberNotFound;
     if (dispid == 1923) {
       if (arguments.empty() || arguments.size() > 15) return hr::kBadParamCount;
-      const std::string path = textArgument(arguments[0], "Workbooks.Open");
+      const std::string path = textArgument(arguments[0], "Filename");
       result = Variant::adopt(newWorkbook(state_, open(path)));
       return hr::kOk;
     }
@@ -86,10 +86,10 @@ class WorkbookObject final : public EngineObject {
   void close(std::span<const Variant> arguments) {
     Workbook& workbook = book_->get();
     const bool save = !arguments.empty() && !arguments[0].isMissing() &&
-                      integerArgument(arguments[0], "Workbook.Close") != 0;
+                      integerArgument(arguments[0], "SaveChanges") != 0;
     if (save) {
       if (arguments.size() > 1 && !arguments[1].isMissing()) {
-        throw EngineError("Workbook.Close: saving under another file name is not supported");
+        throw EngineError("saving under another file name is not supported");
       }
       workbook.save();
     }

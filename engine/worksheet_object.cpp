@@ -12,7 +12,7 @@ namespace {
 CellPosition referenceArgument(std::string_view text) {
   const std::optional<CellPosition> at = parseCellReference(text);
   if (!at) {
-    throw EngineError("Worksheet.Range: '" + std::string(text) + "' is not a cell reference");
+    throw EngineError("'" + std::string(text) + "' is not a cell reference");
   }
   return *at;
 }
@@ -28,7 +28,7 @@ std::string_view referenceText(const Variant& value, char (&buffer)[32], std::st
     }
     if (ascii) return std::string_view(buffer, text.size());
   }
-  spill = textArgument(value, "Worksheet.Range");
+  spill = textArgument(value, "Cell1");
   return spill;
 }
 
@@ -102,19 +102,19 @@ class ShapesObject final : public EngineObject {
                       Variant& result) override {
     if (dispid != 1723 || kind != InvokeKind::Method) return hr::kMemberNotFound;
     if (arguments.size() != 7) return hr::kBadParamCount;
-    const std::string file = textArgument(arguments[0], "Shapes.AddPicture");
-    if (integerArgument(arguments[1], "Shapes.AddPicture") != 0) {
-      throw EngineError("Shapes.AddPicture: linked pictures are not supported; pass LinkToFile 0");
+    const std::string file = textArgument(arguments[0], "Filename");
+    if (integerArgument(arguments[1], "LinkToFile") != 0) {
+      throw EngineError("linked pictures are not supported; pass LinkToFile 0");
     }
-    if (integerArgument(arguments[2], "Shapes.AddPicture") == 0) {
+    if (integerArgument(arguments[2], "SaveWithDocument") == 0) {
       throw EngineError(
-          "Shapes.AddPicture: a picture that is not linked must be saved with "
+          "a picture that is not linked must be saved with "
           "the document (SaveWithDocument 1)");
     }
     double rect[4];
     for (int i = 0; i < 4; ++i) {
       const std::optional<double> value = arguments[3 + i].toReal();
-      if (!value) throw EngineError("Shapes.AddPicture: the position must be numbers");
+      if (!value) throw EngineError("the position must be numbers");
       rect[i] = *value;
     }
     book_->get().addPicture(sheet_, file, rect[0], rect[1], rect[2], rect[3]);

@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <functional>
+#include <utility>
+#include <vector>
 
 #include "automation/automation_error.h"
 #include "automation/code_page.h"
@@ -312,6 +315,31 @@ TEST_F(EngineObjects, OverwritingASharedFormulaMasterKeepsTheOthersFormulas) {
   const std::string sheet = testing::readPackage(file).at("xl/worksheets/sheet1.xml");
   EXPECT_NE(sheet.find(R"(<c r="A2"><f>B2+1</f><v>1</v></c>)"), std::string::npos) << sheet;
   EXPECT_EQ(sheet.find("shared"), std::string::npos) << sheet;
+}
+
+// The failure report puts the operation in front of the server's description; a description
+// that named it again would show it twice to the user.
+TEST_F(EngineObjects, FailureDescriptionsLeaveTheOperationToTheReport) {
+  open(make(testing::minimalWorkbook()));
+  AutomationObject cell;
+  const std::vector<std::pair<std::string, std::function<void()>>> failures = {
+      {"Range.Item", [&] { automation::writeCell(session.usedRange, 0, 1, "x"); }},
+      {"Range.BorderAround", [&] { automation::frameCell(session.sheet, 1, 1, 3, cell); }},
+      {"Worksheet.Range",
+       [&] {
+         automation::worksheetRange(session.sheet, Variant::text(u"1A"), Variant::missing());
+       }},
+  };
+  for (const auto& [operation, call] : failures) {
+    try {
+      call();
+      ADD_FAILURE() << operation << " did not fail";
+    } catch (const AutomationError& e) {
+      const std::string what = e.what();
+      EXPECT_EQ(what.find(operation + ": "), 0u) << what;
+      EXPECT_EQ(what.find(operation, operation.size()), std::string::npos) << what;
+    }
+  }
 }
 
 }  // namespace
