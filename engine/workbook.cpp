@@ -227,6 +227,12 @@ void Workbook::addPicture(std::size_t sheetIndex, const std::string& fileName, d
                             namespaces);
 }
 
+bool Workbook::partInUse(const std::string& part) const {
+  if (part == workbookPart_ || part == stylesPart_ || part == sharedStringsPart_) return true;
+  return std::any_of(sheets_.begin(), sheets_.end(),
+                     [&](const SheetEntry& sheet) { return sheet.part == part; });
+}
+
 void Workbook::save() {
   std::map<std::string, PartContent> parts;  // by stored or new name
   auto whole = [](std::string bytes) {
@@ -242,7 +248,9 @@ void Workbook::save() {
   std::vector<std::string> removed;
   if (formulaRemoved_) {
     Relationships& links = relationshipsOf(workbookPart_);
-    if (const Relationship* chain = links.byTypeSuffix("calcChain")) {
+    const Relationship* chain = links.byTypeSuffix("calcChain");
+    // A damaged part may call a part the workbook reads a calculation chain: that one stays.
+    if (chain != nullptr && !partInUse(links.partOf(*chain))) {
       const std::string part = links.partOf(*chain);
       removed.push_back(part);
       contentTypes_.removeOverride(part);

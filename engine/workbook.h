@@ -67,6 +67,8 @@ class Workbook {
   Relationships& relationshipsOf(const std::string& part);
   std::string unusedPartName(const std::string& stem, const std::string& extension) const;
   bool partExists(const std::string& part) const;
+  // The workbook part, a sheet, the styles or the shared strings.
+  bool partInUse(const std::string& part) const;
 
   std::string path_;
   std::unique_ptr<ZipPackage> package_;

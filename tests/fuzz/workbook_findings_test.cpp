@@ -5,6 +5,8 @@
 
 #include <string>
 
+#include "automation/variant.h"
+#include "engine/cell_values.h"
 #include "engine/engine_error.h"
 #include "engine/relationships.h"
 #include "engine/workbook.h"
@@ -43,6 +45,27 @@ TEST(DamagedWorkbookPart, ASheetWithoutARelationshipIsAnEngineError) {
   const auto file = dir.path() / "book.xlsx";
   testing::writePackage(file, parts);
   EXPECT_THROW(Workbook(file.string()), EngineError);
+}
+
+// A damaged relationships part that calls the sheet a calculation chain: overwriting a formula
+// drops the calculation chain when saving, which must not drop the sheet.
+TEST(DamagedRelationships, ACalculationChainThatIsTheSheetIsKept) {
+  ::qx::testing::TempDir dir;
+  testing::Parts parts =
+      testing::minimalWorkbook(R"(<row r="1"><c r="A1"><f>1+1</f><v>2</v></c></row>)");
+  std::string& links = parts["xl/_rels/workbook.xml.rels"];
+  links.insert(links.rfind("</Relationships>"),
+               R"(<Relationship Id="rId9" Type="http://x/relationships/calcChain")"
+               R"( Target="worksheets/sheet1.xml"/>)");
+  const auto file = dir.path() / "book.xlsx";
+  testing::writePackage(file, parts);
+  {
+    Workbook workbook(file.string());
+    putCellValue(workbook, workbook.worksheet(0), 1, 1, automation::Variant::text(u"kept"));
+    workbook.save();
+  }
+  Workbook again(file.string());
+  EXPECT_EQ(cellText(again, again.worksheet(0), 1, 1), "kept");
 }
 
 // A damaged part that gives two relationships one id: dropping the calculation chain after a
