@@ -12,6 +12,9 @@ for preset in release dev; do
   cmake --preset "$preset" >/dev/null
   cmake --build --preset "$preset" -j "$jobs"
   ctest --preset "$preset" -j "$jobs" || rc=1
+  # What the save fault-injection and kill tests did, from their output.
+  grep -hE '^(injected|clean run:|[0-9]+ kills)' "build/$preset/Testing/Temporary/LastTest.log" |
+    sed "s/^/   $preset saving: /" || true
 done
 
 # Fuzz smoke run: every libFuzzer target for a short, fixed time (scripts/fuzz.sh runs longer).
