@@ -1,5 +1,5 @@
 #pragma once
-// The class factory of the fake servers: one static instance per class, making a new object
+// The class factory of the test COM servers: one static instance per class, making a new object
 // with each CreateInstance. Its own references are not counted.
 
 #include <windows.h>
@@ -8,7 +8,7 @@ namespace qx::fake {
 
 class Factory final : public IClassFactory {
  public:
-  using Make = IDispatch* (*)();  // a new object with one reference
+  using Make = IDispatch* (*)();  // a new object with one reference, or null
   explicit Factory(Make make) : make_(make) {}
 
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
@@ -27,6 +27,7 @@ class Factory final : public IClassFactory {
     *object = nullptr;
     if (outer != nullptr) return CLASS_E_NOAGGREGATION;
     IDispatch* made = make_();
+    if (made == nullptr) return E_FAIL;
     const HRESULT status = made->QueryInterface(iid, object);
     made->Release();
     return status;

@@ -12,6 +12,7 @@
 
 #include "automation/code_page.h"
 #include "automation/server_registry.h"
+#include "tests/com/fake_factory.h"
 #include "tests/support/recording_server.h"
 #include "tests/wine/call_log.h"
 #include "tests/wine/dispatch_adapter.h"
@@ -23,7 +24,6 @@ namespace {
 
 // Created on first use and never destroyed: objects handed out may outlive any static.
 testing::RecordingServer* server = nullptr;
-LONG serverLocks = 0;
 
 int environmentNumber(const char* name, int fallback) {
   char text[16];
@@ -70,38 +70,12 @@ void writeLogFile(bool beforeProcessEnd) {
   CloseHandle(file);
 }
 
-class Factory final : public IClassFactory {
- public:
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
-    if (object == nullptr) return E_POINTER;
-    if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IClassFactory)) {
-      *object = static_cast<IClassFactory*>(this);
-      return S_OK;
-    }
-    *object = nullptr;
-    return E_NOINTERFACE;
-  }
-  // One static factory: its own references are not counted.
-  ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
-  ULONG STDMETHODCALLTYPE Release() override { return 1; }
-  HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID iid, void** object) override {
-    if (object == nullptr) return E_POINTER;
-    *object = nullptr;
-    if (outer != nullptr) return CLASS_E_NOAGGREGATION;
-    recordingServer();
-    IDispatch* application = adaptDispatch(automation::createServerObject("Excel.Application"));
-    if (application == nullptr) return E_FAIL;
-    const HRESULT status = application->QueryInterface(iid, object);
-    application->Release();
-    return status;
-  }
-  HRESULT STDMETHODCALLTYPE LockServer(BOOL lock) override {
-    serverLocks += lock ? 1 : -1;
-    return S_OK;
-  }
-};
+IDispatch* newApplication() {
+  recordingServer();
+  return adaptDispatch(automation::createServerObject("Excel.Application"));
+}
 
-Factory factory;
+fake::Factory factory(newApplication);
 
 }  // namespace
 }  // namespace qx::wine
@@ -118,7 +92,7 @@ extern "C" __declspec(dllexport) HRESULT STDAPICALLTYPE
 
 extern "C" __declspec(dllexport) HRESULT STDAPICALLTYPE DllCanUnloadNow() {
   const bool inUse = qx::wine::server != nullptr && recordingServer().outstandingReferences() > 0;
-  return !inUse && qx::wine::serverLocks == 0 ? S_OK : S_FALSE;
+  return !inUse && qx::fake::Factory::locks() == 0 ? S_OK : S_FALSE;
 }
 
 // A fresh server with `sheets` worksheets. 0 while clients still hold its objects.
