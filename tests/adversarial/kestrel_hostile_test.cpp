@@ -11,6 +11,7 @@
 
 #include "automation/code_page.h"
 #include "tests/adversarial/deliverables.h"
+#include "tests/adversarial/library_run_outcome.h"
 #include "tests/adversarial/record_block.h"
 #include "tests/kestrel/dual_spec_records.h"
 #include "tests/support/loaded_library.h"
@@ -23,33 +24,17 @@ using automation::utf8ToGbk;
 using kestrel::testing::HeaderRecord;
 using kestrel::testing::RowList;
 
-class KestrelHostile : public ::testing::Test {
+class KestrelHostile : public ::testing::Test, protected LibraryRunOutcome {
  protected:
-  KestrelHostile() {
+  KestrelHostile() : LibraryRunOutcome("kestrel") {
     header.templatePath(hostText(workbook)).primary("ab").startRow(5).weight(2);
-    before = fileBytes(workbook);
   }
   void TearDown() override { EXPECT_FALSE(leaksSinceLastCheck()); }
 
   void run(const void* firstRow) {
     callTableExport(kKestrel, "excel_file", header.data(), firstRow);
   }
-  // The run ended with the one message for a refused call of `member`, nothing saved.
-  void expectRefused(const std::string& member) {
-    const std::vector<std::string> messages = setting.messages();
-    ASSERT_EQ(messages.size(), 1u) << ::testing::PrintToString(messages);
-    EXPECT_TRUE(startsWith(messages[0], std::string(kServerFailurePrefix) + member + ": "))
-        << messages[0];
-    EXPECT_EQ(fileBytes(workbook), before);
-  }
-  void expectSaved() {
-    EXPECT_EQ(setting.messages(), std::vector<std::string>{});
-    EXPECT_NE(fileBytes(workbook), before);
-  }
 
-  HostSetting setting;
-  fs::path workbook = exampleTemplate(setting, "kestrel");
-  std::string before;
   HeaderRecord header;
   RowList rows;
 };

@@ -13,6 +13,7 @@
 
 #include "automation/code_page.h"
 #include "tests/adversarial/deliverables.h"
+#include "tests/adversarial/library_run_outcome.h"
 #include "tests/adversarial/record_block.h"
 #include "tests/tamarack/host_records.h"
 
@@ -27,9 +28,9 @@ using tamarack::testing::kHostRowSize;
 using tamarack::testing::putAddress;
 using tamarack::testing::putText;
 
-class TamarackHostile : public ::testing::Test {
+class TamarackHostile : public ::testing::Test, protected LibraryRunOutcome {
  protected:
-  TamarackHostile() {
+  TamarackHostile() : LibraryRunOutcome("tamarack") {
     host.setWorkbookPath(hostText(workbook));
     host.setColumnSpec("ae");
     host.setBodyRows(5, 9);
@@ -50,22 +51,8 @@ class TamarackHostile : public ::testing::Test {
     EXPECT_EQ(setting.messages(), std::vector<std::string>{message});
     EXPECT_EQ(fileBytes(workbook), before);
   }
-  void expectRefused(const std::string& member) {
-    const std::vector<std::string> messages = setting.messages();
-    ASSERT_EQ(messages.size(), 1u) << ::testing::PrintToString(messages);
-    EXPECT_TRUE(startsWith(messages[0], std::string(kServerFailurePrefix) + member + ": "))
-        << messages[0];
-    EXPECT_EQ(fileBytes(workbook), before);
-  }
-  void expectSaved() {
-    EXPECT_EQ(setting.messages(), std::vector<std::string>{});
-    EXPECT_NE(fileBytes(workbook), before);
-  }
   void forgetMessages() { fs::remove(setting.folder() / "messages.log"); }
 
-  HostSetting setting;
-  fs::path workbook = exampleTemplate(setting, "tamarack");
-  std::string before = fileBytes(workbook);
   HostRecords host;
 };
 

@@ -14,6 +14,7 @@
 
 #include "automation/code_page.h"
 #include "tests/adversarial/deliverables.h"
+#include "tests/adversarial/library_run_outcome.h"
 #include "tests/adversarial/record_block.h"
 #include "tests/vellum/host_records.h"
 
@@ -37,9 +38,9 @@ void PrintTo(const Build& build, std::ostream* out) {
   *out << build.exportName;
 }
 
-class VellumHostile {
+class VellumHostile : protected LibraryRunOutcome {
  protected:
-  explicit VellumHostile(Build build) : build_(build) {
+  explicit VellumHostile(Build build) : LibraryRunOutcome("vellum"), build_(build) {
     header.templatePath(shownText(workbook));
     header.startRow(5);
     header.groupColumn(3);
@@ -53,24 +54,8 @@ class VellumHostile {
     callTableExport(build_.library, build_.exportName, header.data(), firstRow);
   }
   void run() { run(rows.first()); }
-  void expectOneMessage(const std::string& prefix) {
-    const std::vector<std::string> messages = setting.messages();
-    ASSERT_EQ(messages.size(), 1u) << ::testing::PrintToString(messages);
-    EXPECT_TRUE(startsWith(messages[0], prefix)) << messages[0];
-    EXPECT_EQ(fileBytes(workbook), before);
-  }
-  void expectRefused(const std::string& member) {
-    expectOneMessage(std::string(kServerFailurePrefix) + member + ": ");
-  }
-  void expectSaved(const std::vector<std::string>& told = {}) {
-    EXPECT_EQ(setting.messages(), told);
-    EXPECT_NE(fileBytes(workbook), before);
-  }
 
   Build build_;
-  HostSetting setting;
-  fs::path workbook = exampleTemplate(setting, "vellum");
-  std::string before = fileBytes(workbook);
   HeaderRecord header;
   RowList rows;
 };
