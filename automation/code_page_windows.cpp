@@ -1,4 +1,5 @@
-// GBK <-> UTF-16 through the ANSI code page, as the host and the server see it on Windows.
+// GBK <-> UTF-16 through the ANSI code page of the calling thread, as the host sees it on Windows:
+// a host that sets a thread locale of its own hands over texts in that locale's code page.
 #include <windows.h>
 
 #include "automation/code_page.h"
@@ -8,9 +9,9 @@ namespace qx::automation {
 std::u16string gbkToUtf16(std::string_view gbk) {
   if (gbk.empty()) return {};
   const int length =
-      MultiByteToWideChar(CP_ACP, 0, gbk.data(), static_cast<int>(gbk.size()), nullptr, 0);
+      MultiByteToWideChar(CP_THREAD_ACP, 0, gbk.data(), static_cast<int>(gbk.size()), nullptr, 0);
   std::u16string out(static_cast<std::size_t>(length), u'\0');
-  MultiByteToWideChar(CP_ACP, 0, gbk.data(), static_cast<int>(gbk.size()),
+  MultiByteToWideChar(CP_THREAD_ACP, 0, gbk.data(), static_cast<int>(gbk.size()),
                       reinterpret_cast<wchar_t*>(out.data()), length);
   return out;
 }
@@ -18,11 +19,11 @@ std::u16string gbkToUtf16(std::string_view gbk) {
 std::string utf16ToGbk(std::u16string_view text) {
   if (text.empty()) return {};
   const auto* wide = reinterpret_cast<const wchar_t*>(text.data());
-  const int length = WideCharToMultiByte(CP_ACP, 0, wide, static_cast<int>(text.size()), nullptr, 0,
-                                         nullptr, nullptr);
+  const int length = WideCharToMultiByte(CP_THREAD_ACP, 0, wide, static_cast<int>(text.size()),
+                                         nullptr, 0, nullptr, nullptr);
   std::string out(static_cast<std::size_t>(length), '\0');
-  WideCharToMultiByte(CP_ACP, 0, wide, static_cast<int>(text.size()), out.data(), length, nullptr,
-                      nullptr);
+  WideCharToMultiByte(CP_THREAD_ACP, 0, wide, static_cast<int>(text.size()), out.data(), length,
+                      nullptr, nullptr);
   return out;
 }
 

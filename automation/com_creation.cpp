@@ -1,5 +1,5 @@
 // Creating a server object by ProgID through COM: CLSIDFromProgID, CoCreateInstance in any
-// server context, OleRun, IDispatch.
+// server context (in process, local or remote; never an in-process handler), OleRun, IDispatch.
 #include <windows.h>
 // After windows.h, which it needs.
 #include <ole2.h>
@@ -36,7 +36,7 @@ Dispatch* createComServerObject(std::string_view progId) {
       return nullptr;
     }
     Released<IUnknown> unknown;
-    if (FAILED(CoCreateInstance(classId, nullptr, CLSCTX_ALL, IID_IUnknown,
+    if (FAILED(CoCreateInstance(classId, nullptr, CLSCTX_SERVER, IID_IUnknown,
                                 reinterpret_cast<void**>(&unknown.pointer)))) {
       return nullptr;
     }

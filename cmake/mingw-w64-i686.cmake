@@ -13,7 +13,8 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 # A static runtime: no libstdc++, libgcc or winpthread DLLs beside the deliverables.
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
 set(CMAKE_SHARED_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
-find_program(WINE_EXECUTABLE NAMES wine PATHS /usr/bin /usr/lib/wine)
-if(WINE_EXECUTABLE)
-  set(CMAKE_CROSSCOMPILING_EMULATOR ${WINE_EXECUTABLE})
+# 32-bit programs start through the "wine" wrapper, which runs the 32-bit loader.
+find_program(QX_WINE_LOADER NAMES wine PATHS /usr/bin /usr/lib/wine NO_DEFAULT_PATH)
+if(QX_WINE_LOADER)
+  set(CMAKE_CROSSCOMPILING_EMULATOR ${QX_WINE_LOADER})
 endif()

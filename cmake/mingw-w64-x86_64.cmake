@@ -13,7 +13,9 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 # A static runtime: no libstdc++, libgcc or winpthread DLLs beside the deliverables.
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
 set(CMAKE_SHARED_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
-find_program(WINE_EXECUTABLE NAMES wine PATHS /usr/bin /usr/lib/wine)
-if(WINE_EXECUTABLE)
-  set(CMAKE_CROSSCOMPILING_EMULATOR ${WINE_EXECUTABLE})
+# The 64-bit loader runs these programs on every machine of ours, also where the kernel refuses
+# 32-bit programs (the "wine" wrapper would start the 32-bit loader first where it is installed).
+find_program(QX_WINE_LOADER NAMES wine64 wine PATHS /usr/lib/wine /usr/bin NO_DEFAULT_PATH)
+if(QX_WINE_LOADER)
+  set(CMAKE_CROSSCOMPILING_EMULATOR ${QX_WINE_LOADER})
 endif()

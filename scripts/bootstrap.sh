@@ -1,27 +1,50 @@
 #!/usr/bin/env bash
-# Installs every Debian package the build, the tests and the demo need. Idempotent.
-set -euo pipefail
+# Installs the Debian packages the project needs. Idempotent.
+#   scripts/bootstrap.sh           what the Linux exporters, the sample host and the demo need
+#   scripts/bootstrap.sh --tests   also what the tests need: clang for the fuzz targets, mingw-w64
+#                                  and Wine for the Windows builds (with the i386 architecture
+#                                  for 32-bit Windows programs), the independent readers
+set -Eeuo pipefail
+cd "$(dirname "$0")/.."
+source scripts/lib/steps.sh
+on_error_say bootstrap
+
+tests=0
+case "${1:-}" in
+  "") ;;
+  --tests) tests=1 ;;
+  *) echo "usage: scripts/bootstrap.sh [--tests]" >&2; exit 2 ;;
+esac
 
 packages=(
-  cmake ninja-build g++ pkg-config git
+  cmake ninja-build g++ pkg-config
   googletest libgtest-dev
   libzip-dev libpugixml-dev zlib1g-dev
   nlohmann-json3-dev libxlsxwriter-dev
-  python3 python3-openpyxl python3-pil zip unzip locales
-  clang libclang-rt-14-dev clang-format
-  g++-mingw-w64-x86-64 g++-mingw-w64-i686 wine wine64
+  python3 python3-openpyxl
 )
+if [ $tests -eq 1 ]; then
+  packages+=(
+    git python3-pil zip unzip locales
+    clang libclang-rt-14-dev clang-format
+    g++-mingw-w64-x86-64 g++-mingw-w64-i686 wine wine64
+  )
+fi
 
+installed() {
+  dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'
+}
 missing=()
-for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
-done
+for p in "${packages[@]}"; do installed "$p" || missing+=("$p"); done
 need_wine32=0
-dpkg-query -W -f='${Status}' wine32:i386 2>/dev/null | grep -q 'install ok installed' || need_wine32=1
+[ $tests -eq 0 ] || installed wine32:i386 || need_wine32=1
 
 # A decimal-comma locale, so tests can prove that number texts ignore the host's locale.
 make_locale() {
-  locale -a 2>/dev/null | grep -qi '^de_DE.utf-\?8$' || localedef -i de_DE -f UTF-8 de_DE.UTF-8 || true
+  [ $tests -eq 1 ] || return 0
+  locale -a 2>/dev/null | grep -qi '^de_DE.utf-\?8$' ||
+    run_quiet "bootstrap: localedef de_DE.UTF-8" localedef -i de_DE -f UTF-8 de_DE.UTF-8 ||
+    echo "bootstrap: no de_DE.UTF-8 locale; the tests that need it say so and skip"
 }
 
 if [ ${#missing[@]} -eq 0 ] && [ $need_wine32 -eq 0 ]; then
@@ -33,16 +56,21 @@ fi
 SUDO=""
 [ "$(id -u)" -eq 0 ] || SUDO="sudo"
 export DEBIAN_FRONTEND=noninteractive
-$SUDO apt-get update -qq
+run_quiet "bootstrap: apt-get update" $SUDO apt-get update -qq
 if [ ${#missing[@]} -gt 0 ]; then
   echo "bootstrap: installing ${missing[*]}"
-  $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
+  run_quiet "bootstrap: apt-get install" \
+    $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi
 if [ $need_wine32 -eq 1 ]; then
-  # 32-bit Windows programs (tamarack.dll, the i686 tests) need the i386 Wine loader.
-  dpkg --print-foreign-architectures | grep -qx i386 || $SUDO dpkg --add-architecture i386
-  $SUDO apt-get update -qq
-  $SUDO apt-get install -y -qq --no-install-recommends wine32:i386
+  # 32-bit Windows programs (tamarack.dll, the i686 tests) need the i386 Wine loader. Installed
+  # also where this kernel cannot run it: the Windows tests find that out and say so.
+  echo "bootstrap: installing wine32:i386"
+  dpkg --print-foreign-architectures | grep -qx i386 ||
+    run_quiet "bootstrap: dpkg --add-architecture i386" $SUDO dpkg --add-architecture i386
+  run_quiet "bootstrap: apt-get update (i386)" $SUDO apt-get update -qq
+  run_quiet "bootstrap: apt-get install wine32:i386" \
+    $SUDO apt-get install -y -qq --no-install-recommends wine32:i386
 fi
 make_locale
 echo "bootstrap: done"

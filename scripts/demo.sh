@@ -2,8 +2,10 @@
 # The main job: fills every example report with the embedded engine, through the sample host,
 # exactly as the calculation program hands reports to the exporters. Output goes to out/.
 #   scripts/demo.sh [--preview]   (--preview renders each workbook to PNG with LibreOffice)
-set -euo pipefail
+set -Eeuo pipefail
 cd "$(dirname "$0")/.."
+source scripts/lib/steps.sh
+on_error_say demo
 preview=0
 [ "${1:-}" = "--preview" ] && preview=1
 
@@ -12,8 +14,8 @@ if ! command -v cmake >/dev/null || ! dpkg-query -W libzip-dev >/dev/null 2>&1 \
   bash scripts/bootstrap.sh
 fi
 
-cmake --preset release >/dev/null
-cmake --build --preset release -j "$(nproc)" >/dev/null
+run_quiet "demo: configure" cmake --preset release
+run_quiet "demo: build" cmake --build --preset release -j "$(nproc)"
 host=build/release/host/qx_host
 if [ ! -x "$host" ]; then
   echo "demo: the sample host is not built yet ($host)"; exit 1

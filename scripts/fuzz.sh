@@ -10,8 +10,10 @@
 # Targets: check_point language_file cell_reference number_text package package_parts.
 # QX_FUZZ_WORK names the working folder (default build/fuzz/work). Every run is appended to
 # <work>/history.tsv, and the totals per target over all runs are printed at the end.
-set -euo pipefail
+set -Eeuo pipefail
 cd "$(dirname "$0")/.."
+source scripts/lib/steps.sh
+on_error_say fuzz
 root=$PWD
 
 seconds=${1:-300}
@@ -24,11 +26,11 @@ work=${QX_FUZZ_WORK:-$root/build/fuzz/work}
 corpus=$root/../shared/corpus/xlsx
 
 if ! command -v clang++ >/dev/null; then
-  echo "fuzz: clang++ is not installed (scripts/bootstrap.sh installs it)" >&2
+  echo "fuzz: clang++ is not installed (scripts/bootstrap.sh --tests installs it)" >&2
   exit 2
 fi
-cmake --preset fuzz >/dev/null
-cmake --build --preset fuzz -j "$(nproc)" >/dev/null
+run_quiet "fuzz: configure" cmake --preset fuzz
+run_quiet "fuzz: build" cmake --build --preset fuzz -j "$(nproc)"
 
 mkdir -p "$work"
 findings=$work/findings

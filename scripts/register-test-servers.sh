@@ -6,8 +6,13 @@
 #   excel     the recording server of tests/wine as "Excel.Application"; the deliverables then
 #             reach it, so register it only for the tests that expect it (label wine_end_to_end)
 #   no-excel  removes that registration again
-set -euo pipefail
+set -Eeuo pipefail
 cd "$(dirname "$0")/.."
+source scripts/lib/steps.sh
+on_error_say register-test-servers
+# The command that runs Wine's tools: scripts/windows-tests.sh sets it to the 64-bit loader
+# where 32-bit programs cannot run.
+wine=${QX_WINE:-wine}
 
 preset=${1:?usage: $0 windows-x64|windows-x86 [fakes|excel|no-excel] [build dir]}
 what=${2:-fakes}
@@ -30,11 +35,17 @@ define() {
 windowsPath() {
   local file="$build/tests/$1"
   [ -f "$file" ] || { echo "register-test-servers: $file is not built" >&2; exit 1; }
-  winepath -w "$PWD/$file" 2>/dev/null
+  timeout 60 "$wine" winepath -w "$PWD/$file" </dev/null 2>/dev/null
 }
-reg() { timeout 60 wine reg add "$@" /f "$view" </dev/null >/dev/null 2>&1; }
+reg() {
+  local output
+  output=$(timeout 60 "$wine" reg add "$@" /f "$view" </dev/null 2>&1) || {
+    echo "register-test-servers: $wine reg add $* failed: $output" >&2
+    return 1
+  }
+}
 # ProgID -> CLSID, and the class with its server: $1 ProgID (may be empty), $2 CLSID,
-# $3 InprocServer32 | LocalServer32, $4 the server's Windows path.
+# $3 InprocServer32 | InprocHandler32 | LocalServer32, $4 the server's Windows path.
 register() {
   if [ -n "$1" ]; then
     reg "HKCR\\$1\\CLSID" /ve /d "$2"
@@ -54,8 +65,8 @@ case "$what" in
     register Excel.Application "$recordingClsid" InprocServer32 "$recordingDll"
     exit 0 ;;
   no-excel)
-    timeout 60 wine reg delete 'HKCR\Excel.Application' /f "$view" </dev/null >/dev/null 2>&1 || true
-    timeout 60 wine reg delete "HKCR\\CLSID\\$recordingClsid" /f "$view" </dev/null >/dev/null 2>&1 || true
+    timeout 60 "$wine" reg delete 'HKCR\Excel.Application' /f "$view" </dev/null >/dev/null 2>&1 || true
+    timeout 60 "$wine" reg delete "HKCR\\CLSID\\$recordingClsid" /f "$view" </dev/null >/dev/null 2>&1 || true
     echo "register-test-servers: Excel.Application removed ($view)"
     exit 0 ;;
   fakes) ;;
@@ -67,9 +78,12 @@ clsid=$(define QX_FAKE_CLSID_TEXT)
 localProgid=$(define QX_FAKE_LOCAL_PROGID)
 localClsid=$(define QX_FAKE_LOCAL_CLSID_TEXT)
 controlClsid=$(define QX_FAKE_CONTROL_CLSID_TEXT)
+handlerProgid=$(define QX_FAKE_HANDLER_PROGID)
+handlerClsid=$(define QX_FAKE_HANDLER_CLSID_TEXT)
 dll=$(windowsPath com/qx_fake_server.dll)
 exe=$(windowsPath com/qx_fake_local_server.exe)
 
 register "$progid" "$clsid" InprocServer32 "$dll"
 register "$localProgid" "$localClsid" LocalServer32 "$exe"
 register "" "$controlClsid" LocalServer32 "$exe"
+register "$handlerProgid" "$handlerClsid" InprocHandler32 "$dll"

@@ -1,17 +1,48 @@
 #!/usr/bin/env bash
-# Configures, builds and runs every test: release, dev (AddressSanitizer + UBSan), a short
-# smoke run of the fuzz targets when clang is installed, and the Windows builds under Wine when
-# Wine and mingw-w64 are installed.
-set -euo pipefail
+# Configures, builds and runs every test this machine can run: release, dev (AddressSanitizer +
+# UBSan), a short smoke run of the fuzz targets when clang is installed, and the Windows builds
+# under Wine as far as Wine runs here. Ends with a summary: a line per stage saying what ran,
+# what passed, and what was not run and why. Exits non-zero only when something that ran failed.
+set -Eeuo pipefail
 cd "$(dirname "$0")/.."
+source scripts/lib/steps.sh
+on_error_say test.sh
 jobs=$(nproc)
+started=$SECONDS
+QX_LOG_DIR=$(mktemp -d /tmp/qx-test-logs.XXXXXX)
+QX_SUMMARY_FILE=$QX_LOG_DIR/summary
+export QX_LOG_DIR QX_SUMMARY_FILE
+: >"$QX_SUMMARY_FILE"
 rc=0
+passed=0
+failed=0
+
+# Adds a CTest log's counts to the totals.
+count() {
+  local line
+  line=$(grep -E '^[0-9]+% tests passed, [0-9]+ tests? failed out of [0-9]+' "$1" | tail -n 1) ||
+    return 0
+  local total=${line##* out of } bad
+  bad=$(echo "$line" | sed -E 's/.*passed, ([0-9]+) tests? failed.*/\1/')
+  passed=$((passed + total - bad))
+  failed=$((failed + bad))
+}
 
 for preset in release dev; do
   echo "== $preset"
-  cmake --preset "$preset" >/dev/null
-  cmake --build --preset "$preset" -j "$jobs"
-  ctest --preset "$preset" -j "$jobs" || rc=1
+  step=$SECONDS
+  if ! run_quiet "$preset: configure" cmake --preset "$preset" ||
+    ! run_shown "$preset: build" cmake --build --preset "$preset" -j "$jobs"; then
+    summary "$preset: FAILED to build (see above)"
+    rc=1
+    continue
+  fi
+  result=passed
+  run_shown "$preset: tests" ctest --preset "$preset" -j "$jobs" --no-tests=error || result=FAILED
+  [ "$result" = passed ] || rc=1
+  log=$(qx_step_log "$preset: tests")
+  count "$log"
+  summary "$preset: $result: $(ctest_counts "$log") ($((SECONDS - step)) s)"
   # What the save fault-injection and kill tests did, from their output.
   grep -hE '^(injected|clean run:|[0-9]+ kills)' "build/$preset/Testing/Temporary/LastTest.log" |
     sed "s/^/   $preset saving: /" || true
@@ -20,14 +51,36 @@ done
 # Fuzz smoke run: every libFuzzer target for a short, fixed time (scripts/fuzz.sh runs longer).
 if command -v clang++ >/dev/null; then
   echo "== fuzz (smoke)"
-  scripts/fuzz.sh 15 || rc=1
+  if run_shown "fuzz" scripts/fuzz.sh 15; then
+    summary "fuzz: passed: every target ran 15 s and found nothing"
+  else
+    summary "fuzz: FAILED (see above)"
+    rc=1
+  fi
 else
-  echo "== fuzz: skipped (clang not installed; scripts/bootstrap.sh installs it)"
+  summary "fuzz: not run: clang is not installed (scripts/bootstrap.sh --tests installs it)"
 fi
 
-if command -v wine >/dev/null && command -v x86_64-w64-mingw32-g++-posix >/dev/null; then
-  scripts/windows-tests.sh || rc=1
+if ! command -v x86_64-w64-mingw32-g++-posix >/dev/null ||
+  ! command -v i686-w64-mingw32-g++-posix >/dev/null; then
+  summary "windows: not built: mingw-w64 is not installed (scripts/bootstrap.sh --tests installs it)"
+elif ! scripts/windows-tests.sh; then
+  rc=1
+fi
+for preset in windows-x64 windows-x86; do
+  for stage in tests "end-to-end tests"; do
+    log=$(qx_step_log "$preset: $stage")
+    [ ! -f "$log" ] || count "$log"
+  done
+done
+
+echo
+echo "== summary ($((SECONDS - started)) s; logs in $QX_LOG_DIR)"
+sed 's/^/  /' "$QX_SUMMARY_FILE"
+echo "tests: $passed passed, $failed failed"
+if [ $rc -eq 0 ]; then
+  echo "test.sh: every stage that ran passed"
 else
-  echo "== windows: skipped (wine or mingw-w64 not installed; scripts/bootstrap.sh installs them)"
+  echo "test.sh: FAILED: a stage that ran did not pass (see its line above)"
 fi
 exit $rc

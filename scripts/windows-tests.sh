@@ -1,9 +1,17 @@
 #!/usr/bin/env bash
-# Builds the Windows presets with mingw-w64 and runs their tests under Wine in a fresh prefix.
+# Builds the Windows presets with mingw-w64 and runs their tests under Wine in a fresh prefix,
+# as far as this machine can: the 64-bit tests under the 64-bit loader, the 32-bit ones where
+# this kernel runs 32-bit programs. Every deliverable is built and checked without running it
+# (architecture, exports, imports) in any case. Ends with one summary line per preset; a part
+# that cannot run here is said so and is no failure, a part that runs and fails is.
 # Every Wine step has a time limit, so a stuck Wine process fails the run instead of hanging it.
 # Usage: scripts/windows-tests.sh [windows-x64] [windows-x86]   (both by default)
-set -euo pipefail
+#        QX_WINE32=0 takes the path of a machine that cannot execute 32-bit programs.
+set -Eeuo pipefail
 cd "$(dirname "$0")/.."
+source scripts/lib/steps.sh
+source scripts/lib/wine.sh
+on_error_say windows-tests
 
 presets=("$@")
 [ ${#presets[@]} -gt 0 ] || presets=(windows-x64 windows-x86)
@@ -11,6 +19,21 @@ jobs=$(nproc)
 started=$SECONDS
 
 unset DISPLAY  # a message box under a display would block a test until its timeout
+wine_probe
+declare -A why_not=()
+for preset in "${presets[@]}"; do
+  case "$preset" in
+    windows-x64) [ "$WINE64_RUNS" = 1 ] || why_not[$preset]=$WINE64_WHY ;;
+    windows-x86)
+      [ "$WINE64_RUNS" = 1 ] || why_not[$preset]=$WINE64_WHY
+      [ "$WINE32_RUNS" = 1 ] || why_not[$preset]=$WINE32_WHY ;;
+    *) echo "windows-tests: unknown preset $preset" >&2; exit 2 ;;
+  esac
+done
+echo "== windows: 64-bit programs: $([ "$WINE64_RUNS" = 1 ] && echo run || echo "not run: $WINE64_WHY")"
+echo "== windows: 32-bit programs: $([ "$WINE32_RUNS" = 1 ] && echo run || echo "not run: $WINE32_WHY")"
+
+# A new prefix, only when some tests will run in it.
 WINEPREFIX=$(mktemp -d /tmp/qx-wineprefix.XXXXXX)
 export WINEPREFIX WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 cleanup() {
@@ -20,57 +43,84 @@ cleanup() {
 }
 trap cleanup EXIT
 
-# 32-bit programs need the i386 loader in the prefix from its creation; without it they print
-# nothing and exit 0, which would pass unseen.
-if [[ " ${presets[*]} " == *" windows-x86 "* ]] &&
-  ! dpkg-query -W -f='${Status}' wine32:i386 2>/dev/null | grep -q 'install ok installed'; then
-  echo "== windows: wine32:i386 is not installed (scripts/bootstrap.sh installs it)" >&2
-  exit 1
-fi
-
-echo "== windows: new Wine prefix $WINEPREFIX"
-timeout 300 wine wineboot -i </dev/null >/dev/null 2>&1
-timeout 120 wineserver -w
+make_prefix() {
+  timeout 300 "$QX_WINE" wineboot -i && timeout 120 wineserver -w
+}
 # One persistent server with its services, started off the pipes that ctest reads: a Wine
 # helper that inherits such a pipe keeps ctest waiting.
-wineserver -p </dev/null >/dev/null 2>&1
-timeout 120 wine wineboot </dev/null >/dev/null 2>&1
-echo "== windows: prefix ready after $((SECONDS - started)) s"
+start_server() {
+  wineserver -p </dev/null >/dev/null 2>&1
+  timeout 120 "$QX_WINE" wineboot
+}
+runnable=0
+for preset in "${presets[@]}"; do [ -n "${why_not[$preset]:-}" ] || runnable=1; done
+if [ $runnable = 1 ]; then
+  echo "== windows: new Wine prefix $WINEPREFIX ($QX_WINE)"
+  if run_quiet "windows: wineboot -i (new prefix)" make_prefix &&
+    run_quiet "windows: wineboot (services)" start_server; then
+    echo "== windows: prefix ready after $((SECONDS - started)) s"
+  else
+    for preset in "${presets[@]}"; do
+      why_not[$preset]=${why_not[$preset]:-"Wine does not start here (wineboot failed, see above)"}
+    done
+  fi
+fi
+
+# Code page 936 as the ANSI code page, for the test processes only. Wine now and then fails to
+# start a test program at all ("ShellExecuteEx: internal error", seen once in a few hundred
+# starts); a failed test gets one more run, so only a repeatable failure counts.
+run_ctest() {
+  env LC_ALL=zh_CN.UTF-8 timeout 3600 ctest --preset "$1" --timeout 120 \
+    --no-tests=error --repeat until-pass:2 "${@:2}"
+}
 
 rc=0
 for preset in "${presets[@]}"; do
   echo "== $preset"
   step=$SECONDS
-  if ! cmake --preset "$preset" >/dev/null; then
+  skip=${why_not[$preset]:-}
+  discovery=ON
+  [ -z "$skip" ] || discovery=OFF
+  if ! run_quiet "$preset: configure" cmake --preset "$preset" -DQX_TEST_DISCOVERY=$discovery ||
+    ! run_shown "$preset: build" timeout 3600 cmake --build --preset "$preset" -j "$jobs"; then
+    summary "$preset: FAILED to build (see above)"
     rc=1
     continue
   fi
-  # The build runs Wine too: test discovery lists each test program's tests.
-  if ! timeout 3600 cmake --build --preset "$preset" -j "$jobs"; then
-    echo "== $preset: build failed" >&2
+  # Plain commands on this machine: what can be checked without running the deliverables.
+  if ! run_shown "$preset: header checks" ctest --preset "$preset" -L static_checks \
+    --no-tests=error; then
+    summary "$preset: FAILED the header checks (exports, imports, architecture; see above)"
     rc=1
     continue
   fi
-  if ! scripts/register-test-servers.sh "$preset"; then
-    echo "== $preset: the COM test servers could not be registered; their tests will fail" >&2
-    rc=1
+  if [ -n "$skip" ]; then
+    summary "$preset: built and checked (architecture, exports, imports); not run: $skip"
+    continue
   fi
-  # Code page 936 as the ANSI code page, for the test processes only. Wine now and then fails
-  # to start a test program at all ("ShellExecuteEx: internal error", seen once in a few
-  # hundred starts); a failed test gets one more run, so only a repeatable failure counts.
-  env LC_ALL=zh_CN.UTF-8 timeout 3600 ctest --preset "$preset" -j "$jobs" --timeout 120 \
-    --no-tests=error --repeat until-pass:2 -LE wine_end_to_end || rc=1
+  result=passed
+  if ! run_quiet "$preset: register the COM test servers" \
+    scripts/register-test-servers.sh "$preset"; then
+    result=FAILED
+  fi
+  run_shown "$preset: tests" run_ctest "$preset" -j "$jobs" -LE 'wine_end_to_end|static_checks' ||
+    result=FAILED
+  unit=$(ctest_counts "$(qx_step_log "$preset: tests")")
   # The deliverables end to end: the recording server answers as "Excel.Application" only
   # while these run, since the tests above expect that no such server is registered.
-  if scripts/register-test-servers.sh "$preset" excel; then
-    env LC_ALL=zh_CN.UTF-8 timeout 1800 ctest --preset "$preset" --timeout 120 \
-      --no-tests=error --repeat until-pass:2 -L wine_end_to_end || rc=1
-    scripts/register-test-servers.sh "$preset" no-excel || rc=1
+  if run_quiet "$preset: register the recording server" \
+    scripts/register-test-servers.sh "$preset" excel; then
+    run_shown "$preset: end-to-end tests" run_ctest "$preset" -L wine_end_to_end ||
+      result=FAILED
+    end=$(ctest_counts "$(qx_step_log "$preset: end-to-end tests")")
+    run_quiet "$preset: unregister the recording server" \
+      scripts/register-test-servers.sh "$preset" no-excel || result=FAILED
   else
-    echo "== $preset: the recording server could not be registered" >&2
-    rc=1
+    end="not run: the recording server could not be registered"
+    result=FAILED
   fi
-  echo "== $preset: $((SECONDS - step)) s"
+  [ "$result" = passed ] || rc=1
+  summary "$preset: $result under $([ "$preset" = windows-x64 ] && echo "the 64-bit loader" || echo "the 32-bit loader"): unit $unit; end to end $end ($((SECONDS - step)) s)"
 done
 echo "== windows: $((SECONDS - started)) s in all"
 exit $rc

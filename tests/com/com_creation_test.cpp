@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+
+#include "automation/code_page.h"
 #include "automation/com_dispatch.h"
 #include "automation/server_registry.h"
 #include "tests/com/com_fixture.h"
@@ -62,6 +65,22 @@ TEST_F(ComTest, AnInProcessRegistrationComesBeforeCom) {
   EXPECT_EQ(fake.outstanding(), 1);  // only the fixture's application
 }
 
+// A server context takes in-process, local and remote servers, never an in-process handler:
+// the class registered only with a handler is there (a handler context makes it), yet a
+// creation by its ProgID finds no server.
+TEST_F(ComTest, AClassServedOnlyByAHandlerIsNotCreated) {
+  const CLSID handlerClass = QX_FAKE_HANDLER_CLSID_INIT;
+  IUnknown* handler = nullptr;
+  ASSERT_EQ(CoCreateInstance(handlerClass, nullptr, CLSCTX_INPROC_HANDLER, IID_IUnknown,
+                             reinterpret_cast<void**>(&handler)),
+            S_OK)
+      << "register the test servers (scripts/register-test-servers.sh)";
+  handler->Release();
+  AutomationObject other;
+  EXPECT_FALSE(other.createByProgId(QX_FAKE_HANDLER_PROGID));
+  EXPECT_EQ(fake.outstanding(), 1);  // only the fixture's application
+}
+
 TEST(ComCreation, FailsWithoutComOnTheThread) {
   AutomationObject application;
   EXPECT_FALSE(application.createByProgId(QX_FAKE_PROGID));
@@ -70,6 +89,20 @@ TEST(ComCreation, FailsWithoutComOnTheThread) {
 TEST(ComCreation, TheAnsiCodePageIsGbk) {
   // Texts from the host are converted through the ANSI code page; the tests run it as 936.
   EXPECT_EQ(GetACP(), 936u) << "run the Windows tests with LC_ALL=zh_CN.UTF-8";
+}
+
+// A host thread with a locale of its own hands over texts in that locale's code page; the
+// conversion follows the thread, not the system (here 936).
+TEST(ComCreation, TextsFollowTheThreadsCodePage) {
+  const LCID system = GetThreadLocale();
+  ASSERT_TRUE(SetThreadLocale(MAKELCID(MAKELANGID(LANG_RUSSIAN, SUBLANG_DEFAULT), SORT_DEFAULT)));
+  const std::u16string cyrillic = automation::gbkToUtf16("\xC0\xFF");  // in code page 1251
+  const std::string back = automation::utf16ToGbk(u"\u0410\u044F");
+  SetThreadLocale(system);
+  EXPECT_EQ(cyrillic, u"\u0410\u044F");
+  EXPECT_EQ(back, "\xC0\xFF");
+  // Back in the system's locale, the same bytes are GBK again.
+  EXPECT_EQ(automation::gbkToUtf16("\xD6\xD0"), u"\u4E2D");
 }
 
 }  // namespace

@@ -11,6 +11,7 @@ namespace qx::fake {
 namespace {
 
 const CLSID kClassId = QX_FAKE_CLSID_INIT;
+const CLSID kHandlerClassId = QX_FAKE_HANDLER_CLSID_INIT;
 
 Factory factory([]() -> IDispatch* { return FakeObject::make(); });
 
@@ -23,7 +24,10 @@ extern "C" __declspec(dllexport) HRESULT STDAPICALLTYPE
     DllGetClassObject(REFCLSID classId, REFIID iid, void** object) {
   if (object == nullptr) return E_POINTER;
   *object = nullptr;
-  if (!IsEqualCLSID(classId, qx::fake::kClassId)) return CLASS_E_CLASSNOTAVAILABLE;
+  if (!IsEqualCLSID(classId, qx::fake::kClassId) &&
+      !IsEqualCLSID(classId, qx::fake::kHandlerClassId)) {
+    return CLASS_E_CLASSNOTAVAILABLE;
+  }
   return qx::fake::factory.QueryInterface(iid, object);
 }
 

@@ -1,0 +1,66 @@
+# Checks a built Windows module without running it, from its headers as objdump prints them:
+# the machine it is built for, the names it exports (exactly these, undecorated) and the
+# libraries it imports (only what every Windows system has).
+#   cmake -DOBJDUMP=... -DMODULE=... -DFORMAT=pei-x86-64|pei-i386 "-DEXPORTS=a;b"
+#         "-DSYSTEM_LIBRARIES=kernel32.dll;..." -P CheckWindowsBinary.cmake
+cmake_minimum_required(VERSION 3.25)
+foreach(argument OBJDUMP MODULE FORMAT SYSTEM_LIBRARIES)
+  if(NOT DEFINED ${argument})
+    message(FATAL_ERROR "CheckWindowsBinary: ${argument} is not set")
+  endif()
+endforeach()
+get_filename_component(name "${MODULE}" NAME)
+
+execute_process(COMMAND "${OBJDUMP}" -p "${MODULE}" OUTPUT_VARIABLE headers
+  ERROR_VARIABLE error RESULT_VARIABLE status)
+if(NOT status EQUAL 0)
+  message(FATAL_ERROR "${name}: objdump cannot read it: ${error}")
+endif()
+
+set(problems "")
+string(REGEX MATCH "file format ([^\n]+)" found "${headers}")
+if(NOT CMAKE_MATCH_1 STREQUAL FORMAT)
+  list(APPEND problems "built as '${CMAKE_MATCH_1}', not ${FORMAT}")
+endif()
+
+# The export name table: lines "[   0] name" between its heading and the next blank line.
+set(exported "")
+string(FIND "${headers}" "[Ordinal/Name Pointer] Table" start)
+if(start GREATER -1)
+  string(SUBSTRING "${headers}" ${start} -1 table)
+  string(FIND "${table}" "\n\n" end)
+  string(SUBSTRING "${table}" 0 ${end} table)
+  string(REGEX MATCHALL "\\[ *[0-9]+\\] [^\n]+" entries "${table}")
+  foreach(entry ${entries})
+    string(REGEX REPLACE "^\\[ *[0-9]+\\] " "" entry "${entry}")
+    list(APPEND exported "${entry}")
+  endforeach()
+endif()
+list(SORT exported)
+set(expected ${EXPORTS})
+list(SORT expected)
+if(NOT "${exported}" STREQUAL "${expected}")
+  list(APPEND problems "exports '${exported}', expected exactly '${expected}'")
+endif()
+
+string(REGEX MATCHALL "DLL Name: [^\n]+" imports "${headers}")
+set(imported "")
+foreach(import ${imports})
+  string(REGEX REPLACE "^DLL Name: " "" import "${import}")
+  string(TOLOWER "${import}" import)
+  list(APPEND imported "${import}")
+  if(NOT import IN_LIST SYSTEM_LIBRARIES)
+    list(APPEND problems "imports ${import}, which is not among the system libraries every Windows has")
+  endif()
+endforeach()
+if(NOT imported)
+  list(APPEND problems "imports nothing (not a linked module?)")
+endif()
+
+if(problems)
+  list(JOIN problems "; " text)
+  message(FATAL_ERROR "${name}: ${text}")
+endif()
+list(JOIN exported ", " exportText)
+list(JOIN imported ", " importText)
+message(STATUS "${name}: ${FORMAT}; exports: ${exportText}; imports: ${importText}")

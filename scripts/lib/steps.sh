@@ -1,0 +1,65 @@
+# Sourced by the scripts: no step ends a script without saying what failed and why.
+#   on_error_say NAME       an ERR trap that names the failed command, its line and exit code
+#   run_quiet LABEL CMD...  runs CMD with its output kept in a log; on failure prints the
+#                           log's last lines and returns CMD's exit code
+#   run_shown LABEL CMD...  the same, with the output shown as it comes
+#   summary LINE            one line for the closing summary ($QX_SUMMARY_FILE), also printed
+
+on_error_say() {
+  # shellcheck disable=SC2064
+  trap "echo \"$1: failed at line \$LINENO: \$BASH_COMMAND (exit \$?)\" >&2" ERR
+}
+
+qx_step_log() {
+  mkdir -p "${QX_LOG_DIR:=${TMPDIR:-/tmp}/qx-logs}"
+  echo "$QX_LOG_DIR/$(echo "$1" | tr -c 'A-Za-z0-9_.-' '_').log"
+}
+
+qx_step_failed() {
+  local label=$1 status=$2 log=$3
+  echo "$label failed (exit $status); the last lines of its output ($log):" >&2
+  tail -n "${QX_TAIL_LINES:-25}" "$log" | sed 's/^/  | /' >&2
+}
+
+run_quiet() {
+  local label=$1 log status=0
+  shift
+  log=$(qx_step_log "$label")
+  "$@" >"$log" 2>&1 </dev/null || status=$?
+  [ "$status" -eq 0 ] || qx_step_failed "$label" "$status" "$log"
+  return "$status"
+}
+
+run_shown() {
+  local label=$1 log status=0
+  shift
+  log=$(qx_step_log "$label")
+  { "$@" </dev/null 2>&1 && echo 0 >"$log.status" || echo $? >"$log.status"; } | tee "$log"
+  status=$(cat "$log.status")
+  [ "$status" -eq 0 ] || qx_step_failed "$label" "$status" "$log"
+  return "$status"
+}
+
+summary() {
+  echo "$*"
+  [ -z "${QX_SUMMARY_FILE:-}" ] || echo "$*" >>"$QX_SUMMARY_FILE"
+}
+
+# "N of M tests passed" or "N of M tests failed: names", from a CTest log.
+ctest_counts() {
+  local log=$1 line total failed
+  line=$(grep -E '^[0-9]+% tests passed, [0-9]+ tests? failed out of [0-9]+' "$log" | tail -n 1) ||
+    line=""
+  if [ -z "$line" ]; then
+    echo "no test result (see $log)"
+    return
+  fi
+  total=${line##* out of }
+  failed=$(echo "$line" | sed -E 's/.*passed, ([0-9]+) tests? failed.*/\1/')
+  if [ "$failed" -eq 0 ]; then
+    echo "$total of $total tests passed"
+  else
+    echo "$failed of $total tests failed: $(sed -nE 's/^[[:space:]]+[0-9]+ - ([^ ]+) \(.*/\1/p' "$log" |
+      head -n 5 | paste -sd, -) (see $log)"
+  fi
+}
