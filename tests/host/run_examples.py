@@ -167,6 +167,13 @@ def exit_codes(args, work):
     own_lang = os.path.join(work, "own-lang")
     os.makedirs(os.path.join(own_lang, "lang"))
     open(os.path.join(own_lang, "lang", "pinebrook_exe.txt"), "wb").write(b"excel_fil_12:\xba\xcf\xbc\xc6\n")
+    # Stand-ins for heron that fail without a message: one exits 2 as heron does when the
+    # spreadsheet server failed mid-run, one exits 0 and saves nothing.
+    for folder, body in (("heron-exits-2", "exit 2"), ("heron-saves-nothing", "exit 0")):
+        os.makedirs(os.path.join(work, folder))
+        with open(os.path.join(work, folder, "heron"), "w") as script:
+            script.write("#!/bin/sh\n%s\n" % body)
+        os.chmod(os.path.join(work, folder, "heron"), 0o755)
     heron = json.load(open(os.path.join(ex, "heron", "report.json"), encoding="utf-8"))
     picture = os.path.join(ex, "picture.bmp")
 
@@ -213,6 +220,10 @@ def exit_codes(args, work):
         # the exporter refused or failed: its messages, naming the user's files
         ([described("notempty.json", heron_picture, template=taken, header=dict(heron["header"], first_row=5))], 5,
          taken, [".qx-", "did not fill the report; it saved nothing"]),
+        ([described("heron2.json", heron_picture), "--lib-dir", os.path.join(work, "heron-exits-2")], 5,
+         "heron did not fill the report (heron exited with 2)", []),
+        ([described("heron0.json", heron_picture), "--lib-dir", os.path.join(work, "heron-saves-nothing")], 5,
+         "heron did not fill the report; it saved nothing", []),
         ([described("weight.json", kestrel, header=dict(kestrel["header"], border_weight=3))], 5,
          "kestrel did not fill the report", [".qx-"]),
         ([described("pages.json", tamarack, template=one_sheet)], 5, "it showed 1 message(s)", []),
