@@ -85,7 +85,8 @@ exit codes:
   3  the report description is refused (the message names the field and its line);
      nothing was called
   4  a file or folder named by the user cannot be used (the template, the picture, a row's
-     picture_path, --output, --conf, --lib-dir); nothing was called
+     picture_path, --output, --conf or $QX_CONF_DIR, --lib-dir, $TMPDIR); nothing was
+     called
   5  the exporter refused or failed the report: the messages it showed are printed, and
      FILLED.xlsx is not written
 

@@ -5,35 +5,48 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
-#include <stdexcept>
 #include <string>
+
+#include "host/user_files.h"
 
 namespace qx::host {
 
 namespace fs = std::filesystem;
 
 ConfFolder::ConfFolder() : private_(true) {
-  std::string pattern = (fs::temp_directory_path() / "qx_host-XXXXXX").string();
+  std::error_code error;
+  const fs::path base = fs::temp_directory_path(error);
+  const char* named = std::getenv("TMPDIR");
+  const fs::path shown = named && *named ? fs::path(named) : fs::path("/tmp");
+  if (error) throw UserFileError("TMPDIR", shown, "is not a folder");
+  std::string pattern = (base / "qx_host-XXXXXX").string();
   if (::mkdtemp(pattern.data()) == nullptr) {
-    throw std::runtime_error("cannot make a private configuration folder in " +
-                             fs::temp_directory_path().string() + ": " + std::strerror(errno));
+    throw UserFileError(
+        "TMPDIR", shown,
+        std::string("no private configuration folder can be made there: ") + std::strerror(errno));
   }
   path_ = pattern;
 }
 
-ConfFolder::ConfFolder(const fs::path& folder) : path_(fs::absolute(folder)) {
+ConfFolder::ConfFolder(const std::string& name, const fs::path& folder)
+    : path_(fs::absolute(folder)) {
   const fs::path lockFile = path_ / ".qx_host.lock";
   lock_ = ::open(lockFile.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
   if (lock_ < 0) {
-    throw std::runtime_error("cannot lock the configuration folder " + path_.string() + ": " +
-                             std::strerror(errno));
+    throw UserFileError(name, folder, std::string("cannot be locked: ") + std::strerror(errno));
+  }
+  if (::flock(lock_, LOCK_EX | LOCK_NB) == 0) return;
+  if (::isatty(STDERR_FILENO)) {
+    std::fprintf(stderr, "qx_host: waiting for another run using %s\n", path_.c_str());
   }
   while (::flock(lock_, LOCK_EX) != 0) {
     if (errno != EINTR) {
+      const int reason = errno;
       ::close(lock_);
-      throw std::runtime_error("cannot lock the configuration folder " + path_.string() + ": " +
-                               std::strerror(errno));
+      throw UserFileError(name, folder, std::string("cannot be locked: ") + std::strerror(reason));
     }
   }
 }

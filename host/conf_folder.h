@@ -4,6 +4,7 @@
 // turns and never mix their data files.
 
 #include <filesystem>
+#include <string>
 
 namespace qx::host {
 
@@ -12,7 +13,8 @@ class ConfFolder {
   // A private folder under the system's temporary folder.
   ConfFolder();
   // `folder` (checked already), locked through its .qx_host.lock file; waits for other runs.
-  explicit ConfFolder(const std::filesystem::path& folder);
+  // `name` is how the user chose it (--conf, QX_CONF_DIR), for what a failure says.
+  ConfFolder(const std::string& name, const std::filesystem::path& folder);
   ~ConfFolder();
   ConfFolder(const ConfFolder&) = delete;
   ConfFolder& operator=(const ConfFolder&) = delete;

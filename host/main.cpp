@@ -60,7 +60,7 @@ int run(const CommandLine& line) {
   const Progress progress(records);
   progress.step(std::to_string(records) + " records encoded");
 
-  const ConfFolder conf = named ? ConfFolder(named->second) : ConfFolder();
+  const ConfFolder conf = named ? ConfFolder(named->first, named->second) : ConfFolder();
   if (description.exporter == "tamarack") conf.provideLanguageFile(layout.languageFile);
   workbook.copyFrom(description.templatePath);
 

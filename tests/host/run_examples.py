@@ -245,6 +245,14 @@ def exit_codes(args, work):
         check("%s: old --output kept" % what, open(output, "rb").read()[:8], b"old")
         check("%s: no working copy left" % what,
               [f for f in os.listdir(work) if f.startswith(".qx-")], [])
+    # A TMPDIR that is no folder leaves no room for the private configuration folder.
+    env = {k: v for k, v in os.environ.items() if k != "QX_CONF_DIR"}
+    env["TMPDIR"] = os.path.join(work, "a-file")
+    output = os.path.join(work, "tmpdir.xlsx")
+    run = run_host(args.host, [good, "--output", output], env)
+    check("TMPDIR a file: exit code", run.returncode, 4)
+    check("TMPDIR a file: says so", "TMPDIR %s: is not a folder" % env["TMPDIR"] in run.stderr, True)
+    check("TMPDIR a file: no --output", os.path.exists(output), False)
     # The user's own language file is used, never replaced.
     check("own language file kept", open(os.path.join(own_lang, "lang", "pinebrook_exe.txt"), "rb").read(),
           b"excel_fil_12:\xba\xcf\xbc\xc6\n")
