@@ -333,9 +333,14 @@ def installed(args, work):
     for folder, _, files in os.walk(moved):
         for name in files:
             path = os.path.join(folder, name)
-            if not os.path.islink(path):
-                check("%s holds no build path" % os.path.relpath(path, moved),
-                      build in open(path, "rb").read(), False)
+            content = open(path, "rb").read()
+            if content.startswith(b"\x7fELF"):
+                # Debug information names the build folder of a debug build; what the program
+                # can use at run time is the rest.
+                stripped = os.path.join(work, "stripped")
+                subprocess.run(["strip", "--strip-debug", "-o", stripped, path], check=True)
+                content = open(stripped, "rb").read()
+            check("%s holds no build path" % os.path.relpath(path, moved), build in content, False)
     lib = os.path.join(moved, "lib", "qx")
     check("exporters in lib/qx", sorted(os.listdir(lib)),
           ["heron", "libkestrel.so", "libtamarack.so", "libvellum.so", "libvellum_x.so"])
