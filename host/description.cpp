@@ -82,6 +82,23 @@ std::optional<std::string> strictGbk(const std::string& utf8) {
 
 }  // namespace
 
+void checkPictureUse(const Description& d) {
+  if (d.exporter == "heron" && !d.picture) {
+    refuse(d, "/picture", "heron always places a picture at picture_cell1:picture_cell2; name one");
+  }
+  if ((d.exporter == "kestrel" || d.exporter == "tamarack") && d.picture) {
+    refuse(d, "/picture",
+           d.exporter == "kestrel" ? "kestrel places no picture"
+                                   : "tamarack places a picture per row, from the row's "
+                                     "picture_path");
+  }
+  const bool flagged = d.header.contains("picture_flag") && d.header["picture_flag"].is_number() &&
+                       d.header["picture_flag"].get<double>() != 0;
+  if ((d.exporter == "vellum" || d.exporter == "vellum_x") && flagged && !d.picture) {
+    refuse(d, "/header/picture_flag", "asks for a picture; name it in \"picture\"");
+  }
+}
+
 int Description::lineOf(const std::string& pointer) const {
   std::string p = pointer;
   while (!p.empty()) {

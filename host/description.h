@@ -41,6 +41,10 @@ struct Description {
 // Reads and checks a description; relative paths are taken from the file's folder.
 Description loadDescription(const std::filesystem::path& file);
 
+// Refuses a picture the exporter would not place, and a missing one it needs (heron always
+// places one; vellum and vellum_x when picture_flag is set).
+void checkPictureUse(const Description& description);
+
 // Lays `fields` out as `layout`, one record of layout.size bytes. Unknown fields, values of the
 // wrong kind, texts that code page 936 cannot hold or that do not fit their slot, and address
 // fields (which the host sets itself) are refused with the field's name and line. Fields named

@@ -29,37 +29,38 @@ const FieldSpec* RecordLayout::find(std::string_view field) const {
 }
 
 const RecordLayout& checkPointHeader() {
-  static const RecordLayout layout{"CheckPointHeader", QX_CHECK_POINT_HEADER_SIZE,
+  static const RecordLayout layout{"QX_CHECK_POINT_HEADER", QX_CHECK_POINT_HEADER_SIZE,
                                    kCheckPointHeader};
   return layout;
 }
 const RecordLayout& checkPointRow() {
-  static const RecordLayout layout{"CheckPointRow", QX_CHECK_POINT_ROW_SIZE, kCheckPointRow};
+  static const RecordLayout layout{"QX_CHECK_POINT_ROW", QX_CHECK_POINT_ROW_SIZE, kCheckPointRow};
   return layout;
 }
 const RecordLayout& groupTableHeader() {
-  static const RecordLayout layout{"GroupTableHeader", QX_GROUP_TABLE_HEADER_SIZE,
+  static const RecordLayout layout{"QX_GROUP_TABLE_HEADER", QX_GROUP_TABLE_HEADER_SIZE,
                                    kGroupTableHeader};
   return layout;
 }
 const RecordLayout& groupTableRow() {
-  static const RecordLayout layout{"GroupTableRow", QX_GROUP_TABLE_ROW_SIZE, kGroupTableRow};
+  static const RecordLayout layout{"QX_GROUP_TABLE_ROW", QX_GROUP_TABLE_ROW_SIZE, kGroupTableRow};
   return layout;
 }
 const RecordLayout& dualSpecHeader() {
-  static const RecordLayout layout{"DualSpecHeader", QX_DUAL_SPEC_HEADER_SIZE, kDualSpecHeader};
+  static const RecordLayout layout{"QX_DUAL_SPEC_HEADER", QX_DUAL_SPEC_HEADER_SIZE,
+                                   kDualSpecHeader};
   return layout;
 }
 const RecordLayout& dualSpecRow() {
-  static const RecordLayout layout{"DualSpecRow", QX_DUAL_SPEC_ROW_SIZE, kDualSpecRow};
+  static const RecordLayout layout{"QX_DUAL_SPEC_ROW", QX_DUAL_SPEC_ROW_SIZE, kDualSpecRow};
   return layout;
 }
 const RecordLayout& resultHeader() {
-  static const RecordLayout layout{"ResultHeaderBlock", QX_RESULT_HEADER_SIZE, kResultHeader};
+  static const RecordLayout layout{"QX_RESULT_HEADER", QX_RESULT_HEADER_SIZE, kResultHeader};
   return layout;
 }
 const RecordLayout& resultRow() {
-  static const RecordLayout layout{"ResultRow", QX_RESULT_ROW_SIZE, kResultRow};
+  static const RecordLayout layout{"QX_RESULT_ROW", QX_RESULT_ROW_SIZE, kResultRow};
   return layout;
 }
 

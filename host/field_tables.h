@@ -19,7 +19,7 @@ struct FieldSpec {
 };
 
 struct RecordLayout {
-  std::string_view name;  // "GroupTableHeader"
+  std::string_view name;  // "QX_GROUP_TABLE_HEADER", as include/qx/host_records.h names it
   std::size_t size;
   std::span<const FieldSpec> fields;
 

@@ -4,10 +4,11 @@
 #include <spawn.h>
 #include <sys/wait.h>
 
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 
-#include "automation/code_page.h"
 #include "include/qx/host_records.h"
 
 extern char** environ;
@@ -75,104 +76,101 @@ class Library {
   void* handle_;
 };
 
-// An installed tree keeps the libraries side by side; a build tree keeps each in its folder.
-fs::path findLibrary(const fs::path& dir, const std::string& file, const char* component) {
-  const fs::path inComponent = dir / component / file;
-  return fs::exists(inComponent) ? inComponent : dir / file;
-}
-
-// Only once every record is encoded: the template is copied to the workbook to fill.
-void prepareWorkbook(const Description& d, const RunOptions& options) {
-  fs::create_directories(options.workbook.parent_path());
-  fs::copy_file(d.templatePath, options.workbook, fs::copy_options::overwrite_existing);
-}
-
-void copyPicture(const Description& d, const fs::path& confDir, const char* fixedName) {
-  const fs::path target = confDir / "temp" / fixedName;
+// The picture file, or none: a stale copy of an earlier run must not be placed.
+void copyPicture(const Description& d, const fs::path& target) {
   fs::create_directories(target.parent_path());
   std::error_code ignored;
   fs::remove(target, ignored);
   if (d.picture) fs::copy_file(*d.picture, target, fs::copy_options::overwrite_existing);
 }
 
-int runHeron(const Description& d, const RunOptions& options, int& records) {
-  Record header = encodeHeader(d, checkPointHeader(), "template_path", options.workbook);
-  const std::vector<Record> rows = encodeRows(d, checkPointRow());
-  if (!d.header.contains("row_count")) {
-    storeAddress(header, QX_CHECK_POINT_HEADER_row_count, 4, rows.size());
-  }
-  Record file = header;
-  for (const Record& row : rows) file.insert(file.end(), row.begin(), row.end());
-  records = static_cast<int>(rows.size());
-  prepareWorkbook(d, options);
-  writeFile(options.confDir / "temp" / "check_point_temp.dat", file);
-  copyPicture(d, options.confDir, "set_check_point_pictrue.bmp");
+int runHeron(const Description& d, EncodedReport& report, const HandOver& where) {
+  Record file = report.header;
+  for (const Record& row : report.rows) file.insert(file.end(), row.begin(), row.end());
+  writeFile(where.confDir / "temp" / "check_point_temp.dat", file);
+  copyPicture(d, pictureCopy("heron", where.confDir));
 
-  const std::string program = options.heronProgram.string();
+  const std::string program = where.exporterFile.string();
   char* argv[] = {const_cast<char*>(program.c_str()), nullptr};
   pid_t child = 0;
-  if (posix_spawn(&child, program.c_str(), nullptr, nullptr, argv, environ) != 0) {
-    throw std::runtime_error("cannot start " + program);
+  if (const int error = posix_spawn(&child, program.c_str(), nullptr, nullptr, argv, environ)) {
+    throw std::runtime_error("cannot start " + program + ": " + std::strerror(error));
   }
   int status = 0;
-  waitpid(child, &status, 0);
+  while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
+  }
   return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
 
-void runTableLibrary(const Description& d, const RunOptions& options, int& records) {
+void runTableLibrary(const Description& d, EncodedReport& report, const HandOver& where) {
   const bool grouped = d.exporter != "kestrel";
-  Record header = encodeHeader(d, grouped ? groupTableHeader() : dualSpecHeader(), "template_path",
-                               options.workbook);
-  std::vector<Record> rows = encodeRows(d, grouped ? groupTableRow() : dualSpecRow());
   void* first = linkRows(
-      rows, grouped ? std::size_t{QX_GROUP_TABLE_ROW_next} : std::size_t{QX_DUAL_SPEC_ROW_next}, 8);
-  records = static_cast<int>(rows.size());
-  prepareWorkbook(d, options);
-  if (grouped) copyPicture(d, options.confDir, "post_excel_sheet_pictrue.bmp");
-
-  const std::string file = d.exporter == "kestrel"  ? "libkestrel.so"
-                           : d.exporter == "vellum" ? "libvellum.so"
-                                                    : "libvellum_x.so";
-  Library library(findLibrary(options.libraryDir, file, grouped ? "vellum" : "kestrel"));
+      report.rows,
+      grouped ? std::size_t{QX_GROUP_TABLE_ROW_next} : std::size_t{QX_DUAL_SPEC_ROW_next}, 8);
+  if (grouped) copyPicture(d, pictureCopy(d.exporter, where.confDir));
+  Library library(where.exporterFile);
   auto exported = reinterpret_cast<qx_table_export_fn>(
       library.symbol(d.exporter == "vellum_x" ? "excel_file_auto" : "excel_file"));
-  exported(header.data(), first);
+  exported(report.header.data(), first);
 }
 
-void runTamarack(const Description& d, const RunOptions& options, int& records) {
-  Record header = encodeHeader(d, resultHeader(), "workbook_path", options.workbook);
-  std::vector<Record> rows = encodeRows(d, resultRow());
-  if (!d.header.contains("record_count")) {
-    storeAddress(header, QX_RESULT_HEADER_record_count, 4, rows.size());
-  }
-  void* first = linkRows(rows, QX_RESULT_ROW_NEXT_OFFSET, QX_ADDRESS_WIDTH);
-  records = static_cast<int>(rows.size());
-  prepareWorkbook(d, options);
+void runTamarack(EncodedReport& report, const HandOver& where) {
+  void* first = linkRows(report.rows, QX_RESULT_ROW_NEXT_OFFSET, QX_ADDRESS_WIDTH);
   Record transfer(QX_RESULT_TRANSFER_SIZE, 0);
-  storeAddress(transfer, 0, QX_ADDRESS_WIDTH, reinterpret_cast<std::uintptr_t>(header.data()));
+  storeAddress(transfer, 0, QX_ADDRESS_WIDTH,
+               reinterpret_cast<std::uintptr_t>(report.header.data()));
   storeAddress(transfer, QX_ADDRESS_WIDTH, QX_ADDRESS_WIDTH,
                reinterpret_cast<std::uintptr_t>(first));
-  writeFile(options.confDir / "temp" / "pinebrook_temp.dat", transfer);
+  writeFile(where.confDir / "temp" / "pinebrook_temp.dat", transfer);
 
-  Library library(findLibrary(options.libraryDir, "libtamarack.so", "tamarack"));
+  Library library(where.exporterFile);
   auto exported = reinterpret_cast<qx_result_export_fn>(library.symbol("export_to_excel"));
   exported(nullptr, nullptr);
 }
 
 }  // namespace
 
-RunResult runReport(const Description& d, const RunOptions& options) {
-  setenv("QX_CONF_DIR", options.confDir.c_str(), 1);
-
-  RunResult result;
+EncodedReport encodeReport(const Description& d, const fs::path& workbook) {
+  EncodedReport report;
+  report.exporter = d.exporter;
   if (d.exporter == "heron") {
-    result.exitCode = runHeron(d, options, result.records);
+    report.header = encodeHeader(d, checkPointHeader(), "template_path", workbook);
+    report.rows = encodeRows(d, checkPointRow());
+    if (!d.header.contains("row_count")) {
+      storeAddress(report.header, QX_CHECK_POINT_HEADER_row_count, 4, report.rows.size());
+    }
   } else if (d.exporter == "tamarack") {
-    runTamarack(d, options, result.records);
+    report.header = encodeHeader(d, resultHeader(), "workbook_path", workbook);
+    report.rows = encodeRows(d, resultRow());
+    if (!d.header.contains("record_count")) {
+      storeAddress(report.header, QX_RESULT_HEADER_record_count, 4, report.rows.size());
+    }
   } else {
-    runTableLibrary(d, options, result.records);
+    const bool grouped = d.exporter != "kestrel";
+    report.header =
+        encodeHeader(d, grouped ? groupTableHeader() : dualSpecHeader(), "template_path", workbook);
+    report.rows = encodeRows(d, grouped ? groupTableRow() : dualSpecRow());
   }
-  return result;
+  return report;
+}
+
+int handOver(const Description& d, EncodedReport& report, const HandOver& where) {
+  setenv("QX_CONF_DIR", where.confDir.c_str(), 1);
+  if (d.exporter == "heron") return runHeron(d, report, where);
+  if (d.exporter == "tamarack") {
+    runTamarack(report, where);
+  } else {
+    runTableLibrary(d, report, where);
+  }
+  return 0;
+}
+
+fs::path pictureCopy(const std::string& exporter, const fs::path& confDir) {
+  if (exporter == "heron") return confDir / "temp" / "set_check_point_pictrue.bmp";
+  if (exporter == "vellum" || exporter == "vellum_x") {
+    return confDir / "temp" / "post_excel_sheet_pictrue.bmp";
+  }
+  return {};
 }
 
 }  // namespace qx::host

@@ -1,27 +1,39 @@
 #pragma once
 // Hands one described report to its exporter the way the calculation program does.
 
+#include <cstdint>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "host/description.h"
 
 namespace qx::host {
 
-struct RunOptions {
-  std::filesystem::path libraryDir;    // where libvellum.so, libkestrel.so, ... are
-  std::filesystem::path heronProgram;  // the heron executable
-  std::filesystem::path confDir;       // the configuration directory handed to the exporters
-  std::filesystem::path workbook;      // the workbook that is filled (a copy of the template)
+// Every record of a report, encoded and ready to hand over.
+struct EncodedReport {
+  std::string exporter;
+  std::vector<std::uint8_t> header;
+  std::vector<std::vector<std::uint8_t>> rows;
 };
 
-struct RunResult {
-  int records = 0;
-  int exitCode = 0;  // heron's exit code; 0 for the libraries, which report nothing
+// Encodes every record (so a bad description never reaches an export half-built), with the
+// workbook to fill in the header's path field. Refusals are DescriptionErrors.
+EncodedReport encodeReport(const Description& description, const std::filesystem::path& workbook);
+
+struct HandOver {
+  std::filesystem::path exporterFile;  // the library, or the heron program
+  std::filesystem::path confDir;       // the configuration folder handed to the exporters
 };
 
-// Encodes every record first (so a bad description never reaches an export half-built), then
-// writes the data files, copies the template to options.workbook and calls the exporter.
-RunResult runReport(const Description& description, const RunOptions& options);
+// Writes the data files and the picture into the configuration folder and calls the exporter.
+// Returns heron's exit code (128 + signal when it was killed); 0 for the libraries, which
+// report nothing.
+int handOver(const Description& description, EncodedReport& report, const HandOver& where);
+
+// The file the exporter reads the picture from, in the configuration folder; empty when the
+// exporter takes no such file.
+std::filesystem::path pictureCopy(const std::string& exporter,
+                                  const std::filesystem::path& confDir);
 
 }  // namespace qx::host

@@ -55,7 +55,7 @@ TEST_F(DescriptionTest, RefusalsNameTheFieldAndItsLine) {
   };
   const Case cases[] = {
       {"{\"exporter\": \"heron\", \"template\": \"t.xlsx\",\n\"header\": {\n\"text9\": \"x\"}}",
-       "/header/text9 (line 3): no field of that name in CheckPointHeader"},
+       "/header/text9 (line 3): no field of that name in QX_CHECK_POINT_HEADER"},
       {"{\"exporter\": \"heron\", \"template\": \"t.xlsx\",\n\"rows\": [{},\n{\"field_a\":\n 5}]}",
        "/rows/1/field_a (line 3): must be a text"},
       {"{\"exporter\": \"heron\", \"template\": \"t.xlsx\", \"header\": {\"picture_cell1\": "
@@ -115,17 +115,46 @@ TEST_F(DescriptionTest, ABadRecordStopsTheRunBeforeAnyExportIsLoaded) {
   dir.write("t.xlsx", "PK");
   const Description d = load(R"({"exporter": "kestrel", "template": "t.xlsx",
     "rows": [{"primary_b": "ok"}, {"primary_b": "this text is longer than thirty bytes"}]})");
-  RunOptions options;
-  options.libraryDir = dir.path() / "no-such-folder";  // loading would fail differently
-  options.confDir = dir.path() / "conf";
-  options.workbook = dir.path() / "out.xlsx";
+  const auto workbook = dir.path() / "out.xlsx";
   try {
-    runReport(d, options);
+    encodeReport(d, workbook);
     FAIL() << "no refusal";
   } catch (const DescriptionError& error) {
     EXPECT_NE(std::string(error.what()).find("/rows/1/primary_b"), std::string::npos);
   }
-  EXPECT_FALSE(std::filesystem::exists(options.workbook));
+  EXPECT_FALSE(std::filesystem::exists(workbook));
+}
+
+TEST_F(DescriptionTest, PicturesOnlyWhereTheExporterPlacesThem) {
+  struct Case {
+    const char* json;
+    const char* expected;  // empty: accepted
+  };
+  const Case cases[] = {
+      {R"({"exporter": "heron", "template": "t.xlsx"})", "/picture (line 1): heron always"},
+      {R"({"exporter": "heron", "template": "t.xlsx", "picture": "p.bmp"})", ""},
+      {R"({"exporter": "kestrel", "template": "t.xlsx", "picture": "p.bmp"})",
+       "/picture (line 1): kestrel places no picture"},
+      {R"({"exporter": "tamarack", "template": "t.xlsx", "picture": "p.bmp"})",
+       "/picture (line 1): tamarack places a picture per row"},
+      {R"({"exporter": "vellum", "template": "t.xlsx",
+          "header": {"picture_flag": 1}})",
+       "/header/picture_flag (line 2): asks for a picture"},
+      {R"({"exporter": "vellum_x", "template": "t.xlsx", "header": {"picture_flag": 0}})", ""},
+  };
+  for (const Case& c : cases) {
+    std::string error;
+    try {
+      checkPictureUse(load(c.json));
+    } catch (const DescriptionError& refused) {
+      error = refused.what();
+    }
+    if (*c.expected == '\0') {
+      EXPECT_EQ(error, "") << c.json;
+    } else {
+      EXPECT_NE(error.find(c.expected), std::string::npos) << error << "\nexpected: " << c.expected;
+    }
+  }
 }
 
 }  // namespace

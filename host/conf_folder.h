@@ -1,0 +1,34 @@
+#pragma once
+// The configuration folder of one run. By default a private folder made for the run and removed
+// after it; a folder the user names is locked for the run instead, so that runs sharing it take
+// turns and never mix their data files.
+
+#include <filesystem>
+#include <string>
+
+namespace qx::host {
+
+class ConfFolder {
+ public:
+  // A private folder under the system's temporary folder.
+  ConfFolder();
+  // `folder` (checked already), locked through its .qx_host.lock file; waits for other runs.
+  // `name` is how the user chose it (--conf, QX_CONF_DIR), for what a failure says.
+  ConfFolder(const std::string& name, const std::filesystem::path& folder);
+  ~ConfFolder();
+  ConfFolder(const ConfFolder&) = delete;
+  ConfFolder& operator=(const ConfFolder&) = delete;
+
+  const std::filesystem::path& path() const { return path_; }
+
+  // Copies `installed` into lang/pinebrook_exe.txt when the folder has no language file; a file
+  // already there is the user's and stays as it is.
+  void provideLanguageFile(const std::filesystem::path& installed) const;
+
+ private:
+  std::filesystem::path path_;
+  bool private_ = false;
+  int lock_ = -1;
+};
+
+}  // namespace qx::host
