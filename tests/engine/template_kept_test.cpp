@@ -72,6 +72,10 @@ struct LossCase {
   std::vector<std::string> kept;              // in the saved part, in this order
 };
 
+void PrintTo(const LossCase& c, std::ostream* out) {
+  *out << c.name;
+}
+
 // Each template is filled with one text in B9, which rewrites the sheet and the shared strings.
 const LossCase kLossCases[] = {
     {"TextsOfSpacesInItemsRunsAndCachedResults",
