@@ -29,6 +29,7 @@ struct Cell {
   CellKind kind = CellKind::Blank;
   bool used = false;  // holds a value or a style of its own: counts for the used range
   bool hadFormula = false;
+  bool phonetic = false;  // ph="1": its phonetic text is shown, whatever the value
   union {
     double number;
     std::uint32_t index;
@@ -41,6 +42,8 @@ struct Row {
   pugi::xml_node_struct* original = nullptr;
   std::vector<Cell> cells;  // ascending columns
   double height = -1;       // points; negative: the sheet's default
+  std::uint32_t style = 0;  // the format of its new cells, when `styled` (customFormat)
+  bool styled = false;
   bool hidden = false;
   bool changed = false;
 };

@@ -74,6 +74,19 @@ void putText(Workbook& workbook, Worksheet& sheet, Cell& cell, std::string_view 
   texts.emplace_back(text);
 }
 
+// The master cell of an array formula or a data table holds the formula of a whole range;
+// the application refuses to change it alone, and so does the engine, rather than turning the
+// other cells of the range into constants.
+void refuseArrayMaster(const Cell& cell, std::uint32_t row, std::uint32_t column) {
+  if (cell.kind != CellKind::Original || cell.original == nullptr) return;
+  const pugi::xml_node formula = childNamed(pugi::xml_node(cell.original), "f");
+  const std::string_view type = formula.attribute("t").value();
+  if (type != "array" && type != "dataTable") return;
+  throw EngineError("the cell " + cellName(row, column) + " holds the " +
+                    (type == "array" ? "array formula" : "data table") + " of " +
+                    formula.attribute("ref").value() + "; a part of it cannot be changed alone");
+}
+
 std::string plainText(const pugi::xml_node& node) {
   std::string out;
   for (pugi::xml_node child = node.first_child(); child; child = child.next_sibling()) {
@@ -85,8 +98,9 @@ std::string plainText(const pugi::xml_node& node) {
 
 std::string numberText(Workbook& workbook, double number, std::uint32_t style) {
   const Styles* styles = workbook.stylesIfAny();
-  return styles == nullptr ? formatGeneral(number)
-                           : formatNumber(number, styles->numberFormat(style));
+  if (styles == nullptr) return formatGeneral(number);
+  const std::string_view code = styles->numberFormat(style);
+  return showsNothing(number, code) ? std::string() : formatNumber(number, code);
 }
 
 std::string originalText(Workbook& workbook, const Cell& cell) {
@@ -119,9 +133,10 @@ void putCellValue(Workbook& workbook, Worksheet& sheet, std::uint32_t row, std::
     if (const SharedStrings* strings = workbook.sharedStrings()) strings->prefetch(hash);
   }
   if (const Cell* before = sheet.cells().find(row, column); before && before->hadFormula) {
+    refuseArrayMaster(*before, row, column);
     unshareFormulaAt(sheet, row, column);
   }
-  Cell& cell = sheet.cells().touch(row, column);
+  Cell& cell = sheet.touchCell(row, column);
   sheet.markChanged();
   if (cell.hadFormula) {
     workbook.noteFormulaRemoved();

@@ -114,7 +114,7 @@ void frameRange(Workbook& workbook, Worksheet& sheet, const CellRect& rect, std:
     if (row == rect.bottom) edges |= kBottom;
     if (column == rect.left) edges |= kLeft;
     if (column == rect.right) edges |= kRight;
-    Cell& cell = sheet.cells().touch(row, column);
+    Cell& cell = sheet.touchCell(row, column);
     const std::uint32_t style = styles.framed(cell.style, edges, line);
     if (style != cell.style) {
       cell.style = style;

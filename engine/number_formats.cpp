@@ -1,5 +1,6 @@
 #include "engine/number_formats.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <string>
@@ -147,6 +148,30 @@ std::string formatTime(double value, bool elapsedHours, bool seconds) {
   return buffer;
 }
 }  // namespace
+
+bool showsNothing(double value, std::string_view formatCode) {
+  // Sections end at semicolons outside quoted text and not escaped.
+  std::string_view sections[4];
+  std::size_t count = 0, start = 0;
+  bool quoted = false;
+  for (std::size_t i = 0; i < formatCode.size() && count < 3; ++i) {
+    const char c = formatCode[i];
+    if (c == '"') {
+      quoted = !quoted;
+    } else if (!quoted && c == '\\') {
+      ++i;
+    } else if (!quoted && c == ';') {
+      sections[count++] = formatCode.substr(start, i - start);
+      start = i + 1;
+    }
+  }
+  if (count == 0) return false;  // one section: General or a code that shows something
+  sections[count++] = formatCode.substr(std::min(start, formatCode.size()));
+  std::size_t section = 0;
+  if (value < 0) section = 1;
+  if (value == 0 && count >= 3) section = 2;
+  return sections[section].empty();
+}
 
 std::string formatGeneral(double value) {
   if (!std::isfinite(value)) return kNotANumber;

@@ -15,6 +15,10 @@ std::string_view builtinFormatCode(int id);
 // them in a wide enough column; any other code is rendered as General.
 std::string formatNumber(double value, std::string_view formatCode);
 
+// True when `value` shows nothing in `formatCode`: the section for it (positive; negative;
+// zero; text) is empty, as in ";;;" or "0;-0;;@" at zero.
+bool showsNothing(double value, std::string_view formatCode);
+
 // General: up to 11 characters, switching to scientific notation beyond that.
 std::string formatGeneral(double value);
 

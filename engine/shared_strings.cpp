@@ -184,12 +184,18 @@ ChunkSource SharedStrings::saver() {
   std::string tail;
   printAround(document_, root, head, tail);
   const std::string prefix = prefixOf(root);
+  // The package's children of sst (items, extLst, comments) go out as they were, with the new
+  // items after the last item of the package.
+  pugi::xml_node trailer = root.first_child();
+  if (!items_.empty()) trailer = items_.back().next_sibling();
   struct State {
     std::string head, tail;
+    pugi::xml_node next, trailer;
     std::size_t item = 0;
     bool started = false, ended = false;
   };
-  auto state = std::make_shared<State>(State{std::move(head), std::move(tail)});
+  auto state = std::make_shared<State>(
+      State{std::move(head), std::move(tail), root.first_child(), trailer, items_.size()});
   const std::string open = "<" + prefix + "si><" + prefix + "t>";
   const std::string openSpaces = "<" + prefix + "si><" + prefix + "t xml:space=\"preserve\">";
   const std::string close = "</" + prefix + "t></" + prefix + "si>";
@@ -201,23 +207,25 @@ ChunkSource SharedStrings::saver() {
     }
     if (state->ended) return false;
     StringWriter writer(chunk);
-    while (chunk.size() < (1u << 16) && state->item < offsets_.size()) {
-      const std::size_t i = state->item++;
-      if (i < items_.size()) {
-        items_[i].print(writer, "", pugi::format_raw);
-        continue;
-      }
-      const std::string_view value = text(static_cast<std::uint32_t>(i));
+    while (chunk.size() < (1u << 16) && state->next != state->trailer) {
+      if (state->next.type() != pugi::node_pcdata) state->next.print(writer, "", pugi::format_raw);
+      state->next = state->next.next_sibling();
+    }
+    while (chunk.size() < (1u << 16) && state->next == state->trailer &&
+           state->item < offsets_.size()) {
+      const std::string_view value = text(static_cast<std::uint32_t>(state->item++));
       const bool keepSpaces = !value.empty() && (value.front() == ' ' || value.back() == ' ' ||
                                                  value.find('\n') != std::string_view::npos);
       chunk += keepSpaces ? openSpaces : open;
       appendCellText(chunk, value);
       chunk += close;
     }
-    if (state->item == offsets_.size()) {
-      chunk += state->tail;
-      state->ended = true;
+    if (state->item < offsets_.size() || chunk.size() >= (1u << 16)) return true;
+    for (; state->next; state->next = state->next.next_sibling()) {
+      if (state->next.type() != pugi::node_pcdata) state->next.print(writer, "", pugi::format_raw);
     }
+    chunk += state->tail;
+    state->ended = true;
     return true;
   };
 }

@@ -25,6 +25,15 @@ std::uint32_t unsignedAttribute(const pugi::xml_node& node, const char* name) {
 constexpr std::array<std::string_view, 9> kBorderOrder = {
     "start", "left", "end", "right", "top", "bottom", "diagonal", "vertical", "horizontal"};
 
+// The record a child of a list stands for: itself, or for mc:AlternateContent (which counts as
+// one record) the choice every reader understands, its fallback. Empty for other children.
+pugi::xml_node recordOf(const pugi::xml_node& child, std::string_view name) {
+  if (localName(child) == name) return child;
+  if (localName(child) != "AlternateContent") return {};
+  if (pugi::xml_node record = childNamed(childNamed(child, "Fallback"), name)) return record;
+  return childNamed(childNamed(child, "Choice"), name);
+}
+
 std::size_t orderOf(std::string_view name) {
   return static_cast<std::size_t>(std::find(kBorderOrder.begin(), kBorderOrder.end(), name) -
                                   kBorderOrder.begin());
@@ -42,7 +51,8 @@ void Styles::load(std::string_view text, const std::string& partName) {
     }
   }
   for (pugi::xml_node n : childNamed(root, "cellXfs").children()) {
-    if (localName(n) != "xf") continue;
+    n = recordOf(n, "xf");
+    if (!n) continue;
     xfs_.push_back(n);
     const int id = n.attribute("numFmtId").as_int(0);
     const auto custom = customFormats_.find(id);
@@ -50,7 +60,7 @@ void Styles::load(std::string_view text, const std::string& partName) {
     xfFormats_.emplace_back(code.empty() ? "General" : code);
   }
   for (pugi::xml_node n : childNamed(root, "borders").children()) {
-    if (localName(n) == "border") borders_.push_back(n);
+    if (pugi::xml_node border = recordOf(n, "border")) borders_.push_back(border);
   }
 }
 

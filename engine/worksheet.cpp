@@ -50,6 +50,7 @@ void Worksheet::load(std::string_view text) {
           std::clamp<std::uint32_t>(col.attribute("max").as_uint(span.min), span.min, kMaxColumns);
       span.width = col.attribute("width").as_double(-1);
       span.hidden = col.attribute("hidden").as_bool(false);
+      span.style = col.attribute("style").as_uint(0);
       columns_.push_back(span);
     }
   }
@@ -74,6 +75,8 @@ void Worksheet::loadRows(pugi::xml_node sheetData) {
     Row& row = cells_.touchRow(previousRow);
     row.original = rowNode.internal_object();
     if (pugi::xml_attribute ht = rowNode.attribute("ht")) row.height = ht.as_double(-1);
+    row.styled = rowNode.attribute("customFormat").as_bool(false);
+    row.style = row.styled ? rowNode.attribute("s").as_uint(0) : 0;
     row.hidden = rowNode.attribute("hidden").as_bool(format_.rowsHiddenByDefault &&
                                                      !rowNode.attribute("ht"));
     std::uint32_t previousColumn = 0;
@@ -98,6 +101,7 @@ void Worksheet::loadRows(pugi::xml_node sheetData) {
       cell.style = c.attribute("s").as_uint(0);
       cell.kind = CellKind::Original;
       cell.hadFormula = static_cast<bool>(childNamed(c, "f"));
+      cell.phonetic = c.attribute("ph").as_bool(false);
       cell.used = cell.style != 0 || hasValue(c);
       cell.original = c.internal_object();
       row.cells.push_back(cell);
@@ -120,6 +124,26 @@ void Worksheet::noteUsed(std::uint32_t row, std::uint32_t column) {
   used_.bottom = std::max(used_.bottom, row);
   used_.left = std::min(used_.left, column);
   used_.right = std::max(used_.right, column);
+}
+
+Cell& Worksheet::touchCell(std::uint32_t row, std::uint32_t column) {
+  Cell& cell = cells_.touch(row, column);
+  // Only a cell made just now is blank, unused and without XML.
+  if (cell.kind == CellKind::Blank && !cell.used && cell.original == nullptr) {
+    cell.style = inheritedStyle(row, column);
+  }
+  return cell;
+}
+
+std::uint32_t Worksheet::inheritedStyle(std::uint32_t row, std::uint32_t column) const {
+  if (const Row* r = cells_.row(row); r != nullptr && r->styled) return r->style;
+  // The spans are sorted and do not overlap: the last one starting at or before the column.
+  const auto after =
+      std::upper_bound(columns_.begin(), columns_.end(), column,
+                       [](std::uint32_t c, const ColumnSpan& span) { return c < span.min; });
+  if (after == columns_.begin()) return 0;
+  const ColumnSpan& span = *(after - 1);
+  return column <= span.max ? span.style : 0;
 }
 
 std::string Worksheet::drawingRelationship() const {
@@ -190,6 +214,7 @@ void appendCell(std::string& out, const CellTags& tags, std::uint32_t row, const
     appendNumber(out, cell.style);
     out += '"';
   }
+  if (cell.phonetic) out += " ph=\"1\"";
   switch (cell.kind) {
     case CellKind::Blank:
     case CellKind::Original:
@@ -217,6 +242,16 @@ void appendCell(std::string& out, const CellTags& tags, std::uint32_t row, const
     }
   }
   out += tags.close;
+}
+
+// What a rewritten row holds besides its cells (extLst, comments) follows them, as it did.
+void appendOtherChildren(StringWriter& writer, const Row& row) {
+  if (row.original == nullptr) return;
+  for (pugi::xml_node child = pugi::xml_node(row.original).first_child(); child;
+       child = child.next_sibling()) {
+    if (child.type() == pugi::node_pcdata || localName(child) == "c") continue;
+    child.print(writer, "", pugi::format_raw);
+  }
 }
 
 void appendRowStart(std::string& out, const std::string& prefix, const Row& row) {
@@ -288,6 +323,7 @@ ChunkSource Worksheet::saver() {
           appendCell(chunk, *state->tags, row->number, cell, cells_.inlineTexts());
         }
       }
+      appendOtherChildren(writer, *row);
       chunk += state->tags->rowClose;
     }
     if (state->nextRow > cells_.lastRow()) {

@@ -18,6 +18,7 @@ namespace qx::engine {
 struct ColumnSpan {
   std::uint32_t min = 1, max = 1;
   double width = -1;
+  std::uint32_t style = 0;  // the format of new cells in these columns
   bool hidden = false;
 };
 
@@ -46,6 +47,11 @@ class Worksheet {
   CellRect usedRange() const;
   // Records that the cell now holds a value or style (extends the used range).
   void noteUsed(std::uint32_t row, std::uint32_t column);
+  // The cell, created when absent with the style the application gives a new cell: its row's
+  // when the row has a custom format, else its column's.
+  Cell& touchCell(std::uint32_t row, std::uint32_t column);
+  // The style of a cell that the sheet does not hold yet.
+  std::uint32_t inheritedStyle(std::uint32_t row, std::uint32_t column) const;
 
   const std::vector<ColumnSpan>& columns() const { return columns_; }
   const SheetFormat& format() const { return format_; }

@@ -38,8 +38,11 @@ void loadXml(pugi::xml_document& document, std::string_view text, const std::str
     throw partError(partName, "not well-formed XML (text outside the root element)");
   }
   // parse_doctype keeps a DOCTYPE as a node so that it can be refused; entities are never
-  // expanded by pugixml, but a package part has no business declaring any.
-  const unsigned options = pugi::parse_default | pugi::parse_declaration | pugi::parse_doctype;
+  // expanded by pugixml, but a package part has no business declaring any. A text of only
+  // spaces is content (<t xml:space="preserve"> </t>), and comments and processing
+  // instructions are kept so that a rewritten part still has them.
+  const unsigned options = pugi::parse_default | pugi::parse_declaration | pugi::parse_doctype |
+                           pugi::parse_ws_pcdata_single | pugi::parse_comments | pugi::parse_pi;
   const pugi::xml_parse_result result =
       document.load_buffer(text.data(), text.size(), options, pugi::encoding_auto);
   if (!result) {
@@ -57,6 +60,11 @@ void loadXml(pugi::xml_document& document, std::string_view text, const std::str
     }
   }
   if (!document.document_element()) throw partError(partName, "has no root element");
+  // The part is held, and written back, in UTF-8 whatever it was read in (UTF-16, Latin-1).
+  if (pugi::xml_attribute encoding = document.first_child().attribute("encoding")) {
+    const std::string_view name = encoding.value();
+    if (name != "UTF-8" && name != "utf-8") encoding.set_value("UTF-8");
+  }
 }
 
 std::string saveXml(const pugi::xml_document& document) {
@@ -151,6 +159,15 @@ void printAround(const pugi::xml_node& document, const pugi::xml_node& target, s
   printOutside(document, target, out, after);
 }
 
+void StringWriter::write(const void* data, size_t size) {
+  std::string_view text(static_cast<const char*>(data), size);
+  for (std::size_t cr; (cr = text.find('\r')) != std::string_view::npos;) {
+    out_.append(text.substr(0, cr)).append("&#13;");
+    text.remove_prefix(cr + 1);
+  }
+  out_.append(text);
+}
+
 void appendEscaped(std::string& out, std::string_view text) {
   for (const char c : text) {
     switch (c) {
@@ -165,6 +182,16 @@ void appendEscaped(std::string& out, std::string_view text) {
         break;
       case '"':
         out += "&quot;";
+        break;
+      // Written as they are, a reader would turn them into spaces.
+      case '\t':
+        out += "&#9;";
+        break;
+      case '\n':
+        out += "&#10;";
+        break;
+      case '\r':
+        out += "&#13;";
         break;
       default:
         out += c;

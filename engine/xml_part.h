@@ -14,7 +14,8 @@ namespace qx::engine {
 // rewritten part keeps it.
 void loadXml(pugi::xml_document& document, std::string_view text, const std::string& partName);
 
-// The document as bytes, without reformatting (UTF-8, no indentation).
+// The document as bytes, without reformatting (UTF-8, no indentation). The declaration a part
+// was read with is kept, its encoding named UTF-8.
 std::string saveXml(const pugi::xml_document& document);
 
 // The element's name without its namespace prefix ("x:row" -> "row").
@@ -40,16 +41,15 @@ std::string_view namespaceOf(const pugi::xml_node& node, std::string_view prefix
 void printAround(const pugi::xml_node& document, const pugi::xml_node& target, std::string& before,
                  std::string& after);
 
-// Escapes text for element content or attribute values.
+// Escapes an attribute value (tabs and line ends as character references).
 void appendEscaped(std::string& out, std::string_view text);
 
-// pugixml writer that appends to a string.
+// pugixml writer that appends to a string. pugixml writes a carriage return of element text
+// (read from &#13;) as it is, which a reader turns into a line feed: it goes out as &#13;.
 class StringWriter : public pugi::xml_writer {
  public:
   explicit StringWriter(std::string& out) : out_(out) {}
-  void write(const void* data, size_t size) override {
-    out_.append(static_cast<const char*>(data), size);
-  }
+  void write(const void* data, size_t size) override;
 
  private:
   std::string& out_;

@@ -23,7 +23,7 @@ if [ ${#targets[@]} -eq 0 ]; then
   targets=(check_point language_file cell_reference number_text package package_parts)
 fi
 work=${QX_FUZZ_WORK:-$root/build/fuzz/work}
-corpus=$root/../shared/corpus/xlsx
+corpus=${QX_CORPUS_DIR:-$root/../shared/corpus/xlsx}
 
 if ! command -v clang++ >/dev/null; then
   echo "fuzz: clang++ is not installed (scripts/bootstrap.sh --tests installs it)" >&2
@@ -44,7 +44,8 @@ for target in "${targets[@]}"; do
   for source in "tests/fuzz/seeds/$target" "tests/fuzz/regressions/$target"; do
     [ -d "$source" ] && cp -n "$source"/* "$dir"/ 2>/dev/null || true
   done
-  if [ "$target" = package ] && [ -d "$corpus" ]; then
+  if [ "$target" = package ]; then
+    [ -d "$corpus" ] || { echo "fuzz: the corpus folder $corpus is missing (set QX_CORPUS_DIR)" >&2; exit 2; }
     # Small workbooks only: large ones cost seconds per run and add little coverage.
     find "$corpus" -maxdepth 1 -type f -size -512k -exec cp -n {} "$dir"/ \;
   fi

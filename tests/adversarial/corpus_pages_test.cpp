@@ -9,6 +9,7 @@
 
 #include "automation/code_page.h"
 #include "tests/adversarial/deliverables.h"
+#include "tests/support/corpus.h"
 #include "tests/tamarack/host_records.h"
 
 namespace qx::adversarial {
@@ -17,19 +18,6 @@ namespace {
 namespace fs = std::filesystem;
 using tamarack::testing::HostRecords;
 using tamarack::testing::putText;
-
-std::vector<std::string> corpusWorkbooks() {
-  std::vector<std::string> names;
-  const fs::path folder = corpusFile("");
-  if (folder.empty()) return names;
-  for (const auto& entry : fs::directory_iterator(folder)) {
-    const std::string name = entry.path().filename().string();
-    if (name.rfind("broken-", 0) == 0 || name.rfind("odd-", 0) == 0) continue;
-    names.push_back(name);
-  }
-  std::sort(names.begin(), names.end());
-  return names;
-}
 
 class CorpusPages : public ::testing::TestWithParam<std::string> {
  protected:
@@ -64,13 +52,13 @@ TEST_P(CorpusPages, SaveOrTellOnce) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Workbooks, CorpusPages, ::testing::ValuesIn(corpusWorkbooks()),
+INSTANTIATE_TEST_SUITE_P(Workbooks, CorpusPages,
+                         ::testing::ValuesIn(::qx::testing::corpusFiles(true)),
                          [](const auto& info) {
                            std::string name;
                            for (const char c : info.param) name += std::isalnum(c) ? c : '_';
                            return name;
                          });
-GTEST_ALLOW_UNINSTANTIATED_PARAMETERIZED_TEST(CorpusPages);
 
 }  // namespace
 }  // namespace qx::adversarial

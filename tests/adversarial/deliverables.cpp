@@ -2,6 +2,7 @@
 
 #include "include/qx/host_records.h"
 #include "platform/paths.h"
+#include "tests/support/corpus.h"
 #include "tests/support/loaded_library.h"
 
 namespace qx::adversarial {
@@ -42,8 +43,7 @@ std::filesystem::path exampleTemplate(const HostSetting& setting, std::string_vi
 }
 
 std::filesystem::path corpusFile(std::string_view name) {
-  const std::filesystem::path path = std::filesystem::path(QX_CORPUS_DIR) / std::string(name);
-  return std::filesystem::exists(path) ? path : std::filesystem::path();
+  return qx::testing::corpusFile(name);
 }
 
 std::filesystem::path examplePicture() {

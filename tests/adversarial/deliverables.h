@@ -35,7 +35,7 @@ void callTamarackAsItIs(const HostSetting& setting);
 std::filesystem::path exampleTemplate(const HostSetting& setting, std::string_view exporter,
                                       std::string_view name = "template.xlsx");
 
-// A file of the shared corpus, or an empty path where the checkout has no corpus.
+// A file of the shared corpus; throws naming the corpus folder when it is missing.
 std::filesystem::path corpusFile(std::string_view name);
 
 // The picture of the examples (a bitmap) and a file that only pretends to be one.

@@ -36,8 +36,7 @@ struct TemplateKind {
 };
 
 fs::path fromCorpus(const HostSetting& setting, const char* name) {
-  const fs::path source = corpusFile(name);
-  return source.empty() ? fs::path() : setting.copy(source, "报表.xlsx");
+  return setting.copy(corpusFile(name), "报表.xlsx");
 }
 
 const TemplateKind kKinds[] = {

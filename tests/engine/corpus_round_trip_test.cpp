@@ -15,11 +15,8 @@
 #include "automation/workbook_session.h"
 #include "tests/engine/package_builder.h"
 #include "tests/support/captured_messages.h"
+#include "tests/support/corpus.h"
 #include "tests/support/temp_dir.h"
-
-#ifndef QX_CORPUS_DIR
-#define QX_CORPUS_DIR "/work/shared/corpus/xlsx"
-#endif
 
 namespace qx::engine {
 namespace {
@@ -36,16 +33,6 @@ const std::set<std::string> kRefused = {
     "odd-duplicate-zip-entry.xlsx"};
 // Readable packages whose active sheet cannot be filled (malformed sheet XML).
 const std::set<std::string> kUnfillable = {"odd-invalid-xml-sheet.xlsx"};
-
-std::vector<std::string> corpusFiles() {
-  std::vector<std::string> names;
-  std::error_code error;
-  for (const auto& entry : fs::directory_iterator(QX_CORPUS_DIR, error)) {
-    if (entry.is_regular_file()) names.push_back(entry.path().filename().string());
-  }
-  std::sort(names.begin(), names.end());
-  return names;
-}
 
 void expectSameEntries(const std::map<std::string, std::string>& saved,
                        const std::map<std::string, std::string>& original, const char* what) {
@@ -65,7 +52,7 @@ class CorpusRoundTrip : public ::testing::TestWithParam<std::string> {
  protected:
   fs::path copy() {
     const fs::path file = dir.path() / GetParam();
-    fs::copy_file(fs::path(QX_CORPUS_DIR) / GetParam(), file);
+    fs::copy_file(::qx::testing::corpusFile(GetParam()), file);
     return file;
   }
   ::qx::testing::TempDir dir;
@@ -86,7 +73,7 @@ TEST_P(CorpusRoundTrip, SavedUntouchedEveryPartIsByteIdentical) {
     return;
   }
   EXPECT_EQ(kRefused.count(GetParam()), 0u) << "opened a file that should be refused";
-  const fs::path original = fs::path(QX_CORPUS_DIR) / GetParam();
+  const fs::path original = ::qx::testing::corpusFile(GetParam());
   expectSameEntries(testing::readRawEntries(file), testing::readRawEntries(original), "stored");
   expectSameEntries(testing::readPackage(file), testing::readPackage(original), "content");
 }
@@ -140,7 +127,7 @@ TEST_P(CorpusRoundTrip, FilledLikeAReportOnlyTheReportPartsChange) {
   if (const char* keep = std::getenv("QX_KEEP_FILLED")) {
     fs::copy_file(file, fs::path(keep) / GetParam(), fs::copy_options::overwrite_existing);
   }
-  const testing::Parts before = testing::readPackage(fs::path(QX_CORPUS_DIR) / GetParam());
+  const testing::Parts before = testing::readPackage(::qx::testing::corpusFile(GetParam()));
   const testing::Parts after = testing::readPackage(file);
   int sheetsChanged = 0;
   for (const auto& [name, bytes] : after) {
@@ -161,7 +148,7 @@ TEST_P(CorpusRoundTrip, FilledLikeAReportOnlyTheReportPartsChange) {
   const std::string script = QX_READ_BACK_SCRIPT;
   const std::string probe =
       python + " -c \"import openpyxl,sys; assert openpyxl.load_workbook(sys.argv[1]).active\" '" +
-      (fs::path(QX_CORPUS_DIR) / GetParam()).string() + "' >/dev/null 2>&1";
+      (::qx::testing::corpusFile(GetParam())).string() + "' >/dev/null 2>&1";
   if (std::system(probe.c_str()) != 0) {
     GTEST_SKIP() << "openpyxl cannot read the original " << GetParam();
   }
@@ -170,9 +157,8 @@ TEST_P(CorpusRoundTrip, FilledLikeAReportOnlyTheReportPartsChange) {
   EXPECT_EQ(std::system(check.c_str()), 0) << check;
 }
 
-// A checkout without the corpus has nothing to run here.
-GTEST_ALLOW_UNINSTANTIATED_PARAMETERIZED_TEST(CorpusRoundTrip);
-INSTANTIATE_TEST_SUITE_P(Corpus, CorpusRoundTrip, ::testing::ValuesIn(corpusFiles()),
+INSTANTIATE_TEST_SUITE_P(Corpus, CorpusRoundTrip,
+                         ::testing::ValuesIn(::qx::testing::corpusFiles(false)),
                          [](const ::testing::TestParamInfo<std::string>& info) {
                            std::string name;
                            for (const char c : info.param) {

@@ -14,6 +14,7 @@
 #include "automation/workbook_session.h"
 #include "tests/engine/package_builder.h"
 #include "tests/support/captured_messages.h"
+#include "tests/support/corpus.h"
 #include "tests/support/temp_dir.h"
 
 namespace qx::engine {
@@ -64,8 +65,7 @@ TEST(LibreOfficeCsv, ReadsFilledStrictWorkbooksOfTheCorpus) {
   if (office.empty()) GTEST_SKIP() << "LibreOffice (libreoffice-calc) is not installed";
   for (const char* name :
        {"excel365-strict-japanese-template.xlsx", "excel2013-strict-hidden-sheets.xlsx"}) {
-    const std::filesystem::path original = std::filesystem::path(QX_CORPUS_DIR) / name;
-    if (!std::filesystem::exists(original)) GTEST_SKIP() << "the corpus is not there";
+    const std::filesystem::path original = ::qx::testing::corpusFile(name);
     ::qx::testing::TempDir dir;
     const auto file = dir.path() / "strict.xlsx";
     std::filesystem::copy_file(original, file);

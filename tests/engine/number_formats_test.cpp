@@ -44,6 +44,23 @@ TEST(NumberFormats, ShowsNumbersAsTheApplicationDoesInAWideColumn) {
   }
 }
 
+TEST(NumberFormats, ShowNothingWhereTheValuesSectionIsEmpty) {
+  struct Case {
+    double value;
+    const char* format;
+    bool nothing;
+  } cases[] = {
+      {5, ";;;", true},         {0, ";;;", true},         {-5, ";;;", true},
+      {0, "0;-0;;@", true},     {5, "0;-0;;@", false},    {-5, "0;-0;;@", false},
+      {-5, "0;", true},         {0, "0;", false},         {5, ";0", true},
+      {0, "General", false},    {0, "", false},           {0, R"("a;b";0;)", true},
+      {0, R"(0;-0\;;x)", false}, {0, R"(0\;0;-0;)", true},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(showsNothing(c.value, c.format), c.nothing) << c.value << " in " << c.format;
+  }
+}
+
 TEST(NumberFormats, KnowsTheBuiltInCodes) {
   EXPECT_EQ(builtinFormatCode(0), "General");
   EXPECT_EQ(builtinFormatCode(2), "0.00");

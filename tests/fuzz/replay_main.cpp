@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/corpus.h"
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size);
 
 namespace {
@@ -56,8 +58,17 @@ int main(int argc, char** argv) {
   }
   std::size_t files = 0, inputs = 0;
   for (int i = 1; i < argc; ++i) {
-    const std::filesystem::path path = argv[i];
+    std::filesystem::path path = argv[i];
     std::error_code error;
+    if (path == "--corpus") {
+      // The shared corpus: where QX_CORPUS_DIR says, else beside the checkout; never skipped.
+      path = qx::testing::corpusFolder();
+      if (!std::filesystem::is_directory(path, error)) {
+        std::fprintf(stderr, "the corpus folder %s is missing (set QX_CORPUS_DIR)\n",
+                     path.string().c_str());
+        return 1;
+      }
+    }
     std::vector<std::filesystem::path> found;
     if (std::filesystem::is_regular_file(path, error)) {
       found.push_back(path);

@@ -13,6 +13,7 @@
 #include "engine/save_file_system.h"
 #include "tests/reliability/failing_file_system.h"
 #include "tests/reliability/workbook_checks.h"
+#include "tests/support/corpus.h"
 #include "tests/support/temp_dir.h"
 
 namespace qx::reliability {
@@ -22,7 +23,7 @@ namespace fs = std::filesystem;
 
 // 28 sheets with tables and pivot tables: many entries, so the faults land in headers, in
 // copied data and in generated parts alike.
-const fs::path kTemplate = fs::path(QX_CORPUS_DIR) / "excel2013-pivots-28-sheets.xlsx";
+const char* const kTemplate = "excel2013-pivots-28-sheets.xlsx";
 // A small buffer makes a save write often, so that every stretch of the file can fail.
 constexpr std::size_t kSmallBuffer = 1024;
 
@@ -43,10 +44,9 @@ std::string fillAndSave(const fs::path& file, std::vector<CellText>& cells,
 }
 
 TEST(SaveFaults, EveryFailingWriteFsyncOrRenameLeavesTheOldFileOrTheWholeNewOne) {
-  if (!fs::exists(kTemplate)) GTEST_SKIP() << "no corpus at " << kTemplate;
   const ::qx::testing::TempDir dir;
   const fs::path file = dir.path() / "template.xlsx";
-  const std::string original = fileBytes(kTemplate);
+  const std::string original = fileBytes(::qx::testing::corpusFile(kTemplate));
   const std::vector<CellText> filled = {
       {1, 1, "saved"},   {2, 2, "12.5"}, {3, 3, "1:10"}, {4, 1, automation::utf8ToGbk("中文报表")},
       {5000, 30, "far"}, {7, 4, ""},

@@ -1,0 +1,187 @@
+// The whole template comes back: every workbook of the corpus (and LibreOffice re-saves of the
+// smaller ones, where LibreOffice is installed) filled by heron inside its used area and far
+// below its data, and by kestrel further down, then compared with the template by an
+// independent reader: cells, styles, sheet features and every part the fill rewrote. Anything
+// the written cells, their frames, the dimension and the added pictures do not explain fails,
+// naming file, part, cell and both values.
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+
+#include "tests/adversarial/deliverables.h"
+#include "tests/heron/check_point_bytes.h"
+#include "tests/kestrel/dual_spec_records.h"
+#include "tests/support/corpus.h"
+
+namespace qx::adversarial {
+namespace {
+
+namespace fs = std::filesystem;
+using heron::testing::HeaderBytes;
+using heron::testing::rowBytes;
+
+// The engine's view of a template's active sheet, from template_diff.py plan.
+struct Plan {
+  std::string name;
+  bool worksheet = false;
+  int top = 1, left = 1, bottom = 1, right = 1;
+  int insideRow = 0;  // counted from the used range's top; 0: no row with an empty first cell
+};
+
+std::string quoted(const fs::path& path) {
+  std::string text = "'";
+  text += path.string();
+  text += '\'';
+  return text;
+}
+
+std::string run(const std::string& command, int& status) {
+  std::string out;
+  FILE* pipe = popen((command + " 2>&1").c_str(), "r");
+  if (pipe == nullptr) return out;
+  char buffer[4096];
+  for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) out.append(buffer, n);
+  status = pclose(pipe);
+  return out;
+}
+
+std::string script(const char* verb, const fs::path& listing) {
+  return std::string("/usr/bin/python3 ") + QX_TEMPLATE_DIFF + " " + verb + " " + quoted(listing);
+}
+
+// LibreOffice re-saves of the corpus's smaller workbooks, made once into the build folder.
+std::vector<fs::path> libreOfficeResaves(const std::vector<fs::path>& corpus) {
+  int status = 0;
+  const std::string office = run("command -v soffice", status);
+  if (status != 0 || office.empty()) {
+    std::printf("[ SKIPPED  ] LibreOffice re-saves: soffice is not installed\n");
+    return {};
+  }
+  const fs::path folder = fs::path(QX_RESAVE_DIR);
+  fs::create_directories(folder);
+  std::string sources;
+  // A re-save is named after its source with the extension .xlsx.
+  auto resaveOf = [&](const fs::path& file) {
+    return folder / fs::path(file.filename()).replace_extension(".xlsx");
+  };
+  for (const fs::path& file : corpus) {
+    if (fs::file_size(file) < 100 * 1024 && !fs::exists(resaveOf(file))) {
+      sources += " " + quoted(file);
+    }
+  }
+  if (!sources.empty()) {
+    const std::string convert =
+        "cd " + quoted(folder) + " && soffice -env:UserInstallation=file://" + folder.string() +
+        "/profile --headless --convert-to xlsx:\"Calc MS Excel 2007 XML\" --outdir " +
+        quoted(folder / "out") + sources + " >/dev/null";
+    run(convert, status);
+    for (const auto& made : fs::directory_iterator(folder / "out")) {
+      fs::rename(made.path(), folder / made.path().filename());
+    }
+  }
+  std::vector<fs::path> resaves;
+  for (const fs::path& file : corpus) {
+    if (fs::exists(resaveOf(file))) resaves.push_back(resaveOf(file));
+  }
+  std::printf("LibreOffice re-saves: %zu\n", resaves.size());
+  return resaves;
+}
+
+std::vector<Plan> plans(const std::vector<fs::path>& templates, const fs::path& listing) {
+  std::ofstream(listing) << [&] {
+    std::string lines;
+    for (const fs::path& t : templates) lines += t.string() + "\n";
+    return lines;
+  }();
+  int status = 0;
+  std::istringstream out(run(script("plan", listing), status));
+  EXPECT_EQ(status, 0) << out.str();
+  std::vector<Plan> result;
+  for (std::string line; std::getline(out, line);) {
+    std::istringstream fields(line);
+    Plan p;
+    int worksheet = 0;
+    std::getline(fields, p.name, '\t');
+    fields >> worksheet >> p.top >> p.left >> p.bottom >> p.right >> p.insideRow;
+    p.worksheet = worksheet != 0;
+    result.push_back(p);
+  }
+  return result;
+}
+
+std::string cellName(int row, int column) {
+  std::string name(1, static_cast<char>('A' + column - 1));
+  name += std::to_string(row);
+  return name;
+}
+
+// heron writes `rows` rows of columns a and b from `firstRow` of the used range; it frames the
+// same numbers as sheet rows and columns, which is where the frames land.
+void fillWithHeron(const HostSetting& setting, const fs::path& workbook, int firstRow, int rows,
+                   std::string& framed) {
+  HeaderBytes header;
+  header.firstRow(firstRow).borderWeight(2).rowCount(rows).columnSpec("ab");
+  header.pictureCells(cellName(firstRow, 2), cellName(firstRow + 4, 4));
+  header.templatePath(hostText(workbook));
+  std::vector<std::string> body;
+  for (int i = 0; i < rows; ++i) {
+    const std::string tag = "QXW-heron-" + std::to_string(firstRow + i);
+    body.push_back(rowBytes(tag + "-a", tag + "-b", "", ""));
+    for (int column = 1; column <= 2; ++column) framed += cellName(firstRow + i, column) + ",";
+  }
+  const std::string data = heron::testing::fileBytes(header, body);
+  const ProgramEnd end = runHeron(setting, &data);
+  EXPECT_TRUE(end.exited && end.code == 0) << workbook << " heron ended with " << end.code;
+}
+
+void fillWithKestrel(const fs::path& workbook, int startRow, std::string& framed) {
+  kestrel::testing::HeaderRecord header;
+  header.templatePath(hostText(workbook)).primary("bb").startRow(startRow).weight(2);
+  kestrel::testing::RowList rows;
+  rows.add().text(186, "QXW-kestrel");
+  callTableExport(kKestrel, "excel_file", header.data(), rows.first());
+  for (int column = 1; column <= 2; ++column) framed += cellName(startRow, column) + ",";
+}
+
+TEST(WholeTemplate, EveryTemplateComesBackWhole) {
+  std::vector<fs::path> templates;
+  for (const std::string& name : ::qx::testing::corpusFiles(true)) {
+    templates.push_back(::qx::testing::corpusFile(name));
+  }
+  const std::vector<fs::path> resaves = libreOfficeResaves(templates);
+  templates.insert(templates.end(), resaves.begin(), resaves.end());
+
+  const HostSetting shared;
+  const std::vector<Plan> planned = plans(templates, shared.folder() / "plan.txt");
+  ASSERT_EQ(planned.size(), templates.size());
+  std::vector<std::unique_ptr<HostSetting>> cases;
+  std::string checks;
+  for (std::size_t i = 0; i < templates.size(); ++i) {
+    const Plan& plan = planned[i];
+    if (!plan.worksheet) continue;  // the engine refuses a chart sheet as the active sheet
+    cases.push_back(std::make_unique<HostSetting>());
+    const HostSetting& setting = *cases.back();
+    setting.copy(examplePicture(), "temp/set_check_point_pictrue.bmp");
+    const fs::path workbook =
+        setting.copy(templates[i], "template" + templates[i].extension().string());
+    std::string framed;
+    if (plan.insideRow > 0) fillWithHeron(setting, workbook, plan.insideRow, 1, framed);
+    const int below = plan.bottom - plan.top + 1000;
+    fillWithHeron(setting, workbook, below, 2, framed);
+    fillWithKestrel(workbook, below + 20, framed);
+    EXPECT_EQ(setting.messages(), std::vector<std::string>()) << templates[i];
+    checks += templates[i].string() + "\t" + workbook.string() + "\t" + framed + "\n";
+  }
+  const fs::path listing = shared.folder() / "check.txt";
+  std::ofstream(listing) << checks;
+  int status = 0;
+  const std::string report = run(script("check", listing), status);
+  std::printf("%s", report.c_str());
+  EXPECT_EQ(status, 0) << "differences above";
+}
+
+}  // namespace
+}  // namespace qx::adversarial
