@@ -16,16 +16,20 @@ function(qx_undecorated_exports target)
   endif()
 endfunction()
 
-# qx_add_gtest(NAME name SOURCES ... LIBS ...): one GoogleTest program registered with CTest.
+# qx_add_gtest(NAME name SOURCES ... LIBS ... [TIMEOUT seconds]): one GoogleTest program
+# registered with CTest; each test may take 300 seconds unless TIMEOUT says otherwise.
 function(qx_add_gtest)
-  cmake_parse_arguments(ARG "" "NAME" "SOURCES;LIBS;ENV" ${ARGN})
+  cmake_parse_arguments(ARG "" "NAME;TIMEOUT" "SOURCES;LIBS;ENV" ${ARGN})
+  if(NOT ARG_TIMEOUT)
+    set(ARG_TIMEOUT 300)
+  endif()
   add_executable(${ARG_NAME} ${ARG_SOURCES})
   target_link_libraries(${ARG_NAME} PRIVATE ${ARG_LIBS} GTest::gtest_main)
   set(env ${ARG_ENV})
   if(WIN32)
     list(APPEND env "WINEDEBUG=-all")
   endif()
-  qx_discover_tests(${ARG_NAME} PROPERTIES ENVIRONMENT "${env}" TIMEOUT 300)
+  qx_discover_tests(${ARG_NAME} PROPERTIES ENVIRONMENT "${env}" TIMEOUT ${ARG_TIMEOUT})
 endfunction()
 
 # Where Windows test programs run (under Wine); OFF on a machine that cannot run them, where

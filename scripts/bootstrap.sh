@@ -4,6 +4,7 @@
 #   scripts/bootstrap.sh --tests   also what the tests need: clang for the fuzz targets, mingw-w64
 #                                  and Wine for the Windows builds (with the i386 architecture
 #                                  for 32-bit Windows programs), the independent readers
+#                                  (openpyxl, LibreOffice)
 set -Eeuo pipefail
 cd "$(dirname "$0")/.."
 source scripts/lib/steps.sh
@@ -25,7 +26,7 @@ packages=(
 )
 if [ $tests -eq 1 ]; then
   packages+=(
-    git python3-pil zip unzip locales
+    git python3-pil zip unzip locales libreoffice-calc-nogui
     clang libclang-rt-14-dev clang-format
     g++-mingw-w64-x86-64 g++-mingw-w64-i686 wine wine64
   )
