@@ -7,42 +7,42 @@
 namespace qx::heron {
 
 namespace {
-using platform::int32At;
-
-std::string textField(platform::Bytes bytes, std::size_t offset, std::size_t width) {
-  return std::string(platform::textAt(bytes, offset, width));
-}
+namespace header_fields = platform::records::check_point_header;
+namespace row_fields = platform::records::check_point_row;
 }  // namespace
 
 CheckPointHeader decodeHeader(platform::Bytes bytes) {
+  const platform::RecordView view(bytes);
   CheckPointHeader header;
-  header.text1Flag = int32At(bytes, 0);
-  header.text1Row = int32At(bytes, 4);
-  header.text1Col = int32At(bytes, 8);
-  header.text2Flag = int32At(bytes, 12);
-  header.text2Row = int32At(bytes, 16);
-  header.text2Col = int32At(bytes, 20);
-  header.text3Flag = int32At(bytes, 24);
-  header.text3Row = int32At(bytes, 28);
-  header.text3Col = int32At(bytes, 32);
-  // 36 and 44 belong to the host.
-  header.firstRow = int32At(bytes, 40);
-  header.borderWeight = int32At(bytes, 48);
-  header.rowCount = int32At(bytes, 52);
-  header.text1 = textField(bytes, 56, 256);
-  header.text3 = textField(bytes, 312, 80);  // text3's slot lies before text2's
-  header.text2 = textField(bytes, 392, 80);
-  header.columnSpec = textField(bytes, 472, 256);
-  header.templatePath = textField(bytes, 728, 256);
-  header.pictureCell1 = textField(bytes, 984, 30);
-  header.pictureCell2 = textField(bytes, 1014, 30);
+  header.text1Flag = view.int32(header_fields::text1_flag);
+  header.text1Row = view.int32(header_fields::text1_row);
+  header.text1Col = view.int32(header_fields::text1_col);
+  header.text2Flag = view.int32(header_fields::text2_flag);
+  header.text2Row = view.int32(header_fields::text2_row);
+  header.text2Col = view.int32(header_fields::text2_col);
+  header.text3Flag = view.int32(header_fields::text3_flag);
+  header.text3Row = view.int32(header_fields::text3_row);
+  header.text3Col = view.int32(header_fields::text3_col);
+  // The reserved words belong to the host.
+  header.firstRow = view.int32(header_fields::first_row);
+  header.borderWeight = view.int32(header_fields::border_weight);
+  header.rowCount = view.int32(header_fields::row_count);
+  header.text1 = std::string(view.text(header_fields::text1));
+  header.text3 = std::string(view.text(header_fields::text3));  // text3's slot lies before text2's
+  header.text2 = std::string(view.text(header_fields::text2));
+  header.columnSpec = std::string(view.text(header_fields::column_spec));
+  header.templatePath = std::string(view.text(header_fields::template_path));
+  header.pictureCell1 = std::string(view.text(header_fields::picture_cell1));
+  header.pictureCell2 = std::string(view.text(header_fields::picture_cell2));
   return header;
 }
 
 CheckPointRow decodeRow(platform::Bytes bytes) {
-  // The last 8 bytes belong to the host.
-  return CheckPointRow{textField(bytes, 0, 80), textField(bytes, 80, 80), textField(bytes, 160, 80),
-                       textField(bytes, 240, 80)};
+  // The bytes after the last field belong to the host.
+  const platform::RecordView view(bytes);
+  return CheckPointRow{
+      std::string(view.text(row_fields::field_a)), std::string(view.text(row_fields::field_b)),
+      std::string(view.text(row_fields::field_c)), std::string(view.text(row_fields::field_d))};
 }
 
 std::optional<CheckPointFile> CheckPointFile::open(const std::filesystem::path& path) {

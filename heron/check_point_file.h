@@ -1,7 +1,6 @@
 #pragma once
-// The check-point data file the host writes before it starts heron: one 1044-byte header
-// followed by row_count records of 328 bytes. Fields are read by their offsets, never by
-// structure layout.
+// The check-point data file the host writes before it starts heron: one header followed by
+// row_count records. Fields are read by their offsets, never by structure layout.
 
 #include <cstddef>
 #include <cstdint>
@@ -11,11 +10,12 @@
 #include <string>
 
 #include "platform/byte_fields.h"
+#include "platform/record_fields.h"
 
 namespace qx::heron {
 
-inline constexpr std::size_t kHeaderSize = 1044;
-inline constexpr std::size_t kRowSize = 328;
+inline constexpr std::size_t kHeaderSize = platform::records::check_point_header::kSize;
+inline constexpr std::size_t kRowSize = platform::records::check_point_row::kSize;
 
 // The header as the host wrote it. Texts are code page 936 bytes up to their NUL (or the whole
 // slot when it holds none).

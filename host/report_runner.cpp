@@ -10,6 +10,7 @@
 #include <fstream>
 
 #include "include/qx/host_records.h"
+#include "platform/record_fields.h"
 
 extern char** environ;
 
@@ -104,9 +105,9 @@ int runHeron(const Description& d, EncodedReport& report, const HandOver& where)
 
 void runTableLibrary(const Description& d, EncodedReport& report, const HandOver& where) {
   const bool grouped = d.exporter != "kestrel";
-  void* first = linkRows(
-      report.rows,
-      grouped ? std::size_t{QX_GROUP_TABLE_ROW_next} : std::size_t{QX_DUAL_SPEC_ROW_next}, 8);
+  const platform::AddressField link =
+      grouped ? platform::records::group_table_row::next : platform::records::dual_spec_row::next;
+  void* first = linkRows(report.rows, link.offset, link.width);
   if (grouped) copyPicture(d, pictureCopy(d.exporter, where.confDir));
   Library library(where.exporterFile);
   auto exported = reinterpret_cast<qx_table_export_fn>(
@@ -115,11 +116,13 @@ void runTableLibrary(const Description& d, EncodedReport& report, const HandOver
 }
 
 void runTamarack(EncodedReport& report, const HandOver& where) {
-  void* first = linkRows(report.rows, QX_RESULT_ROW_NEXT_OFFSET, QX_ADDRESS_WIDTH);
-  Record transfer(QX_RESULT_TRANSFER_SIZE, 0);
-  storeAddress(transfer, 0, QX_ADDRESS_WIDTH,
+  namespace transferFields = platform::records::result_transfer;
+  const platform::AddressField link = platform::records::result_row::next;
+  void* first = linkRows(report.rows, link.offset, link.width);
+  Record transfer(transferFields::kSize, 0);
+  storeAddress(transfer, transferFields::header_block.offset, transferFields::header_block.width,
                reinterpret_cast<std::uintptr_t>(report.header.data()));
-  storeAddress(transfer, QX_ADDRESS_WIDTH, QX_ADDRESS_WIDTH,
+  storeAddress(transfer, transferFields::first_row.offset, transferFields::first_row.width,
                reinterpret_cast<std::uintptr_t>(first));
   writeFile(where.confDir / "temp" / "pinebrook_temp.dat", transfer);
 

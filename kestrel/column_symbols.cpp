@@ -13,70 +13,52 @@ struct Symbol {
   ColumnField field;
 };
 
-constexpr ColumnField number(std::size_t offset) {
-  return {FieldKind::Number, offset, 4};
+namespace fields = platform::records::dual_spec_row;
+
+constexpr ColumnField number(platform::Int32Field field) {
+  return {FieldKind::Number, field.offset, field.width};
 }
-constexpr ColumnField text(std::size_t offset, std::size_t width) {
-  return {FieldKind::Text, offset, width};
+constexpr ColumnField text(platform::TextField field) {
+  return {FieldKind::Text, field.offset, field.width};
 }
 
 constexpr Symbol kPrimary[] = {
-    {'a', {FieldKind::Ordinal, 0, 0}},
-    {'b', text(186, 31)},
-    {'c', number(8)},
-    {'d', text(217, 80)},
-    {'e', text(297, 80)},
-    {'f', text(377, 80)},
-    {'g', text(567, 30)},
-    {'h', text(537, 30)},
-    {'i', text(597, 30)},
-    {'j', text(457, 80)},
-    {'k', text(627, 30)},
-    {'l', text(1137, 80)},
-    {'m', number(32)},
-    {'n', text(36, 30)},
-    {'o', text(96, 30)},
-    {'p', number(12)},
-    {'q', number(20)},
-    {'r', text(126, 30)},
-    {'s', text(156, 30)},
-    {'t', number(24)},
-    {'u', number(28)},
-    {'v', text(1217, 30)},
-    {'w', text(1247, 30)},
-    {'x', text(1277, 256)},
-    {'y', text(1533, 80)},
-    {'z', {FieldKind::Keep, 0, 0}},
-    {'1', number(4)},
-    {'2', text(657, 80)},
-    {'3', text(737, 80)},
-    {'4', text(817, 80)},
-    {'5', text(897, 80)},
-    {'6', text(977, 80)},
-    {'7', text(1057, 80)},
-    {'8', text(66, 30)},
-    {'9', number(16)},
-    {'0', text(2205, 80)},
-    {'!', text(2125, 80)},
-    {'#', text(1613, 256)},
-    {'$', text(1869, 256)},
-    {'&', text(2857, 257)},
-    {'(', text(2345, 256)},
-    {')', text(2601, 256)},
-    {'*', text(3194, 80)},
-    {'<', text(3114, 80)},
-    {'>', text(2315, 30)},
-    {'[', text(2285, 30)},
-    {']', text(3834, 80)},
+    {'a', {FieldKind::Ordinal, 0, 0}},     {'b', text(fields::primary_b)},
+    {'c', number(fields::primary_c)},      {'d', text(fields::primary_d)},
+    {'e', text(fields::primary_e)},        {'f', text(fields::primary_f)},
+    {'g', text(fields::primary_g)},        {'h', text(fields::primary_h)},
+    {'i', text(fields::primary_i)},        {'j', text(fields::primary_j)},
+    {'k', text(fields::primary_k)},        {'l', text(fields::primary_l)},
+    {'m', number(fields::primary_m)},      {'n', text(fields::primary_n)},
+    {'o', text(fields::primary_o)},        {'p', number(fields::primary_p)},
+    {'q', number(fields::primary_q)},      {'r', text(fields::primary_r)},
+    {'s', text(fields::primary_s)},        {'t', number(fields::primary_t)},
+    {'u', number(fields::primary_u)},      {'v', text(fields::primary_v)},
+    {'w', text(fields::primary_w)},        {'x', text(fields::primary_x)},
+    {'y', text(fields::primary_y)},        {'z', {FieldKind::Keep, 0, 0}},
+    {'1', number(fields::primary_1)},      {'2', text(fields::primary_2)},
+    {'3', text(fields::primary_3)},        {'4', text(fields::primary_4)},
+    {'5', text(fields::primary_5)},        {'6', text(fields::primary_6)},
+    {'7', text(fields::primary_7)},        {'8', text(fields::primary_8)},
+    {'9', number(fields::primary_9)},      {'0', text(fields::primary_0)},
+    {'!', text(fields::primary_bang)},     {'#', text(fields::primary_hash)},
+    {'$', text(fields::primary_dollar)},   {'&', text(fields::primary_amp)},
+    {'(', text(fields::primary_lparen)},   {')', text(fields::primary_rparen)},
+    {'*', text(fields::primary_star)},     {'<', text(fields::primary_lt)},
+    {'>', text(fields::primary_gt)},       {'[', text(fields::primary_lbracket)},
+    {']', text(fields::primary_rbracket)},
 };
 
 constexpr Symbol kSecondary[] = {
-    {'a', text(3274, 80)}, {'b', text(3354, 80)},  {'c', text(3434, 80)},
-    {'d', text(3514, 80)}, {'e', text(3914, 80)},  {'f', text(3754, 80)},
-    {'g', text(3674, 80)}, {'h', text(3594, 80)},  {'i', text(3994, 80)},
-    {'j', text(4074, 80)}, {'k', text(4154, 80)},  {'l', text(4234, 80)},
-    {'m', text(4314, 80)}, {'n', text(4394, 80)},  {'o', text(4474, 80)},
-    {'p', text(4554, 80)}, {'q', text(5194, 256)}, {'z', {FieldKind::Keep, 0, 0}},
+    {'a', text(fields::secondary_a)}, {'b', text(fields::secondary_b)},
+    {'c', text(fields::secondary_c)}, {'d', text(fields::secondary_d)},
+    {'e', text(fields::secondary_e)}, {'f', text(fields::secondary_f)},
+    {'g', text(fields::secondary_g)}, {'h', text(fields::secondary_h)},
+    {'i', text(fields::secondary_i)}, {'j', text(fields::secondary_j)},
+    {'k', text(fields::secondary_k)}, {'l', text(fields::secondary_l)},
+    {'m', text(fields::secondary_m)}, {'n', text(fields::secondary_n)},
+    {'o', text(fields::secondary_o)}, {'p', text(fields::secondary_p)},
+    {'q', text(fields::secondary_q)}, {'z', {FieldKind::Keep, 0, 0}},
 };
 
 template <std::size_t N>
@@ -116,7 +98,7 @@ std::string cellText(const ColumnField& field, platform::Bytes row, int ordinal)
 }
 
 bool optionBlockShown(platform::Bytes row) {
-  return platform::textAt(row, kOptionOffsets[0], kOptionWidth) == kOptionMarker;
+  return platform::RecordView(row).text(kOptions[0]) == kOptionMarker;
 }
 
 }  // namespace qx::kestrel

@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "platform/byte_fields.h"
+#include "platform/record_fields.h"
 
 namespace qx::kestrel {
 
@@ -40,9 +41,11 @@ std::string cellText(const ColumnField& field, platform::Bytes row, int ordinal)
 
 // The seven option texts, written after the secondary columns when the first one is exactly the
 // marker.
-inline constexpr std::array<std::size_t, 7> kOptionOffsets = {4634, 4714, 4794, 4874,
-                                                              4954, 5034, 5114};
-inline constexpr std::size_t kOptionWidth = 80;
+inline constexpr std::array<platform::TextField, 7> kOptions = {
+    platform::records::dual_spec_row::option_1, platform::records::dual_spec_row::option_2,
+    platform::records::dual_spec_row::option_3, platform::records::dual_spec_row::option_4,
+    platform::records::dual_spec_row::option_5, platform::records::dual_spec_row::option_6,
+    platform::records::dual_spec_row::option_7};
 inline constexpr std::string_view kOptionMarker = "\xCA\xC7";  // "是" in code page 936
 
 // True when the row's option block is switched on.

@@ -3,33 +3,38 @@
 namespace qx::kestrel {
 
 namespace {
-constexpr std::size_t kHeaderTextWidth = 50;
-constexpr std::size_t kSpecWidth = 256;
+namespace fields = platform::records::dual_spec_header;
 
-// Flag, row and column of each header text. The fourth text's triplet sits at 248; the twelve
-// bytes at 236 belong to no text.
-constexpr std::array<std::size_t, 4> kPlacementOffsets = {200, 212, 224, 248};
-
-std::string textField(platform::Bytes record, std::size_t offset, std::size_t width) {
-  return std::string(platform::textAt(record, offset, width));
-}
+// A header text with its flag, row and column. The fourth text's triplet does not follow the
+// third's: the twelve bytes between belong to no text.
+struct HeaderTextFields {
+  platform::TextField text;
+  platform::Int32Field shown, row, column;
+};
+constexpr std::array<HeaderTextFields, 4> kHeaderTexts = {{
+    {fields::header_text1, fields::show_flag1, fields::header_row1, fields::header_column1},
+    {fields::header_text2, fields::show_flag2, fields::header_row2, fields::header_column2},
+    {fields::header_text3, fields::show_flag3, fields::header_row3, fields::header_column3},
+    {fields::header_text4, fields::show_flag4, fields::header_row4, fields::header_column4},
+}};
 }  // namespace
 
 DualSpecHeader decodeDualSpecHeader(platform::Bytes record) {
+  const platform::RecordView view(record);
   DualSpecHeader header;
   for (std::size_t k = 0; k < header.texts.size(); ++k) {
     HeaderText& text = header.texts[k];
-    text.text = textField(record, k * kHeaderTextWidth, kHeaderTextWidth);
-    const std::size_t placement = kPlacementOffsets[k];
-    text.shown = platform::int32At(record, placement) != 0;
-    text.row = platform::int32At(record, placement + 4);
-    text.column = platform::int32At(record, placement + 8);
+    const HeaderTextFields& at = kHeaderTexts[k];
+    text.text = std::string(view.text(at.text));
+    text.shown = view.int32(at.shown) != 0;
+    text.row = view.int32(at.row);
+    text.column = view.int32(at.column);
   }
-  header.templatePath = textField(record, 260, 256);
-  header.primarySpec = textField(record, 516, kSpecWidth);
-  header.secondarySpec = textField(record, 772, kSpecWidth);
-  header.startRow = platform::int32At(record, 1028);
-  header.borderWeight = platform::int32At(record, 1032);
+  header.templatePath = std::string(view.text(fields::template_path));
+  header.primarySpec = std::string(view.text(fields::primary_spec));
+  header.secondarySpec = std::string(view.text(fields::secondary_spec));
+  header.startRow = view.int32(fields::start_row);
+  header.borderWeight = view.int32(fields::border_weight);
   return header;
 }
 

@@ -8,11 +8,12 @@
 #include <string>
 
 #include "platform/byte_fields.h"
+#include "platform/record_fields.h"
 
 namespace qx::kestrel {
 
 // Bytes of the header record that are read.
-inline constexpr std::size_t kDualSpecHeaderSize = 1036;
+inline constexpr std::size_t kDualSpecHeaderSize = platform::records::dual_spec_header::kSize;
 
 // One of the four header texts and where it goes.
 struct HeaderText {

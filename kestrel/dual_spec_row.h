@@ -1,16 +1,17 @@
 #pragma once
-// The row records of the host's row list: fixed 5464-byte records chained by the address at
-// offset 5456.
+// The row records of the host's row list: fixed-size records chained by an 8-byte address.
 
 #include <cstddef>
 #include <cstdint>
 
 #include "platform/byte_fields.h"
+#include "platform/record_fields.h"
 
 namespace qx::kestrel {
 
-inline constexpr std::size_t kDualSpecRowSize = 5464;
-inline constexpr std::size_t kDualSpecRowLinkOffset = 5456;
+inline constexpr std::size_t kDualSpecRowSize = platform::records::dual_spec_row::kSize;
+inline constexpr platform::AddressField kDualSpecRowLink = platform::records::dual_spec_row::next;
+inline constexpr std::size_t kDualSpecRowLinkOffset = kDualSpecRowLink.offset;
 
 // The bytes of the row record at `record` (not null).
 inline platform::Bytes rowBytes(const std::uint8_t* record) {
@@ -19,7 +20,7 @@ inline platform::Bytes rowBytes(const std::uint8_t* record) {
 
 // The record that follows in the list, or null after the last one.
 inline const std::uint8_t* nextRow(platform::Bytes row) {
-  return reinterpret_cast<const std::uint8_t*>(platform::addressAt(row, kDualSpecRowLinkOffset, 8));
+  return reinterpret_cast<const std::uint8_t*>(platform::RecordView(row).address(kDualSpecRowLink));
 }
 
 }  // namespace qx::kestrel

@@ -26,7 +26,7 @@ namespace op = automation::op;
 namespace hr = automation::hr;
 
 // Two full specs and the option block stay inside the columns a cell address can name.
-static_assert(2 * 256 + kOptionOffsets.size() <= automation::kMaxAddressColumn);
+static_assert(2 * 256 + kOptions.size() <= automation::kMaxAddressColumn);
 
 // Writes the cells of one table row, left to right, each value followed by its frame.
 class TableRowWriter {
@@ -58,8 +58,8 @@ class TableRowWriter {
   // The seven option texts go in as they are, whatever the column specs hold.
   void options(platform::Bytes record) {
     if (!optionBlockShown(record)) return;
-    for (const std::size_t offset : kOptionOffsets) {
-      cell(cellText(ColumnField{FieldKind::Text, offset, kOptionWidth}, record, 0), false);
+    for (const platform::TextField option : kOptions) {
+      cell(cellText(ColumnField{FieldKind::Text, option.offset, option.width}, record, 0), false);
     }
   }
 

@@ -1,5 +1,7 @@
 #pragma once
-// Where each field of the host's result records lies. The transfer record in the data file
+// Where each field of the host's result records lies, in the terms tamarack reads them: the
+// header texts with their placements, the extra columns, the fields the column spec names.
+// Offsets and widths come from the shared record layouts. The transfer record in the data file
 // holds two addresses in the host's process; they lead to the header block and to the first
 // record of the row chain. Addresses are as wide as the build's pointers: the 32-bit build
 // keeps 4-byte addresses, a 64-bit build 8-byte ones, which moves the second transfer address
@@ -10,76 +12,71 @@
 #include <cstdint>
 #include <optional>
 
+#include "platform/record_fields.h"
+
 namespace qx::tamarack {
 
 inline constexpr std::size_t kAddressWidth = sizeof(void*);
 static_assert(kAddressWidth == 4 || kAddressWidth == 8);
+static_assert(kAddressWidth == platform::records::kAddressWidth);
 
 namespace transfer {
-inline constexpr std::size_t kSize = 952;  // read as one item; a shorter file is a failed read
-inline constexpr std::size_t kHeaderAddress = 0;
-inline constexpr std::size_t kFirstRowAddress = kAddressWidth;  // 0 when there are no rows
+// Read as one item; a shorter file is a failed read.
+inline constexpr std::size_t kSize = platform::records::result_transfer::kSize;
 }  // namespace transfer
 
 namespace header {
-inline constexpr std::size_t kSize = 952;
-inline constexpr std::size_t kTextCount = 5;
-inline constexpr std::size_t kTextWidth = 50;
-// Header text n (0-based) sits at n * 50; its enabled flag, row and column at 252 + 12 n.
-constexpr std::size_t textOffset(std::size_t n) {
-  return n * kTextWidth;
-}
-constexpr std::size_t enabledOffset(std::size_t n) {
-  return 252 + 12 * n;
-}
-constexpr std::size_t rowOffset(std::size_t n) {
-  return 256 + 12 * n;
-}
-constexpr std::size_t columnOffset(std::size_t n) {
-  return 260 + 12 * n;
-}
-inline constexpr std::size_t kWorkbookPath = 412;
-inline constexpr std::size_t kWorkbookPathWidth = 256;
-inline constexpr std::size_t kColumnSpec = 668;
-inline constexpr std::size_t kColumnSpecWidth = 256;
-inline constexpr std::size_t kFirstBodyRow = 924;
-inline constexpr std::size_t kLastBodyRow = 928;
-inline constexpr std::size_t kBorderWeight = 932;
-inline constexpr std::size_t kRecordCount = 936;
-inline constexpr std::size_t kPagination = 940;
-inline constexpr std::size_t kSubtotalSwitchA = 944;
-inline constexpr std::size_t kSubtotalSwitchB = 948;
+namespace fields = platform::records::result_header;
+inline constexpr std::size_t kSize = fields::kSize;
+
+// A header text, its switch and its cell.
+struct TextFields {
+  platform::TextField text;
+  platform::Int32Field enabled, row, column;
+};
+inline constexpr std::array<TextFields, 5> kTexts{{
+    {fields::header_text1, fields::text1_enabled, fields::text1_row, fields::text1_column},
+    {fields::header_text2, fields::text2_enabled, fields::text2_row, fields::text2_column},
+    {fields::header_text3, fields::text3_enabled, fields::text3_row, fields::text3_column},
+    {fields::header_text4, fields::text4_enabled, fields::text4_row, fields::text4_column},
+    {fields::header_text5, fields::text5_enabled, fields::text5_row, fields::text5_column},
+}};
+inline constexpr std::size_t kTextCount = kTexts.size();
 }  // namespace header
 
 namespace row {
-inline constexpr std::size_t kExtraColumns = 4394;  // eight texts of 80 bytes
-inline constexpr std::size_t kExtraColumnCount = 8;
-inline constexpr std::size_t kExtraColumnWidth = 80;
-inline constexpr std::size_t kPicturePath = 3040;
-// The link to the next record follows the last extra column, aligned to the address width.
-inline constexpr std::size_t kNextAddress = kAddressWidth == 8 ? 5040 : 5036;
-inline constexpr std::size_t kSize = kNextAddress + kAddressWidth;
+namespace fields = platform::records::result_row;
+inline constexpr std::size_t kSize = fields::kSize;
+inline constexpr std::array<platform::TextField, 8> kExtraColumns{
+    fields::extra_1, fields::extra_2, fields::extra_3, fields::extra_4,
+    fields::extra_5, fields::extra_6, fields::extra_7, fields::extra_8,
+};
+inline constexpr std::size_t kExtraColumnCount = kExtraColumns.size();
 }  // namespace row
 
 // A field of the row record named by one column-spec character.
 struct RowField {
   char selector;
-  std::size_t offset;
-  std::size_t room;
+  platform::TextField field;
 };
 
 // Every selector that names a field. "w" names none (an empty framed cell); any character not
 // listed takes no column.
-inline constexpr std::array<RowField, 40> kRowFields{{
-    {'a', 0, 50},     {'b', 50, 50},    {'c', 100, 50},   {'d', 150, 50},   {'e', 200, 50},
-    {'f', 250, 50},   {'g', 300, 50},   {'h', 350, 50},   {'i', 400, 50},   {'j', 450, 54},
-    {'k', 504, 50},   {'l', 554, 512},  {'m', 1066, 512}, {'n', 1578, 50},  {'o', 1628, 50},
-    {'p', 1678, 50},  {'q', 1728, 50},  {'r', 1778, 50},  {'s', 1828, 50},  {'t', 1878, 50},
-    {'u', 1928, 50},  {'v', 1978, 50},  {'x', 2028, 50},  {'y', 2078, 50},  {'2', 2128, 256},
-    {'3', 2384, 256}, {'1', 2640, 80},  {'z', 2720, 80},  {'4', 2800, 80},  {'5', 2880, 80},
-    {'6', 2960, 80},  {'7', 3040, 256}, {'8', 3296, 80},  {'9', 3376, 80},  {'0', 3456, 80},
-    {'<', 3536, 30},  {'[', 3566, 30},  {'>', 3596, 286}, {')', 3882, 256}, {'&', 4138, 256},
-}};
+inline constexpr std::array<RowField, 40> kRowFields = [] {
+  namespace f = platform::records::result_row;
+  return std::array<RowField, 40>{{
+      {'a', f::field_a},        {'b', f::field_b},  {'c', f::field_c},      {'d', f::field_d},
+      {'e', f::field_e},        {'f', f::field_f},  {'g', f::field_g},      {'h', f::field_h},
+      {'i', f::field_i},        {'j', f::field_j},  {'k', f::field_k},      {'l', f::field_l},
+      {'m', f::field_m},        {'n', f::field_n},  {'o', f::field_o},      {'p', f::field_p},
+      {'q', f::field_q},        {'r', f::field_r},  {'s', f::field_s},      {'t', f::field_t},
+      {'u', f::field_u},        {'v', f::field_v},  {'x', f::field_x},      {'y', f::field_y},
+      {'2', f::field_2},        {'3', f::field_3},  {'1', f::field_1},      {'z', f::field_z},
+      {'4', f::field_4},        {'5', f::field_5},  {'6', f::field_6},      {'7', f::picture_path},
+      {'8', f::field_8},        {'9', f::field_9},  {'0', f::field_0},      {'<', f::field_lt},
+      {'[', f::field_lbracket}, {'>', f::field_gt}, {')', f::field_rparen}, {'&', f::field_amp},
+  }};
+}();
 
 inline constexpr char kEmptyCellSelector = 'w';
 inline constexpr char kPictureSelector = '7';

@@ -15,9 +15,15 @@ std::filesystem::path installedDataFile() {
   return platform::tempFile("pinebrook_temp.dat");
 }
 
-TransferRecord decodeTransferRecord(platform::Bytes record) {
-  return {platform::addressAt(record, transfer::kHeaderAddress, kAddressWidth),
-          platform::addressAt(record, transfer::kFirstRowAddress, kAddressWidth)};
+TransferRecord decodeTransferRecord(platform::Bytes record, std::size_t addressWidth) {
+  const auto fields = platform::records::resultAddressFields(addressWidth);
+  const platform::RecordView view(record);
+  return {view.address(fields.headerBlock), view.address(fields.firstRow)};
+}
+
+std::uintptr_t decodeRowLink(platform::Bytes row, std::size_t addressWidth) {
+  return platform::RecordView(row).address(
+      platform::records::resultAddressFields(addressWidth).rowNext);
 }
 
 DataFile::DataFile(const std::filesystem::path& path) {
@@ -40,34 +46,34 @@ void DataFile::close() {
 }
 
 std::string_view HeaderBlock::text(std::size_t n) const {
-  return platform::textAt(bytes(), header::textOffset(n), header::kTextWidth);
+  return view().text(header::kTexts[n].text);
 }
 
 std::string_view HeaderBlock::workbookPath() const {
-  return platform::textAt(bytes(), header::kWorkbookPath, header::kWorkbookPathWidth);
+  return view().text(header::fields::workbook_path);
 }
 
 std::string_view HeaderBlock::columnSpec() const {
-  return platform::textAt(bytes(), header::kColumnSpec, header::kColumnSpecWidth);
+  return view().text(header::fields::column_spec);
 }
 
-void HeaderBlock::increment(std::size_t offset) {
+void HeaderBlock::increment(platform::Int32Field field) {
   // Wraps like the host's own 32-bit arithmetic instead of overflowing.
-  const auto value = static_cast<std::uint32_t>(int32(offset)) + 1u;
-  platform::storeInt32(bytes_, offset, static_cast<std::int32_t>(value));
+  const auto value = static_cast<std::uint32_t>(int32(field)) + 1u;
+  platform::RecordWriter({bytes_, header::kSize}).int32(field, static_cast<std::int32_t>(value));
 }
 
 void HeaderBlock::shiftBodyRows() {
-  increment(header::kFirstBodyRow);
-  increment(header::kLastBodyRow);
+  increment(header::fields::first_body_row);
+  increment(header::fields::last_body_row);
 }
 
 void HeaderBlock::shiftHeaderRows() {
-  for (std::size_t n = 0; n < header::kTextCount; ++n) increment(header::rowOffset(n));
+  for (const header::TextFields& text : header::kTexts) increment(text.row);
 }
 
 std::string_view RowRecord::field(const RowField& field) const {
-  return platform::textAt(bytes(), field.offset, field.room);
+  return view().text(field.field);
 }
 
 std::string_view RowRecord::picturePath() const {
@@ -75,8 +81,7 @@ std::string_view RowRecord::picturePath() const {
 }
 
 std::string_view RowRecord::extraColumn(std::size_t k) const {
-  return platform::textAt(bytes(), row::kExtraColumns + row::kExtraColumnWidth * k,
-                          row::kExtraColumnWidth);
+  return view().text(row::kExtraColumns[k]);
 }
 
 bool RowRecord::extraColumnsOn() const {
@@ -84,7 +89,7 @@ bool RowRecord::extraColumnsOn() const {
 }
 
 std::uintptr_t RowRecord::nextAddress() const {
-  return platform::addressAt(bytes(), row::kNextAddress, kAddressWidth);
+  return view().address(row::fields::next);
 }
 
 }  // namespace qx::tamarack

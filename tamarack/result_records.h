@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "platform/byte_fields.h"
+#include "platform/record_view.h"
 #include "tamarack/result_layout.h"
 
 namespace qx::tamarack {
@@ -23,7 +24,13 @@ struct TransferRecord {
   std::uintptr_t firstRowAddress = 0;  // 0 when there are no rows
 };
 
-TransferRecord decodeTransferRecord(platform::Bytes record);
+// Decodes the transfer record; `addressWidth` is the build's own except where a test reads the
+// other build's layout.
+TransferRecord decodeTransferRecord(platform::Bytes record,
+                                    std::size_t addressWidth = kAddressWidth);
+
+// The link to the next row record in `row`, for the build's address width or the other one.
+std::uintptr_t decodeRowLink(platform::Bytes row, std::size_t addressWidth = kAddressWidth);
 
 // The data file, opened for binary reading; closed when the holder ends or close() is called.
 class DataFile {
@@ -49,28 +56,28 @@ class HeaderBlock {
 
   // Header text n (0..4), its switch and its cell counted from the used range's top-left cell.
   std::string_view text(std::size_t n) const;
-  bool textEnabled(std::size_t n) const { return int32(header::enabledOffset(n)) != 0; }
-  std::int32_t textRow(std::size_t n) const { return int32(header::rowOffset(n)); }
-  std::int32_t textColumn(std::size_t n) const { return int32(header::columnOffset(n)); }
+  bool textEnabled(std::size_t n) const { return int32(header::kTexts[n].enabled) != 0; }
+  std::int32_t textRow(std::size_t n) const { return int32(header::kTexts[n].row); }
+  std::int32_t textColumn(std::size_t n) const { return int32(header::kTexts[n].column); }
 
   std::string_view workbookPath() const;  // code page 936
   std::string_view columnSpec() const;
-  std::int32_t firstBodyRow() const { return int32(header::kFirstBodyRow); }
-  std::int32_t lastBodyRow() const { return int32(header::kLastBodyRow); }
-  std::int32_t borderWeight() const { return int32(header::kBorderWeight); }
-  std::int32_t recordCount() const { return int32(header::kRecordCount); }
-  bool paginated() const { return int32(header::kPagination) != 0; }
-  bool subtotalSwitchA() const { return int32(header::kSubtotalSwitchA) != 0; }
-  bool subtotalSwitchB() const { return int32(header::kSubtotalSwitchB) != 0; }
+  std::int32_t firstBodyRow() const { return int32(header::fields::first_body_row); }
+  std::int32_t lastBodyRow() const { return int32(header::fields::last_body_row); }
+  std::int32_t borderWeight() const { return int32(header::fields::border_weight); }
+  std::int32_t recordCount() const { return int32(header::fields::record_count); }
+  bool paginated() const { return int32(header::fields::pagination) != 0; }
+  bool subtotalSwitchA() const { return int32(header::fields::switch_a) != 0; }
+  bool subtotalSwitchB() const { return int32(header::fields::switch_b) != 0; }
 
   // A shifted template moves the body one row down; the host sees the new rows after the call.
   void shiftBodyRows();
   void shiftHeaderRows();
 
  private:
-  platform::Bytes bytes() const { return {bytes_, header::kSize}; }
-  std::int32_t int32(std::size_t offset) const { return platform::int32At(bytes(), offset); }
-  void increment(std::size_t offset);
+  platform::RecordView view() const { return platform::RecordView({bytes_, header::kSize}); }
+  std::int32_t int32(platform::Int32Field field) const { return view().int32(field); }
+  void increment(platform::Int32Field field);
 
   std::uint8_t* bytes_;
 };
@@ -90,6 +97,7 @@ class RowRecord {
 
  private:
   platform::Bytes bytes() const { return {bytes_, row::kSize}; }
+  platform::RecordView view() const { return platform::RecordView(bytes()); }
 
   const std::uint8_t* bytes_;
 };

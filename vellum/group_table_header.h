@@ -8,16 +8,18 @@
 #include <string_view>
 
 #include "platform/byte_fields.h"
+#include "platform/record_fields.h"
 
 namespace qx::vellum {
 
-inline constexpr std::size_t kHeaderRecordSize = 3880;
+inline constexpr std::size_t kHeaderRecordSize = platform::records::group_table_header::kSize;
 inline constexpr int kHeaderSlotCount = 24;
 
-// Where one header slot lives in the record: show flag, row and column (int32) and its text.
+// Where one header slot lives in the record: show flag, row and column, and its text.
 struct HeaderSlotLayout {
   int slot;  // 1..24, the host's numbering
-  std::size_t showFlag, row, column, text, room;
+  platform::Int32Field showFlag, row, column;
+  platform::TextField text;
 };
 
 // The slots in writing order. The triplets do not lie in slot order (slot 22's sits before

@@ -3,85 +3,50 @@
 namespace qx::vellum {
 
 namespace {
-namespace offset {
-constexpr std::size_t kGroupKey = 4;
-constexpr std::size_t kTextB = 84;
-constexpr std::size_t kText5 = 350;
-constexpr std::size_t kTextC = 850;
-constexpr std::size_t kTextG = 881;
-constexpr std::size_t kNumberD = 1140;
-constexpr std::size_t kValueS1 = 1144;
-constexpr std::size_t kValueS2 = 1152;
-constexpr std::size_t kValueF = 1160;
-constexpr std::size_t kValueT = 1168;
-constexpr std::size_t kValueN = 1176;
-constexpr std::size_t kValueM = 1184;
-constexpr std::size_t kValueP = 1192;
-constexpr std::size_t kValueO = 1200;
-constexpr std::size_t kValueH = 1208;
-constexpr std::size_t kValueI = 1216;
-constexpr std::size_t kLevel = 1224;
-constexpr std::size_t kMinutes = 1232;
-constexpr std::size_t kNumberZ = 1240;
-constexpr std::size_t kYesFlag = 1244;
-constexpr std::size_t kValueU = 1248;
-constexpr std::size_t kValueV = 1256;
-constexpr std::size_t kValueY = 1264;
-constexpr std::size_t kValueX2 = 1272;
-constexpr std::size_t kTextW = 1280;
-constexpr std::size_t kText6 = 1536;
-constexpr std::size_t kText7 = 1792;
-constexpr std::size_t kTextQ = 2304;
-constexpr std::size_t kText2 = 2564;
-constexpr std::size_t kText3 = 2645;
-constexpr std::size_t kText4 = 3645;
-}  // namespace offset
+namespace fields = platform::records::group_table_row;
 }  // namespace
 
 GroupTableRow decodeRow(platform::Bytes record) {
-  using platform::doubleAt;
-  using platform::int32At;
-  using platform::textAt;
-  record = record.first(kRowRecordSize);
+  const platform::RecordView view(record.first(kRowRecordSize));
 
   GroupTableRow row;
-  row.groupKey = textAt(record, offset::kGroupKey, 80);
-  row.textB = textAt(record, offset::kTextB, 266);
-  row.text5 = textAt(record, offset::kText5, 500);
-  row.textC = textAt(record, offset::kTextC, 31);
-  row.textG = textAt(record, offset::kTextG, 259);
-  row.numberD = int32At(record, offset::kNumberD);
-  row.valueS1 = doubleAt(record, offset::kValueS1);
-  row.valueS2 = doubleAt(record, offset::kValueS2);
-  row.valueF = doubleAt(record, offset::kValueF);
-  row.valueT = doubleAt(record, offset::kValueT);
-  row.valueN = doubleAt(record, offset::kValueN);
-  row.valueM = doubleAt(record, offset::kValueM);
-  row.valueP = doubleAt(record, offset::kValueP);
-  row.valueO = doubleAt(record, offset::kValueO);
-  row.valueH = doubleAt(record, offset::kValueH);
-  row.valueI = doubleAt(record, offset::kValueI);
-  row.level = doubleAt(record, offset::kLevel);
-  row.minutes = doubleAt(record, offset::kMinutes);
-  row.numberZ = int32At(record, offset::kNumberZ);
-  row.yesFlag = int32At(record, offset::kYesFlag);
-  row.valueU = doubleAt(record, offset::kValueU);
-  row.valueV = doubleAt(record, offset::kValueV);
-  row.valueY = doubleAt(record, offset::kValueY);
-  row.valueX2 = doubleAt(record, offset::kValueX2);
-  row.textW = textAt(record, offset::kTextW, 256);
-  row.text6 = textAt(record, offset::kText6, 256);
-  row.text7 = textAt(record, offset::kText7, 512);
-  row.textQ = textAt(record, offset::kTextQ, 260);
-  row.text2 = textAt(record, offset::kText2, 81);
-  row.text3 = textAt(record, offset::kText3, 1000);
-  row.text4 = textAt(record, offset::kText4, 267);
+  row.groupKey = view.text(fields::group_key);
+  row.textB = view.text(fields::b_text);
+  row.text5 = view.text(fields::text_5);
+  row.textC = view.text(fields::text_c);
+  row.textG = view.text(fields::text_g);
+  row.numberD = view.int32(fields::number_d);
+  row.valueS1 = view.real(fields::value_s1);
+  row.valueS2 = view.real(fields::value_s2);
+  row.valueF = view.real(fields::value_f);
+  row.valueT = view.real(fields::value_t);
+  row.valueN = view.real(fields::value_n);
+  row.valueM = view.real(fields::value_m);
+  row.valueP = view.real(fields::value_p);
+  row.valueO = view.real(fields::value_o);
+  row.valueH = view.real(fields::value_h);
+  row.valueI = view.real(fields::value_i);
+  row.level = view.real(fields::level_value);
+  row.minutes = view.real(fields::time_value);
+  row.numberZ = view.int32(fields::number_z);
+  row.yesFlag = view.int32(fields::yes_flag);
+  row.valueU = view.real(fields::value_u);
+  row.valueV = view.real(fields::value_v);
+  row.valueY = view.real(fields::value_y);
+  row.valueX2 = view.real(fields::value_x2);
+  row.textW = view.text(fields::text_w);
+  row.text6 = view.text(fields::text_6);
+  row.text7 = view.text(fields::text_7);
+  row.textQ = view.text(fields::text_q);
+  row.text2 = view.text(fields::text_2);
+  row.text3 = view.text(fields::text_3);
+  row.text4 = view.text(fields::text_4);
   return row;
 }
 
 const std::uint8_t* nextRowRecord(const std::uint8_t* record) {
   return reinterpret_cast<const std::uint8_t*>(
-      platform::addressAt(platform::Bytes(record, kRowRecordSize), kRowNextOffset, 8));
+      platform::RecordView(platform::Bytes(record, kRowRecordSize)).address(kRowNext));
 }
 
 std::vector<GroupTableRow> decodeRowList(const std::uint8_t* first) {

@@ -8,11 +8,13 @@
 #include <vector>
 
 #include "platform/byte_fields.h"
+#include "platform/record_fields.h"
 
 namespace qx::vellum {
 
-inline constexpr std::size_t kRowRecordSize = 3920;
-inline constexpr std::size_t kRowNextOffset = 3912;  // 8-byte address; null ends the list
+inline constexpr std::size_t kRowRecordSize = platform::records::group_table_row::kSize;
+// The link to the next record; null ends the list.
+inline constexpr platform::AddressField kRowNext = platform::records::group_table_row::next;
 
 // The value the host puts in the level and time fields when it has none (compared exactly).
 inline constexpr double kNoValue = -10000.0;

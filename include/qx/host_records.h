@@ -164,10 +164,14 @@
 #define QX_ADDRESS_WIDTH 8
 #endif
 
+/* The address fields for either width, so that a build of one width can check the other's. */
+#define QX_RESULT_TRANSFER_FIELDS_OF_WIDTH(X, width) \
+  X(header_block, 0, width, ADDRESS)                  \
+  X(first_row, width, width, ADDRESS)
+#define QX_RESULT_ROW_NEXT_OFFSET_OF_WIDTH(width) ((width) == 4 ? 5036 : 5040)
+
 #define QX_RESULT_TRANSFER_SIZE 952
-#define QX_RESULT_TRANSFER_FIELDS(X)          \
-  X(header_block, 0, QX_ADDRESS_WIDTH, ADDRESS) \
-  X(first_row, QX_ADDRESS_WIDTH, QX_ADDRESS_WIDTH, ADDRESS)
+#define QX_RESULT_TRANSFER_FIELDS(X) QX_RESULT_TRANSFER_FIELDS_OF_WIDTH(X, QX_ADDRESS_WIDTH)
 
 #define QX_RESULT_HEADER_SIZE 952
 #define QX_RESULT_HEADER_FIELDS(X)                                                        \
@@ -183,7 +187,7 @@
   X(border_weight, 932, 4, INT32) X(record_count, 936, 4, INT32)                          \
   X(pagination, 940, 4, INT32) X(switch_a, 944, 4, INT32) X(switch_b, 948, 4, INT32)
 
-#define QX_RESULT_ROW_NEXT_OFFSET (QX_ADDRESS_WIDTH == 4 ? 5036 : 5040)
+#define QX_RESULT_ROW_NEXT_OFFSET QX_RESULT_ROW_NEXT_OFFSET_OF_WIDTH(QX_ADDRESS_WIDTH)
 #define QX_RESULT_ROW_SIZE (QX_RESULT_ROW_NEXT_OFFSET + QX_ADDRESS_WIDTH)
 #define QX_RESULT_ROW_FIELDS(X)                                                              \
   X(field_a, 0, 50, TEXT) X(field_b, 50, 50, TEXT) X(field_c, 100, 50, TEXT)                 \

@@ -1,5 +1,5 @@
 #pragma once
-// Builds check-point data files byte by byte at the host's offsets, for the tests.
+// Builds check-point data files byte by byte at the shared layout's offsets, for the tests.
 
 #include <cstdint>
 #include <cstring>
@@ -8,11 +8,15 @@
 #include <vector>
 
 #include "platform/byte_fields.h"
+#include "platform/record_fields.h"
 
 namespace qx::heron::testing {
 
+namespace header_fields = platform::records::check_point_header;
+namespace row_fields = platform::records::check_point_row;
+
 struct HeaderBytes {
-  std::vector<std::uint8_t> bytes = std::vector<std::uint8_t>(1044, 0);
+  std::vector<std::uint8_t> bytes = std::vector<std::uint8_t>(header_fields::kSize, 0);
 
   HeaderBytes& integer(std::size_t offset, std::int32_t value) {
     platform::storeInt32(bytes.data(), offset, value);
@@ -23,33 +27,54 @@ struct HeaderBytes {
     std::memcpy(bytes.data() + offset, value.data(), value.size());
     return *this;
   }
+  HeaderBytes& integer(platform::Int32Field field, std::int32_t value) {
+    return integer(field.offset, value);
+  }
+  HeaderBytes& text(platform::TextField field, std::string_view value) {
+    return text(field.offset, value);
+  }
   HeaderBytes& text1(std::int32_t row, std::int32_t col, std::string_view value) {
-    return integer(0, 1).integer(4, row).integer(8, col).text(56, value);
+    return integer(header_fields::text1_flag, 1)
+        .integer(header_fields::text1_row, row)
+        .integer(header_fields::text1_col, col)
+        .text(header_fields::text1, value);
   }
   HeaderBytes& text2(std::int32_t row, std::int32_t col, std::string_view value) {
-    return integer(12, 1).integer(16, row).integer(20, col).text(392, value);
+    return integer(header_fields::text2_flag, 1)
+        .integer(header_fields::text2_row, row)
+        .integer(header_fields::text2_col, col)
+        .text(header_fields::text2, value);
   }
   HeaderBytes& text3(std::int32_t row, std::int32_t col, std::string_view value) {
-    return integer(24, 1).integer(28, row).integer(32, col).text(312, value);
+    return integer(header_fields::text3_flag, 1)
+        .integer(header_fields::text3_row, row)
+        .integer(header_fields::text3_col, col)
+        .text(header_fields::text3, value);
   }
-  HeaderBytes& firstRow(std::int32_t row) { return integer(40, row); }
-  HeaderBytes& borderWeight(std::int32_t weight) { return integer(48, weight); }
-  HeaderBytes& rowCount(std::int32_t count) { return integer(52, count); }
-  HeaderBytes& columnSpec(std::string_view spec) { return text(472, spec); }
-  HeaderBytes& templatePath(std::string_view path) { return text(728, path); }
+  HeaderBytes& firstRow(std::int32_t row) { return integer(header_fields::first_row, row); }
+  HeaderBytes& borderWeight(std::int32_t weight) {
+    return integer(header_fields::border_weight, weight);
+  }
+  HeaderBytes& rowCount(std::int32_t count) { return integer(header_fields::row_count, count); }
+  HeaderBytes& columnSpec(std::string_view spec) { return text(header_fields::column_spec, spec); }
+  HeaderBytes& templatePath(std::string_view path) {
+    return text(header_fields::template_path, path);
+  }
   HeaderBytes& pictureCells(std::string_view first, std::string_view second) {
-    return text(984, first).text(1014, second);
+    return text(header_fields::picture_cell1, first).text(header_fields::picture_cell2, second);
   }
 };
 
 inline std::string rowBytes(std::string_view a, std::string_view b, std::string_view c,
                             std::string_view d) {
-  std::string row(328, '\0');
-  row.replace(0, a.size(), a);
-  row.replace(80, b.size(), b);
-  row.replace(160, c.size(), c);
-  row.replace(240, d.size(), d);
-  row.replace(320, 8, "hosttail");  // the host's own bytes, never read
+  std::string row(row_fields::kSize, '\0');
+  row.replace(row_fields::field_a.offset, a.size(), a);
+  row.replace(row_fields::field_b.offset, b.size(), b);
+  row.replace(row_fields::field_c.offset, c.size(), c);
+  row.replace(row_fields::field_d.offset, d.size(), d);
+  // The host's own bytes after the last field, never read.
+  static_assert(row_fields::kSize - row_fields::field_d.end() == 8);
+  row.replace(row_fields::field_d.end(), 8, "hosttail");
   return row;
 }
 

@@ -10,6 +10,7 @@ namespace qx::heron {
 namespace {
 
 using testing::HeaderBytes;
+namespace header_fields = testing::header_fields;
 using testing::rowBytes;
 
 platform::Bytes bytesOf(const std::string& text) {
@@ -18,32 +19,44 @@ platform::Bytes bytesOf(const std::string& text) {
 
 TEST(CheckPointHeaderDecoding, EveryIntegerComesFromItsOffset) {
   struct Case {
-    std::size_t offset;
+    platform::Int32Field at;
     std::int32_t CheckPointHeader::*field;
   };
   const Case cases[] = {
-      {0, &CheckPointHeader::text1Flag},     {4, &CheckPointHeader::text1Row},
-      {8, &CheckPointHeader::text1Col},      {12, &CheckPointHeader::text2Flag},
-      {16, &CheckPointHeader::text2Row},     {20, &CheckPointHeader::text2Col},
-      {24, &CheckPointHeader::text3Flag},    {28, &CheckPointHeader::text3Row},
-      {32, &CheckPointHeader::text3Col},     {40, &CheckPointHeader::firstRow},
-      {48, &CheckPointHeader::borderWeight}, {52, &CheckPointHeader::rowCount},
+      {header_fields::text1_flag, &CheckPointHeader::text1Flag},
+      {header_fields::text1_row, &CheckPointHeader::text1Row},
+      {header_fields::text1_col, &CheckPointHeader::text1Col},
+      {header_fields::text2_flag, &CheckPointHeader::text2Flag},
+      {header_fields::text2_row, &CheckPointHeader::text2Row},
+      {header_fields::text2_col, &CheckPointHeader::text2Col},
+      {header_fields::text3_flag, &CheckPointHeader::text3Flag},
+      {header_fields::text3_row, &CheckPointHeader::text3Row},
+      {header_fields::text3_col, &CheckPointHeader::text3Col},
+      {header_fields::first_row, &CheckPointHeader::firstRow},
+      {header_fields::border_weight, &CheckPointHeader::borderWeight},
+      {header_fields::row_count, &CheckPointHeader::rowCount},
   };
   HeaderBytes bytes;
-  // Distinct values everywhere, the host's own words at 36 and 44 included.
-  for (std::size_t offset = 0; offset < 56; offset += 4) {
+  // Distinct values in every word before the first text, the host's reserved words included.
+  for (std::size_t offset = 0; offset < header_fields::text1.offset; offset += 4) {
     bytes.integer(offset, static_cast<std::int32_t>(0x01020300 + offset) * -1);
   }
   const CheckPointHeader header = decodeHeader(bytes.bytes);
   for (const Case& c : cases) {
-    EXPECT_EQ(header.*c.field, static_cast<std::int32_t>(0x01020300 + c.offset) * -1) << c.offset;
+    EXPECT_EQ(header.*c.field, static_cast<std::int32_t>(0x01020300 + c.at.offset) * -1)
+        << c.at.offset;
   }
 }
 
 TEST(CheckPointHeaderDecoding, TextsComeFromTheirSlotsWithText3BeforeText2) {
   HeaderBytes bytes;
-  bytes.text(56, "first").text(312, "third").text(392, "second").text(472, "abcdw");
-  bytes.text(728, "C:\\\xC4\xA3\xB0\xE5.xlsx").text(984, "B20").text(1014, "F30");
+  bytes.text(header_fields::text1, "first")
+      .text(header_fields::text3, "third")
+      .text(header_fields::text2, "second")
+      .text(header_fields::column_spec, "abcdw");
+  bytes.text(header_fields::template_path, "C:\\\xC4\xA3\xB0\xE5.xlsx")
+      .text(header_fields::picture_cell1, "B20")
+      .text(header_fields::picture_cell2, "F30");
   const CheckPointHeader header = decodeHeader(bytes.bytes);
   EXPECT_EQ(header.text1, "first");
   EXPECT_EQ(header.text2, "second");
@@ -57,11 +70,11 @@ TEST(CheckPointHeaderDecoding, TextsComeFromTheirSlotsWithText3BeforeText2) {
 TEST(CheckPointHeaderDecoding, ATextEndsAtItsNulOrAtTheEndOfItsSlot) {
   HeaderBytes bytes;
   // text3 fills its 80 bytes without NUL and text2 follows directly: text3 must stop at 80.
-  bytes.text(312, std::string(80, 'x')).text(392, "next");
+  bytes.text(header_fields::text3, std::string(80, 'x')).text(header_fields::text2, "next");
   // Bytes after a NUL inside the slot are ignored.
-  bytes.text(56, std::string("kept\0ignored", 12));
+  bytes.text(header_fields::text1, std::string("kept\0ignored", 12));
   // The last slot of the record without NUL ends with the record.
-  bytes.text(1014, std::string(30, 'Z'));
+  bytes.text(header_fields::picture_cell2, std::string(30, 'Z'));
   const CheckPointHeader header = decodeHeader(bytes.bytes);
   EXPECT_EQ(header.text3, std::string(80, 'x'));
   EXPECT_EQ(header.text2, "next");
@@ -101,7 +114,7 @@ TEST_F(CheckPointFileReading, MissingFileAndDirectoryDoNotOpen) {
 
 TEST_F(CheckPointFileReading, ShortHeaderAndShortRowAreDistinctResults) {
   HeaderBytes header;
-  header.rowCount(2).text(56, "t");
+  header.rowCount(2).text(header_fields::text1, "t");
   struct Case {
     std::string bytes;
     ReadResult headerRead, firstRow, secondRow;
@@ -134,7 +147,7 @@ TEST_F(CheckPointFileReading, ShortHeaderAndShortRowAreDistinctResults) {
 
 TEST_F(CheckPointFileReading, RecordsComeInFileOrderAndSurplusBytesAreLeftAlone) {
   HeaderBytes header;
-  header.rowCount(2).text(472, "ab");
+  header.rowCount(2).text(header_fields::column_spec, "ab");
   const auto path = write(testing::fileBytes(
       header, {rowBytes("r0", "", "", ""), rowBytes("r1", "", "", ""), "surplus"}));
   std::optional<CheckPointFile> file = CheckPointFile::open(path);

@@ -21,6 +21,7 @@ using platform::Buttons;
 using qx::testing::CapturedMessages;
 using qx::testing::RecordingServer;
 using testing::HeaderBytes;
+namespace header_fields = testing::header_fields;
 using testing::rowBytes;
 
 constexpr const char* kDataFileUnreadable = "打开 excel 的临时文件错误!";
@@ -174,7 +175,7 @@ TEST_F(CheckPointRun, FailuresBeforeTheServerEndWithoutTouchingCom) {
       {"template missing",
        [&](CheckPointRun& t) {
          HeaderBytes bytes = t.header();
-         bytes.text(728, std::string(256, '\0'))
+         bytes.text(header_fields::template_path, std::string(256, '\0'))
              .templatePath(
                  platform::hostTextFromPath(t.dir.path() / std::filesystem::path(u8"无.xlsx")));
          t.writeData(bytes);
@@ -183,7 +184,7 @@ TEST_F(CheckPointRun, FailuresBeforeTheServerEndWithoutTouchingCom) {
       {"template path empty",
        [](CheckPointRun& t) {
          HeaderBytes bytes = t.header();
-         t.writeData(bytes.text(728, std::string(256, '\0')));
+         t.writeData(bytes.text(header_fields::template_path, std::string(256, '\0')));
        },
        "模板文件“”, 不存在!", Buttons::Ok},
   };
@@ -425,7 +426,9 @@ TEST_F(CheckPointRun, EmptySpecStillReadsEveryRecord) {
 TEST_F(CheckPointRun, FlagsOffWriteNoHeaderCell) {
   HeaderBytes bytes = header();
   bytes.text1(1, 1, "one").text2(1, 2, "two").text3(1, 3, "three");
-  bytes.integer(0, 0).integer(12, 0).integer(24, 0);
+  bytes.integer(header_fields::text1_flag, 0)
+      .integer(header_fields::text2_flag, 0)
+      .integer(header_fields::text3_flag, 0);
   writeData(bytes);
   ASSERT_EQ(run(), RunEnd::Saved);
   EXPECT_EQ(count("Range.Item put"), 0);

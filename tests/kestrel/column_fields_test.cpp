@@ -107,7 +107,11 @@ TEST_F(DualSpecColumns, TextsWithoutNulStopAtTheEndOfTheirSlot) {
 }
 
 TEST_F(DualSpecColumns, NumbersAreSignedDecimals) {
-  rows.add().int32(4, -5).int32(8, 0).int32(12, 2147483647).int32(16, -2147483647 - 1);
+  rows.add()
+      .int32(row_fields::primary_1, -5)
+      .int32(row_fields::primary_c, 0)
+      .int32(row_fields::primary_p, 2147483647)
+      .int32(row_fields::primary_9, -2147483647 - 1);
   header.primary("1cp9");
   run();
   EXPECT_EQ(cell(5, 1), "-5");
@@ -117,7 +121,11 @@ TEST_F(DualSpecColumns, NumbersAreSignedDecimals) {
 }
 
 TEST_F(DualSpecColumns, UnknownAndUpperCaseSymbolsTakeNoColumn) {
-  rows.add().text(186, "pb").text(3274, "sa").text(3354, "sb").text(1613, "hash");
+  rows.add()
+      .text(row_fields::primary_b, "pb")
+      .text(row_fields::secondary_a, "sa")
+      .text(row_fields::secondary_b, "sb")
+      .text(row_fields::primary_hash, "hash");
   // Upper case, space, a GBK lead byte and marks outside the alphabets; digits and punctuation
   // belong to the primary alphabet only.
   header
@@ -137,7 +145,10 @@ TEST_F(DualSpecColumns, UnknownAndUpperCaseSymbolsTakeNoColumn) {
 TEST_F(DualSpecColumns, KeepSymbolsFrameTheTemplateCellWithoutWritingIt) {
   server.setCellUtf8(1, 5, 3, "template C5");
   server.setCellUtf8(1, 5, 4, "template D5");
-  rows.add().int32(4, 42).text(1613, "hash").text(3274, "second a");
+  rows.add()
+      .int32(row_fields::primary_1, 42)
+      .text(row_fields::primary_hash, "hash")
+      .text(row_fields::secondary_a, "second a");
   header.primary("a1z").secondary("za");
   run();
   EXPECT_EQ(cell(5, 1), "1");
@@ -173,7 +184,7 @@ TEST_F(DualSpecColumns, AnOverlongTextIsCutAtACharacterBoundary) {
       {std::string("x").append(wide, 0, 252).append("yz"),  // exactly 255
        std::string("x").append(wide, 0, 252).append("yz")},
   };
-  for (const Case& c : cases) rows.add().text(2857, c.stored);
+  for (const Case& c : cases) rows.add().text(row_fields::primary_amp, c.stored);
   header.primary("&");
   run();
   for (std::size_t i = 0; i < std::size(cases); ++i) {

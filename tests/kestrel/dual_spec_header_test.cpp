@@ -9,7 +9,10 @@ namespace {
 
 TEST(DualSpecHeader, FieldsAreReadAtTheirOffsets) {
   HeaderRecord record;
-  record.text(0, "one").text(50, "two").text(100, "three").text(150, "four");
+  record.text(header_fields::header_text1, "one")
+      .text(header_fields::header_text2, "two")
+      .text(header_fields::header_text3, "three")
+      .text(header_fields::header_text4, "four");
   const std::int32_t placements[][3] = {{1, 2, 3}, {0, 5, 6}, {-1, 8, 9}, {4, 11, 12}};
   const std::size_t offsets[] = {200, 212, 224, 248};
   for (std::size_t k = 0; k < 4; ++k) {
@@ -34,8 +37,15 @@ TEST(DualSpecHeader, FieldsAreReadAtTheirOffsets) {
 
 TEST(DualSpecHeader, TheTwelveBytesAt236BelongToNoText) {
   HeaderRecord plain, filled;
-  plain.int32(248, 1).int32(252, 3).int32(256, 4);
-  filled.int32(248, 1).int32(252, 3).int32(256, 4).int32(236, 1).int32(240, 99).int32(244, 98);
+  plain.int32(header_fields::show_flag4, 1)
+      .int32(header_fields::header_row4, 3)
+      .int32(header_fields::header_column4, 4);
+  filled.int32(header_fields::show_flag4, 1)
+      .int32(header_fields::header_row4, 3)
+      .int32(header_fields::header_column4, 4)
+      .int32(236, 1)
+      .int32(240, 99)
+      .int32(244, 98);
   for (const HeaderRecord* record : {&plain, &filled}) {
     const DualSpecHeader header = decodeDualSpecHeader(record->bytes());
     EXPECT_TRUE(header.texts[3].shown);
@@ -47,8 +57,10 @@ TEST(DualSpecHeader, TheTwelveBytesAt236BelongToNoText) {
 
 TEST(DualSpecHeader, TextsEndAtTheirNulOrTheirSlot) {
   HeaderRecord record;
-  record.raw(0, std::string(50, 'h')).raw(50, std::string("ab\0cd", 5));
-  record.raw(260, std::string(256, 'p')).raw(516, std::string(256, 'z'));
+  record.raw(header_fields::header_text1, std::string(50, 'h'))
+      .raw(header_fields::header_text2, std::string("ab\0cd", 5));
+  record.raw(header_fields::template_path, std::string(256, 'p'))
+      .raw(header_fields::primary_spec, std::string(256, 'z'));
   const DualSpecHeader header = decodeDualSpecHeader(record.bytes());
   EXPECT_EQ(header.texts[0].text, std::string(50, 'h'));
   EXPECT_EQ(header.texts[1].text, "ab");

@@ -1,5 +1,6 @@
 #pragma once
-// Header and row records laid out byte by byte, as the host lays them out in its memory.
+// Header and row records laid out byte by byte by the shared field tables, as the host lays
+// them out in its memory.
 
 #include <cstdint>
 #include <cstring>
@@ -11,6 +12,7 @@
 #include "kestrel/dual_spec_header.h"
 #include "kestrel/dual_spec_row.h"
 #include "platform/byte_fields.h"
+#include "platform/record_fields.h"
 
 namespace qx::kestrel::testing {
 
@@ -37,6 +39,9 @@ class Record {
     platform::storeInt32(bytes_.data(), offset, value);
     return self();
   }
+  Self& text(platform::TextField field, std::string_view gbk) { return text(field.offset, gbk); }
+  Self& raw(platform::TextField field, std::string_view bytes) { return raw(field.offset, bytes); }
+  Self& int32(platform::Int32Field field, std::int32_t value) { return int32(field.offset, value); }
   Self& address(std::size_t offset, const void* pointer) {
     const std::uint64_t value = reinterpret_cast<std::uintptr_t>(pointer);
     for (std::size_t i = 0; i < 8; ++i) {
@@ -53,19 +58,40 @@ class Record {
   std::vector<std::uint8_t> bytes_;
 };
 
+namespace header_fields = platform::records::dual_spec_header;
+namespace row_fields = platform::records::dual_spec_row;
+
 struct HeaderRecord : Record<HeaderRecord> {
   HeaderRecord() : Record(kDualSpecHeaderSize) {}
-  HeaderRecord& templatePath(std::string_view gbk) { return text(260, gbk); }
-  HeaderRecord& primary(std::string_view spec) { return text(516, spec); }
-  HeaderRecord& secondary(std::string_view spec) { return text(772, spec); }
-  HeaderRecord& startRow(std::int32_t row) { return int32(1028, row); }
-  HeaderRecord& weight(std::int32_t weight) { return int32(1032, weight); }
-  // Header text k (1 to 4) with its flag, row and column; the fourth's triplet sits at 248.
+  HeaderRecord& templatePath(std::string_view gbk) {
+    return text(header_fields::template_path, gbk);
+  }
+  HeaderRecord& primary(std::string_view spec) { return text(header_fields::primary_spec, spec); }
+  HeaderRecord& secondary(std::string_view spec) {
+    return text(header_fields::secondary_spec, spec);
+  }
+  HeaderRecord& startRow(std::int32_t row) { return int32(header_fields::start_row, row); }
+  HeaderRecord& weight(std::int32_t weight) { return int32(header_fields::border_weight, weight); }
+  // Header text k (1 to 4) with its flag, row and column.
   HeaderRecord& headerText(int k, std::string_view gbk, std::int32_t shown, std::int32_t row,
                            std::int32_t column) {
-    const std::size_t placement = k == 4 ? 248 : 200 + 12 * static_cast<std::size_t>(k - 1);
-    text(50 * static_cast<std::size_t>(k - 1), gbk);
-    return int32(placement, shown).int32(placement + 4, row).int32(placement + 8, column);
+    struct Fields {
+      platform::TextField text;
+      platform::Int32Field shown, row, column;
+    };
+    static constexpr Fields kTexts[] = {
+        {header_fields::header_text1, header_fields::show_flag1, header_fields::header_row1,
+         header_fields::header_column1},
+        {header_fields::header_text2, header_fields::show_flag2, header_fields::header_row2,
+         header_fields::header_column2},
+        {header_fields::header_text3, header_fields::show_flag3, header_fields::header_row3,
+         header_fields::header_column3},
+        {header_fields::header_text4, header_fields::show_flag4, header_fields::header_row4,
+         header_fields::header_column4},
+    };
+    const Fields& at = kTexts[k - 1];
+    text(at.text, gbk);
+    return int32(at.shown, shown).int32(at.row, row).int32(at.column, column);
   }
 };
 

@@ -29,8 +29,8 @@ TEST_F(DualSpecRun, OccupiedFirstCellMovesTheTableDownOnce) {
     HeaderRecord h = header;
     h.primary("zb").headerText(1, "title", c.headerAtA5 ? 1 : 0, 5, 1);
     rows = RowList();
-    rows.add().text(186, "first");
-    rows.add().text(186, "second");
+    rows.add().text(row_fields::primary_b, "first");
+    rows.add().text(row_fields::primary_b, "second");
     qx::testing::CapturedMessages shown;
     runDualSpecExport(decodeDualSpecHeader(h.bytes()), rows.first(), shown);
     EXPECT_TRUE(shown.shown.empty());
@@ -70,7 +70,7 @@ TEST_F(DualSpecRun, HeaderTextsFollowTheirFlagsAndTheFourthTakesItsPlaceFrom248)
 TEST_F(DualSpecRun, HeaderTextsCountFromTheUsedRangeWhileFramesAreAbsolute) {
   server.setUsedRangeOrigin(1, 2, 3);  // the used range begins at C2
   header.headerText(1, "title", 1, 1, 1).startRow(4).primary("b");
-  rows.add().text(186, "value");
+  rows.add().text(row_fields::primary_b, "value");
   run();
   EXPECT_EQ(cell(2, 3), "title");
   EXPECT_EQ(cell(5, 3), "value");  // used-range row 4, column 1
@@ -88,9 +88,11 @@ TEST_F(DualSpecRun, OnlyTheExactMarkerSwitchesTheOptionBlockOn) {
       {"\xB7\xF1", false}, {"Y", false},
   };
   for (const Case& c : cases) {
-    RowRecord& row = rows.add().text(3274, "s");
-    row.text(4634, c.marker);
-    for (std::size_t i = 1; i < 7; ++i) row.text(4634 + 80 * i, "opt" + std::to_string(i + 1));
+    RowRecord& row = rows.add().text(row_fields::secondary_a, "s");
+    row.text(row_fields::option_1, c.marker);
+    for (std::size_t i = 1; i < 7; ++i)
+      row.text(row_fields::option_1.offset + row_fields::option_1.width * i,
+               "opt" + std::to_string(i + 1));
   }
   header.secondary("a");
   run();
@@ -110,8 +112,10 @@ TEST_F(DualSpecRun, OnlyTheExactMarkerSwitchesTheOptionBlockOn) {
 
 TEST_F(DualSpecRun, OptionTextsAreWrittenWhateverThePrimarySpecHolds) {
   RowRecord& row = rows.add();
-  row.text(4634, kYes);
-  for (std::size_t i = 1; i < 7; ++i) row.text(4634 + 80 * i, "opt" + std::to_string(i + 1));
+  row.text(row_fields::option_1, kYes);
+  for (std::size_t i = 1; i < 7; ++i)
+    row.text(row_fields::option_1.offset + row_fields::option_1.width * i,
+             "opt" + std::to_string(i + 1));
   header.primary("zzzzzzz");
   run();
   EXPECT_EQ(cell(5, 8), kYes);
@@ -120,7 +124,7 @@ TEST_F(DualSpecRun, OptionTextsAreWrittenWhateverThePrimarySpecHolds) {
 }
 
 TEST_F(DualSpecRun, Column27IsFramedAsAA) {
-  rows.add().text(4634, kYes).text(5114, "last");
+  rows.add().text(row_fields::option_1, kYes).text(row_fields::option_7, "last");
   header.primary(std::string(20, 'a'));
   run();
   const std::vector<std::string> frames = frameAddresses();
@@ -143,9 +147,9 @@ TEST_F(DualSpecRun, Column27IsFramedAsAA) {
 
 TEST_F(DualSpecRun, EmptySpecsStillAdvanceOneRowPerRecord) {
   rows.add();
-  rows.add().text(4634, kYes).text(4714, "two");
+  rows.add().text(row_fields::option_1, kYes).text(row_fields::option_2, "two");
   rows.add();
-  rows.add().text(4634, kYes);
+  rows.add().text(row_fields::option_1, kYes);
   run();
   EXPECT_EQ(cell(6, 1), kYes);
   EXPECT_EQ(cell(6, 2), "two");
@@ -170,7 +174,7 @@ TEST_F(DualSpecRun, ANullRowListStillWritesTheHeaderAndSaves) {
 }
 
 TEST_F(DualSpecRun, ASuccessfulRunOpensSavesReleasesAndKeepsTheApartment) {
-  rows.add().text(186, "b");
+  rows.add().text(row_fields::primary_b, "b");
   header.primary("b").weight(65538);  // only the low 16 bits travel
   run();
   EXPECT_TRUE(messages.shown.empty());

@@ -78,8 +78,8 @@ TEST_F(DualSpecRun, AFailedCallEndsTheRunWithOneMessageAndReleasesEverything) {
     HeaderRecord h = header;
     h.headerText(1, "title", 1, 1, 1).primary("ab");
     rows = RowList();
-    rows.add().text(186, "x");
-    rows.add().text(186, "y");
+    rows.add().text(row_fields::primary_b, "x");
+    rows.add().text(row_fields::primary_b, "y");
     qx::testing::CapturedMessages shown;
     runDualSpecExport(decodeDualSpecHeader(h.bytes()), rows.first(), shown);
 
@@ -97,7 +97,7 @@ TEST_F(DualSpecRun, AFailedCallEndsTheRunWithOneMessageAndReleasesEverything) {
 TEST_F(DualSpecRun, AFrameAboveTheFirstRowIsRefusedNotCrashed) {
   server.setUsedRangeOrigin(1, 3, 1);  // used-range row 0 is sheet row 2
   header.startRow(0).primary("b");
-  rows.add().text(186, "x");
+  rows.add().text(row_fields::primary_b, "x");
   run();
   EXPECT_EQ(cell(2, 1), "x");
   ASSERT_EQ(messages.shown.size(), 1u);

@@ -68,9 +68,16 @@ TEST(KestrelEndToEnd, FillsFramesAndSavesARealTemplate) {
       .startRow(5)
       .weight(2);
   RowList rows;
-  rows.add().text(186, automation::utf8ToGbk("型号一")).int32(4, -5).text(3274, "s1");
-  RowRecord& second = rows.add().text(186, "B2").int32(4, 0).text(3274, "s2");
-  second.text(4634, automation::utf8ToGbk("是")).text(5114, automation::utf8ToGbk("完"));
+  rows.add()
+      .text(row_fields::primary_b, automation::utf8ToGbk("型号一"))
+      .int32(row_fields::primary_1, -5)
+      .text(row_fields::secondary_a, "s1");
+  RowRecord& second = rows.add()
+                          .text(row_fields::primary_b, "B2")
+                          .int32(row_fields::primary_1, 0)
+                          .text(row_fields::secondary_a, "s2");
+  second.text(row_fields::option_1, automation::utf8ToGbk("是"))
+      .text(row_fields::option_7, automation::utf8ToGbk("完"));
 
   LoadedLibrary library(KESTREL_LIBRARY);
   const qx_table_export_fn excelFile = library.tableExport("excel_file");

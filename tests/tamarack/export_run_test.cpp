@@ -38,8 +38,9 @@ TEST_F(TamarackRun, ColumnsAEWBWithTheirTotalRow) {
   EXPECT_FALSE(server->workbookClosed() || server->workbooksClosed() || server->quit());
   EXPECT_TRUE(server->visible());
   EXPECT_EQ(server->outstandingReferences(), 0);
-  EXPECT_EQ(apartmentsLeft(), 1);     // COM stays initialised for the host's thread
-  EXPECT_EQ(host.headerInt(924), 5);  // nothing written back: the template was not shifted
+  EXPECT_EQ(apartmentsLeft(), 1);  // COM stays initialised for the host's thread
+  EXPECT_EQ(host.headerInt(testing::header_fields::first_body_row),
+            5);  // nothing written back: the template was not shifted
 }
 
 TEST_F(TamarackRun, ACharacterThatNamesNoFieldTakesNoColumn) {
@@ -166,9 +167,9 @@ TEST_F(TamarackRun, AShiftedTemplateMovesRowsAndTellsTheHost) {
   addRow({{'a', "r2"}, {'e', "5"}});
   run();
 
-  EXPECT_EQ(host.headerInt(924), 6);
-  EXPECT_EQ(host.headerInt(928), 21);
-  for (int n = 0; n < 5; ++n) EXPECT_EQ(host.headerInt(256 + 12 * n), n + 2) << n;
+  EXPECT_EQ(host.headerInt(testing::header_fields::first_body_row), 6);
+  EXPECT_EQ(host.headerInt(testing::header_fields::last_body_row), 21);
+  for (int n = 0; n < 5; ++n) EXPECT_EQ(host.headerInt(testing::kHeaderTexts[n].row), n + 2) << n;
   EXPECT_EQ(cell(1, 2, 1), "h");  // header text 1 moved from row 1
   EXPECT_EQ(cell(1, 6, 1), "r1");
   EXPECT_EQ(cell(1, 7, 1), "r2");
@@ -230,11 +231,12 @@ TEST_F(TamarackRun, EightExtraColumnsFollowTheSpecWithTheWMask) {
   serve();
   host.setColumnSpec("abw");
   std::uint8_t* row = addRow({{'a', "x"}, {'b', "y"}});
-  putText(row, 4394, "\xCA\xC7");
-  for (std::size_t k = 1; k < 8; ++k) putText(row, 4394 + 80 * k, std::string{'x', char('0' + k)});
+  putText(row, kExtraColumns[0], "\xCA\xC7");
+  for (std::size_t k = 1; k < 8; ++k)
+    putText(row, kExtraColumns[k], std::string{'x', char('0' + k)});
   std::uint8_t* off = addRow({{'a', "z"}});
-  putText(off, 4394, "\xCA\xC7 ");  // not exactly "是"
-  putText(off, 4394 + 80, "never");
+  putText(off, kExtraColumns[0], "\xCA\xC7 ");  // not exactly "是"
+  putText(off, kExtraColumns[1], "never");
   run();
   EXPECT_EQ(cell(1, 5, 4), "是");
   EXPECT_EQ(cell(1, 5, 5), "x1");

@@ -14,19 +14,34 @@ using testing::HostRecords;
 
 struct FieldSlot {
   char selector;
-  std::size_t offset, room;
+  platform::TextField field;
+  std::size_t offset() const { return field.offset; }
+  std::size_t room() const { return field.width; }
 };
 
-// The row record as the host lays it out.
+// The row record's fields by the selector the column spec names them with (where they lie is
+// checked against the contract by the record layout test).
 const FieldSlot kHostRowLayout[] = {
-    {'a', 0, 50},     {'b', 50, 50},    {'c', 100, 50},   {'d', 150, 50},   {'e', 200, 50},
-    {'f', 250, 50},   {'g', 300, 50},   {'h', 350, 50},   {'i', 400, 50},   {'j', 450, 54},
-    {'k', 504, 50},   {'l', 554, 512},  {'m', 1066, 512}, {'n', 1578, 50},  {'o', 1628, 50},
-    {'p', 1678, 50},  {'q', 1728, 50},  {'r', 1778, 50},  {'s', 1828, 50},  {'t', 1878, 50},
-    {'u', 1928, 50},  {'v', 1978, 50},  {'x', 2028, 50},  {'y', 2078, 50},  {'2', 2128, 256},
-    {'3', 2384, 256}, {'1', 2640, 80},  {'z', 2720, 80},  {'4', 2800, 80},  {'5', 2880, 80},
-    {'6', 2960, 80},  {'7', 3040, 256}, {'8', 3296, 80},  {'9', 3376, 80},  {'0', 3456, 80},
-    {'<', 3536, 30},  {'[', 3566, 30},  {'>', 3596, 286}, {')', 3882, 256}, {'&', 4138, 256},
+    {'a', testing::row_fields::field_a},        {'b', testing::row_fields::field_b},
+    {'c', testing::row_fields::field_c},        {'d', testing::row_fields::field_d},
+    {'e', testing::row_fields::field_e},        {'f', testing::row_fields::field_f},
+    {'g', testing::row_fields::field_g},        {'h', testing::row_fields::field_h},
+    {'i', testing::row_fields::field_i},        {'j', testing::row_fields::field_j},
+    {'k', testing::row_fields::field_k},        {'l', testing::row_fields::field_l},
+    {'m', testing::row_fields::field_m},        {'n', testing::row_fields::field_n},
+    {'o', testing::row_fields::field_o},        {'p', testing::row_fields::field_p},
+    {'q', testing::row_fields::field_q},        {'r', testing::row_fields::field_r},
+    {'s', testing::row_fields::field_s},        {'t', testing::row_fields::field_t},
+    {'u', testing::row_fields::field_u},        {'v', testing::row_fields::field_v},
+    {'x', testing::row_fields::field_x},        {'y', testing::row_fields::field_y},
+    {'2', testing::row_fields::field_2},        {'3', testing::row_fields::field_3},
+    {'1', testing::row_fields::field_1},        {'z', testing::row_fields::field_z},
+    {'4', testing::row_fields::field_4},        {'5', testing::row_fields::field_5},
+    {'6', testing::row_fields::field_6},        {'7', testing::row_fields::picture_path},
+    {'8', testing::row_fields::field_8},        {'9', testing::row_fields::field_9},
+    {'0', testing::row_fields::field_0},        {'<', testing::row_fields::field_lt},
+    {'[', testing::row_fields::field_lbracket}, {'>', testing::row_fields::field_gt},
+    {')', testing::row_fields::field_rparen},   {'&', testing::row_fields::field_amp},
 };
 
 TEST(RowRecordFields, EverySelectorReadsItsSlotAndStopsAtItsRoom) {
@@ -35,12 +50,12 @@ TEST(RowRecordFields, EverySelectorReadsItsSlotAndStopsAtItsRoom) {
   // Each slot filled to its last byte with no NUL: a field that ran past its room would run into
   // the next slot's bytes.
   for (const FieldSlot& slot : kHostRowLayout)
-    std::memset(row + slot.offset, slot.selector, slot.room);
+    std::memset(row + slot.offset(), slot.selector, slot.room());
   const RowRecord record(reinterpret_cast<std::uintptr_t>(row));
   for (const FieldSlot& slot : kHostRowLayout) {
     const std::optional<RowField> field = rowField(slot.selector);
     ASSERT_TRUE(field) << slot.selector;
-    EXPECT_EQ(record.field(*field), std::string(slot.room, slot.selector)) << slot.selector;
+    EXPECT_EQ(record.field(*field), std::string(slot.room(), slot.selector)) << slot.selector;
   }
   EXPECT_EQ(record.picturePath(), std::string(256, '7'));
 }
@@ -64,9 +79,10 @@ TEST(RowRecordFields, ExtraColumnsNeedExactlyYes) {
   for (const Case& c : cases) {
     HostRecords host;
     std::uint8_t* row = host.addRow();
-    testing::putText(row, 4394, c.marker);
+    testing::putText(row, testing::kExtraColumns[0], c.marker);
     for (std::size_t k = 1; k < 8; ++k)
-      testing::putText(row, 4394 + 80 * k, std::string{'x', static_cast<char>('0' + k)});
+      testing::putText(row, testing::kExtraColumns[k],
+                       std::string{'x', static_cast<char>('0' + k)});
     const RowRecord record(reinterpret_cast<std::uintptr_t>(row));
     EXPECT_EQ(record.extraColumnsOn(), c.on) << c.marker;
     EXPECT_EQ(record.extraColumn(7), "x7");
@@ -80,7 +96,7 @@ TEST(RowRecordChain, LinksFollowTheBuildsAddressWidth) {
   EXPECT_EQ(RowRecord(reinterpret_cast<std::uintptr_t>(first)).nextAddress(),
             reinterpret_cast<std::uintptr_t>(second));
   EXPECT_EQ(RowRecord(reinterpret_cast<std::uintptr_t>(second)).nextAddress(), 0u);
-  EXPECT_EQ(row::kNextAddress, testing::kHostNextOffset);
+  EXPECT_EQ(row::fields::next.offset, testing::kHostNextOffset);
 }
 
 TEST(TransferRecordFile, ReadsBothAddressesFromTheFirst952Bytes) {
@@ -131,10 +147,11 @@ TEST(HeaderBlockFields, ReadInPlaceAndShiftedRowsWrittenBack) {
 
   header.shiftBodyRows();
   header.shiftHeaderRows();
-  EXPECT_EQ(host.headerInt(924), 6);
-  EXPECT_EQ(host.headerInt(928), 8);
-  for (int n = 0; n < 5; ++n) EXPECT_EQ(host.headerInt(256 + 12 * n), 10 * (n + 1) + 1);
-  EXPECT_EQ(host.headerInt(260), 1);  // columns stay
+  EXPECT_EQ(host.headerInt(testing::header_fields::first_body_row), 6);
+  EXPECT_EQ(host.headerInt(testing::header_fields::last_body_row), 8);
+  for (int n = 0; n < 5; ++n)
+    EXPECT_EQ(host.headerInt(testing::kHeaderTexts[n].row), 10 * (n + 1) + 1);
+  EXPECT_EQ(host.headerInt(testing::header_fields::text1_column), 1);  // columns stay
   EXPECT_EQ(header.firstBodyRow(), 6);
 }
 

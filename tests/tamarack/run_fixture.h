@@ -88,7 +88,10 @@ class TamarackRun : public ::testing::Test {
 
   static std::size_t offsetOf(char selector) {
     static const std::map<char, std::size_t> offsets = {
-        {'a', 0}, {'b', 50}, {'e', 200}, {'n', 1578}, {'7', 3040}, {'8', 3296}, {'0', 3456}};
+        {'a', row_fields::field_a.offset},      {'b', row_fields::field_b.offset},
+        {'e', row_fields::field_e.offset},      {'n', row_fields::field_n.offset},
+        {'7', row_fields::picture_path.offset}, {'8', row_fields::field_8.offset},
+        {'0', row_fields::field_0.offset}};
     return offsets.at(selector);
   }
 

@@ -154,7 +154,7 @@ TEST_F(BodyRows, GroupKeyEdges) {
 
 TEST_F(BodyRows, UnknownCharactersTakeNoColumnAndNoFrame) {
   header.columnSpec("aX?Z09 b");
-  rows.add().raw(84, "bee");
+  rows.add().raw(row_fields::b_text, "bee");
   run(kVellumRules);
   EXPECT_EQ(writes(), (Strings{"R5C1=1", "R5C2=bee"}));
   EXPECT_EQ(frames(), (Strings{"A5", "B5"}));
@@ -209,7 +209,7 @@ TEST_F(BodyRows, ASpecStartingWithLWritesTheTotalWithoutALabel) {
 }
 
 TEST_F(BodyRows, OnlyTheFirst79LettersOfTheSpecAreUsed) {
-  header.raw(3606, std::string(80, 'r'));  // no NUL in the field
+  header.raw(header_fields::column_spec, std::string(80, 'r'));  // no NUL in the field
   rows.add();
   run(kVellumXRules);
   EXPECT_EQ(frames().size(), 79u);

@@ -26,36 +26,36 @@ class ColumnLetters : public GroupTableRunTest {
   }
 
   static void fill(RowRecord& row) {
-    row.text(84, 266, "乙文本");
-    row.text(350, 500, "五");
-    row.text(850, 31, "丙c");
-    row.text(881, 259, "庚g");
-    row.int32(1140, -7);
-    row.real(1144, 12.5);
-    row.real(1152, 3);
-    row.real(1160, 1.23456);
-    row.real(1168, 0.0004);
-    row.real(1176, 3.14159);
-    row.real(1184, 1000);
-    row.real(1192, -1.5);
-    row.real(1200, 7);
-    row.real(1208, 2.5);
-    row.real(1216, -0.0004);
+    row.text(row_fields::b_text, "乙文本");
+    row.text(row_fields::text_5, "五");
+    row.text(row_fields::text_c, "丙c");
+    row.text(row_fields::text_g, "庚g");
+    row.int32(row_fields::number_d, -7);
+    row.real(row_fields::value_s1, 12.5);
+    row.real(row_fields::value_s2, 3);
+    row.real(row_fields::value_f, 1.23456);
+    row.real(row_fields::value_t, 0.0004);
+    row.real(row_fields::value_n, 3.14159);
+    row.real(row_fields::value_m, 1000);
+    row.real(row_fields::value_p, -1.5);
+    row.real(row_fields::value_o, 7);
+    row.real(row_fields::value_h, 2.5);
+    row.real(row_fields::value_i, -0.0004);
     row.level(37.3);
     row.minutes(125);
-    row.int32(1240, 42);
-    row.int32(1244, 5);
-    row.real(1248, 99.9999);
-    row.real(1256, 1e6);
-    row.real(1264, 1.75);
-    row.real(1272, 0.2);
-    row.text(1280, 256, "w文本");
-    row.text(1536, 256, "六");
-    row.text(1792, 512, "七八");
-    row.text(2304, 260, "q文本");
-    row.text(2564, 81, "二");
-    row.text(2645, 1000, "三");
-    row.text(3645, 267, "四");
+    row.int32(row_fields::number_z, 42);
+    row.int32(row_fields::yes_flag, 5);
+    row.real(row_fields::value_u, 99.9999);
+    row.real(row_fields::value_v, 1e6);
+    row.real(row_fields::value_y, 1.75);
+    row.real(row_fields::value_x2, 0.2);
+    row.text(row_fields::text_w, "w文本");
+    row.text(row_fields::text_6, "六");
+    row.text(row_fields::text_7, "七八");
+    row.text(row_fields::text_q, "q文本");
+    row.text(row_fields::text_2, "二");
+    row.text(row_fields::text_3, "三");
+    row.text(row_fields::text_4, "四");
   }
 
   // The one cell that `letter` writes for a record, with the frame it draws.
@@ -104,23 +104,23 @@ TEST_F(ColumnLetters, EachLetterWritesItsField) {
       {'q', "q文本"},
       {'r', "template"},  // framed, not written
       {'s', "D12.5R3"},
-      {'s', "D12.5", kVellumRules, [](RowRecord& r) { r.real(1152, 0); }},
+      {'s', "D12.5", kVellumRules, [](RowRecord& r) { r.real(row_fields::value_s2, 0); }},
       {'t', "0"},
       {'u', "100"},
       {'v', "1000000"},
       {'w', "w文本"},
       {'x', "1.045"},  // 1.23456 - 0.2 + 0.01
       {'y', "3"},      // 1.75 + 0.25 + 0.5, no decimals
-      {'y', "-", kVellumRules, [](RowRecord& r) { r.real(1264, 0.01); }},
+      {'y', "-", kVellumRules, [](RowRecord& r) { r.real(row_fields::value_y, 0.01); }},
       {'z', "42"},
       {'1', "Yes"},
-      {'1', "-", kVellumRules, [](RowRecord& r) { r.int32(1244, 0); }},
+      {'1', "-", kVellumRules, [](RowRecord& r) { r.int32(row_fields::yes_flag, 0); }},
       {'2', "二"},
-      {'2', "-", kVellumRules, [](RowRecord& r) { r.text(2564, 81, ""); }},
+      {'2', "-", kVellumRules, [](RowRecord& r) { r.text(row_fields::text_2, ""); }},
       {'3', "三"},
-      {'3', "-", kVellumRules, [](RowRecord& r) { r.text(2645, 1000, ""); }},
+      {'3', "-", kVellumRules, [](RowRecord& r) { r.text(row_fields::text_3, ""); }},
       {'4', "四"},
-      {'4', "-", kVellumRules, [](RowRecord& r) { r.text(3645, 267, ""); }},
+      {'4', "-", kVellumRules, [](RowRecord& r) { r.text(row_fields::text_4, ""); }},
       {'5', "五"},
       {'6', "六"},
       {'7', "七八"},
@@ -152,8 +152,8 @@ TEST_F(ColumnLetters, LongTextsAreCutAtACharacterBoundaryOfTheCellText) {
   RowRecord& row = rows.add();
   std::string wide;
   for (int i = 0; i < 300; ++i) wide += "中";
-  row.text(2645, 1000, wide);
-  row.raw(84, std::string(266, 'b'));  // the b text fills its room without a NUL
+  row.text(row_fields::text_3, wide);
+  row.raw(row_fields::b_text, std::string(266, 'b'));  // the b text fills its room without a NUL
   run(kVellumRules);
   const std::string cut = cell(5, 1);
   EXPECT_EQ(automation::utf8ToGbk(cut).size(), 254u);      // 127 whole two-byte characters

@@ -85,7 +85,8 @@ TEST_F(GroupTableRun, AMissingTemplateIsNamedAndNothingStarts) {
 TEST_F(GroupTableRun, ATemplatePathFillingItsWholeFieldIsNamedInFull) {
   std::string longPath = dir.path().string();
   longPath.append(1, '/').append(300, 'p');
-  header.raw(3350, longPath.substr(0, 256));  // no NUL: the path ends with its field
+  header.raw(header_fields::template_path,
+             longPath.substr(0, 256));  // no NUL: the path ends with its field
   runWithoutRows(kVellumXRules);
   std::string expected = "模板文件“";
   expected += longPath.substr(0, 256);
@@ -161,7 +162,7 @@ TEST_F(GroupTableRun, InputOutsideTheSheetEndsTheRunWithAMessage) {
       {"a number too large for its text",
        [](HeaderRecord& h, RowRecord& r) {
          h.columnSpec("f");
-         r.real(1160, 1e100);
+         r.real(row_fields::value_f, 1e100);
        }},
       {"a start row above the sheet",
        [](HeaderRecord& h, RowRecord&) {
@@ -205,10 +206,10 @@ TEST_F(GroupTableRun, HeaderSlotEdges) {
   header.slot(3, true, 3, 3, "");          // shown and empty: clears the cell
   header.slot(4, false, 4, 4, "hidden");
   std::string gbkTitle(132, 'h');
-  header.raw(984, gbkTitle);  // slot 5: 132 bytes and the NUL fill its 133
-  header.int32(28, 1);
-  header.int32(32, 6);
-  header.int32(36, 1);
+  header.raw(header_fields::slot5_text, gbkTitle);  // slot 5: 132 bytes and the NUL fill its 133
+  header.int32(header_fields::slot5_show, 1);
+  header.int32(header_fields::slot5_row, 6);
+  header.int32(header_fields::slot5_column, 1);
   header.slot(6, true, 7, 1, "报告标题");
   run(kVellumXRules);
   EXPECT_EQ(cell(2, 2), "slot 22");

@@ -37,36 +37,44 @@ void HostBytes::address(std::size_t offset, const void* target) {
 }
 
 namespace {
-struct SlotOffsets {
-  std::size_t triplet, text, room;
+// A header slot's four fields.
+struct SlotFields {
+  platform::Int32Field show, row, column;
+  platform::TextField text;
 };
+#define QX_SLOT(n)                                                                                \
+  SlotFields {                                                                                    \
+    header_fields::slot##n##_show, header_fields::slot##n##_row, header_fields::slot##n##_column, \
+        header_fields::slot##n##_text                                                             \
+  }
 // Indexed by the host's slot number - 1.
-constexpr SlotOffsets kSlots[24] = {
-    {4, 312, 256},    {16, 568, 80},    {172, 648, 256},  {184, 904, 80},  {28, 984, 133},
-    {40, 1117, 256},  {52, 1373, 256},  {64, 1629, 133},  {76, 1762, 133}, {88, 1895, 80},
-    {100, 1975, 256}, {112, 2231, 256}, {124, 2487, 133}, {136, 2620, 80}, {148, 2700, 80},
-    {196, 2780, 80},  {208, 2860, 80},  {220, 2940, 80},  {232, 3020, 30}, {244, 3050, 30},
-    {256, 3080, 30},  {160, 3110, 80},  {268, 3190, 80},  {280, 3270, 80},
+constexpr SlotFields kSlots[24] = {
+    QX_SLOT(1),  QX_SLOT(2),  QX_SLOT(3),  QX_SLOT(4),  QX_SLOT(5),  QX_SLOT(6),
+    QX_SLOT(7),  QX_SLOT(8),  QX_SLOT(9),  QX_SLOT(10), QX_SLOT(11), QX_SLOT(12),
+    QX_SLOT(13), QX_SLOT(14), QX_SLOT(15), QX_SLOT(16), QX_SLOT(17), QX_SLOT(18),
+    QX_SLOT(19), QX_SLOT(20), QX_SLOT(21), QX_SLOT(22), QX_SLOT(23), QX_SLOT(24),
 };
+#undef QX_SLOT
 }  // namespace
 
 void HeaderRecord::slot(int number, bool shown, int row, int column, std::string_view utf8) {
-  const SlotOffsets& at = kSlots[number - 1];
-  int32(at.triplet, shown ? 1 : 0);
-  int32(at.triplet + 4, row);
-  int32(at.triplet + 8, column);
-  text(at.text, at.room, utf8);
+  const SlotFields& at = kSlots[number - 1];
+  int32(at.show, shown ? 1 : 0);
+  int32(at.row, row);
+  int32(at.column, column);
+  text(at.text, utf8);
 }
 
 void HeaderRecord::picture(bool place, std::string_view firstCell, std::string_view lastCell) {
-  int32(0, place ? 1 : 0);
-  text(3686, 80, firstCell);
-  text(3766, 80, lastCell);
+  int32(header_fields::picture_flag, place ? 1 : 0);
+  text(header_fields::picture_first_cell, firstCell);
+  text(header_fields::picture_last_cell, lastCell);
 }
 
 RowRecord& RowList::add() {
   rows_.push_back(std::make_unique<RowRecord>());
-  if (rows_.size() > 1) rows_[rows_.size() - 2]->address(3912, rows_.back()->data());
+  if (rows_.size() > 1)
+    rows_[rows_.size() - 2]->address(row_fields::next.offset, rows_.back()->data());
   return *rows_.back();
 }
 

@@ -18,9 +18,9 @@ platform::Bytes bytesOf(const HostBytes& record) {
 
 TEST(GroupTableHeaderRecord, ATextFillingItsRoomStopsAtTheRoom) {
   HeaderRecord record;
-  record.raw(984, std::string(133, 'e'));  // slot 5, no NUL
-  record.raw(1117, "next");                // slot 6 right behind it
-  record.text(3270, 80, std::string(79, 'z'));
+  record.raw(header_fields::slot5_text, std::string(133, 'e'));  // slot 5, no NUL
+  record.raw(header_fields::slot6_text, "next");                 // slot 6 right behind it
+  record.text(header_fields::slot24_text, std::string(79, 'z'));
   const GroupTableHeader header = decodeHeader(bytesOf(record));
   EXPECT_EQ(header.slots[4].text, std::string(133, 'e'));
   EXPECT_EQ(header.slots[23].text, std::string(79, 'z'));
