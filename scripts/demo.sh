@@ -14,6 +14,7 @@ if ! command -v cmake >/dev/null || ! dpkg-query -W libzip-dev >/dev/null 2>&1 \
   bash scripts/bootstrap.sh
 fi
 
+echo "demo: building the release preset (minutes the first time; the log is kept on failure)"
 run_quiet "demo: configure" cmake --preset release
 run_quiet "demo: build" cmake --build --preset release -j "$(nproc)"
 host=build/release/host/qx_host
