@@ -28,6 +28,22 @@ count() {
   failed=$((failed + bad))
 }
 
+# Formatting: every C++ file of the checkout as the repository's .clang-format wants it.
+formatting() {
+  local files
+  files=$(git ls-files '*.cpp' '*.h' 2>/dev/null || find . -path ./build -prune -o \( -name '*.cpp' -o -name '*.h' \) -print)
+  echo "$files" | xargs clang-format --dry-run -Werror
+}
+echo "== formatting"
+if ! command -v clang-format >/dev/null; then
+  summary "formatting: not run: clang-format is not installed (scripts/bootstrap.sh --tests installs it)"
+elif run_quiet "formatting" formatting; then
+  summary "formatting: passed: every C++ file is as .clang-format wants it"
+else
+  summary "formatting: FAILED: clang-format would change the files named above"
+  rc=1
+fi
+
 for preset in release dev; do
   echo "== $preset"
   step=$SECONDS

@@ -50,10 +50,10 @@ TEST(NumberFormats, ShowNothingWhereTheValuesSectionIsEmpty) {
     const char* format;
     bool nothing;
   } cases[] = {
-      {5, ";;;", true},         {0, ";;;", true},         {-5, ";;;", true},
-      {0, "0;-0;;@", true},     {5, "0;-0;;@", false},    {-5, "0;-0;;@", false},
-      {-5, "0;", true},         {0, "0;", false},         {5, ";0", true},
-      {0, "General", false},    {0, "", false},           {0, R"("a;b";0;)", true},
+      {5, ";;;", true},          {0, ";;;", true},         {-5, ";;;", true},
+      {0, "0;-0;;@", true},      {5, "0;-0;;@", false},    {-5, "0;-0;;@", false},
+      {-5, "0;", true},          {0, "0;", false},         {5, ";0", true},
+      {0, "General", false},     {0, "", false},           {0, R"("a;b";0;)", true},
       {0, R"(0;-0\;;x)", false}, {0, R"(0\;0;-0;)", true},
   };
   for (const Case& c : cases) {
