@@ -149,7 +149,10 @@ std::vector<std::string> textsOf(const std::string& bytes) {
   struct Collector : pugi::xml_tree_walker {
     std::vector<std::string>* out;
     bool for_each(pugi::xml_node& node) override {
-      if (node.type() == pugi::node_pcdata || node.type() == pugi::node_cdata) {
+      // Text directly inside the root element is no content any reader shows (the roots of
+      // these parts hold elements only); the engine does not keep it when it rewrites a part.
+      const bool stray = node.parent().parent().type() == pugi::node_document;
+      if ((node.type() == pugi::node_pcdata || node.type() == pugi::node_cdata) && !stray) {
         out->emplace_back(node.value());
       }
       return true;
@@ -158,6 +161,25 @@ std::vector<std::string> textsOf(const std::string& bytes) {
   collector.out = &texts;
   document.traverse(collector);
   return texts;
+}
+
+// True when `bytes` is well-formed UTF-8. A part that is not cannot keep its texts byte for
+// byte: the engine writes such bytes back as replacement characters, never as invalid XML.
+bool isUtf8(const std::string& bytes) {
+  for (std::size_t i = 0; i < bytes.size();) {
+    const auto lead = static_cast<unsigned char>(bytes[i]);
+    const std::size_t length = lead < 0x80         ? 1
+                               : (lead >> 5) == 6  ? 2
+                               : (lead >> 4) == 14 ? 3
+                               : (lead >> 3) == 30 ? 4
+                                                   : 0;
+    if (length == 0 || i + length > bytes.size()) return false;
+    for (std::size_t k = 1; k < length; ++k) {
+      if ((static_cast<unsigned char>(bytes[i + k]) >> 6) != 2) return false;
+    }
+    i += length;
+  }
+  return true;
 }
 
 // The texts of `before` appear in `after` in the same order: the fill only adds.
@@ -220,7 +242,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                     "the saved workbook lost the text written");
       // The sheet loses the values written over; any other part keeps every text it had.
       const auto& [name, bytes] = parts[data[0] % parts.size()];
-      if (name != sheet.part()) {
+      if (name != sheet.part() && isUtf8(bytes)) {
         QX_FUZZ_CHECK(keepsTexts(textsOf(bytes), textsOf(readPart(path, name))),
                       "a part lost a text the fill did not change");
       }
