@@ -19,11 +19,9 @@ failed=0
 
 # Adds a CTest log's counts to the totals.
 count() {
-  local line
-  line=$(grep -E '^[0-9]+% tests passed, [0-9]+ tests? failed out of [0-9]+' "$1" | tail -n 1) ||
-    return 0
-  local total=${line##* out of } bad
-  bad=$(echo "$line" | sed -E 's/.*passed, ([0-9]+) tests? failed.*/\1/')
+  local total bad
+  read -r total bad <<<"$(ctest_numbers "$1")" || true
+  [ -n "$total" ] || return 0
   passed=$((passed + total - bad))
   failed=$((failed + bad))
 }

@@ -45,18 +45,21 @@ summary() {
   [ -z "${QX_SUMMARY_FILE:-}" ] || echo "$*" >>"$QX_SUMMARY_FILE"
 }
 
+# "total failed" from a CTest log's closing line; nothing when it has none.
+ctest_numbers() {
+  local line
+  line=$(grep -E '^[0-9]+% tests passed, [0-9]+ tests? failed out of [0-9]+' "$1" | tail -n 1) ||
+    return 0
+  echo "${line##* out of } $(echo "$line" | sed -E 's/.*passed, ([0-9]+) tests? failed.*/\1/')"
+}
+
 # "N of M tests passed" or "N of M tests failed: names", from a CTest log.
 ctest_counts() {
-  local log=$1 line total failed
-  line=$(grep -E '^[0-9]+% tests passed, [0-9]+ tests? failed out of [0-9]+' "$log" | tail -n 1) ||
-    line=""
-  if [ -z "$line" ]; then
+  local log=$1 total failed
+  read -r total failed <<<"$(ctest_numbers "$log")" || true
+  if [ -z "$total" ]; then
     echo "no test result (see $log)"
-    return
-  fi
-  total=${line##* out of }
-  failed=$(echo "$line" | sed -E 's/.*passed, ([0-9]+) tests? failed.*/\1/')
-  if [ "$failed" -eq 0 ]; then
+  elif [ "$failed" -eq 0 ]; then
     echo "$total of $total tests passed"
   else
     echo "$failed of $total tests failed: $(sed -nE 's/^[[:space:]]+[0-9]+ - ([^ ]+) \(.*/\1/p' "$log" |
