@@ -19,8 +19,8 @@ class RecordBlock {
  public:
   // `count` zero-filled records of `size` bytes; the link field of each names the next, and the
   // last one's is null.
-  RecordBlock(std::size_t count, std::size_t size, platform::AddressField link)
-      : count_(count), size_(size), link_(link) {
+  RecordBlock(std::size_t count, std::size_t size, platform::AddressField linkField)
+      : count_(count), size_(size), link_(linkField) {
     bytes_ = count * size;
     void* block = mmap(nullptr, bytes_, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
     if (block == MAP_FAILED) throw std::bad_alloc();
