@@ -138,8 +138,8 @@ TEST_F(TamarackHostile, BorderWeightsOutsideTheServersCodesAreRefused) {
 // as infinite, and the run saves.
 TEST_F(TamarackHostile, SumsBeyondTheirRangeStillGiveATotal) {
   host.setColumnSpec("ean");
-  putText(host.row(0), 200, "99999999999999");  // clamped to 2147483647
-  putText(host.row(0), 1578, "1e308");
+  putText(host.row(0), row_fields::field_e, "99999999999999");  // clamped to 2147483647
+  putText(host.row(0), row_fields::field_n, "1e308");
   std::uint8_t* second = host.addRow();
   putText(second, row_fields::field_e, "1");
   putText(second, row_fields::field_n, "1.7e308");

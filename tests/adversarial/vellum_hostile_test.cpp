@@ -175,7 +175,7 @@ TEST_P(VellumBuilds, BorderWeightsOutsideTheServersCodesAreRefused) {
 struct Oddity {
   const char* name;
   const char* spec;
-  std::size_t offset;
+  platform::DoubleField field;
   double value;
   const char* shown;  // what column 1 shows
 };
@@ -195,22 +195,22 @@ constexpr double kInf = std::numeric_limits<double>::infinity();
 TEST_P(VellumDoubles, GiveATextAndTheRunSaves) {
   const Oddity& p = std::get<0>(GetParam());
   header.columnSpec(p.spec);
-  rows[0].real(p.offset, p.value);
+  rows[0].real(p.field, p.value);
   run();
   expectSaved();
   EXPECT_EQ(readCells(workbook, 0, {"A5"})["A5"].value, p.shown);
 }
 
 const Oddity kOddities[] = {
-    {"LevelNaN", "e", 1224, kNaN, "0"},
-    {"LevelInfinite", "e", 1224, -kInf, "2147483647"},
-    {"LevelNaNAsDifference", "j", 1224, kNaN, "nan"},
-    {"ValueInfinite", "f", 1160, kInf, "inf"},
-    {"ValueMinusInfinite", "f", 1160, -kInf, "-inf"},
-    {"TimeNaN", "l", 1232, kNaN, "0"},
-    {"TimeInfinite", "l", 1232, kInf, "2147483647"},
-    {"TimeMinusInfinite", "l", 1232, -kInf, "-2147483648"},
-    {"YNaN", "y", 1264, kNaN, "-"},
+    {"LevelNaN", "e", row_fields::level_value, kNaN, "0"},
+    {"LevelInfinite", "e", row_fields::level_value, -kInf, "2147483647"},
+    {"LevelNaNAsDifference", "j", row_fields::level_value, kNaN, "nan"},
+    {"ValueInfinite", "f", row_fields::value_f, kInf, "inf"},
+    {"ValueMinusInfinite", "f", row_fields::value_f, -kInf, "-inf"},
+    {"TimeNaN", "l", row_fields::time_value, kNaN, "0"},
+    {"TimeInfinite", "l", row_fields::time_value, kInf, "2147483647"},
+    {"TimeMinusInfinite", "l", row_fields::time_value, -kInf, "-2147483648"},
+    {"YNaN", "y", row_fields::value_y, kNaN, "-"},
 };
 INSTANTIATE_TEST_SUITE_P(Values, VellumDoubles,
                          ::testing::Combine(::testing::ValuesIn(kOddities),
