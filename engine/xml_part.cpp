@@ -173,6 +173,7 @@ ChunkSource writeAround(const pugi::xml_document& document, const pugi::xml_node
   }
   printAround(document, target, state->head, state->tail);
   return [state, pieceSize, content = std::move(content)](std::string& chunk) {
+    chunk.clear();
     if (!state->started) {
       chunk = std::move(state->head);
       state->started = true;
