@@ -97,12 +97,11 @@ std::uint32_t borderLineId(Workbook& workbook, const Variant& lineStyle, std::in
     if (v.isMissing() || v.isEmpty()) return kAbsent;
     return v.toInteger().value_or(kAbsent + 1);
   };
-  const std::array<std::int64_t, 4> key{code(lineStyle), weight, code(colorIndex), code(color)};
-  auto& cache = workbook.borderLines();
-  if (const auto it = cache.find(key); it != cache.end()) return it->second;
+  const Workbook::BorderKey key{code(lineStyle), weight, code(colorIndex), code(color)};
+  if (const std::optional<std::uint32_t> known = workbook.knownBorderLine(key)) return *known;
   const std::uint32_t id =
       workbook.styles().lineId(borderLine(lineStyle, weight, colorIndex, color));
-  cache.emplace(key, id);
+  workbook.rememberBorderLine(key, id);
   return id;
 }
 

@@ -1,6 +1,7 @@
 // Range: Item, Text, Left, Top, Width, Height and BorderAround on a fixed rectangle of cells.
 
 #include "automation/code_page.h"
+#include "automation/operations.h"
 #include "engine/cell_values.h"
 #include "engine/engine_error.h"
 #include "engine/frame.h"
@@ -9,6 +10,7 @@
 namespace qx::engine {
 
 namespace hr = automation::hr;
+namespace op = automation::op;
 
 namespace {
 
@@ -21,8 +23,8 @@ class RangeObject final : public EngineObject {
   std::int32_t answer(std::int32_t dispid, InvokeKind kind, std::span<const Variant> arguments,
                       Variant& result) override {
     Workbook& workbook = book_->get();
-    if (dispid == 170) return item(workbook, kind, arguments, result);
-    if (dispid == 1067 && kind == InvokeKind::Method) {
+    if (dispid == op::kRangeItemGet.dispid) return item(workbook, kind, arguments, result);
+    if (dispid == op::kRangeBorderAround.dispid && kind == InvokeKind::Method) {
       if (arguments.size() > 4) return hr::kBadParamCount;
       const Variant missing = Variant::missing();
       auto argument = [&](std::size_t i) -> const Variant& {
@@ -41,17 +43,17 @@ class RangeObject final : public EngineObject {
     if (kind != InvokeKind::PropertyGet) return hr::kMemberNotFound;
     if (!arguments.empty()) return hr::kBadParamCount;
     switch (dispid) {
-      case 138:  // Text
+      case op::kRangeText.dispid:
         result = Variant::text(automation::utf8ToUtf16(
             cellText(workbook, workbook.worksheet(sheet_), rect_.top, rect_.left)));
         return hr::kOk;
-      case 127:
+      case op::kRangeLeft.dispid:
         result = Variant::real(workbook.geometry(sheet_).left(rect_.left));
         return hr::kOk;
-      case 126:
+      case op::kRangeTop.dispid:
         result = Variant::real(workbook.geometry(sheet_).top(rect_.top));
         return hr::kOk;
-      case 122: {
+      case op::kRangeWidth.dispid: {
         const SheetGeometry geometry = workbook.geometry(sheet_);
         result = Variant::real(rect_.right < kMaxColumns
                                    ? geometry.left(rect_.right + 1) - geometry.left(rect_.left)
@@ -59,7 +61,7 @@ class RangeObject final : public EngineObject {
                                          geometry.columnWidth(rect_.right));
         return hr::kOk;
       }
-      case 123: {
+      case op::kRangeHeight.dispid: {
         const SheetGeometry geometry = workbook.geometry(sheet_);
         result = Variant::real(rect_.bottom < kMaxRows
                                    ? geometry.top(rect_.bottom + 1) - geometry.top(rect_.top)

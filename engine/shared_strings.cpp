@@ -37,39 +37,19 @@ void appendPlain(std::string& out, const pugi::xml_node& node) {
 }  // namespace
 
 void appendCellText(std::string& out, std::string_view text) {
-  // Most texts need no escaping: append them whole.
-  std::size_t plain = 0;
-  while (plain < text.size()) {
-    const unsigned char c = static_cast<unsigned char>(text[plain]);
-    if (c < 0x20 || c == '&' || c == '<' || c == '>' || c == '_') break;
-    ++plain;
-  }
-  out.append(text.substr(0, plain));
-  for (std::size_t i = plain; i < text.size(); ++i) {
+  std::size_t start = 0;
+  for (std::size_t i = 0; i < text.size(); ++i) {
     const unsigned char c = static_cast<unsigned char>(text[i]);
-    if ((c < 0x20 && c != '\t' && c != '\n' && c != '\r') || isEscapeAt(text, i)) {
-      char buffer[8];
-      std::snprintf(buffer, sizeof buffer, "_x%04X_", c);
-      out += buffer;
-      continue;
-    }
-    switch (c) {
-      case '&':
-        out += "&amp;";
-        break;
-      case '<':
-        out += "&lt;";
-        break;
-      case '>':
-        out += "&gt;";
-        break;
-      case '\r':
-        out += "&#13;";
-        break;
-      default:
-        out += static_cast<char>(c);
-    }
+    const bool control = c < 0x20 && c != '\t' && c != '\n' && c != '\r';
+    // A literal "_xHHHH_" escapes its underscore, or a reader would decode it.
+    if (!control && !(c == '_' && isEscapeAt(text, i))) continue;
+    appendEscaped(out, text.substr(start, i - start), XmlEscape::Content);
+    char buffer[8];
+    std::snprintf(buffer, sizeof buffer, "_x%04X_", c);
+    out += buffer;
+    start = i + 1;
   }
+  appendEscaped(out, text.substr(start), XmlEscape::Content);
 }
 
 std::string decodeCellText(std::string_view text) {
@@ -179,55 +159,46 @@ ChunkSource SharedStrings::saver() {
   }
   root.attribute("count").set_value(std::max(references_, offsets_.size()));
   root.attribute("uniqueCount").set_value(offsets_.size());
-  std::string head = "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n";
-  if (document_.first_child().type() == pugi::node_declaration) head.clear();
-  std::string tail;
-  printAround(document_, root, head, tail);
   const std::string prefix = prefixOf(root);
   // The package's children of sst (items, extLst, comments) go out as they were, with the new
   // items after the last item of the package.
   pugi::xml_node trailer = root.first_child();
   if (!items_.empty()) trailer = items_.back().next_sibling();
   struct State {
-    std::string head, tail;
     pugi::xml_node next, trailer;
     std::size_t item = 0;
-    bool started = false, ended = false;
   };
-  auto state = std::make_shared<State>(
-      State{std::move(head), std::move(tail), root.first_child(), trailer, items_.size()});
+  auto state = std::make_shared<State>(State{root.first_child(), trailer, items_.size()});
   const std::string open = "<" + prefix + "si><" + prefix + "t>";
   const std::string openSpaces = "<" + prefix + "si><" + prefix + "t xml:space=\"preserve\">";
   const std::string close = "</" + prefix + "t></" + prefix + "si>";
-  return [this, state, open, openSpaces, close](std::string& chunk) {
-    if (!state->started) {
-      chunk = std::move(state->head);
-      state->started = true;
-      return true;
-    }
-    if (state->ended) return false;
-    StringWriter writer(chunk);
-    while (chunk.size() < (1u << 16) && state->next != state->trailer) {
-      if (state->next.type() != pugi::node_pcdata) state->next.print(writer, "", pugi::format_raw);
-      state->next = state->next.next_sibling();
-    }
-    while (chunk.size() < (1u << 16) && state->next == state->trailer &&
-           state->item < offsets_.size()) {
-      const std::string_view value = text(static_cast<std::uint32_t>(state->item++));
-      const bool keepSpaces = !value.empty() && (value.front() == ' ' || value.back() == ' ' ||
-                                                 value.find('\n') != std::string_view::npos);
-      chunk += keepSpaces ? openSpaces : open;
-      appendCellText(chunk, value);
-      chunk += close;
-    }
-    if (state->item < offsets_.size() || chunk.size() >= (1u << 16)) return true;
-    for (; state->next; state->next = state->next.next_sibling()) {
-      if (state->next.type() != pugi::node_pcdata) state->next.print(writer, "", pugi::format_raw);
-    }
-    chunk += state->tail;
-    state->ended = true;
-    return true;
-  };
+  // One child of the package or one new item per call.
+  return writeAround(
+      document_, root, 1u << 16, [this, state, open, openSpaces, close](std::string& chunk) {
+        StringWriter writer(chunk);
+        if (state->next != state->trailer) {
+          if (state->next.type() != pugi::node_pcdata) {
+            state->next.print(writer, "", pugi::format_raw);
+          }
+          state->next = state->next.next_sibling();
+          return true;
+        }
+        if (state->item < offsets_.size()) {
+          const std::string_view value = text(static_cast<std::uint32_t>(state->item++));
+          const bool keepSpaces = !value.empty() && (value.front() == ' ' || value.back() == ' ' ||
+                                                     value.find('\n') != std::string_view::npos);
+          chunk += keepSpaces ? openSpaces : open;
+          appendCellText(chunk, value);
+          chunk += close;
+          return true;
+        }
+        for (; state->next; state->next = state->next.next_sibling()) {
+          if (state->next.type() != pugi::node_pcdata) {
+            state->next.print(writer, "", pugi::format_raw);
+          }
+        }
+        return false;
+      });
 }
 
 }  // namespace qx::engine

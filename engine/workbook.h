@@ -56,8 +56,14 @@ class Workbook {
   // A formula was overwritten: the calculation chain no longer matches the cells.
   void noteFormulaRemoved() { formulaRemoved_ = true; }
 
-  // Lines of frames by the BorderAround arguments that described them.
-  std::map<std::array<std::int64_t, 4>, std::uint32_t>& borderLines() { return borderLines_; }
+  // The BorderAround arguments (line style, weight, color index, color) as one comparable key.
+  using BorderKey = std::array<std::int64_t, 4>;
+  // The line id an earlier frame with these arguments got, if any.
+  std::optional<std::uint32_t> knownBorderLine(const BorderKey& key) const;
+  // Remembers the line id of frames with these arguments; the first id for a key stays.
+  void rememberBorderLine(const BorderKey& key, std::uint32_t line) {
+    borderLines_.emplace(key, line);
+  }
 
   // Writes the workbook over its file: atomically, untouched parts copied as stored.
   void save();
@@ -86,7 +92,7 @@ class Workbook {
   std::map<std::string, std::unique_ptr<Relationships>> relationships_;  // by source part
   std::map<std::string, std::unique_ptr<Drawing>> drawings_;             // by part
   std::map<std::string, std::string> media_;                             // new parts' bytes
-  std::map<std::array<std::int64_t, 4>, std::uint32_t> borderLines_;
+  std::map<BorderKey, std::uint32_t> borderLines_;
   bool formulaRemoved_ = false;
 };
 

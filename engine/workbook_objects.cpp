@@ -2,16 +2,18 @@
 
 #include <filesystem>
 
+#include "automation/operations.h"
 #include "engine/engine_error.h"
 #include "engine/objects.h"
 
 namespace qx::engine {
 
 namespace hr = automation::hr;
+namespace op = automation::op;
 
 namespace {
 
-// Workbooks: Open (1923), Close (277).
+// Workbooks: Open, Close.
 class WorkbooksObject final : public EngineObject {
  public:
   explicit WorkbooksObject(std::shared_ptr<ApplicationState> state) : state_(std::move(state)) {}
@@ -20,13 +22,13 @@ class WorkbooksObject final : public EngineObject {
   std::int32_t answer(std::int32_t dispid, InvokeKind kind, std::span<const Variant> arguments,
                       Variant& result) override {
     if (kind != InvokeKind::Method) return hr::kMemberNotFound;
-    if (dispid == 1923) {
+    if (dispid == op::kWorkbooksOpen.dispid) {
       if (arguments.empty() || arguments.size() > 15) return hr::kBadParamCount;
       const std::string path = textArgument(arguments[0], "Filename");
       result = Variant::adopt(newWorkbook(state_, open(path)));
       return hr::kOk;
     }
-    if (dispid == 277) {
+    if (dispid == op::kWorkbooksClose.dispid) {
       if (!arguments.empty()) return hr::kBadParamCount;
       state_->closeAll();
       return hr::kOk;
@@ -53,7 +55,7 @@ class WorkbooksObject final : public EngineObject {
   std::shared_ptr<ApplicationState> state_;
 };
 
-// Workbook: ActiveSheet (307 get), Save (283), Close (277).
+// Workbook: ActiveSheet (get), Save, Close.
 class WorkbookObject final : public EngineObject {
  public:
   WorkbookObject(std::shared_ptr<ApplicationState> state, BookPointer book)
@@ -62,17 +64,17 @@ class WorkbookObject final : public EngineObject {
  protected:
   std::int32_t answer(std::int32_t dispid, InvokeKind kind, std::span<const Variant> arguments,
                       Variant& result) override {
-    if (dispid == 307 && kind == InvokeKind::PropertyGet) {
+    if (dispid == op::kWorkbookActiveSheet.dispid && kind == InvokeKind::PropertyGet) {
       if (!arguments.empty()) return hr::kBadParamCount;
       result = Variant::adopt(newWorksheet(book_, book_->get().activeSheet()));
       return hr::kOk;
     }
-    if (dispid == 283 && kind == InvokeKind::Method) {
+    if (dispid == op::kWorkbookSave.dispid && kind == InvokeKind::Method) {
       if (!arguments.empty()) return hr::kBadParamCount;
       book_->get().save();
       return hr::kOk;
     }
-    if (dispid == 277 && kind == InvokeKind::Method) {
+    if (dispid == op::kWorkbookClose.dispid && kind == InvokeKind::Method) {
       if (arguments.size() > 3) return hr::kBadParamCount;
       close(arguments);
       return hr::kOk;

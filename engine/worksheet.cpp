@@ -284,54 +284,38 @@ ChunkSource Worksheet::saver() {
     ref.set_value(rectName(usedRange()).c_str());
   }
   struct State {
-    std::string head, tail, prefix;
+    std::string prefix;
     std::unique_ptr<CellTags> tags;
     std::uint32_t nextRow = 1;
-    bool started = false, ended = false;
   };
   auto state = std::make_shared<State>();
-  if (document_.first_child().type() != pugi::node_declaration) {
-    state->head = "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n";
-  }
-  printAround(document_, sheetData_, state->head, state->tail);
   state->prefix = prefixOf(sheetData_);
   state->tags = std::make_unique<CellTags>(state->prefix);
-  return [this, state](std::string& chunk) {
-    if (!state->started) {
-      chunk = std::move(state->head);
-      state->started = true;
+  // One row per call: a row the fill did not change goes out as it was read.
+  return writeAround(document_, sheetData_, 1u << 18, [this, state](std::string& chunk) {
+    if (state->nextRow > cells_.lastRow()) return false;
+    const Row* row = cells_.row(state->nextRow++);
+    if (row == nullptr) return true;
+    StringWriter writer(chunk);
+    if (!row->changed) {
+      if (row->original != nullptr) {
+        pugi::xml_node(row->original).print(writer, "", pugi::format_raw);
+      }
       return true;
     }
-    if (state->ended) return false;
-    StringWriter writer(chunk);
-    const std::string& prefix = state->prefix;
-    while (chunk.size() < (1u << 18) && state->nextRow <= cells_.lastRow()) {
-      const Row* row = cells_.row(state->nextRow++);
-      if (row == nullptr) continue;
-      if (!row->changed) {
-        if (row->original != nullptr) {
-          pugi::xml_node(row->original).print(writer, "", pugi::format_raw);
-        }
-        continue;
+    if (row->cells.empty() && row->original == nullptr) return true;
+    appendRowStart(chunk, state->prefix, *row);
+    for (const Cell& cell : row->cells) {
+      if (cell.kind == CellKind::Original && cell.original != nullptr) {
+        pugi::xml_node(cell.original).print(writer, "", pugi::format_raw);
+      } else {
+        appendCell(chunk, *state->tags, row->number, cell, cells_.inlineTexts());
       }
-      if (row->cells.empty() && row->original == nullptr) continue;
-      appendRowStart(chunk, prefix, *row);
-      for (const Cell& cell : row->cells) {
-        if (cell.kind == CellKind::Original && cell.original != nullptr) {
-          pugi::xml_node(cell.original).print(writer, "", pugi::format_raw);
-        } else {
-          appendCell(chunk, *state->tags, row->number, cell, cells_.inlineTexts());
-        }
-      }
-      appendOtherChildren(writer, *row);
-      chunk += state->tags->rowClose;
     }
-    if (state->nextRow > cells_.lastRow()) {
-      chunk += state->tail;
-      state->ended = true;
-    }
+    appendOtherChildren(writer, *row);
+    chunk += state->tags->rowClose;
     return true;
-  };
+  });
 }
 
 }  // namespace qx::engine

@@ -1,11 +1,13 @@
 // Worksheet: UsedRange, Range, Shapes and Next.
 
+#include "automation/operations.h"
 #include "engine/engine_error.h"
 #include "engine/objects.h"
 
 namespace qx::engine {
 
 namespace hr = automation::hr;
+namespace op = automation::op;
 
 namespace {
 
@@ -63,20 +65,20 @@ class WorksheetObject final : public EngineObject {
     if (kind != InvokeKind::PropertyGet) return hr::kMemberNotFound;
     Workbook& workbook = book_->get();
     switch (dispid) {
-      case 412:  // UsedRange
+      case op::kWorksheetUsedRange.dispid:
         if (!arguments.empty()) return hr::kBadParamCount;
         result = Variant::adopt(newRange(book_, sheet_, workbook.worksheet(sheet_).usedRange()));
         return hr::kOk;
-      case 197:  // Range
+      case op::kWorksheetRange.dispid:
         if (arguments.empty() || arguments.size() > 2) return hr::kBadParamCount;
         workbook.worksheet(sheet_);
         result = Variant::adopt(newRange(book_, sheet_, rectArgument(arguments)));
         return hr::kOk;
-      case 1377:  // Shapes
+      case op::kWorksheetShapes.dispid:
         if (!arguments.empty()) return hr::kBadParamCount;
         result = Variant::adopt(newShapes(book_, sheet_));
         return hr::kOk;
-      case 502: {  // Next
+      case op::kWorksheetNext.dispid: {
         if (!arguments.empty()) return hr::kBadParamCount;
         const std::optional<std::size_t> next = workbook.nextWorksheet(sheet_);
         result = Variant::adopt(next ? newWorksheet(book_, *next) : nullptr);
@@ -92,7 +94,7 @@ class WorksheetObject final : public EngineObject {
   std::size_t sheet_;
 };
 
-// Shapes: AddPicture (1723).
+// Shapes: AddPicture.
 class ShapesObject final : public EngineObject {
  public:
   ShapesObject(BookPointer book, std::size_t sheet) : book_(std::move(book)), sheet_(sheet) {}
@@ -100,7 +102,8 @@ class ShapesObject final : public EngineObject {
  protected:
   std::int32_t answer(std::int32_t dispid, InvokeKind kind, std::span<const Variant> arguments,
                       Variant& result) override {
-    if (dispid != 1723 || kind != InvokeKind::Method) return hr::kMemberNotFound;
+    if (dispid != op::kShapesAddPicture.dispid || kind != InvokeKind::Method)
+      return hr::kMemberNotFound;
     if (arguments.size() != 7) return hr::kBadParamCount;
     const std::string file = textArgument(arguments[0], "Filename");
     if (integerArgument(arguments[1], "LinkToFile") != 0) {

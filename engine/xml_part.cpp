@@ -1,5 +1,7 @@
 #include "engine/xml_part.h"
 
+#include <memory>
+
 #include "engine/engine_error.h"
 
 namespace qx::engine {
@@ -159,6 +161,36 @@ void printAround(const pugi::xml_node& document, const pugi::xml_node& target, s
   printOutside(document, target, out, after);
 }
 
+ChunkSource writeAround(const pugi::xml_document& document, const pugi::xml_node& target,
+                        std::size_t pieceSize, std::function<bool(std::string& piece)> content) {
+  struct State {
+    std::string head, tail;
+    bool started = false, ended = false;
+  };
+  auto state = std::make_shared<State>();
+  if (document.first_child().type() != pugi::node_declaration) {
+    state->head = "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n";
+  }
+  printAround(document, target, state->head, state->tail);
+  return [state, pieceSize, content = std::move(content)](std::string& chunk) {
+    chunk.clear();
+    if (!state->started) {
+      chunk = std::move(state->head);
+      state->started = true;
+      return true;
+    }
+    if (state->ended) return false;
+    while (chunk.size() < pieceSize) {
+      if (!content(chunk)) {
+        chunk += state->tail;
+        state->ended = true;
+        break;
+      }
+    }
+    return true;
+  };
+}
+
 void StringWriter::write(const void* data, size_t size) {
   std::string_view text(static_cast<const char*>(data), size);
   for (std::size_t cr; (cr = text.find('\r')) != std::string_view::npos;) {
@@ -168,35 +200,41 @@ void StringWriter::write(const void* data, size_t size) {
   out_.append(text);
 }
 
-void appendEscaped(std::string& out, std::string_view text) {
-  for (const char c : text) {
-    switch (c) {
+void appendEscaped(std::string& out, std::string_view text, XmlEscape where) {
+  const bool attribute = where == XmlEscape::Attribute;
+  std::size_t start = 0;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char* reference = nullptr;
+    switch (text[i]) {
       case '&':
-        out += "&amp;";
+        reference = "&amp;";
         break;
       case '<':
-        out += "&lt;";
+        reference = "&lt;";
         break;
       case '>':
-        out += "&gt;";
-        break;
-      case '"':
-        out += "&quot;";
-        break;
-      // Written as they are, a reader would turn them into spaces.
-      case '\t':
-        out += "&#9;";
-        break;
-      case '\n':
-        out += "&#10;";
+        reference = "&gt;";
         break;
       case '\r':
-        out += "&#13;";
+        reference = "&#13;";
+        break;
+      case '"':
+        reference = attribute ? "&quot;" : nullptr;
+        break;
+      case '\t':
+        reference = attribute ? "&#9;" : nullptr;
+        break;
+      case '\n':
+        reference = attribute ? "&#10;" : nullptr;
         break;
       default:
-        out += c;
+        break;
     }
+    if (reference == nullptr) continue;
+    out.append(text.substr(start, i - start)).append(reference);
+    start = i + 1;
   }
+  out.append(text.substr(start));
 }
 
 }  // namespace qx::engine

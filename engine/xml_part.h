@@ -4,8 +4,12 @@
 
 #include <pugixml.hpp>
 
+#include <cstddef>
+#include <functional>
 #include <string>
 #include <string_view>
+
+#include "engine/zip_package.h"
 
 namespace qx::engine {
 
@@ -41,8 +45,20 @@ std::string_view namespaceOf(const pugi::xml_node& node, std::string_view prefix
 void printAround(const pugi::xml_node& document, const pugi::xml_node& target, std::string& before,
                  std::string& after);
 
-// Escapes an attribute value (tabs and line ends as character references).
-void appendEscaped(std::string& out, std::string_view text);
+// A part written piece by piece, its large element's content never held whole: first the
+// document up to and including the start tag of `target` (after an XML declaration when the
+// document has none), then what `content` appends, call after call, each piece growing to about
+// `pieceSize` bytes, until `content` returns false; then the target's end tag and the rest.
+ChunkSource writeAround(const pugi::xml_document& document, const pugi::xml_node& target,
+                        std::size_t pieceSize, std::function<bool(std::string& piece)> content);
+
+// Where an escaped text goes: element content or an attribute value.
+enum class XmlEscape { Content, Attribute };
+
+// Appends `text` with markup escaped. A carriage return becomes &#13; (a reader would drop it);
+// in an attribute value quotes, tabs and line feeds become references too (a reader would turn
+// them into spaces).
+void appendEscaped(std::string& out, std::string_view text, XmlEscape where = XmlEscape::Attribute);
 
 // pugixml writer that appends to a string. pugixml writes a carriage return of element text
 // (read from &#13;) as it is, which a reader turns into a line feed: it goes out as &#13;.

@@ -18,6 +18,7 @@ namespace {
 namespace fs = std::filesystem;
 using tamarack::testing::HostRecords;
 using tamarack::testing::putText;
+namespace row_fields = tamarack::testing::row_fields;
 
 class CorpusPages : public ::testing::TestWithParam<std::string> {
  protected:
@@ -37,9 +38,9 @@ TEST_P(CorpusPages, SaveOrTellOnce) {
   host.setPagination(true, true, true);
   for (int i = 0; i < 20; ++i) {
     std::uint8_t* row = host.addRow();
-    putText(row, 0, std::to_string(i));
-    putText(row, 200, "2");
-    putText(row, 1578, "0.5");
+    putText(row, row_fields::field_a, std::to_string(i));
+    putText(row, row_fields::field_e, "2");
+    putText(row, row_fields::field_n, "0.5");
   }
   callTamarack(setting, host.transferRecord());
 

@@ -186,7 +186,8 @@ TEST_F(HeronHostile, EverySlotFullToItsLastByte) {
 }
 
 TEST_F(HeronHostile, PictureCornersThatNameNoCellAreRefused) {
-  header.text(984, std::string(30, 'Z')).text(1014, "A1");
+  header.text(heron::testing::header_fields::picture_cell1, std::string(30, 'Z'))
+      .text(heron::testing::header_fields::picture_cell2, "A1");
   expectRefused(run(), "Worksheet.Range");
 }
 

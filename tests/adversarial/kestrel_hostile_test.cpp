@@ -23,6 +23,8 @@ namespace fs = std::filesystem;
 using automation::utf8ToGbk;
 using kestrel::testing::HeaderRecord;
 using kestrel::testing::RowList;
+namespace header_fields = platform::records::dual_spec_header;
+namespace row_fields = platform::records::dual_spec_row;
 
 class KestrelHostile : public ::testing::Test, protected LibraryRunOutcome {
  protected:
@@ -52,7 +54,7 @@ class KestrelHeaderPlacement : public KestrelHostile,
 TEST_P(KestrelHeaderPlacement, OutsideTheSheetEndsWithOneMessage) {
   const Placement& p = GetParam();
   header.headerText(3, utf8ToGbk("标题"), 1, p.row, p.column);
-  rows.add().text(186, "B1");
+  rows.add().text(row_fields::primary_b, "B1");
   run(rows.first());
   if (p.refusedBy != nullptr) {
     expectRefused(p.refusedBy);
@@ -90,7 +92,7 @@ class KestrelStartRow : public KestrelHostile, public ::testing::WithParamInterf
 TEST_P(KestrelStartRow, RowsOffTheSheetEndWithOneMessage) {
   const StartRow& p = GetParam();
   header.startRow(p.row);
-  for (int i = 0; i < p.records; ++i) rows.add().text(186, "B");
+  for (int i = 0; i < p.records; ++i) rows.add().text(row_fields::primary_b, "B");
   run(rows.first());
   if (p.refusedBy != nullptr) {
     expectRefused(p.refusedBy);
@@ -124,7 +126,7 @@ class KestrelBorderWeight : public KestrelHostile, public ::testing::WithParamIn
 TEST_P(KestrelBorderWeight, OnlyTheServersCodesFrame) {
   const Weight& p = GetParam();
   header.weight(p.weight);
-  rows.add().text(186, "B");
+  rows.add().text(row_fields::primary_b, "B");
   run(rows.first());
   if (p.line == nullptr) {
     expectRefused("Range.BorderAround");
@@ -168,16 +170,23 @@ TEST_F(KestrelHostile, EverySlotFullToItsLastByte) {
   ASSERT_EQ(hostText(longPath).size(), 256u);
   workbook = longPath;
   before = fileBytes(workbook);
-  header.raw(260, hostText(longPath));
+  header.raw(header_fields::template_path, hostText(longPath));
   for (int k = 1; k <= 4; ++k) header.headerText(k, "", 1, 1, k);
-  for (int k = 0; k < 4; ++k) header.raw(50 * static_cast<std::size_t>(k), fullOfChinese(50));
+  for (const platform::TextField text :
+       {header_fields::header_text1, header_fields::header_text2, header_fields::header_text3,
+        header_fields::header_text4}) {
+    header.raw(text, fullOfChinese(text.width));
+  }
   // Both column specs full: 256 + 256 columns, every one a known symbol, and the row record
   // full of text with no NUL anywhere.
-  header.raw(516, std::string(256, 'x')).raw(772, std::string(255, 'a') + "q").startRow(3);
+  header.raw(header_fields::primary_spec, std::string(256, 'x'))
+      .raw(header_fields::secondary_spec, std::string(255, 'a') + "q")
+      .startRow(3);
   kestrel::testing::RowRecord& row = rows.add();
-  row.raw(0, fullOfChinese(kestrel::kDualSpecRowLinkOffset));
-  row.address(kestrel::kDualSpecRowLinkOffset, nullptr);
-  row.text(4634, "\xCA\xC7");  // "是": the seven option columns follow, up to column 519
+  row.raw(0, fullOfChinese(row_fields::next.offset));
+  row.address(row_fields::next.offset, nullptr);
+  row.text(row_fields::option_1,
+           "\xCA\xC7");  // "是": the seven option columns follow, up to column 519
   run(rows.first());
 
   expectSaved();
@@ -186,9 +195,11 @@ TEST_F(KestrelHostile, EverySlotFullToItsLastByte) {
   const std::string chinese25 = automation::gbkToUtf8(fullOfChinese(50));
   EXPECT_EQ(cells.at("A1").value, chinese25);
   EXPECT_EQ(cells.at("D1").value, chinese25);
-  // "x" is the 256-byte text at 1277 (an odd offset: its characters are D0 D6): cut to the 255
-  // bytes a cell text holds, at a character.
-  const std::string x(reinterpret_cast<const char*>(row.data()) + 1277, 254);
+  // "x" is a 256-byte text at an odd offset (its characters are D0 D6): cut to the 255 bytes a
+  // cell text holds, at a character.
+  static_assert(row_fields::primary_x.offset % 2 == 1 && row_fields::primary_x.width == 256);
+  const std::string x(reinterpret_cast<const char*>(row.data()) + row_fields::primary_x.offset,
+                      254);
   EXPECT_EQ(cells.at("A3").value, automation::gbkToUtf8(x));
   EXPECT_EQ(cells.at("IV3").value, cells.at("A3").value);
   EXPECT_EQ(cells.at("IW3").value, automation::gbkToUtf8(fullOfChinese(80)));   // secondary a
@@ -201,8 +212,8 @@ TEST_F(KestrelHostile, EverySlotFullToItsLastByte) {
 }
 
 TEST_F(KestrelHostile, ARowListOf200000RecordsCompletes) {
-  RecordBlock chain(200000, kestrel::kDualSpecRowSize, kestrel::kDualSpecRowLinkOffset);
-  chain.fillAll(186, "B", 2);
+  RecordBlock chain(200000, row_fields::kSize, row_fields::next);
+  chain.fillAll(row_fields::primary_b, "B", 2);
   header.primary("ab").startRow(2);
   const auto start = std::chrono::steady_clock::now();
   run(chain.first());
@@ -225,7 +236,7 @@ TEST_F(KestrelHostile, ALoopingRowListIsRefused) {
   for (const char* spec : {"ab", ""}) {
     header.primary(spec);
     for (const std::size_t loopTo : {0u, 1u, 2u}) {
-      RecordBlock chain(3, kestrel::kDualSpecRowSize, kestrel::kDualSpecRowLinkOffset);
+      RecordBlock chain(3, row_fields::kSize, row_fields::next);
       chain.link(2, chain.record(loopTo));
       const std::size_t shownBefore = setting.messages().size();
       run(chain.first());
@@ -240,8 +251,9 @@ TEST_F(KestrelHostile, ALoopingRowListIsRefused) {
 // Bytes that are no GBK text (0xFF, a first byte without its second) still reach
 // the cell, each as the replacement character, and nothing is read past the slot.
 TEST_F(KestrelHostile, BytesThatAreNoTextBecomeReplacementCharacters) {
-  header.headerText(1, "", 1, 2, 1).raw(0, "\xFF\xFF" + std::string(47, 'a') + "\xD6");
-  rows.add().text(186, "B");
+  header.headerText(1, "", 1, 2, 1)
+      .raw(header_fields::header_text1, "\xFF\xFF" + std::string(47, 'a') + "\xD6");
+  rows.add().text(row_fields::primary_b, "B");
   run(rows.first());
   expectSaved();
   const std::string shown = readCells(workbook, 0, {"A2"})["A2"].value;
@@ -255,8 +267,8 @@ TEST_F(KestrelHostile, TwoHostThreadsAtOnce) {
   const fs::path second = exampleTemplate(setting, "kestrel", "第二.xlsx");
   HeaderRecord otherHeader;
   otherHeader.templatePath(hostText(second)).primary("ab").startRow(5).weight(2);
-  RecordBlock chain(5000, kestrel::kDualSpecRowSize, kestrel::kDualSpecRowLinkOffset);
-  chain.fillAll(186, "B", 2);
+  RecordBlock chain(5000, row_fields::kSize, row_fields::next);
+  chain.fillAll(row_fields::primary_b, "B", 2);
   const qx::testing::LoadedLibrary library(kKestrel);
   const qx_table_export_fn exported = library.tableExport("excel_file");
   ASSERT_NE(exported, nullptr);

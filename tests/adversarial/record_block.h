@@ -11,15 +11,16 @@
 #include <cstring>
 #include <new>
 
+#include "platform/record_view.h"
+
 namespace qx::adversarial {
 
 class RecordBlock {
  public:
-  // `count` zero-filled records of `size` bytes; the link (an address of `linkWidth` bytes at
-  // `linkOffset`) of each names the next, and the last one's is null.
-  RecordBlock(std::size_t count, std::size_t size, std::size_t linkOffset,
-              std::size_t linkWidth = sizeof(void*))
-      : count_(count), size_(size), linkOffset_(linkOffset), linkWidth_(linkWidth) {
+  // `count` zero-filled records of `size` bytes; the link field of each names the next, and the
+  // last one's is null.
+  RecordBlock(std::size_t count, std::size_t size, platform::AddressField linkField)
+      : count_(count), size_(size), link_(linkField) {
     bytes_ = count * size;
     void* block = mmap(nullptr, bytes_, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
     if (block == MAP_FAILED) throw std::bad_alloc();
@@ -37,19 +38,20 @@ class RecordBlock {
   // Points record i's link at `next` (null ends the chain; an earlier record makes a loop).
   void link(std::size_t i, const void* next) {
     auto value = reinterpret_cast<std::uintptr_t>(next);
-    std::uint8_t* at = record(i) + linkOffset_;
-    for (std::size_t b = 0; b < linkWidth_; ++b, value >>= 8) {
+    std::uint8_t* at = record(i) + link_.offset;
+    for (std::size_t b = 0; b < link_.width; ++b, value >>= 8) {
       at[b] = static_cast<std::uint8_t>(value & 0xFF);
     }
   }
 
-  // Copies `text` (no NUL added) into every record at `offset`.
-  void fillAll(std::size_t offset, const void* text, std::size_t length) {
-    for (std::size_t i = 0; i < count_; ++i) std::memcpy(record(i) + offset, text, length);
+  // Copies the `length` bytes of `text` (no NUL added) into the field of every record.
+  void fillAll(platform::TextField field, const void* text, std::size_t length) {
+    for (std::size_t i = 0; i < count_; ++i) std::memcpy(record(i) + field.offset, text, length);
   }
 
  private:
-  std::size_t count_, size_, linkOffset_, linkWidth_;
+  std::size_t count_, size_;
+  platform::AddressField link_;
   std::size_t bytes_ = 0;
   std::uint8_t* base_ = nullptr;
 };

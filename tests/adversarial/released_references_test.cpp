@@ -129,7 +129,8 @@ class CoreRun {
     header.groupColumn(3);
     header.borderWeight(weight());
     header.columnSpec("al");
-    RecordBlock rows(2, 3920, 3912);
+    RecordBlock rows(2, platform::records::group_table_row::kSize,
+                     platform::records::group_table_row::next);
     if (trouble_ == Trouble::LoopingRows) rows.link(1, rows.record(0));
     const vellum::BuildRules& rules =
         exporter_ == Exporter::Vellum ? vellum::kVellumRules : vellum::kVellumXRules;
@@ -143,7 +144,8 @@ class CoreRun {
         .primary("ab")
         .startRow(5)
         .weight(weight());
-    RecordBlock rows(2, kestrel::kDualSpecRowSize, kestrel::kDualSpecRowLinkOffset);
+    RecordBlock rows(2, platform::records::dual_spec_row::kSize,
+                     platform::records::dual_spec_row::next);
     if (trouble_ == Trouble::LoopingRows) rows.link(1, rows.record(0));
     kestrel::runDualSpecExport(kestrel::decodeDualSpecHeader(header.bytes()), rows.first(),
                                messages_);

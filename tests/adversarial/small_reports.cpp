@@ -36,8 +36,8 @@ void groupTableReport(const char* library, const char* exportName,
   header.borderWeight(2);
   header.columnSpec("al");
   // A path as long as its room keeps no NUL.
-  header.raw(3350, std::string(256, '\0'));
-  header.raw(3350, hostText(workbook));
+  header.raw(platform::records::group_table_header::template_path, std::string(256, '\0'));
+  header.raw(platform::records::group_table_header::template_path, hostText(workbook));
   vellum::test::RowList rows;
   rows.add().groupKey("一组");
   rows[0].minutes(30);
@@ -52,7 +52,7 @@ void kestrelReport(const std::filesystem::path& workbook) {
       .startRow(5)
       .weight(2);
   kestrel::testing::RowList rows;
-  rows.add().text(186, utf8ToGbk("型号"));
+  rows.add().text(platform::records::dual_spec_row::primary_b, utf8ToGbk("型号"));
   callTableExport(kKestrel, "excel_file", header.data(), rows.first());
 }
 

@@ -27,6 +27,8 @@ using tamarack::testing::kHostNextOffset;
 using tamarack::testing::kHostRowSize;
 using tamarack::testing::putAddress;
 using tamarack::testing::putText;
+namespace header_fields = tamarack::testing::header_fields;
+namespace row_fields = tamarack::testing::row_fields;
 
 class TamarackHostile : public ::testing::Test, protected LibraryRunOutcome {
  protected:
@@ -35,7 +37,7 @@ class TamarackHostile : public ::testing::Test, protected LibraryRunOutcome {
     host.setColumnSpec("ae");
     host.setBodyRows(5, 9);
     host.setBorderWeight(2);
-    putText(host.addRow(), 0, "1");
+    putText(host.addRow(), row_fields::field_a, "1");
   }
   void TearDown() override { EXPECT_FALSE(leaksSinceLastCheck()); }
 
@@ -136,11 +138,11 @@ TEST_F(TamarackHostile, BorderWeightsOutsideTheServersCodesAreRefused) {
 // as infinite, and the run saves.
 TEST_F(TamarackHostile, SumsBeyondTheirRangeStillGiveATotal) {
   host.setColumnSpec("ean");
-  putText(host.row(0), 200, "99999999999999");  // clamped to 2147483647
-  putText(host.row(0), 1578, "1e308");
+  putText(host.row(0), row_fields::field_e, "99999999999999");  // clamped to 2147483647
+  putText(host.row(0), row_fields::field_n, "1e308");
   std::uint8_t* second = host.addRow();
-  putText(second, 200, "1");
-  putText(second, 1578, "1.7e308");
+  putText(second, row_fields::field_e, "1");
+  putText(second, row_fields::field_n, "1.7e308");
   run();
   expectSaved();
   const auto cells = readCells(workbook, 0, {"A7", "B7", "C7"});
@@ -163,17 +165,23 @@ TEST_F(TamarackHostile, EverySlotFullToItsLastByte) {
   ASSERT_EQ(hostText(longPath).size(), 256u);
   workbook = longPath;
   before = fileBytes(workbook);
-  std::memcpy(host.header() + 412, hostText(longPath).data(), 256);
+  std::memcpy(host.header() + header_fields::workbook_path.offset, hostText(longPath).data(),
+              header_fields::workbook_path.width);
   for (int n = 1; n <= 5; ++n) host.setHeaderSlot(n, "", 1, n);
-  std::memcpy(host.header(), fullOfChinese(250).data(), 250);
+  // The five header texts, side by side, full.
+  const std::size_t texts = header_fields::header_text5.end() - header_fields::header_text1.offset;
+  std::memcpy(host.header() + header_fields::header_text1.offset, fullOfChinese(texts).data(),
+              texts);
   // 256 selectors with no NUL, every one naming a text (no picture, no sums).
   std::string spec;
   while (spec.size() < 256) spec += "abcdfghijklmopqrstuvxy23z14569<[>)&w";
-  std::memcpy(host.header() + 668, spec.data(), 256);
+  std::memcpy(host.header() + header_fields::column_spec.offset, spec.data(),
+              header_fields::column_spec.width);
   host.setBodyRows(3, 9);
   std::uint8_t* row = host.row(0);
   std::memcpy(row, fullOfChinese(kHostNextOffset).c_str(), kHostNextOffset);
-  std::memcpy(row + 4394, "\xCA\xC7", 3);  // "是": the eight extra columns follow the spec's
+  std::memcpy(row + row_fields::extra_1.offset, "\xCA\xC7",
+              3);  // "是": the eight extra columns follow the spec's
   run();
 
   expectSaved();
@@ -191,25 +199,25 @@ TEST_F(TamarackHostile, EverySlotFullToItsLastByte) {
 
 TEST_F(TamarackHostile, PicturesThatAreMissingOrNoPicture) {
   host.setColumnSpec("a7");
-  putText(host.row(0), 3040, hostText(setting.folder() / "无此图.png"));
+  putText(host.row(0), row_fields::picture_path, hostText(setting.folder() / "无此图.png"));
   run();  // a missing picture is passed over without a word
   expectSaved();
 
   before = fileBytes(workbook);
   fs::create_directory(setting.folder() / "图目录.png");
-  putText(host.row(0), 3040, hostText(setting.folder() / "图目录.png"));
+  putText(host.row(0), row_fields::picture_path, hostText(setting.folder() / "图目录.png"));
   run();  // so is a folder in its place
   expectSaved();
 
   before = fileBytes(workbook);
-  putText(host.row(0), 3040, hostText(setting.write("假图.png", "这不是图片")));
+  putText(host.row(0), row_fields::picture_path, hostText(setting.write("假图.png", "这不是图片")));
   run();
   expectRefused("Shapes.AddPicture");
 }
 
 TEST_F(TamarackHostile, ALoopingChainIsRefused) {
   for (const std::size_t loopTo : {0u, 2u}) {
-    RecordBlock chain(3, kHostRowSize, kHostNextOffset);
+    RecordBlock chain(3, kHostRowSize, row_fields::next);
     chain.link(2, chain.record(loopTo));
     for (const char* spec : {"ae", ""}) {
       host.setColumnSpec(spec);
@@ -225,14 +233,14 @@ TEST_F(TamarackHostile, ALoopingChainIsRefused) {
 TEST_F(TamarackHostile, ALoopingChainWithAnOlderLanguageFile) {
   const fs::path language = setting.write(
       "lang/pinebrook_exe.txt", utf8ToGbk("excel_fil_11:小计:\r\nexcel_fil_12:总计:\r\n"));
-  RecordBlock chain(2, kHostRowSize, kHostNextOffset);
+  RecordBlock chain(2, kHostRowSize, row_fields::next);
   chain.link(1, chain.record(0));
   runWithFirstRow(chain.first());
   expectTold("在 " + shownText(language) + " 文件中找不到 excel_fil_13: 标题,请查看标题否正确!");
 }
 
 TEST_F(TamarackHostile, ANullHeaderAddressIsAShortRecord) {
-  callTamarack(setting, host.transferRecord(952, false));
+  callTamarack(setting, host.transferRecord(platform::records::result_transfer::kSize, false));
   expectTold("读临时文件中的表头信息错误!");
 }
 
@@ -257,8 +265,8 @@ TEST(TamarackLongChain, AChainOf200000RecordsCompletes) {
   host.setColumnSpec("ae");
   host.setBodyRows(5, 9);
   host.setBorderWeight(2);
-  RecordBlock chain(200000, kHostRowSize, kHostNextOffset);
-  chain.fillAll(200, "1", 2);
+  RecordBlock chain(200000, kHostRowSize, row_fields::next);
+  chain.fillAll(row_fields::field_e, "1", 2);
   std::string record = host.transferRecord();
   putAddress(
       reinterpret_cast<std::uint8_t*>(record.data()) + tamarack::testing::kHostFirstRowOffset,

@@ -25,8 +25,8 @@ namespace fs = std::filesystem;
 using vellum::test::HeaderRecord;
 using vellum::test::RowList;
 
-constexpr std::size_t kRowSize = 3920;
-constexpr std::size_t kRowLink = 3912;
+namespace header_fields = platform::records::group_table_header;
+namespace row_fields = platform::records::group_table_row;
 
 struct Build {
   const char* library;
@@ -47,7 +47,7 @@ class VellumHostile : protected LibraryRunOutcome {
     header.borderWeight(2);
     header.columnSpec("ac");
     rows.add().groupKey("G");
-    rows[0].text(850, 31, "C");
+    rows[0].text(row_fields::text_c, "C");
   }
 
   void run(const void* firstRow) {
@@ -175,7 +175,7 @@ TEST_P(VellumBuilds, BorderWeightsOutsideTheServersCodesAreRefused) {
 struct Oddity {
   const char* name;
   const char* spec;
-  std::size_t offset;
+  platform::DoubleField field;
   double value;
   const char* shown;  // what column 1 shows
 };
@@ -195,22 +195,22 @@ constexpr double kInf = std::numeric_limits<double>::infinity();
 TEST_P(VellumDoubles, GiveATextAndTheRunSaves) {
   const Oddity& p = std::get<0>(GetParam());
   header.columnSpec(p.spec);
-  rows[0].real(p.offset, p.value);
+  rows[0].real(p.field, p.value);
   run();
   expectSaved();
   EXPECT_EQ(readCells(workbook, 0, {"A5"})["A5"].value, p.shown);
 }
 
 const Oddity kOddities[] = {
-    {"LevelNaN", "e", 1224, kNaN, "0"},
-    {"LevelInfinite", "e", 1224, -kInf, "2147483647"},
-    {"LevelNaNAsDifference", "j", 1224, kNaN, "nan"},
-    {"ValueInfinite", "f", 1160, kInf, "inf"},
-    {"ValueMinusInfinite", "f", 1160, -kInf, "-inf"},
-    {"TimeNaN", "l", 1232, kNaN, "0"},
-    {"TimeInfinite", "l", 1232, kInf, "2147483647"},
-    {"TimeMinusInfinite", "l", 1232, -kInf, "-2147483648"},
-    {"YNaN", "y", 1264, kNaN, "-"},
+    {"LevelNaN", "e", row_fields::level_value, kNaN, "0"},
+    {"LevelInfinite", "e", row_fields::level_value, -kInf, "2147483647"},
+    {"LevelNaNAsDifference", "j", row_fields::level_value, kNaN, "nan"},
+    {"ValueInfinite", "f", row_fields::value_f, kInf, "inf"},
+    {"ValueMinusInfinite", "f", row_fields::value_f, -kInf, "-inf"},
+    {"TimeNaN", "l", row_fields::time_value, kNaN, "0"},
+    {"TimeInfinite", "l", row_fields::time_value, kInf, "2147483647"},
+    {"TimeMinusInfinite", "l", row_fields::time_value, -kInf, "-2147483648"},
+    {"YNaN", "y", row_fields::value_y, kNaN, "-"},
 };
 INSTANTIATE_TEST_SUITE_P(Values, VellumDoubles,
                          ::testing::Combine(::testing::ValuesIn(kOddities),
@@ -221,7 +221,7 @@ INSTANTIATE_TEST_SUITE_P(Values, VellumDoubles,
 
 TEST_P(VellumBuilds, ANumberTooLongForItsTextStopsTheRunWithOneMessage) {
   header.columnSpec("f");
-  rows[0].real(1160, 1e300);
+  rows[0].real(row_fields::value_f, 1e300);
   run();
   expectOneMessage("导出中止: ");
 }
@@ -240,24 +240,29 @@ TEST_P(VellumBuilds, EverySlotFullToItsLastByte) {
   ASSERT_EQ(hostText(longPath).size(), 256u);
   workbook = longPath;
   before = fileBytes(workbook);
-  header.raw(3350, hostText(longPath));
+  header.raw(header_fields::template_path, hostText(longPath));
   // All 24 slots shown in row 1, columns 1 to 24, each text filling its room.
-  const std::size_t rooms[] = {256, 80, 256, 80, 133, 256, 256, 133, 133, 80, 256, 256,
-                               133, 80, 80,  80, 80,  80,  30,  30,  30,  80, 80,  80};
+  const platform::TextField texts[] = {
+      header_fields::slot1_text,  header_fields::slot2_text,  header_fields::slot3_text,
+      header_fields::slot4_text,  header_fields::slot5_text,  header_fields::slot6_text,
+      header_fields::slot7_text,  header_fields::slot8_text,  header_fields::slot9_text,
+      header_fields::slot10_text, header_fields::slot11_text, header_fields::slot12_text,
+      header_fields::slot13_text, header_fields::slot14_text, header_fields::slot15_text,
+      header_fields::slot16_text, header_fields::slot17_text, header_fields::slot18_text,
+      header_fields::slot19_text, header_fields::slot20_text, header_fields::slot21_text,
+      header_fields::slot22_text, header_fields::slot23_text, header_fields::slot24_text};
   for (int slot = 1; slot <= 24; ++slot) header.slot(slot, true, 1, slot, "");
-  std::size_t offset = 312;
-  for (const std::size_t room : rooms) {
-    header.raw(offset, fullOfChinese(room));
-    offset += room;
-  }
+  for (const platform::TextField text : texts) header.raw(text, fullOfChinese(text.width));
   // 80 bytes of letters, no NUL: only the first 79 count.
   std::string letters;
   while (letters.size() < 80) letters += "bcgqw2345678";
-  header.raw(3606, letters.substr(0, 80));
+  header.raw(header_fields::column_spec, letters.substr(0, 80));
   header.startRow(3);
   vellum::test::RowRecord& row = rows[0];
-  row.raw(4, fullOfChinese(1140 - 4));        // every text up to the first number
-  row.raw(1280, fullOfChinese(3912 - 1280));  // and every text after the numbers
+  // Every text up to the first number, and every text after the numbers.
+  row.raw(row_fields::group_key,
+          fullOfChinese(row_fields::number_d.offset - row_fields::group_key.offset));
+  row.raw(row_fields::text_w, fullOfChinese(row_fields::next.offset - row_fields::text_w.offset));
   run();
 
   expectSaved();
@@ -323,7 +328,7 @@ TEST_P(VellumBuilds, APictureOverTheWholeSheetIsPlaced) {
 
 TEST_P(VellumBuilds, ALoopingRowListIsRefused) {
   for (const std::size_t loopTo : {0u, 2u}) {
-    RecordBlock chain(3, kRowSize, kRowLink);
+    RecordBlock chain(3, row_fields::kSize, row_fields::next);
     chain.link(2, chain.record(loopTo));
     const std::size_t shownBefore = setting.messages().size();
     run(chain.first());
@@ -345,9 +350,11 @@ TEST(VellumLongList, ARowListOf200000RecordsCompletes) {
   header.startRow(3);
   header.borderWeight(2);
   header.columnSpec("al");
-  RecordBlock chain(200000, kRowSize, kRowLink);
+  RecordBlock chain(200000, row_fields::kSize, row_fields::next);
   const double minute = 1;
-  for (std::size_t i = 0; i < chain.count(); ++i) std::memcpy(chain.record(i) + 1232, &minute, 8);
+  for (std::size_t i = 0; i < chain.count(); ++i) {
+    std::memcpy(chain.record(i) + row_fields::time_value.offset, &minute, sizeof minute);
+  }
 
   const auto start = std::chrono::steady_clock::now();
   callTableExport(kVellumX, "excel_file_auto", header.data(), chain.first());

@@ -141,7 +141,7 @@ void fillWithKestrel(const fs::path& workbook, int startRow, std::string& framed
   kestrel::testing::HeaderRecord header;
   header.templatePath(hostText(workbook)).primary("bb").startRow(startRow).weight(2);
   kestrel::testing::RowList rows;
-  rows.add().text(186, "QXW-kestrel");
+  rows.add().text(platform::records::dual_spec_row::primary_b, "QXW-kestrel");
   callTableExport(kKestrel, "excel_file", header.data(), rows.first());
   for (int column = 1; column <= 2; ++column) framed += cellName(startRow, column) + ",";
 }

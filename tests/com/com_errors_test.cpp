@@ -31,8 +31,8 @@ TEST_P(ComTransportTest, ServerExceptionsAreCarriedIntoAutomationError) {
   AutomationObject workbooks = applicationWorkbooks(application);
   for (const ExceptionRow& row : rows) {
     SCOPED_TRACE(row.name);
-    fake.failNext(1923, DISP_E_EXCEPTION, row.scode, row.wCode, u"Microsoft Excel", description,
-                  row.deferred);
+    fake.failNext(op::kWorkbooksOpen.dispid, DISP_E_EXCEPTION, row.scode, row.wCode,
+                  u"Microsoft Excel", description, row.deferred);
     try {
       workbooksOpen(workbooks, "t.xlsx", OpenArguments());
       FAIL() << "no error";
@@ -53,7 +53,7 @@ TEST_P(ComTransportTest, ServerExceptionsAreCarriedIntoAutomationError) {
 TEST_P(ComTransportTest, FailuresWithoutAnExceptionCarryTheHresultOnly) {
   AutomationObject workbooks = applicationWorkbooks(application);
   AutomationObject workbook = workbooksOpen(workbooks, "t.xlsx", OpenArguments());
-  fake.failNext(283, E_FAIL, 0, 0, u"", u"");
+  fake.failNext(op::kWorkbookSave.dispid, E_FAIL, 0, 0, u"", u"");
   try {
     workbookSave(workbook);
     FAIL() << "no error";

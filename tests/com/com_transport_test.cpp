@@ -84,13 +84,13 @@ TEST_P(ComTransportTest, ResultsComeBackAsTheirKinds) {
 
 TEST_P(ComTransportTest, OtherResultKindsAreCoercedOrRefused) {
   Session session(application);
-  fake.answerNext(138, Answer::Null);
+  fake.answerNext(op::kRangeText.dispid, Answer::Null);
   EXPECT_TRUE(rangeText(session.range).isEmpty());
-  fake.answerNext(127, Answer::UnsignedByte);
+  fake.answerNext(op::kRangeLeft.dispid, Answer::UnsignedByte);
   EXPECT_EQ(rangeLeft(session.range), Variant::integer(200));
-  fake.answerNext(127, Answer::Date);
+  fake.answerNext(op::kRangeLeft.dispid, Answer::Date);
   EXPECT_EQ(rangeLeft(session.range), Variant::real(2.5));
-  fake.answerNext(127, Answer::Array);
+  fake.answerNext(op::kRangeLeft.dispid, Answer::Array);
   try {
     rangeLeft(session.range);
     FAIL() << "an array result was accepted";

@@ -4,7 +4,11 @@
 
 #include <algorithm>
 
+#include "automation/operations.h"
+
 namespace qx::fake {
+
+namespace op = automation::op;
 
 ServerState& state() {
   static ServerState instance;
@@ -223,31 +227,31 @@ HRESULT FakeObject::answer(DISPID dispid, WORD flags, const DISPPARAMS& paramete
     return parameters.rgvarg[parameters.cArgs - 1 - i];
   };
   switch (dispid) {
-    case 572:
+    case op::kApplicationWorkbooks.dispid:
       returnObject(result, make());
       return S_OK;
-    case 1923:
+    case op::kWorkbooksOpen.dispid:
       returnObject(result, make());
       return S_OK;
-    case 307:
+    case op::kWorkbookActiveSheet.dispid:
       returnObject(result, make(1));
       return S_OK;
-    case 412:
-    case 197:
+    case op::kWorksheetUsedRange.dispid:
+    case op::kWorksheetRange.dispid:
       returnObject(result, make(sheet_));
       return S_OK;
-    case 1377:
+    case op::kWorksheetShapes.dispid:
       returnObject(result, make(sheet_));
       return S_OK;
-    case 1723:
+    case op::kShapesAddPicture.dispid:
       returnObject(result, make(sheet_));
       return S_OK;
-    case 502:  // Worksheet.Next: null after the last sheet
+    case op::kWorksheetNext.dispid:  // null after the last sheet
       if (result == nullptr) return S_OK;
       result->vt = VT_DISPATCH;
       result->pdispVal = sheet_ < state().sheetCount ? make(sheet_ + 1) : nullptr;
       return S_OK;
-    case 170: {  // Range.Item: get hands out the cell, put stores its text
+    case op::kRangeItemGet.dispid: {  // get hands out the cell, put stores its text
       if (parameters.cArgs < 2) return DISP_E_BADPARAMCOUNT;
       const long row = indexOf(argument(0));
       const long column = indexOf(argument(1));
@@ -265,32 +269,35 @@ HRESULT FakeObject::answer(DISPID dispid, WORD flags, const DISPPARAMS& paramete
       returnObject(result, make(sheet_, row, column));
       return S_OK;
     }
-    case 138: {  // Range.Text: a null BSTR for a cell never written
+    case op::kRangeText.dispid: {  // a null BSTR for a cell never written
       if (result == nullptr) return S_OK;
       result->vt = VT_BSTR;
       auto it = state().cells.find({row_, column_});
       result->bstrVal = it == state().cells.end() ? nullptr : allocate(it->second);
       return S_OK;
     }
-    case 127:
-    case 126:
-    case 122:
-    case 123:
+    case op::kRangeLeft.dispid:
+    case op::kRangeTop.dispid:
+    case op::kRangeWidth.dispid:
+    case op::kRangeHeight.dispid:
       if (result != nullptr) {
         result->vt = VT_R8;
-        result->dblVal = dispid == 127 ? 10.5 : dispid == 126 ? 20.25 : dispid == 122 ? 48 : 15;
+        result->dblVal = dispid == op::kRangeLeft.dispid    ? 10.5
+                         : dispid == op::kRangeTop.dispid   ? 20.25
+                         : dispid == op::kRangeWidth.dispid ? 48
+                                                            : 15;
       }
       return S_OK;
-    case 1067:  // Range.BorderAround answers True
+    case op::kRangeBorderAround.dispid:  // answers True
       if (result != nullptr) {
         result->vt = VT_BOOL;
         result->boolVal = VARIANT_TRUE;
       }
       return S_OK;
-    case 558:
-    case 302:
-    case 277:
-    case 283:
+    case op::kApplicationVisible.dispid:
+    case op::kApplicationQuit.dispid:
+    case op::kWorkbookClose.dispid:
+    case op::kWorkbookSave.dispid:
       return S_OK;
     default:
       return DISP_E_MEMBERNOTFOUND;

@@ -105,5 +105,27 @@ TEST(Relationships, StartsAPartThatDidNotExist) {
       << saved;
 }
 
+// A damaged part that gives two relationships one id: dropping the calculation chain after a
+// formula was overwritten must not drop the shared strings (every text of the workbook).
+TEST(DamagedRelationships, RemovingOneOfTwoWithTheSameIdKeepsTheOther) {
+  Relationships links("xl/workbook.xml");
+  links.load(
+      R"(<Relationships xmlns="http://schemas.openxmlformats.org/package/2006/relationships">)"
+      R"(<Relationship Id="rId6" Type="http://x/relationships/sharedStrings" Target="sharedStrings.xml"/>)"
+      R"(<Other Id="rId6"/>)"
+      R"(<Relationship Id="rId6" Type="http://x/relationships/calcChain" Target="calcChain.xml"/>)"
+      R"(</Relationships>)");
+  const Relationship* chain = links.byTypeSuffix("calcChain");
+  ASSERT_NE(chain, nullptr);
+  links.remove(*chain);
+
+  ASSERT_EQ(links.all().size(), 1u);
+  EXPECT_EQ(links.all()[0].target, "sharedStrings.xml");
+  const std::string saved = links.save();
+  EXPECT_NE(saved.find("sharedStrings.xml"), std::string::npos);
+  EXPECT_NE(saved.find("<Other"), std::string::npos);
+  EXPECT_EQ(saved.find("calcChain"), std::string::npos);
+}
+
 }  // namespace
 }  // namespace qx::engine

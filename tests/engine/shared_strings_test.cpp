@@ -4,13 +4,15 @@
 
 #include <memory>
 
+#include "engine/xml_part.h"
+
 namespace qx::engine {
 namespace {
 
 std::string saved(SharedStrings& strings) {
   std::string out, chunk;
   const ChunkSource source = strings.saver();
-  while (source(chunk)) out += chunk;
+  for (int calls = 0; calls < 100000 && source(chunk); ++calls) out += chunk;
   return out;
 }
 
@@ -35,6 +37,47 @@ TEST(SharedStrings, ReusesItemsOfEqualPlainTextAndKeepsRichOnes) {
       << xml;
   EXPECT_NE(xml.find(R"(<si><t>_x005F_x0041_</t></si>)"), std::string::npos) << xml;
   EXPECT_EQ(decodeCellText("_x005F_x0041_ a_x0001_"), std::string("_x0041_ a\x01"));
+}
+
+TEST(SharedStrings, ContentAndAttributesEscapeWhatTheirReadersWouldChange) {
+  struct Case {
+    std::string_view text, content, cellText, attribute;
+  };
+  const Case cases[] = {
+      {"plain 甲", "plain 甲", "plain 甲", "plain 甲"},
+      {"a<b>&c", "a&lt;b&gt;&amp;c", "a&lt;b&gt;&amp;c", "a&lt;b&gt;&amp;c"},
+      {"\"q\"\t\n", "\"q\"\t\n", "\"q\"\t\n", "&quot;q&quot;&#9;&#10;"},
+      {"x\ry", "x&#13;y", "x&#13;y", "x&#13;y"},
+      {"\x01<_x0041_>", "\x01&lt;_x0041_&gt;", "_x0001_&lt;_x005F_x0041_&gt;",
+       "\x01&lt;_x0041_&gt;"},
+      {"_x004_ _xZZZZ_", "_x004_ _xZZZZ_", "_x004_ _xZZZZ_", "_x004_ _xZZZZ_"},
+      {"", "", "", ""},
+  };
+  for (const Case& c : cases) {
+    std::string content, cellText, attribute;
+    appendEscaped(content, c.text, XmlEscape::Content);
+    appendCellText(cellText, c.text);
+    appendEscaped(attribute, c.text, XmlEscape::Attribute);
+    EXPECT_EQ(content, c.content) << c.text;
+    EXPECT_EQ(cellText, c.cellText) << c.text;
+    EXPECT_EQ(attribute, c.attribute) << c.text;
+  }
+}
+
+TEST(SharedStrings, ManyItemsGoOutWholeAcrossPieces) {
+  auto strings = std::make_unique<SharedStrings>();
+  strings->load(R"(<x:sst xmlns:x="m"><x:si><x:t>old</x:t></x:si><x:extLst/></x:sst>)",
+                "xl/sharedStrings.xml");
+  for (int i = 0; i < 20000; ++i) strings->add("text " + std::to_string(i));
+  const std::string xml = saved(*strings);
+  EXPECT_EQ(xml.rfind("<?xml", 0), 0u);
+  const std::size_t last = xml.find("<x:si><x:t>text 19999</x:t></x:si><x:extLst/></x:sst>");
+  EXPECT_NE(last, std::string::npos);
+  EXPECT_EQ(xml.find("<x:si><x:t>old</x:t></x:si><x:si><x:t>text 0</x:t></x:si>"),
+            xml.find("<x:si>"));
+  std::size_t items = 0;
+  for (std::size_t at = 0; (at = xml.find("<x:si>", at)) != std::string::npos; ++at) ++items;
+  EXPECT_EQ(items, 20001u);
 }
 
 TEST(SharedStrings, RepeatedValuesOfAReportShareOneItem) {

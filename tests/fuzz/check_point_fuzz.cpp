@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "heron/check_point_file.h"
+#include "platform/record_fields.h"
 #include "tests/fuzz/fuzz_check.h"
 
 namespace {
@@ -24,9 +25,12 @@ using qx::heron::CheckPointRow;
 using qx::heron::kHeaderSize;
 using qx::heron::kRowSize;
 using qx::heron::ReadResult;
+using qx::platform::TextField;
+namespace header_fields = qx::platform::records::check_point_header;
+namespace row_fields = qx::platform::records::check_point_row;
 
-void checkText(const std::string& text, const std::vector<std::uint8_t>& record, std::size_t offset,
-               std::size_t width) {
+void checkText(const std::string& text, const std::vector<std::uint8_t>& record, TextField slot) {
+  const std::size_t offset = slot.offset, width = slot.width;
   QX_FUZZ_CHECK(text.size() <= width, "a text is longer than its slot");
   QX_FUZZ_CHECK(text.find('\0') == std::string::npos, "a text holds a NUL");
   QX_FUZZ_CHECK(std::memcmp(text.data(), record.data() + offset, text.size()) == 0,
@@ -39,23 +43,23 @@ void checkText(const std::string& text, const std::vector<std::uint8_t>& record,
 CheckPointHeader checkedHeader(const std::uint8_t* data) {
   const std::vector<std::uint8_t> bytes(data, data + kHeaderSize);
   const CheckPointHeader header = qx::heron::decodeHeader(bytes);
-  checkText(header.text1, bytes, 56, 256);
-  checkText(header.text3, bytes, 312, 80);
-  checkText(header.text2, bytes, 392, 80);
-  checkText(header.columnSpec, bytes, 472, 256);
-  checkText(header.templatePath, bytes, 728, 256);
-  checkText(header.pictureCell1, bytes, 984, 30);
-  checkText(header.pictureCell2, bytes, 1014, 30);
+  checkText(header.text1, bytes, header_fields::text1);
+  checkText(header.text3, bytes, header_fields::text3);
+  checkText(header.text2, bytes, header_fields::text2);
+  checkText(header.columnSpec, bytes, header_fields::column_spec);
+  checkText(header.templatePath, bytes, header_fields::template_path);
+  checkText(header.pictureCell1, bytes, header_fields::picture_cell1);
+  checkText(header.pictureCell2, bytes, header_fields::picture_cell2);
   return header;
 }
 
 CheckPointRow checkedRow(const std::uint8_t* data) {
   const std::vector<std::uint8_t> bytes(data, data + kRowSize);
   const CheckPointRow row = qx::heron::decodeRow(bytes);
-  checkText(row.fieldA, bytes, 0, 80);
-  checkText(row.fieldB, bytes, 80, 80);
-  checkText(row.fieldC, bytes, 160, 80);
-  checkText(row.fieldD, bytes, 240, 80);
+  checkText(row.fieldA, bytes, row_fields::field_a);
+  checkText(row.fieldB, bytes, row_fields::field_b);
+  checkText(row.fieldC, bytes, row_fields::field_c);
+  checkText(row.fieldD, bytes, row_fields::field_d);
   return row;
 }
 

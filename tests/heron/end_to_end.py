@@ -16,7 +16,13 @@ import xml.etree.ElementTree as ET
 
 import openpyxl
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), os.pardir, "support"))
+import host_records  # noqa: E402
+
 HERON = None
+RECORDS = host_records.load()
+HEADER = RECORDS["CHECK_POINT_HEADER"]
+ROW = RECORDS["CHECK_POINT_ROW"]
 EMU_PER_POINT = 12700
 XDR = "{http://schemas.openxmlformats.org/drawingml/2006/spreadsheetDrawing}"
 A = "{http://schemas.openxmlformats.org/drawingml/2006/main}"
@@ -29,28 +35,33 @@ def gbk(text):
     return text.encode("gbk")
 
 
-def slot(data, width):
-    assert len(data) <= width
-    return data + b"\0" * (width - len(data))
-
-
 def header_bytes(template, first_row, weight, row_count, spec, texts, cell1, cell2):
-    """The 1044-byte header at the host's offsets; texts: three (row, col, text) or None."""
-    ints = []
-    for entry in texts:
-        ints += [1, entry[0], entry[1]] if entry else [0, 0, 0]
-    ints += [0x51, first_row, 0x52, weight, row_count]  # 36 and 44 are the host's own words
-    head = struct.pack("<14i", *ints)
-    text = [gbk(entry[2]) if entry else b"" for entry in texts]
-    head += slot(text[0], 256) + slot(text[2], 80) + slot(text[1], 80)  # text3 before text2
-    head += slot(spec.encode("ascii"), 256) + slot(gbk(template), 256)
-    head += slot(cell1.encode("ascii"), 30) + slot(cell2.encode("ascii"), 30)
-    assert len(head) == 1044
-    return head
+    """The header at the host's offsets, zero-filled, so that a text shorter than its slot ends
+    with a NUL; texts: three (row, col, text) or None."""
+    head = bytearray(HEADER.size)
+    for n, entry in enumerate(texts, 1):
+        flag, row, column, text = (1,) + entry if entry else (0, 0, 0, "")
+        for name, value in (("flag", flag), ("row", row), ("col", column)):
+            HEADER.put_int32(head, "text%d_%s" % (n, name), value)
+        HEADER.put_text(head, "text%d" % n, gbk(text), terminate=False)
+    # reserved_36 and reserved_44 hold words of the host's own.
+    for name, value in (("reserved_36", 0x51), ("first_row", first_row), ("reserved_44", 0x52),
+                        ("border_weight", weight), ("row_count", row_count)):
+        HEADER.put_int32(head, name, value)
+    for name, data in (("column_spec", spec.encode("ascii")), ("template_path", gbk(template)),
+                       ("picture_cell1", cell1.encode("ascii")),
+                       ("picture_cell2", cell2.encode("ascii"))):
+        HEADER.put_text(head, name, data, terminate=False)
+    return bytes(head)
 
 
 def row_bytes(a, b, c, d):
-    return b"".join(slot(gbk(f), 80) for f in (a, b, c, d)) + b"hosttail"
+    row = bytearray(ROW.size)
+    for name, text in zip(("field_a", "field_b", "field_c", "field_d"), (a, b, c, d)):
+        ROW.put_text(row, name, gbk(text), terminate=False)
+    tail = max(field.end for field in ROW.fields.values())
+    row[tail:tail + len(b"hosttail")] = b"hosttail"
+    return bytes(row)
 
 
 def bmp(width, height):

@@ -345,7 +345,8 @@ def installed(args, work):
     check("exporters in lib/qx", sorted(os.listdir(lib)),
           ["heron", "libkestrel.so", "libtamarack.so", "libvellum.so", "libvellum_x.so"])
     check("bin holds only the host", os.listdir(os.path.join(moved, "bin")), ["qx_host"])
-    for doc in ("copyright", "README.md", "report-descriptions.md", "examples/kestrel/report.json"):
+    for doc in ("copyright", "README.md", "report-descriptions.md", "reliability.md", "engine.md",
+                "examples/kestrel/report.json"):
         check("share/doc has %s" % doc, os.path.exists(os.path.join(moved, "share/doc/qx-exporters", doc)), True)
     before = len(failures)
     host = os.path.join(moved, "bin", "qx_host")

@@ -5,6 +5,7 @@
 #include <stdexcept>
 
 #include "automation/code_page.h"
+#include "automation/operations.h"
 #include "automation/server_registry.h"
 
 namespace qx::testing {
@@ -12,6 +13,7 @@ namespace qx::testing {
 using automation::Dispatch;
 using automation::VarType;
 namespace hr = automation::hr;
+namespace op = automation::op;
 
 struct Failure {
   std::string operation;
@@ -156,19 +158,19 @@ class RangeObject final : public RecordedObject {
  protected:
   std::string memberName(std::int32_t dispid) const override {
     switch (dispid) {
-      case 170:
+      case op::kRangeItemGet.dispid:
         return "Item";
-      case 138:
+      case op::kRangeText.dispid:
         return "Text";
-      case 127:
+      case op::kRangeLeft.dispid:
         return "Left";
-      case 126:
+      case op::kRangeTop.dispid:
         return "Top";
-      case 122:
+      case op::kRangeWidth.dispid:
         return "Width";
-      case 123:
+      case op::kRangeHeight.dispid:
         return "Height";
-      case 1067:
+      case op::kRangeBorderAround.dispid:
         return "BorderAround";
       default:
         return "?";
@@ -179,7 +181,7 @@ class RangeObject final : public RecordedObject {
                       Variant& result) override {
     State& s = state();
     switch (dispid) {
-      case 170: {
+      case op::kRangeItemGet.dispid: {
         const auto r = integerArgument(arguments, 0), c = integerArgument(arguments, 1);
         if (!r || !c) return hr::kTypeMismatch;
         const int row = row_ + static_cast<int>(*r) - 1,
@@ -195,24 +197,24 @@ class RangeObject final : public RecordedObject {
         result = Variant::adopt(new RangeObject(statePointer(), sheet(), row, column, row, column));
         return hr::kOk;
       }
-      case 138: {
+      case op::kRangeText.dispid: {
         auto it = s.cells.find({sheet(), row_, column_});
         result = Variant::text(it == s.cells.end() ? std::u16string() : it->second);
         return hr::kOk;
       }
-      case 127:
+      case op::kRangeLeft.dispid:
         result = Variant::real((column_ - 1) * s.columnWidth);
         return hr::kOk;
-      case 126:
+      case op::kRangeTop.dispid:
         result = Variant::real((row_ - 1) * s.rowHeight);
         return hr::kOk;
-      case 122:
+      case op::kRangeWidth.dispid:
         result = Variant::real((lastColumn_ - column_ + 1) * s.columnWidth);
         return hr::kOk;
-      case 123:
+      case op::kRangeHeight.dispid:
         result = Variant::real((lastRow_ - row_ + 1) * s.rowHeight);
         return hr::kOk;
-      case 1067: {
+      case op::kRangeBorderAround.dispid: {
         if (arguments.size() != 4) return hr::kBadParamCount;
         s.frames.push_back(Frame{sheet(), columnName(column_) + std::to_string(row_), row_, column_,
                                  lastRow_, lastColumn_, arguments[0], arguments[1], arguments[2],
@@ -246,11 +248,11 @@ class ShapesObject final : public RecordedObject {
 
  protected:
   std::string memberName(std::int32_t dispid) const override {
-    return dispid == 1723 ? "AddPicture" : "?";
+    return dispid == op::kShapesAddPicture.dispid ? "AddPicture" : "?";
   }
   std::int32_t answer(std::int32_t dispid, InvokeKind, std::span<const Variant> arguments,
                       Variant& result) override {
-    if (dispid != 1723) return hr::kMemberNotFound;
+    if (dispid != op::kShapesAddPicture.dispid) return hr::kMemberNotFound;
     if (arguments.size() != 7 || arguments[0].type() != VarType::Bstr) return hr::kTypeMismatch;
     state().pictures.push_back(Picture{sheet(), arguments[0].textValue(), arguments[1],
                                        arguments[2], arguments[3], arguments[4], arguments[5],
@@ -268,13 +270,13 @@ class WorksheetObject final : public RecordedObject {
  protected:
   std::string memberName(std::int32_t dispid) const override {
     switch (dispid) {
-      case 412:
+      case op::kWorksheetUsedRange.dispid:
         return "UsedRange";
-      case 197:
+      case op::kWorksheetRange.dispid:
         return "Range";
-      case 1377:
+      case op::kWorksheetShapes.dispid:
         return "Shapes";
-      case 502:
+      case op::kWorksheetNext.dispid:
         return "Next";
       default:
         return "?";
@@ -285,7 +287,7 @@ class WorksheetObject final : public RecordedObject {
                       Variant& result) override {
     State& s = state();
     switch (dispid) {
-      case 412: {
+      case op::kWorksheetUsedRange.dispid: {
         const auto [row, column] = s.origin(sheet());
         int lastRow = row, lastColumn = column;
         for (const auto& [key, text] : s.cells) {
@@ -297,7 +299,7 @@ class WorksheetObject final : public RecordedObject {
             new RangeObject(statePointer(), sheet(), row, column, lastRow, lastColumn));
         return hr::kOk;
       }
-      case 197: {
+      case op::kWorksheetRange.dispid: {
         if (arguments.size() != 2) return hr::kBadParamCount;
         const auto first = parseReference(arguments[0]);
         const auto second = arguments[1].isMissing() ? first : parseReference(arguments[1]);
@@ -308,10 +310,10 @@ class WorksheetObject final : public RecordedObject {
             std::max(first->second, second->second)));
         return hr::kOk;
       }
-      case 1377:
+      case op::kWorksheetShapes.dispid:
         result = Variant::adopt(new ShapesObject(statePointer(), sheet()));
         return hr::kOk;
-      case 502:
+      case op::kWorksheetNext.dispid:
         result = Variant::adopt(
             sheet() < s.sheetCount ? new WorksheetObject(statePointer(), sheet() + 1) : nullptr);
         return hr::kOk;
@@ -328,11 +330,11 @@ class WorkbookObject final : public RecordedObject {
  protected:
   std::string memberName(std::int32_t dispid) const override {
     switch (dispid) {
-      case 307:
+      case op::kWorkbookActiveSheet.dispid:
         return "ActiveSheet";
-      case 283:
+      case op::kWorkbookSave.dispid:
         return "Save";
-      case 277:
+      case op::kWorkbookClose.dispid:
         return "Close";
       default:
         return "?";
@@ -342,13 +344,13 @@ class WorkbookObject final : public RecordedObject {
                       Variant& result) override {
     State& s = state();
     switch (dispid) {
-      case 307:
+      case op::kWorkbookActiveSheet.dispid:
         result = Variant::adopt(new WorksheetObject(statePointer(), s.activeSheet));
         return hr::kOk;
-      case 283:
+      case op::kWorkbookSave.dispid:
         ++s.saveCount;
         return hr::kOk;
-      case 277:
+      case op::kWorkbookClose.dispid:
         s.workbookClosed = true;
         s.workbookCloseArguments.assign(arguments.begin(), arguments.end());
         return hr::kOk;
@@ -364,16 +366,18 @@ class WorkbooksObject final : public RecordedObject {
 
  protected:
   std::string memberName(std::int32_t dispid) const override {
-    return dispid == 1923 ? "Open" : dispid == 277 ? "Close" : "?";
+    return dispid == op::kWorkbooksOpen.dispid    ? "Open"
+           : dispid == op::kWorkbooksClose.dispid ? "Close"
+                                                  : "?";
   }
   std::int32_t answer(std::int32_t dispid, InvokeKind, std::span<const Variant> arguments,
                       Variant& result) override {
     State& s = state();
-    if (dispid == 277) {
+    if (dispid == op::kWorkbooksClose.dispid) {
       s.workbooksClosed = true;
       return hr::kOk;
     }
-    if (dispid != 1923) return hr::kMemberNotFound;
+    if (dispid != op::kWorkbooksOpen.dispid) return hr::kMemberNotFound;
     if (arguments.empty() || arguments[0].type() != VarType::Bstr) return hr::kTypeMismatch;
     s.openedFilename = arguments[0].textValue();
     s.openArguments.assign(arguments.begin(), arguments.end());
@@ -389,11 +393,11 @@ class ApplicationObject final : public RecordedObject {
  protected:
   std::string memberName(std::int32_t dispid) const override {
     switch (dispid) {
-      case 572:
+      case op::kApplicationWorkbooks.dispid:
         return "Workbooks";
-      case 558:
+      case op::kApplicationVisible.dispid:
         return "Visible";
-      case 302:
+      case op::kApplicationQuit.dispid:
         return "Quit";
       default:
         return "?";
@@ -403,14 +407,14 @@ class ApplicationObject final : public RecordedObject {
                       Variant& result) override {
     State& s = state();
     switch (dispid) {
-      case 572:
+      case op::kApplicationWorkbooks.dispid:
         result = Variant::adopt(new WorkbooksObject(statePointer()));
         return hr::kOk;
-      case 558:
+      case op::kApplicationVisible.dispid:
         if (arguments.size() != 1) return hr::kBadParamCount;
         s.visible = arguments[0].toInteger().value_or(0) != 0;
         return hr::kOk;
-      case 302:
+      case op::kApplicationQuit.dispid:
         s.quit = true;
         return hr::kOk;
       default:

@@ -17,13 +17,19 @@ import zipfile
 
 import openpyxl
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), os.pardir, "support"))
+import host_records  # noqa: E402
+
 LIBRARY = None
 LANGUAGE_FILE = None
 
-ADDRESS = struct.calcsize("P")  # 8 here: addresses at 0 and 8, the row link at 5040
-ROW_NEXT = 5040 if ADDRESS == 8 else 5036
-ROW_SIZE = ROW_NEXT + ADDRESS
-FIELDS = {"a": 0, "b": 50, "e": 200, "n": 1578, "7": 3040, "8": 3296, "0": 3456}
+# This interpreter's address width moves the first row's address and the row link.
+RECORDS = host_records.load()
+TRANSFER = RECORDS["RESULT_TRANSFER"]
+HEADER = RECORDS["RESULT_HEADER"]
+ROW = RECORDS["RESULT_ROW"]
+FIELDS = {"a": "field_a", "b": "field_b", "e": "field_e", "n": "field_n", "7": "picture_path",
+          "8": "field_8", "0": "field_0"}
 
 
 def gbk(text):
@@ -44,35 +50,37 @@ class HostMemory:
     """The host's records, kept alive in this process until the call returns."""
 
     def __init__(self, template, spec, first_row, last_row, paginated, switch_a, switch_b):
-        self.header = ctypes.create_string_buffer(952)
+        self.header = ctypes.create_string_buffer(HEADER.size)
         self.rows = []
         h = self.header
-        ctypes.memmove(ctypes.addressof(h) + 0, gbk("工程: 二号桥"), len(gbk("工程: 二号桥")))
-        struct.pack_into("<3i", h, 252, 1, 2, 1)  # header text 1 at row 2, column 1
-        struct.pack_into("<3i", h, 264, 0, 3, 1)  # header text 2 switched off
-        path = gbk(template)
-        ctypes.memmove(ctypes.addressof(h) + 412, path, len(path))
-        ctypes.memmove(ctypes.addressof(h) + 668, spec.encode("ascii") + b"\0", len(spec) + 1)
-        struct.pack_into("<7i", h, 924, first_row, last_row, 2, 0, paginated, switch_a, switch_b)
+        HEADER.put_text(h, "header_text1", gbk("工程: 二号桥"), terminate=False)
+        for name, value in (("text1_enabled", 1), ("text1_row", 2), ("text1_column", 1),
+                            ("text2_enabled", 0), ("text2_row", 3), ("text2_column", 1),
+                            ("first_body_row", first_row), ("last_body_row", last_row),
+                            ("border_weight", 2), ("record_count", 0), ("pagination", paginated),
+                            ("switch_a", switch_a), ("switch_b", switch_b)):
+            HEADER.put_int32(h, name, value)
+        HEADER.put_text(h, "workbook_path", gbk(template), terminate=False)
+        HEADER.put_text(h, "column_spec", spec.encode("ascii"))
 
     def add_row(self, fields):
-        row = ctypes.create_string_buffer(ROW_SIZE)
+        row = ctypes.create_string_buffer(ROW.size)
         for selector, text in fields.items():
-            data = gbk(text)
-            ctypes.memmove(ctypes.addressof(row) + FIELDS[selector], data, len(data))
+            ROW.put_text(row, FIELDS[selector], gbk(text), terminate=False)
         if self.rows:
-            struct.pack_into("<Q" if ADDRESS == 8 else "<I", self.rows[-1], ROW_NEXT,
-                             ctypes.addressof(row))
+            ROW.put_address(self.rows[-1], "next", ctypes.addressof(row))
         self.rows.append(row)
-        struct.pack_into("<i", self.header, 936, len(self.rows))
+        HEADER.put_int32(self.header, "record_count", len(self.rows))
 
     def transfer_record(self):
-        pack = "<QQ" if ADDRESS == 8 else "<II"
-        first = ctypes.addressof(self.rows[0]) if self.rows else 0
-        return struct.pack(pack, ctypes.addressof(self.header), first).ljust(952, b"\xee")
+        record = bytearray(b"\xee" * TRANSFER.size)
+        TRANSFER.put_address(record, "header_block", ctypes.addressof(self.header))
+        TRANSFER.put_address(record, "first_row",
+                             ctypes.addressof(self.rows[0]) if self.rows else 0)
+        return bytes(record)
 
-    def int_at(self, offset):
-        return struct.unpack_from("<i", self.header, offset)[0]
+    def int_at(self, name):
+        return HEADER.int32(self.header, name)
 
 
 class TamarackEndToEnd(unittest.TestCase):
@@ -171,14 +179,15 @@ class TamarackEndToEnd(unittest.TestCase):
         with zipfile.ZipFile(self.template) as package:
             media = [n for n in package.namelist() if n.startswith("xl/media/")]
         self.assertGreaterEqual(len(media), 1)
-        self.assertEqual(host.int_at(924), 5)  # not shifted: nothing written back
+        self.assertEqual(host.int_at("first_body_row"), 5)  # not shifted: nothing written back
 
     def test_shifted_template_tells_the_host(self):
         self.make_template(1, taken_row=5)
         host = HostMemory(self.template, "ae", 5, 20, 0, 0, 0)
         host.add_row({"a": "甲", "e": "3"})
         self.assertEqual(self.export(host), [])
-        self.assertEqual((host.int_at(924), host.int_at(928), host.int_at(256)), (6, 21, 3))
+        self.assertEqual((host.int_at("first_body_row"), host.int_at("last_body_row"),
+                          host.int_at("text1_row")), (6, 21, 3))
         sheet = openpyxl.load_workbook(self.template).active
         self.assertEqual(sheet["A3"].value, "工程: 二号桥")
         self.assertEqual(sheet["A6"].value, "甲")

@@ -83,14 +83,15 @@ TEST_F(TamarackFailures, DataFileShorterThanOneRecord) {
 // A null header address would take the host down; it reads as a failed read instead.
 TEST_F(TamarackFailures, NullHeaderAddressIsAFailedRead) {
   serve();
-  run(952, /*withHeader=*/false);
+  run(kHostTransferSize, /*withHeader=*/false);
   expectOnly("数据文件太短", Buttons::OkCancel);
   EXPECT_FALSE(serverStarted());
 }
 
 TEST_F(TamarackFailures, NullHeaderAddressOnTheSecondRead) {
   serveChanging([this] {
-    dir.write("temp/pinebrook_temp.dat", host.transferRecord(952, /*withHeader=*/false));
+    dir.write("temp/pinebrook_temp.dat",
+              host.transferRecord(kHostTransferSize, /*withHeader=*/false));
   });
   run();
   expectOnly("数据文件再读太短", Buttons::OkCancel);

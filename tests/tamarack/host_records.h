@@ -24,6 +24,7 @@ inline constexpr std::size_t kHostFirstRowOffset =
     platform::records::result_transfer::first_row.offset;
 inline constexpr std::size_t kHostNextOffset = row_fields::next.offset;
 inline constexpr std::size_t kHostRowSize = row_fields::kSize;
+inline constexpr std::size_t kHostTransferSize = platform::records::result_transfer::kSize;
 
 // A path as UTF-8, the way messages and the recording server's texts show it.
 inline std::string utf8Of(const std::filesystem::path& path) {
@@ -133,7 +134,7 @@ class HostRecords {
   std::uint8_t* row(std::size_t i) { return rows_[i].get(); }
 
   // The transfer record as the host writes it into the data file.
-  std::string transferRecord(std::size_t size = 952, bool withHeader = true) const {
+  std::string transferRecord(std::size_t size = kHostTransferSize, bool withHeader = true) const {
     std::vector<std::uint8_t> bytes(std::max<std::size_t>(size, 2 * kHostAddressWidth), 0xEE);
     putAddress(bytes.data(), withHeader ? header_.get() : nullptr);
     putAddress(bytes.data() + kHostFirstRowOffset, rows_.empty() ? nullptr : rows_.front().get());

@@ -146,5 +146,36 @@ TEST(ShippedLanguageFile, HoldsAllElevenKeysInCodePage936) {
   EXPECT_TRUE(messages.shown.empty());
 }
 
+// The lookup over bytes in memory, which the lookup over the file on disk uses.
+using LookupResult = ::qx::tamarack::LanguageLookup;  // not the fixture above
+
+TEST(LanguageLookupOverBytes, EndsAsTheFileLookupDoes) {
+  struct Case {
+    const char* bytes;
+    LookupResult result;
+    const char* text;
+  } cases[] = {
+      {"excel_fil_05:abc\r\n", LookupResult::Found, "abc"},
+      {"excel_fil_05:\r\n\r\n x,y\r\n", LookupResult::Found, " x,y"},
+      {"excel_fil_05:a\rb\n", LookupResult::Found, "a\rb"},
+      {"excel_fil_05:abc\r", LookupResult::TextMissing, ""},
+      {"excel_fil_05:abc", LookupResult::TextMissing, ""},
+      {"xexcel_fil_05:abc\n", LookupResult::KeyMissing, ""},
+      {"", LookupResult::KeyMissing, ""},
+  };
+  for (const Case& c : cases) {
+    std::string text = "before";
+    EXPECT_EQ(lookUpLanguageText(c.bytes, "excel_fil_05:", text), c.result) << c.bytes;
+    EXPECT_EQ(text, c.result == LookupResult::Found ? c.text : "before") << c.bytes;
+  }
+}
+
+TEST(LanguageLookupOverBytes, NulBytesAreOrdinaryBytes) {
+  const std::string bytes("excel_fil_05:a\0b\n", 17);
+  std::string text;
+  ASSERT_EQ(lookUpLanguageText(bytes, "excel_fil_05:", text), LookupResult::Found);
+  EXPECT_EQ(text, std::string("a\0b", 3));
+}
+
 }  // namespace
 }  // namespace qx::tamarack

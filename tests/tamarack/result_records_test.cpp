@@ -107,8 +107,9 @@ TEST(TransferRecordFile, ReadsBothAddressesFromTheFirst952Bytes) {
     std::size_t size;
     bool read;
   };
-  for (const Case& c :
-       {Case{951, false}, Case{952, true}, Case{953, true}, Case{4000, true}, Case{0, false}}) {
+  constexpr std::size_t kSize = testing::kHostTransferSize;
+  for (const Case& c : {Case{kSize - 1, false}, Case{kSize, true}, Case{kSize + 1, true},
+                        Case{4000, true}, Case{0, false}}) {
     const auto path = dir.write("temp/pinebrook_temp.dat", host.transferRecord(c.size));
     DataFile file(path);
     ASSERT_TRUE(file.opened());

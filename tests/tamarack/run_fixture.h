@@ -96,7 +96,7 @@ class TamarackRun : public ::testing::Test {
   }
 
   // Writes the data file with the transfer record and runs the export.
-  void run(std::size_t transferSize = 952, bool withHeader = true) {
+  void run(std::size_t transferSize = kHostTransferSize, bool withHeader = true) {
     dataFile = dir.write("temp/pinebrook_temp.dat", host.transferRecord(transferSize, withHeader));
     depthBefore = automation::apartmentDepthForTesting();
     runExport({languageFile, dataFile}, messages);

@@ -9,7 +9,6 @@ import ctypes
 import datetime
 import os
 import shutil
-import struct
 import sys
 import tempfile
 import unittest
@@ -17,66 +16,64 @@ import zipfile
 
 import openpyxl
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), os.pardir, "support"))
+import host_records  # noqa: E402
+
 LIBRARIES = {}
 PICTURE = None
-HEADER_SIZE = 3880
-ROW_SIZE = 3920
-NEXT = 3912
+RECORDS = host_records.load()
+HEADER = RECORDS["GROUP_TABLE_HEADER"]
+ROW = RECORDS["GROUP_TABLE_ROW"]
 XL_THIN = 2
 SENTINEL = -10000.0
 
-# Header slots: (show flag offset, text offset, room) by the host's slot number.
-SLOTS = {1: (4, 312, 256), 2: (16, 568, 80), 21: (256, 3080, 30), 22: (160, 3110, 80)}
 
-
-def put_text(buffer, offset, room, text):
-    data = text.encode("gbk")
-    assert len(data) < room
-    buffer[offset:offset + len(data) + 1] = data + b"\0"
+def put_text(record, buffer, name, text):
+    record.put_text(buffer, name, text.encode("gbk"))
 
 
 class Header:
     def __init__(self, template):
-        self.bytes = bytearray(HEADER_SIZE)
-        put_text(self.bytes, 3350, 256, template)
+        self.bytes = bytearray(HEADER.size)
+        put_text(HEADER, self.bytes, "template_path", template)
 
     def ints(self, **fields):
-        offsets = {"picture": 0, "weight": 292, "start_row": 296, "group_column": 304,
-                   "time_format": 308}
+        names = {"picture": "picture_flag", "weight": "border_weight", "start_row": "start_row",
+                 "group_column": "group_column", "time_format": "time_format"}
         for name, value in fields.items():
-            struct.pack_into("<i", self.bytes, offsets[name], value)
+            HEADER.put_int32(self.bytes, names[name], value)
         return self
 
     def slot(self, number, row, column, text):
-        flag, text_offset, room = SLOTS[number]
-        struct.pack_into("<3i", self.bytes, flag, 1, row, column)
-        put_text(self.bytes, text_offset, room, text)
+        for field, value in (("show", 1), ("row", row), ("column", column)):
+            HEADER.put_int32(self.bytes, "slot%d_%s" % (number, field), value)
+        put_text(HEADER, self.bytes, "slot%d_text" % number, text)
         return self
 
     def spec(self, letters):
-        put_text(self.bytes, 3606, 80, letters)
+        put_text(HEADER, self.bytes, "column_spec", letters)
         return self
 
     def picture_block(self, first, last):
-        put_text(self.bytes, 3686, 80, first)
-        put_text(self.bytes, 3766, 80, last)
+        put_text(HEADER, self.bytes, "picture_first_cell", first)
+        put_text(HEADER, self.bytes, "picture_last_cell", last)
         return self
 
     def buffer(self):
-        return ctypes.create_string_buffer(bytes(self.bytes), HEADER_SIZE)
+        return ctypes.create_string_buffer(bytes(self.bytes), HEADER.size)
 
 
 def row_list(records):
     """Rows in the host's memory, each linked to the next; returns (first, keep-alive list)."""
     buffers = []
     for key, minutes, b_text in records:
-        data = bytearray(ROW_SIZE)
-        put_text(data, 4, 80, key)
-        put_text(data, 84, 266, b_text)
-        struct.pack_into("<d", data, 1232, minutes)
-        buffers.append(ctypes.create_string_buffer(bytes(data), ROW_SIZE))
+        data = bytearray(ROW.size)
+        put_text(ROW, data, "group_key", key)
+        put_text(ROW, data, "b_text", b_text)
+        ROW.put_double(data, "time_value", minutes)
+        buffers.append(ctypes.create_string_buffer(bytes(data), ROW.size))
     for this, following in zip(buffers, buffers[1:]):
-        struct.pack_into("<Q", this, NEXT, ctypes.addressof(following))
+        ROW.put_address(this, "next", ctypes.addressof(following))
     return (buffers[0] if buffers else None), buffers
 
 

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "automation/operations.h"
 #include "automation/server_registry.h"
 #include "tests/wine/call_log.h"
 #include "tests/wine/reports.h"
@@ -112,7 +113,8 @@ TEST(ServerFailure, APlannedFailureTakesItsOccurrenceAndCarriesItsDescription) {
     std::int32_t second = 0;
     for (int i = 0; i < 2; ++i) {
       result = Variant();
-      second = application->invoke(572, InvokeKind::PropertyGet, {}, result, exception);
+      second = application->invoke(automation::op::kApplicationWorkbooks.dispid,
+                                   InvokeKind::PropertyGet, {}, result, exception);
     }
     result = Variant();
     application->release();

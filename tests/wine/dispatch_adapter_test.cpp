@@ -7,6 +7,7 @@
 
 #include <vector>
 
+#include "automation/operations.h"
 #include "automation/server_registry.h"
 #include "tests/support/recording_server.h"
 #include "tests/wine/call_log.h"
@@ -15,7 +16,9 @@
 namespace qx::wine {
 namespace {
 
-constexpr DISPID kWorkbooks = 572, kVisible = 558, kOpen = 1923;
+constexpr DISPID kWorkbooks = automation::op::kApplicationWorkbooks.dispid,
+                 kVisible = automation::op::kApplicationVisible.dispid,
+                 kOpen = automation::op::kWorkbooksOpen.dispid;
 
 class DispatchAdapterTest : public ::testing::Test {
  protected:
