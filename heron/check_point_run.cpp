@@ -5,7 +5,6 @@
 #include <string>
 #include <string_view>
 
-#include "automation/automation_error.h"
 #include "automation/operations.h"
 #include "heron/check_point_file.h"
 #include "heron/run_policy.h"
