@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "automation/code_page.h"
+#include "platform/code_page.h"
 
 namespace qx::automation {
 
@@ -10,7 +10,7 @@ namespace {
 std::string compose(const std::string& operation, std::int32_t hresult,
                     const std::optional<ExceptionInfo>& exception) {
   std::string description = exception && !exception->description.empty()
-                                ? utf16ToUtf8(exception->description)
+                                ? platform::utf16ToUtf8(exception->description)
                                 : describeHresult(hresult);
   char code[16];
   std::snprintf(code, sizeof code, "0x%08X", static_cast<unsigned>(hresult));
@@ -26,7 +26,8 @@ AutomationError::AutomationError(std::string operation, std::int32_t hresult,
       exception_(std::move(exception)) {}
 
 std::string AutomationError::description() const {
-  if (exception_ && !exception_->description.empty()) return utf16ToUtf8(exception_->description);
+  if (exception_ && !exception_->description.empty())
+    return platform::utf16ToUtf8(exception_->description);
   return describeHresult(hresult_);
 }
 

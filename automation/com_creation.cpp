@@ -7,8 +7,8 @@
 #include <string>
 #include <string_view>
 
-#include "automation/code_page.h"
 #include "automation/com_dispatch.h"
+#include "platform/code_page.h"
 
 namespace qx::automation {
 
@@ -30,7 +30,7 @@ Dispatch* createComServerObject(std::string_view progId) {
   try {
     // A NUL inside the name would make COM look up a shorter one.
     if (progId.empty() || progId.find('\0') != std::string_view::npos) return nullptr;
-    const std::u16string name = utf8ToUtf16(progId);
+    const std::u16string name = platform::utf8ToUtf16(progId);
     CLSID classId;
     if (FAILED(CLSIDFromProgID(reinterpret_cast<LPCOLESTR>(name.c_str()), &classId))) {
       return nullptr;

@@ -3,7 +3,7 @@
 #include <optional>
 
 #include "automation/automation_error.h"
-#include "automation/code_page.h"
+#include "platform/code_page.h"
 
 namespace qx::automation {
 
@@ -24,7 +24,7 @@ Variant invoke(const AutomationObject& target, const Operation& operation,
 
 namespace {
 Variant text(std::string_view gbk) {
-  return Variant::text(gbkToUtf16(gbk));
+  return Variant::text(platform::gbkToUtf16(gbk));
 }
 
 // The object inside a result; a result that holds none is the server's fault.

@@ -25,7 +25,7 @@ void unregisterServer(std::string_view progId);
 bool isServerRegistered(std::string_view progId);
 
 // The server used for progId when nothing is registered under it: the embedded engine installs
-// itself here for "Excel.Application" in every deliverable that links it.
+// itself here for "Excel.Application" in every exporter that links it.
 void setDefaultServer(std::string progId, ServerFactory factory);
 
 }  // namespace qx::automation

@@ -4,8 +4,8 @@
 #include <stdexcept>
 #include <utility>
 
-#include "automation/code_page.h"
 #include "automation/dispatch.h"
+#include "platform/code_page.h"
 
 namespace qx::automation {
 
@@ -274,7 +274,7 @@ std::string describe(const Variant& value) {
     case VarType::Dispatch:
       return value.objectValue() == nullptr ? "DISPATCH null" : "DISPATCH";
     case VarType::Bstr:
-      return "BSTR \"" + utf16ToUtf8(value.textValue()) + "\"";
+      return "BSTR \"" + platform::utf16ToUtf8(value.textValue()) + "\"";
   }
   return buffer;
 }

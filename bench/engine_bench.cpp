@@ -16,11 +16,11 @@
 #include <string>
 
 #include "automation/automation_error.h"
-#include "automation/code_page.h"
 #include "automation/operations.h"
-#include "automation/sheet_moves.h"
-#include "automation/workbook_session.h"
+#include "platform/code_page.h"
 #include "platform/messages.h"
+#include "report/sheet_writing.h"
+#include "report/workbook_session.h"
 
 namespace {
 
@@ -84,24 +84,24 @@ double seconds(std::chrono::steady_clock::time_point since) {
 
 double engineRun(const fs::path& file, const fs::path& picture, int rows) {
   const auto start = std::chrono::steady_clock::now();
-  automation::WorkbookSession session;
+  report::WorkbookSession session;
   if (!session.application.createByProgId("Excel.Application")) {
     throw std::runtime_error("Excel.Application is not available");
   }
-  automation::openTemplate(session, file.string());
+  report::openTemplate(session, file.string());
   automation::AutomationObject cell;
   for (int c = 1; c <= kColumns; ++c) {
-    automation::writeCell(session.usedRange, kHeaderRows, c, headerText(c));
-    automation::frameCell(session.sheet, c, kHeaderRows, 2, cell);
+    report::writeCell(session.usedRange, kHeaderRows, c, headerText(c));
+    report::frameCell(session.sheet, c, kHeaderRows, 2, cell);
   }
   for (int r = kHeaderRows + 1; r <= kHeaderRows + rows; ++r) {
     for (int c = 1; c <= kColumns; ++c) {
-      automation::writeCell(session.usedRange, r, c, cellText(r, c));
-      automation::frameCell(session.sheet, c, r, 2, cell);
+      report::writeCell(session.usedRange, r, c, cellText(r, c));
+      report::frameCell(session.sheet, c, r, 2, cell);
     }
   }
-  automation::placePicture(session.sheet.copy(), "$B$3", "$E$12", picture.string(),
-                           automation::PictureStyle::NearestSingle, platform::systemMessages());
+  report::placePicture(session.sheet.copy(), "$B$3", "$E$12", picture.string(),
+                       report::PictureStyle::NearestSingle, platform::systemMessages());
   const auto saving = std::chrono::steady_clock::now();
   std::printf("engine fill: %.3f s\n", seconds(start));
   automation::workbookSave(session.workbook);
@@ -122,14 +122,14 @@ double libxlsxwriterRun(const fs::path& file, const fs::path& picture, int rows)
   worksheet_write_string(sheet, 0, 0, "Report", nullptr);
   for (int c = 1; c <= kColumns; ++c) {
     worksheet_write_string(sheet, kHeaderRows - 1, c - 1,
-                           automation::gbkToUtf8(headerText(c)).c_str(), framed);
+                           platform::gbkToUtf8(headerText(c)).c_str(), framed);
   }
   lxw_image_options place{};
   place.x_offset = 2, place.y_offset = 3;
   worksheet_insert_image_opt(sheet, 2, 1, picture.c_str(), &place);
   for (int r = kHeaderRows + 1; r <= kHeaderRows + rows; ++r) {
     for (int c = 1; c <= kColumns; ++c) {
-      worksheet_write_string(sheet, r - 1, c - 1, automation::gbkToUtf8(cellText(r, c)).c_str(),
+      worksheet_write_string(sheet, r - 1, c - 1, platform::gbkToUtf8(cellText(r, c)).c_str(),
                              framed);
     }
   }

@@ -1,6 +1,6 @@
 # Helpers shared by the component folders.
 
-# Links the embedded engine's registration into a deliverable, where the engine is built
+# Links the embedded engine's registration into an exporter, where the engine is built
 # (every system but Windows), so that "Excel.Application" reaches it when nothing else is
 # registered.
 function(qx_link_default_server target)
@@ -9,7 +9,7 @@ function(qx_link_default_server target)
   endif()
 endfunction()
 
-# Exports of the deliverables carry undecorated names; 32-bit stdcall needs --kill-at.
+# Exports of the exporters carry undecorated names; 32-bit stdcall needs --kill-at.
 function(qx_undecorated_exports target)
   if(WIN32 AND CMAKE_SIZEOF_VOID_P EQUAL 4)
     target_link_options(${target} PRIVATE -Wl,--kill-at)

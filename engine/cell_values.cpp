@@ -2,12 +2,12 @@
 
 #include <charconv>
 
-#include "automation/code_page.h"
 #include "engine/engine_error.h"
 #include "engine/number_formats.h"
 #include "engine/shared_formulas.h"
 #include "engine/value_recognition.h"
 #include "engine/xml_part.h"
+#include "platform/code_page.h"
 
 namespace qx::engine {
 

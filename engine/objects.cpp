@@ -3,8 +3,8 @@
 #include <atomic>
 #include <new>
 
-#include "automation/code_page.h"
 #include "engine/engine_error.h"
+#include "platform/code_page.h"
 
 namespace qx::engine {
 
@@ -46,7 +46,7 @@ std::int32_t EngineObject::invoke(std::int32_t dispid, InvokeKind kind,
   } catch (const std::exception& e) {
     exception.code = hr::kException;
     exception.source = u"qx spreadsheet engine";
-    exception.description = automation::utf8ToUtf16(e.what());
+    exception.description = platform::utf8ToUtf16(e.what());
     return hr::kException;
   } catch (...) {
     return hr::kFail;
@@ -58,7 +58,7 @@ std::string textArgument(const Variant& value, const char* argumentName) {
     throw EngineError(std::string(argumentName) + ": a text was expected, not " +
                       automation::typeName(value.type()));
   }
-  return automation::utf16ToUtf8(value.textValue());
+  return platform::utf16ToUtf8(value.textValue());
 }
 
 std::int64_t integerArgument(const Variant& value, const char* argumentName) {

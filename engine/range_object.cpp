@@ -1,11 +1,12 @@
 // Range: Item, Text, Left, Top, Width, Height and BorderAround on a fixed rectangle of cells.
 
-#include "automation/code_page.h"
 #include "automation/operations.h"
+#include "platform/code_page.h"
 #include "engine/cell_values.h"
 #include "engine/engine_error.h"
 #include "engine/frame.h"
 #include "engine/objects.h"
+#include "platform/code_page.h"
 
 namespace qx::engine {
 
@@ -44,7 +45,7 @@ class RangeObject final : public EngineObject {
     if (!arguments.empty()) return hr::kBadParamCount;
     switch (dispid) {
       case op::kRangeText.dispid:
-        result = Variant::text(automation::utf8ToUtf16(
+        result = Variant::text(platform::utf8ToUtf16(
             cellText(workbook, workbook.worksheet(sheet_), rect_.top, rect_.left)));
         return hr::kOk;
       case op::kRangeLeft.dispid:

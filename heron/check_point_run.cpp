@@ -1,28 +1,26 @@
 #include "heron/check_point_run.h"
 
 #include <cstdint>
-#include <exception>
-#include <limits>
 #include <optional>
 #include <string>
 #include <string_view>
 
-#include "automation/apartment.h"
-#include "automation/automation_error.h"
-#include "automation/code_page.h"
-#include "automation/failure_report.h"
 #include "automation/operations.h"
-#include "automation/sheet_moves.h"
-#include "automation/workbook_session.h"
 #include "heron/check_point_file.h"
+#include "heron/run_policy.h"
+#include "platform/code_page.h"
 #include "platform/paths.h"
+#include "report/sheet_row.h"
+#include "report/sheet_writing.h"
+#include "report/workbook_run.h"
+#include "report/workbook_session.h"
 
 namespace qx::heron {
 
 namespace {
 using automation::AutomationObject;
-using automation::WorkbookSession;
 using platform::Buttons;
+using report::WorkbookSession;
 
 constexpr const char* kDataFileUnreadable = "打开 excel 的临时文件错误!";
 constexpr const char* kHeaderShort = "读头信息错误!";
@@ -32,44 +30,24 @@ constexpr const char* kServerNotStarted = "无法启动Excel服务器!";
 constexpr const char* kTemplateNotEmpty = "模板文件“%s”, 不是一个空的表格, 请清除表格内的内容!";
 constexpr const char* kBodyShort = "读表体信息错误!";
 
-// Uninitialises COM when the run leaves the scope that initialised it, after the session
-// declared below it has released its references.
-class ApartmentScope {
- public:
-  ApartmentScope() = default;
-  ApartmentScope(const ApartmentScope&) = delete;
-  ApartmentScope& operator=(const ApartmentScope&) = delete;
-  ~ApartmentScope() { automation::uninitializeApartment(); }
-};
-
 std::optional<CheckPointFile> openDataFile(const RunFiles& files, int opening) {
   if (files.beforeOpeningDataFile) files.beforeOpeningDataFile(opening);
   return CheckPointFile::open(files.dataFile);
 }
 
 std::string withTemplatePath(const char* pattern, const std::string& templatePath) {
-  return platform::format(pattern, automation::gbkToUtf8(templatePath).c_str());
-}
-
-// Rows run on from first_row; one that leaves the 32-bit range is no sheet row, and the server
-// would refuse it as it refuses any row beyond its sheet.
-int sheetRow(std::int64_t row) {
-  if (row > std::numeric_limits<std::int32_t>::max()) {
-    throw automation::AutomationError(automation::op::kRangeItemPut.name,
-                                      automation::hr::kBadIndex);
-  }
-  return static_cast<int>(row);
+  return platform::format(pattern, platform::gbkToUtf8(templatePath).c_str());
 }
 
 void writeHeaderTexts(const AutomationObject& usedRange, const CheckPointHeader& header) {
   if (header.text1Flag != 0) {
-    automation::writeCell(usedRange, header.text1Row, header.text1Col, header.text1);
+    report::writeCell(usedRange, header.text1Row, header.text1Col, header.text1);
   }
   if (header.text2Flag != 0) {
-    automation::writeCell(usedRange, header.text2Row, header.text2Col, header.text2);
+    report::writeCell(usedRange, header.text2Row, header.text2Col, header.text2);
   }
   if (header.text3Flag != 0) {
-    automation::writeCell(usedRange, header.text3Row, header.text3Col, header.text3);
+    report::writeCell(usedRange, header.text3Row, header.text3Col, header.text3);
   }
 }
 
@@ -97,8 +75,8 @@ void writeBodyRow(WorkbookSession& session, const CheckPointRow& record, std::st
   for (const char letter : spec) {
     const std::string* field = selectedField(record, letter);
     if (field == nullptr && letter != 'w') continue;
-    if (field != nullptr) automation::writeCell(session.usedRange, row, column, *field);
-    automation::frameCell(session.sheet, column, row, weight, session.cellRange);
+    if (field != nullptr) report::writeCell(session.usedRange, row, column, *field);
+    report::frameCell(session.sheet, column, row, weight, session.cellRange);
     ++column;
   }
 }
@@ -112,20 +90,16 @@ RunEnd closeAndQuit(WorkbookSession& session) {
   return RunEnd::Stopped;
 }
 
-// Everything from the server's creation to the save. `first` is the header of the first
+// Everything from opening the template to the save. `first` is the header of the first
 // reading: it alone decides the template, the emptiness check and the first body row.
 RunEnd fillTemplate(const RunFiles& files, const CheckPointHeader& first, WorkbookSession& session,
                     std::optional<CheckPointFile>& data, platform::Messages& messages) {
-  if (!session.application.createByProgId(automation::kSpreadsheetProgId)) {
-    messages.show(kServerNotStarted, Buttons::Ok);
-    return RunEnd::Stopped;
-  }
-  automation::openTemplate(session, first.templatePath);
+  report::openTemplate(session, first.templatePath);
 
-  if (!automation::readCellText(session.usedRange, first.firstRow, 1).empty()) {
+  if (!report::readCellText(session.usedRange, first.firstRow, 1).empty()) {
     messages.show(withTemplatePath(kTemplateNotEmpty, first.templatePath), Buttons::Ok);
     automation::workbookClose(session.workbook, automation::Variant::missing(),
-                              automation::Variant::text(automation::gbkToUtf16(first.templatePath)),
+                              automation::Variant::text(platform::gbkToUtf16(first.templatePath)),
                               automation::Variant::missing());
     return closeAndQuit(session);
   }
@@ -153,13 +127,14 @@ RunEnd fillTemplate(const RunFiles& files, const CheckPointHeader& first, Workbo
       session.release();
       return RunEnd::Stopped;
     }
-    writeBodyRow(session, record, header.columnSpec, sheetRow(row), header.borderWeight);
+    const int sheetRow = report::sheetRow(row, automation::op::kRangeItemPut, kRunPolicy);
+    writeBodyRow(session, record, header.columnSpec, sheetRow, header.borderWeight);
   }
   data->close();
 
-  // A missing picture has been told to the user by the move; the workbook is saved anyway.
-  automation::placePicture(session.sheet.copy(), header.pictureCell1, header.pictureCell2,
-                           files.picture, automation::PictureStyle::WholePoints, messages);
+  // A missing picture has been told to the user by placePicture; the workbook is saved anyway.
+  report::placePicture(session.sheet.copy(), header.pictureCell1, header.pictureCell2,
+                       files.picture, *kRunPolicy.picture, messages);
   automation::workbookSave(session.workbook);
   session.release();
   return RunEnd::Saved;
@@ -198,30 +173,24 @@ RunEnd runCheckPointExport(const RunFiles& files, platform::Messages& messages) 
     return RunEnd::Stopped;
   }
 
-  if (automation::hr::failed(automation::initializeApartment())) {
+  // Destroyed in reverse order: the data file closes, then the run releases the session (the
+  // Application last) and uninitialises COM.
+  report::WorkbookRun run(kRunPolicy, messages);
+  std::optional<CheckPointFile> data;
+  if (!run.leaseApartment()) {
     messages.show(kApartmentFailed, Buttons::Ok);
     return RunEnd::Stopped;
   }
-  // Destroyed in reverse order: the data file closes, the session releases (the Application
-  // last), then COM is uninitialised.
-  const ApartmentScope apartment;
-  WorkbookSession session;
-  std::optional<CheckPointFile> data;
-  try {
-    return fillTemplate(files, first, session, data, messages);
-  } catch (const automation::AutomationError& error) {
-    automation::reportAutomationFailure(messages, error);
-    data.reset();
-    session.release();
-    return RunEnd::AutomationFailure;
-  } catch (const std::exception& error) {
-    // Input the moves cannot name (a frame above the sheet's first row) ends the run the same
-    // way: one message, every reference released, not left to a line no user sees.
-    messages.show(std::string("Excel 操作失败: ") + error.what(), Buttons::Ok);
-    data.reset();
-    session.release();
-    return RunEnd::AutomationFailure;
+  if (!run.startServer()) {
+    messages.show(kServerNotStarted, Buttons::Ok);
+    return RunEnd::Stopped;
   }
+  // Input sheet writing cannot name (a frame above the sheet's first row) ends the run as a failed
+  // call does: one message, every reference released, not left to a line no user sees.
+  RunEnd end = RunEnd::AutomationFailure;
+  run.guarded([&] { end = fillTemplate(files, first, run.session(), data, messages); },
+              [&] { data.reset(); });
+  return end;
 }
 
 }  // namespace qx::heron

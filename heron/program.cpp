@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <exception>
 
-#include "automation/code_page.h"
+#include "platform/code_page.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -25,7 +25,7 @@ platform::Messages* initializeFramework() {
   // Every text of the run crosses code page 936; without a working conversion the messages
   // and cells would be garbled.
   const std::string sample = "\xD6\xD0\xCE\xC4";  // two GBK characters
-  if (automation::utf16ToGbk(automation::gbkToUtf16(sample)) != sample) return nullptr;
+  if (platform::utf16ToGbk(platform::gbkToUtf16(sample)) != sample) return nullptr;
   return &platform::systemMessages();
 }
 

@@ -3,7 +3,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "automation/code_page.h"
+#include "platform/code_page.h"
 #include "platform/paths.h"
 
 namespace qx::host {
@@ -75,8 +75,8 @@ std::filesystem::path resolve(const Description& d, const std::string& utf8) {
 
 // UTF-8 to GBK, refusing what code page 936 cannot hold.
 std::optional<std::string> strictGbk(const std::string& utf8) {
-  const std::string gbk = automation::utf8ToGbk(utf8);
-  if (automation::gbkToUtf8(gbk) != utf8) return std::nullopt;
+  const std::string gbk = platform::utf8ToGbk(utf8);
+  if (platform::gbkToUtf8(gbk) != utf8) return std::nullopt;
   return gbk;
 }
 

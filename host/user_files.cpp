@@ -6,8 +6,8 @@
 #include <cstring>
 #include <fstream>
 
-#include "automation/code_page.h"
 #include "include/qx/host_records.h"
+#include "platform/code_page.h"
 
 namespace qx::host {
 
@@ -84,8 +84,8 @@ void checkOutput(const fs::path& output, const fs::path& workbook, const Descrip
     throw UserFileError("--output", output, "is the picture; name another file");
   }
   const std::string utf8 = workbook.string();
-  const std::string gbk = automation::utf8ToGbk(utf8);
-  if (automation::gbkToUtf8(gbk) != utf8) {
+  const std::string gbk = platform::utf8ToGbk(utf8);
+  if (platform::gbkToUtf8(gbk) != utf8) {
     throw UserFileError("--output", output,
                         "the exporters take paths in code page 936 (GBK) only; this path holds "
                         "characters outside it");

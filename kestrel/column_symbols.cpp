@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "automation/code_page.h"
+#include "platform/code_page.h"
 
 namespace qx::kestrel {
 
@@ -70,7 +70,7 @@ std::optional<ColumnField> find(const Symbol (&table)[N], char symbol) {
 }
 
 std::string limitedText(std::string_view text) {
-  return std::string(text.substr(0, automation::gbkPrefixLength(text, kCellTextLimit)));
+  return std::string(text.substr(0, platform::gbkPrefixLength(text, kCellTextLimit)));
 }
 
 }  // namespace

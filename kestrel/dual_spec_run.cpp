@@ -1,32 +1,32 @@
 #include "kestrel/dual_spec_run.h"
 
-#include <limits>
 #include <string>
 
-#include "automation/apartment.h"
 #include "automation/automation_error.h"
-#include "automation/cell_address.h"
-#include "automation/code_page.h"
-#include "automation/failure_report.h"
 #include "automation/operations.h"
-#include "automation/sheet_moves.h"
-#include "automation/workbook_session.h"
 #include "kestrel/column_symbols.h"
 #include "kestrel/dual_spec_row.h"
+#include "kestrel/run_policy.h"
+#include "platform/code_page.h"
 #include "platform/paths.h"
 #include "platform/record_chain.h"
+#include "report/cell_address.h"
+#include "report/sheet_row.h"
+#include "report/sheet_writing.h"
+#include "report/workbook_run.h"
+#include "report/workbook_session.h"
 
 namespace qx::kestrel {
 
 namespace {
 
 using automation::AutomationError;
-using automation::WorkbookSession;
+using report::WorkbookSession;
 namespace op = automation::op;
 namespace hr = automation::hr;
 
 // Two full specs and the option block stay inside the columns a cell address can name.
-static_assert(2 * 256 + kOptions.size() <= automation::kMaxAddressColumn);
+static_assert(2 * 256 + kOptions.size() <= report::kMaxAddressColumn);
 
 // Writes the cells of one table row, left to right, each value followed by its frame.
 class TableRowWriter {
@@ -37,12 +37,12 @@ class TableRowWriter {
   // A cell with a value; `keep` leaves the template's content and only frames the cell.
   void cell(std::string_view text, bool keep) {
     if (!keep) {
-      automation::writeCell(session_.usedRange, rowIndex(op::kRangeItemPut), column_, text);
+      report::writeCell(session_.usedRange, rowIndex(op::kRangeItemPut), column_, text);
     }
     // No address names a row above the first: the frame is refused as the server would.
     if (row_ < 1) throw AutomationError(op::kWorksheetRange.name, hr::kInvalidArg);
-    automation::frameCell(session_.sheet, column_, rowIndex(op::kWorksheetRange), weight_,
-                          session_.cellRange);
+    report::frameCell(session_.sheet, column_, rowIndex(op::kWorksheetRange), weight_,
+                      session_.cellRange);
     ++column_;
   }
 
@@ -64,12 +64,8 @@ class TableRowWriter {
   }
 
  private:
-  // Rows beyond what a 32-bit index carries reach no cell; refused like any bad index.
   int rowIndex(const automation::Operation& operation) const {
-    if (row_ > std::numeric_limits<std::int32_t>::max()) {
-      throw AutomationError(operation.name, hr::kInvalidArg);
-    }
-    return static_cast<int>(row_);
+    return report::sheetRow(row_, operation, kRunPolicy);
   }
 
   WorkbookSession& session_;
@@ -80,14 +76,14 @@ class TableRowWriter {
 
 void fillWorkbook(WorkbookSession& session, const DualSpecHeader& header,
                   const std::uint8_t* firstRow) {
-  automation::openTemplate(session, header.templatePath);
+  report::openTemplate(session, header.templatePath);
 
   // A taken first table cell moves the table down by one row, once.
   std::int64_t row = header.startRow;
-  if (!automation::readCellText(session.usedRange, header.startRow, 1).empty()) ++row;
+  if (!report::readCellText(session.usedRange, header.startRow, 1).empty()) ++row;
 
   for (const HeaderText& text : header.texts) {
-    if (text.shown) automation::writeCell(session.usedRange, text.row, text.column, text.text);
+    if (text.shown) report::writeCell(session.usedRange, text.row, text.column, text.text);
   }
 
   int ordinal = 1;
@@ -103,24 +99,16 @@ void fillWorkbook(WorkbookSession& session, const DualSpecHeader& header,
   automation::workbookSave(session.workbook);
 }
 
-void reportFailure(platform::Messages& messages, const std::exception& error) {
-  if (const auto* automationError = dynamic_cast<const AutomationError*>(&error)) {
-    automation::reportAutomationFailure(messages, *automationError);
-  } else {
-    messages.show(std::string("Excel 操作失败: ") + error.what(), platform::Buttons::Ok);
-  }
-}
-
 }  // namespace
 
 void runDualSpecExport(const DualSpecHeader& header, const std::uint8_t* firstRow,
                        platform::Messages& messages) {
   const auto ok = platform::Buttons::Ok;
-  bool apartmentHeld = false;
-  WorkbookSession session;
-  try {
+  report::WorkbookRun run(kRunPolicy, messages);
+  // Everything is guarded, the checks before COM included: whatever ends the run is told once.
+  run.guarded([&] {
     if (!platform::canOpenForReading(platform::pathFromHostText(header.templatePath))) {
-      const std::string path = automation::gbkToUtf8(header.templatePath);
+      const std::string path = platform::gbkToUtf8(header.templatePath);
       messages.show(platform::format(kTemplateMissingMessage, path.c_str()), ok);
       return;
     }
@@ -129,25 +117,17 @@ void runDualSpecExport(const DualSpecHeader& header, const std::uint8_t* firstRo
       messages.show(kLoopingRowListMessage, ok);
       return;
     }
-    if (hr::failed(automation::initializeApartment())) {
+    if (!run.leaseApartment()) {
       messages.show(kEnvironmentFailedMessage, ok);
       return;
     }
-    apartmentHeld = true;
-    if (!session.application.createByProgId(automation::kSpreadsheetProgId)) {
+    if (!run.startServer()) {
       messages.show(kServerFailedMessage, ok);
-      automation::uninitializeApartment();
+      run.handBackApartment();
       return;
     }
-    fillWorkbook(session, header, firstRow);
-    session.release();
-  } catch (const std::exception& error) {
-    // The run ends here: the user is told once, every holder goes, and the thread's apartment
-    // is handed back as it was found, since nothing of this run is left to use it.
-    reportFailure(messages, error);
-    session.release();
-    if (apartmentHeld) automation::uninitializeApartment();
-  }
+    fillWorkbook(run.session(), header, firstRow);
+  });
 }
 
 }  // namespace qx::kestrel

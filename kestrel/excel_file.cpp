@@ -7,13 +7,11 @@
 
 extern "C" void excel_file(const void* header, const void* firstRow) {
   if (header == nullptr) return;
-  try {
+  qx::report::atExportBoundary([&] {
     const auto* headerBytes = static_cast<const std::uint8_t*>(header);
     const qx::kestrel::DualSpecHeader decoded = qx::kestrel::decodeDualSpecHeader(
         qx::platform::Bytes(headerBytes, qx::kestrel::kDualSpecHeaderSize));
     qx::kestrel::runDualSpecExport(decoded, static_cast<const std::uint8_t*>(firstRow),
                                    qx::platform::systemMessages());
-  } catch (...) {
-    // Nothing may unwind into the host; the run has told the user whatever could be told.
-  }
+  });
 }

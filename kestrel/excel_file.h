@@ -1,16 +1,12 @@
 #pragma once
 // The export the host calls: one report per call.
 
-#ifdef _WIN32
-#define KESTREL_EXPORT __declspec(dllexport)
-#else
-#define KESTREL_EXPORT __attribute__((visibility("default")))
-#endif
+#include "report/export.h"
 
 extern "C" {
 
 // Fills and saves the template named by the header record (`header`, 1036 bytes, not null)
 // with one table row per record of the row list starting at `firstRow` (5464-byte records, or
 // null for a table without rows). Returns nothing; every failure is shown to the user.
-KESTREL_EXPORT void excel_file(const void* header, const void* firstRow);
+QX_EXPORT void excel_file(const void* header, const void* firstRow);
 }

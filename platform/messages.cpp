@@ -8,7 +8,7 @@
 #ifdef _WIN32
 #include <windows.h>
 
-#include "automation/code_page.h"
+#include "platform/code_page.h"
 #endif
 
 namespace qx::platform {
@@ -29,7 +29,7 @@ class SystemMessages final : public Messages {
   void show(std::string_view text, Buttons buttons) override {
     appendToMessageLog(text);
 #ifdef _WIN32
-    const std::u16string wide = automation::utf8ToUtf16(text);
+    const std::u16string wide = platform::utf8ToUtf16(text);
     MessageBoxW(nullptr, reinterpret_cast<const wchar_t*>(wide.c_str()), L"qx",
                 (buttons == Buttons::OkCancel ? MB_OKCANCEL : MB_OK) | MB_ICONINFORMATION);
 #else

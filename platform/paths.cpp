@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <system_error>
 
-#include "automation/code_page.h"
+#include "platform/code_page.h"
 
 namespace qx::platform {
 
@@ -28,19 +28,19 @@ std::filesystem::path languageFile(std::string_view name) {
 
 std::filesystem::path pathFromHostText(std::string_view gbk) {
 #ifdef _WIN32
-  const std::u16string wide = automation::gbkToUtf16(gbk);
+  const std::u16string wide = platform::gbkToUtf16(gbk);
   return std::filesystem::path(std::wstring(wide.begin(), wide.end()));
 #else
-  return std::filesystem::path(automation::gbkToUtf8(gbk));
+  return std::filesystem::path(platform::gbkToUtf8(gbk));
 #endif
 }
 
 std::string hostTextFromPath(const std::filesystem::path& path) {
 #ifdef _WIN32
   const std::wstring wide = path.wstring();
-  return automation::utf16ToGbk(std::u16string(wide.begin(), wide.end()));
+  return platform::utf16ToGbk(std::u16string(wide.begin(), wide.end()));
 #else
-  return automation::utf8ToGbk(path.string());
+  return platform::utf8ToGbk(path.string());
 #endif
 }
 

@@ -3,7 +3,7 @@
 # the way an installer would, without regsvr32: ProgID -> CLSID -> InprocServer32.
 # Usage: scripts/register-test-servers.sh windows-x64|windows-x86 [fakes|excel|no-excel] [build dir]
 #   fakes     the fake servers of tests/com (the default)
-#   excel     the recording server of tests/wine as "Excel.Application"; the deliverables then
+#   excel     the recording server of tests/wine as "Excel.Application"; the exporters then
 #             reach it, so register it only for the tests that expect it (label wine_end_to_end)
 #   no-excel  removes that registration again
 set -Eeuo pipefail

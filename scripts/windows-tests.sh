@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds the Windows presets with mingw-w64 and runs their tests under Wine in a fresh prefix,
 # as far as this machine can: the 64-bit tests under the 64-bit loader, the 32-bit ones where
-# this kernel runs 32-bit programs. Every deliverable is built and checked without running it
+# this kernel runs 32-bit programs. Every exporter is built and checked without running it
 # (architecture, exports, imports) in any case. Ends with one summary line per preset; a part
 # that cannot run here is said so and is no failure, a part that runs and fails is.
 # Every Wine step has a time limit, so a stuck Wine process fails the run instead of hanging it.
@@ -87,7 +87,7 @@ for preset in "${presets[@]}"; do
     rc=1
     continue
   fi
-  # Plain commands on this machine: what can be checked without running the deliverables.
+  # Plain commands on this machine: what can be checked without running the exporters.
   if ! run_shown "$preset: header checks" ctest --preset "$preset" -L static_checks \
     --no-tests=error; then
     summary "$preset: FAILED the header checks (exports, imports, architecture; see above)"
@@ -106,7 +106,7 @@ for preset in "${presets[@]}"; do
   run_shown "$preset: tests" run_ctest "$preset" -j "$jobs" -LE 'wine_end_to_end|static_checks' ||
     result=FAILED
   unit=$(ctest_counts "$(qx_step_log "$preset: tests")")
-  # The deliverables end to end: the recording server answers as "Excel.Application" only
+  # The exporters end to end: the recording server answers as "Excel.Application" only
   # while these run, since the tests above expect that no such server is registered.
   if run_quiet "$preset: register the recording server" \
     scripts/register-test-servers.sh "$preset" excel; then

@@ -4,25 +4,25 @@
 #include <optional>
 #include <string>
 
-#include "automation/apartment.h"
 #include "automation/automation_error.h"
-#include "automation/code_page.h"
-#include "automation/failure_report.h"
 #include "automation/operations.h"
-#include "automation/sheet_moves.h"
-#include "automation/workbook_session.h"
+#include "platform/code_page.h"
 #include "platform/paths.h"
 #include "platform/record_chain.h"
+#include "report/sheet_writing.h"
+#include "report/workbook_run.h"
+#include "report/workbook_session.h"
 #include "tamarack/language_file.h"
 #include "tamarack/result_records.h"
 #include "tamarack/result_table.h"
+#include "tamarack/run_policy.h"
 
 namespace qx::tamarack {
 
 namespace {
 
-using automation::WorkbookSession;
 using platform::Buttons;
+using report::WorkbookSession;
 
 // A record that names no header block is as good as none: reading through it would bring the
 // host down.
@@ -48,14 +48,14 @@ class ExportRun {
   bool tell(const char* key, Buttons buttons) {
     std::string text;
     if (!lookUp(key, text)) return false;
-    messages_.show(automation::gbkToUtf8(text), buttons);
+    messages_.show(platform::gbkToUtf8(text), buttons);
     return true;
   }
   void tellTemplateMissing(std::string_view workbookPath);
   std::optional<TransferRecord> readFirst();
   bool probeShifted(WorkbookSession& session, HeaderBlock& header);
-  void releaseAfterFailure(WorkbookSession& session);
-  void abandonWorkbook(WorkbookSession& session);
+  void fill(report::WorkbookRun& run, HeaderBlock& firstHeader, const TotalLabels& labels);
+  void abandonWorkbook(report::WorkbookRun& run);
 
   const RunFiles& files_;
   platform::Messages& messages_;
@@ -65,9 +65,9 @@ class ExportRun {
 void ExportRun::tellTemplateMissing(std::string_view workbookPath) {
   std::string first, last;
   if (!lookUp("excel_fil_03:", first) || !lookUp("excel_fil_04:", last)) return;
-  const std::string path = automation::gbkToUtf8(workbookPath);
-  messages_.show(platform::format("%s“%s”, %s", automation::gbkToUtf8(first).c_str(), path.c_str(),
-                                  automation::gbkToUtf8(last).c_str()),
+  const std::string path = platform::gbkToUtf8(workbookPath);
+  messages_.show(platform::format("%s“%s”, %s", platform::gbkToUtf8(first).c_str(), path.c_str(),
+                                  platform::gbkToUtf8(last).c_str()),
                  Buttons::Ok);
 }
 
@@ -83,26 +83,19 @@ std::optional<TransferRecord> ExportRun::readFirst() {
 }
 
 // Workbooks.Close and Application.Quit, for the failures after the workbook was opened.
-void ExportRun::abandonWorkbook(WorkbookSession& session) {
-  automation::workbooksClose(session.workbooks);
-  automation::applicationQuit(session.application);
-  session.release();
-  automation::uninitializeApartment();
+void ExportRun::abandonWorkbook(report::WorkbookRun& run) {
+  automation::workbooksClose(run.session().workbooks);
+  automation::applicationQuit(run.session().application);
+  run.session().release();
+  run.handBackApartment();
 }
 
 // A template whose first body cell shows text is shifted: the body moves one row down, and the
 // host's header block learns the new rows.
 bool ExportRun::probeShifted(WorkbookSession& session, HeaderBlock& header) {
-  if (automation::readCellText(session.usedRange, header.firstBodyRow(), 1).empty()) return false;
+  if (report::readCellText(session.usedRange, header.firstBodyRow(), 1).empty()) return false;
   header.shiftBodyRows();
   return true;
-}
-
-// After the one message for a call the server failed (or a cell that has no name): every
-// reference taken is released, the Application last, and the data file closed.
-void ExportRun::releaseAfterFailure(WorkbookSession& session) {
-  data_.reset();
-  session.release();
 }
 
 void ExportRun::run() {
@@ -117,60 +110,61 @@ void ExportRun::run() {
     return;
   }
 
-  if (automation::hr::failed(automation::initializeApartment())) {
+  report::WorkbookRun run(kRunPolicy, messages_);
+  if (!run.leaseApartment()) {
     tell("excel_fil_05:", Buttons::Ok);
     return;
   }
-  WorkbookSession session;
-  if (!session.application.createByProgId(automation::kSpreadsheetProgId)) {
-    if (tell("excel_fil_06:", Buttons::Ok)) automation::uninitializeApartment();
+  if (!run.startServer()) {
+    if (tell("excel_fil_06:", Buttons::Ok)) run.handBackApartment();
     return;
   }
-  try {
-    automation::openTemplate(session, firstHeader.workbookPath());
-    const bool shifted = probeShifted(session, firstHeader);
-    data_.emplace(files_.dataFile);
-    if (!data_->opened()) {
-      if (tell("excel_fil_07:", Buttons::Ok)) abandonWorkbook(session);
-      return;
-    }
-    const std::optional<TransferRecord> second = usable(data_->readTransferRecord());
-    if (!second) {
-      if (tell("excel_fil_08:", Buttons::OkCancel)) {
-        data_->close();
-        abandonWorkbook(session);
-      }
-      return;
-    }
-    // A chain that leads back to a record already passed has no end: told, and the workbook
-    // closed unfilled, as when the data cannot be read.
-    if (platform::chainLoops(second->firstRowAddress,
-                             [](std::uintptr_t row) { return RowRecord(row).nextAddress(); })) {
-      if (tell("excel_fil_13:", Buttons::Ok)) {
-        data_->close();
-        abandonWorkbook(session);
-      }
-      return;
-    }
-    HeaderBlock header(second->headerAddress);
-    if (shifted) header.shiftHeaderRows();
-    ResultTable table(session, header, shifted, labels, messages_);
-    if (!table.writeRows(second->firstRowAddress)) {
-      // The partly filled workbook stays open, unsaved, for the user to see.
-      data_->close();
-      tell("excel_fil_09:", Buttons::Ok);
-      return;
-    }
-    data_->close();
-    table.writeGrandTotals();
-    automation::workbookSave(session.workbook);
-  } catch (const automation::AutomationError& error) {
-    automation::reportAutomationFailure(messages_, error);
-    releaseAfterFailure(session);
-  } catch (const std::exception& error) {
-    messages_.show(std::string("Excel 操作失败: ") + error.what(), Buttons::Ok);
-    releaseAfterFailure(session);
+  // After the one message for a call the server failed (or a cell that has no name): every
+  // reference taken is released, the Application last, and the data file closed.
+  run.guarded([&] { fill(run, firstHeader, labels); }, [&] { data_.reset(); });
+}
+
+// Everything from opening the template to the save.
+void ExportRun::fill(report::WorkbookRun& run, HeaderBlock& firstHeader,
+                     const TotalLabels& labels) {
+  WorkbookSession& session = run.session();
+  report::openTemplate(session, firstHeader.workbookPath());
+  const bool shifted = probeShifted(session, firstHeader);
+  data_.emplace(files_.dataFile);
+  if (!data_->opened()) {
+    if (tell("excel_fil_07:", Buttons::Ok)) abandonWorkbook(run);
+    return;
   }
+  const std::optional<TransferRecord> second = usable(data_->readTransferRecord());
+  if (!second) {
+    if (tell("excel_fil_08:", Buttons::OkCancel)) {
+      data_->close();
+      abandonWorkbook(run);
+    }
+    return;
+  }
+  // A chain that leads back to a record already passed has no end: told, and the workbook
+  // closed unfilled, as when the data cannot be read.
+  if (platform::chainLoops(second->firstRowAddress,
+                           [](std::uintptr_t row) { return RowRecord(row).nextAddress(); })) {
+    if (tell("excel_fil_13:", Buttons::Ok)) {
+      data_->close();
+      abandonWorkbook(run);
+    }
+    return;
+  }
+  HeaderBlock header(second->headerAddress);
+  if (shifted) header.shiftHeaderRows();
+  ResultTable table(session, header, shifted, labels, messages_);
+  if (!table.writeRows(second->firstRowAddress)) {
+    // The partly filled workbook stays open, unsaved, for the user to see.
+    data_->close();
+    tell("excel_fil_09:", Buttons::Ok);
+    return;
+  }
+  data_->close();
+  table.writeGrandTotals();
+  automation::workbookSave(session.workbook);
 }
 
 }  // namespace

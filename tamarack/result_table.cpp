@@ -1,38 +1,32 @@
 #include "tamarack/result_table.h"
 
-#include <limits>
-
 #include "automation/automation_error.h"
-#include "automation/cell_address.h"
 #include "automation/dispatch.h"
 #include "automation/operations.h"
-#include "automation/sheet_moves.h"
+#include "report/cell_address.h"
+#include "report/sheet_row.h"
+#include "report/sheet_writing.h"
+#include "tamarack/run_policy.h"
 
 namespace qx::tamarack {
 
-ResultTable::ResultTable(automation::WorkbookSession& session, HeaderBlock header, bool shifted,
+ResultTable::ResultTable(report::WorkbookSession& session, HeaderBlock header, bool shifted,
                          const TotalLabels& labels, platform::Messages& messages)
     : session_(session), header_(header), shifted_(shifted), labels_(labels), messages_(messages) {}
 
 namespace {
 int sheetRow(std::int64_t row, const automation::Operation& operation) {
-  if (row < std::numeric_limits<std::int32_t>::min() ||
-      row > std::numeric_limits<std::int32_t>::max()) {
-    throw automation::AutomationError(operation.name, automation::hr::kBadIndex);
-  }
-  return static_cast<int>(row);
+  return report::sheetRow(row, operation, kRunPolicy);
 }
 }  // namespace
 
 void ResultTable::writeCell(std::int64_t row, int column, std::string_view text) {
-  automation::writeCell(session_.usedRange, sheetRow(row, automation::op::kRangeItemPut), column,
-                        text);
+  report::writeCell(session_.usedRange, sheetRow(row, automation::op::kRangeItemPut), column, text);
 }
 
 void ResultTable::frame(int column, std::int64_t addressRow) {
-  automation::frameCell(session_.sheet, column,
-                        sheetRow(addressRow, automation::op::kWorksheetRange),
-                        header_.borderWeight(), session_.cellRange);
+  report::frameCell(session_.sheet, column, sheetRow(addressRow, automation::op::kWorksheetRange),
+                    header_.borderWeight(), session_.cellRange);
 }
 
 bool ResultTable::writeRows(std::uintptr_t firstRowAddress) {
@@ -85,9 +79,9 @@ void ResultTable::writeColumns(const RowRecord& record) {
     sums_.noteColumn(selector, column);
     if (selector == kPictureSelector) {
       const std::string address =
-          automation::cellAddress(column, sheetRow(addressRow(), automation::op::kWorksheetRange));
-      automation::placePicture(session_.sheet.copy(), address, address, record.picturePath(),
-                               automation::PictureStyle::NearestSingleSilent, messages_);
+          report::cellAddress(column, sheetRow(addressRow(), automation::op::kWorksheetRange));
+      report::placePicture(session_.sheet.copy(), address, address, record.picturePath(),
+                           *kRunPolicy.picture, messages_);
     } else if (field) {
       writeCell(currentRow_, column, record.field(*field));
     }

@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <string>
 
-#include "automation/workbook_session.h"
 #include "platform/messages.h"
+#include "report/workbook_session.h"
 #include "tamarack/result_records.h"
 #include "tamarack/summed_columns.h"
 
@@ -22,7 +22,7 @@ class ResultTable {
  public:
   // `shifted`: the template's first body row was taken, so frames and pictures stand one row
   // above the written row.
-  ResultTable(automation::WorkbookSession& session, HeaderBlock header, bool shifted,
+  ResultTable(report::WorkbookSession& session, HeaderBlock header, bool shifted,
               const TotalLabels& labels, platform::Messages& messages);
 
   // Writes every record of the chain. Returns false when a page is full and the workbook has
@@ -44,7 +44,7 @@ class ResultTable {
   void frame(int column, std::int64_t addressRow);
   std::int64_t addressRow() const { return shifted_ ? currentRow_ - 1 : currentRow_; }
 
-  automation::WorkbookSession& session_;
+  report::WorkbookSession& session_;
   HeaderBlock header_;
   bool shifted_;
   const TotalLabels& labels_;

@@ -3,8 +3,9 @@
 #include <charconv>
 #include <stdexcept>
 
-#include "automation/number_text.h"
+#include "report/number_text.h"
 #include "tamarack/number_prefix.h"
+#include "tamarack/run_policy.h"
 
 namespace qx::tamarack {
 
@@ -40,8 +41,7 @@ std::string SummedColumn::pageText() const {
 std::string SummedColumn::grandText() const {
   if (whole()) return std::to_string(wholeGrand);
   try {
-    return automation::numberToText(realGrand, decimalsOf(selector),
-                                    automation::kNumberWorkAreaPaged);
+    return report::numberToText(realGrand, decimalsOf(selector), kRunPolicy.numberWorkArea);
   } catch (const std::out_of_range&) {
     // Too long for the work area (hundreds of digits): such a value has no fraction left to
     // round, and with trailing zeros dropped its text is the whole number.

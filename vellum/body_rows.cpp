@@ -1,16 +1,16 @@
 #include "vellum/body_rows.h"
 
 #include <cstdint>
-#include <limits>
 #include <string>
 
-#include "automation/automation_error.h"
-#include "automation/code_page.h"
 #include "automation/dispatch.h"
-#include "automation/number_text.h"
 #include "automation/operations.h"
-#include "automation/sheet_moves.h"
+#include "platform/code_page.h"
+#include "report/number_text.h"
+#include "report/sheet_row.h"
+#include "report/sheet_writing.h"
 #include "vellum/column_letters.h"
+#include "vellum/run_policy.h"
 #include "vellum/time_text.h"
 
 namespace qx::vellum {
@@ -22,7 +22,7 @@ constexpr std::size_t kColumnSpecLetters = 79;
 class BodyWriter {
  public:
   BodyWriter(const GroupTableHeader& header, const BuildRules& rules,
-             automation::WorkbookSession& session, platform::Messages& messages)
+             report::WorkbookSession& session, platform::Messages& messages)
       : header_(header),
         rules_(rules),
         session_(session),
@@ -73,39 +73,33 @@ class BodyWriter {
     // A column spec that starts with l leaves no column for the label; the total is still
     // written.
     if (totalColumn_ > 1) {
-      writeCell(totalColumn_ - 1, automation::utf8ToGbk(kTotalLabel));
+      writeCell(totalColumn_ - 1, platform::utf8ToGbk(kTotalLabel));
       frame(totalColumn_ - 1);
     }
     const std::string total =
-        header_.timeFormat
-            ? minutesText(truncateToInt32(state_.runningSum), messages_)
-            : automation::numberToText(state_.runningSum, 3, automation::kNumberWorkAreaGrouped);
+        header_.timeFormat ? minutesText(truncateToInt32(state_.runningSum), messages_)
+                           : report::numberToText(state_.runningSum, 3, kRunPolicy.numberWorkArea);
     writeCell(totalColumn_, total);
     frame(totalColumn_);
   }
 
-  // Rows run on from the host's start row in 64 bits; one past what a 32-bit index carries
-  // names no cell, and is refused as the server refuses any row beyond its sheet.
+  // Rows run on from the host's start row in 64 bits.
   int sheetRow(const automation::Operation& operation) const {
-    if (row_ > std::numeric_limits<std::int32_t>::max()) {
-      throw automation::AutomationError(operation.name, automation::hr::kBadIndex);
-    }
-    return static_cast<int>(row_);
+    return report::sheetRow(row_, operation, kRunPolicy);
   }
 
   void writeCell(int column, std::string_view text) {
-    automation::writeCell(session_.usedRange, sheetRow(automation::op::kRangeItemPut), column,
-                          text);
+    report::writeCell(session_.usedRange, sheetRow(automation::op::kRangeItemPut), column, text);
   }
 
   void frame(int column) {
-    automation::frameCell(session_.sheet, column, sheetRow(automation::op::kWorksheetRange),
-                          header_.borderWeight, session_.cellRange);
+    report::frameCell(session_.sheet, column, sheetRow(automation::op::kWorksheetRange),
+                      header_.borderWeight, session_.cellRange);
   }
 
   const GroupTableHeader& header_;
   const BuildRules& rules_;
-  automation::WorkbookSession& session_;
+  report::WorkbookSession& session_;
   platform::Messages& messages_;
   std::string_view spec_;
   int totalColumn_;
@@ -115,7 +109,7 @@ class BodyWriter {
 }  // namespace
 
 void writeBody(const GroupTableHeader& header, const std::vector<GroupTableRow>& rows,
-               const BuildRules& rules, automation::WorkbookSession& session,
+               const BuildRules& rules, report::WorkbookSession& session,
                platform::Messages& messages) {
   BodyWriter(header, rules, session, messages).write(rows);
 }

@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "automation/workbook_session.h"
+#include "report/workbook_session.h"
 #include "vellum/build_rules.h"
 #include "vellum/group_table_header.h"
 #include "vellum/group_table_row.h"
@@ -21,7 +21,7 @@ inline constexpr const char* kTotalLabel = "总计:";
 // Writes the rows from the header's start row on, through the session's used range; frames go
 // through its sheet.
 void writeBody(const GroupTableHeader& header, const std::vector<GroupTableRow>& rows,
-               const BuildRules& rules, automation::WorkbookSession& session,
+               const BuildRules& rules, report::WorkbookSession& session,
                platform::Messages& messages);
 
 }  // namespace qx::vellum

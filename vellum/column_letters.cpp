@@ -2,16 +2,17 @@
 
 #include <cmath>
 
-#include "automation/code_page.h"
-#include "automation/number_text.h"
+#include "platform/code_page.h"
 #include "platform/messages.h"
+#include "report/number_text.h"
+#include "vellum/run_policy.h"
 #include "vellum/time_text.h"
 
 namespace qx::vellum {
 
 namespace {
 std::string number(double x, int decimals) {
-  return automation::numberToText(x, decimals, automation::kNumberWorkAreaGrouped);
+  return report::numberToText(x, decimals, kRunPolicy.numberWorkArea);
 }
 
 std::string textOrDash(std::string_view text) {
@@ -136,7 +137,7 @@ std::optional<std::string> letterText(char letter, const GroupTableRow& row,
 }  // namespace
 
 std::string boundedCellText(std::string_view gbk) {
-  return std::string(gbk.substr(0, automation::gbkPrefixLength(gbk, kCellTextRoom - 1)));
+  return std::string(gbk.substr(0, platform::gbkPrefixLength(gbk, kCellTextRoom - 1)));
 }
 
 std::optional<ColumnCell> columnCell(char letter, const GroupTableRow& row,

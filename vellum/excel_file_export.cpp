@@ -2,14 +2,9 @@
 // as vellum_x (excel_file_auto).
 
 #include "platform/messages.h"
+#include "report/export.h"
 #include "vellum/build_rules.h"
 #include "vellum/group_table_run.h"
-
-#if defined(_WIN32)
-#define VELLUM_EXPORT __declspec(dllexport)
-#else
-#define VELLUM_EXPORT __attribute__((visibility("default")))
-#endif
 
 #ifdef VELLUM_X
 #define VELLUM_EXPORT_NAME excel_file_auto
@@ -21,6 +16,8 @@
 
 // header: the host's GroupTableHeader; firstRow: the first GroupTableRow of its row list, or
 // null. Every outcome is told to the user; nothing is returned or thrown.
-extern "C" VELLUM_EXPORT void VELLUM_EXPORT_NAME(const void* header, const void* firstRow) {
-  qx::vellum::exportGroupTable(header, firstRow, VELLUM_RULES, qx::platform::systemMessages());
+extern "C" QX_EXPORT void VELLUM_EXPORT_NAME(const void* header, const void* firstRow) {
+  qx::report::atExportBoundary([&] {
+    qx::vellum::exportGroupTable(header, firstRow, VELLUM_RULES, qx::platform::systemMessages());
+  });
 }

@@ -3,17 +3,16 @@
 #include <exception>
 #include <string>
 
-#include "automation/apartment.h"
 #include "automation/automation_error.h"
-#include "automation/code_page.h"
 #include "automation/dispatch.h"
-#include "automation/failure_report.h"
 #include "automation/operations.h"
-#include "automation/sheet_moves.h"
-#include "automation/workbook_session.h"
+#include "platform/code_page.h"
 #include "platform/messages.h"
 #include "platform/paths.h"
 #include "platform/record_chain.h"
+#include "report/sheet_writing.h"
+#include "report/workbook_run.h"
+#include "report/workbook_session.h"
 #include "vellum/body_rows.h"
 #include "vellum/header_slots.h"
 #include "vellum/time_text.h"
@@ -23,22 +22,29 @@ namespace qx::vellum {
 namespace {
 bool templateExists(const GroupTableHeader& header, platform::Messages& messages) {
   if (platform::canOpenForReading(platform::pathFromHostText(header.templatePath))) return true;
-  const std::string path = automation::gbkToUtf8(header.templatePath);
+  const std::string path = platform::gbkToUtf8(header.templatePath);
   messages.show(platform::format(kTemplateMissingMessage, path.c_str()), platform::Buttons::Ok);
   return false;
 }
 
 // Everything between opening the template and saving it.
 void fillWorkbook(const GroupTableHeader& header, const std::vector<GroupTableRow>* rows,
-                  const BuildRules& rules, automation::WorkbookSession& session,
+                  const BuildRules& rules, report::WorkbookSession& session,
                   platform::Messages& messages) {
-  automation::openTemplate(session, header.templatePath);
+  report::openTemplate(session, header.templatePath);
   fillHeaderSlots(header, session.usedRange);
-  if (rows != nullptr) writeBody(header, *rows, rules, session, messages);
+  if (rows != nullptr) {
+    try {
+      writeBody(header, *rows, rules, session, messages);
+    } catch (const RunStopped&) {
+      // The user has been told; the workbook stays open unsaved.
+      return;
+    }
+  }
   if (header.placePicture) {
     const std::string picture = platform::hostTextFromPath(platform::tempFile(kPictureFileName));
-    automation::placePicture(session.sheet.copy(), header.pictureFirstCell, header.pictureLastCell,
-                             picture, automation::PictureStyle::NearestSingle, messages);
+    report::placePicture(session.sheet.copy(), header.pictureFirstCell, header.pictureLastCell,
+                         picture, *kRunPolicy.picture, messages);
   }
   automation::workbookSave(session.workbook);
 }
@@ -51,26 +57,17 @@ void showAborted(platform::Messages& messages, const char* reason) {
 void runGroupTable(const GroupTableHeader& header, const std::vector<GroupTableRow>* rows,
                    const BuildRules& rules, platform::Messages& messages) {
   if (!templateExists(header, messages)) return;
-  if (automation::hr::failed(automation::initializeApartment())) {
+  report::WorkbookRun run(kRunPolicy, messages);
+  if (!run.leaseApartment()) {
     messages.show(kEnvironmentFailedMessage, platform::Buttons::Ok);
     return;
   }
-  automation::WorkbookSession session;
-  if (!session.application.createByProgId(automation::kSpreadsheetProgId)) {
+  if (!run.startServer()) {
     messages.show(kServerFailedMessage, platform::Buttons::Ok);
-    automation::uninitializeApartment();
+    run.handBackApartment();
     return;
   }
-  try {
-    fillWorkbook(header, rows, rules, session, messages);
-  } catch (const automation::AutomationError& error) {
-    automation::reportAutomationFailure(messages, error);
-  } catch (const RunStopped&) {
-    // The user has been told; the workbook stays open unsaved.
-  } catch (const std::exception& error) {
-    showAborted(messages, error.what());
-  }
-  session.release();
+  run.guarded([&] { fillWorkbook(header, rows, rules, run.session(), messages); });
 }
 
 void exportGroupTable(const void* header, const void* firstRow, const BuildRules& rules,

@@ -8,6 +8,7 @@
 #include "vellum/build_rules.h"
 #include "vellum/group_table_header.h"
 #include "vellum/group_table_row.h"
+#include "vellum/run_policy.h"
 
 namespace qx::platform {
 class Messages;
@@ -22,9 +23,6 @@ inline constexpr std::string_view kServerFailedMessage = "无法启动Excel服�
 // A row list that leads back to a record already passed has no end; refused before anything
 // starts.
 inline constexpr std::string_view kLoopingRowListMessage = "行记录链表有环, 无法导出!";
-// Shown when the run meets input it cannot write (a cell outside the sheet, a number too
-// large for its text); followed by the reason.
-inline constexpr std::string_view kRunAbortedMessage = "导出中止: ";
 
 // The picture the host renders into the configuration directory's temp folder.
 inline constexpr std::string_view kPictureFileName = "post_excel_sheet_pictrue.bmp";

@@ -7,7 +7,7 @@
 #include <algorithm>
 #include <cctype>
 
-#include "automation/code_page.h"
+#include "platform/code_page.h"
 #include "tests/adversarial/deliverables.h"
 #include "tests/support/corpus.h"
 #include "tests/tamarack/host_records.h"
@@ -31,7 +31,7 @@ TEST_P(CorpusPages, SaveOrTellOnce) {
   const std::string before = fileBytes(workbook);
   HostRecords host;
   host.setWorkbookPath(hostText(workbook));
-  host.setHeaderSlot(1, automation::utf8ToGbk("标题"), 1, 1);
+  host.setHeaderSlot(1, platform::utf8ToGbk("标题"), 1, 1);
   host.setColumnSpec("aen");
   host.setBodyRows(2, 4);  // three rows a page
   host.setBorderWeight(2);

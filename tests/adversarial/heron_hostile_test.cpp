@@ -9,7 +9,7 @@
 #include <climits>
 #include <cstdio>
 
-#include "automation/code_page.h"
+#include "platform/code_page.h"
 #include "tests/adversarial/deliverables.h"
 #include "tests/heron/check_point_bytes.h"
 
@@ -17,9 +17,9 @@ namespace qx::adversarial {
 namespace {
 
 namespace fs = std::filesystem;
-using automation::utf8ToGbk;
 using heron::testing::HeaderBytes;
 using heron::testing::rowBytes;
+using platform::utf8ToGbk;
 
 class HeronHostile : public ::testing::Test {
  protected:
@@ -176,11 +176,11 @@ TEST_F(HeronHostile, EverySlotFullToItsLastByte) {
 
   expectSaved(end);
   const auto cells = readCells(workbook, 0, {"A1", "B1", "C1", "A5", "IV5", "IW5"});
-  EXPECT_EQ(cells.at("A1").value, automation::gbkToUtf8(fullOfChinese(256)));
-  EXPECT_EQ(cells.at("B1").value, automation::gbkToUtf8(fullOfChinese(80)));
-  EXPECT_EQ(cells.at("C1").value, automation::gbkToUtf8(fullOfChinese(80)));
+  EXPECT_EQ(cells.at("A1").value, platform::gbkToUtf8(fullOfChinese(256)));
+  EXPECT_EQ(cells.at("B1").value, platform::gbkToUtf8(fullOfChinese(80)));
+  EXPECT_EQ(cells.at("C1").value, platform::gbkToUtf8(fullOfChinese(80)));
   EXPECT_EQ(cells.at("A5"),
-            (ShownCell{automation::gbkToUtf8(fullOfChinese(80)), "thin,thin,thin,thin"}));
+            (ShownCell{platform::gbkToUtf8(fullOfChinese(80)), "thin,thin,thin,thin"}));
   EXPECT_EQ(cells.at("IV5").border, "thin,thin,thin,thin");  // the 256th letter's column
   EXPECT_EQ(cells.at("IW5"), (ShownCell{"", ",,,"}));
 }

@@ -9,7 +9,7 @@
 #include <cstdio>
 #include <thread>
 
-#include "automation/code_page.h"
+#include "platform/code_page.h"
 #include "tests/adversarial/deliverables.h"
 #include "tests/adversarial/library_run_outcome.h"
 #include "tests/adversarial/record_block.h"
@@ -20,11 +20,11 @@ namespace qx::adversarial {
 namespace {
 
 namespace fs = std::filesystem;
-using automation::utf8ToGbk;
 using kestrel::testing::HeaderRecord;
 using kestrel::testing::RowList;
 namespace header_fields = platform::records::dual_spec_header;
 namespace row_fields = platform::records::dual_spec_row;
+using platform::utf8ToGbk;
 
 class KestrelHostile : public ::testing::Test, protected LibraryRunOutcome {
  protected:
@@ -192,7 +192,7 @@ TEST_F(KestrelHostile, EverySlotFullToItsLastByte) {
   expectSaved();
   const std::map<std::string, ShownCell> cells =
       readCells(workbook, 0, {"A1", "D1", "A3", "IV3", "IW3", "SR3", "SS3", "SY3", "SZ3"});
-  const std::string chinese25 = automation::gbkToUtf8(fullOfChinese(50));
+  const std::string chinese25 = platform::gbkToUtf8(fullOfChinese(50));
   EXPECT_EQ(cells.at("A1").value, chinese25);
   EXPECT_EQ(cells.at("D1").value, chinese25);
   // "x" is a 256-byte text at an odd offset (its characters are D0 D6): cut to the 255 bytes a
@@ -200,13 +200,13 @@ TEST_F(KestrelHostile, EverySlotFullToItsLastByte) {
   static_assert(row_fields::primary_x.offset % 2 == 1 && row_fields::primary_x.width == 256);
   const std::string x(reinterpret_cast<const char*>(row.data()) + row_fields::primary_x.offset,
                       254);
-  EXPECT_EQ(cells.at("A3").value, automation::gbkToUtf8(x));
+  EXPECT_EQ(cells.at("A3").value, platform::gbkToUtf8(x));
   EXPECT_EQ(cells.at("IV3").value, cells.at("A3").value);
-  EXPECT_EQ(cells.at("IW3").value, automation::gbkToUtf8(fullOfChinese(80)));   // secondary a
-  EXPECT_EQ(cells.at("SR3").value, automation::gbkToUtf8(fullOfChinese(254)));  // secondary q
+  EXPECT_EQ(cells.at("IW3").value, platform::gbkToUtf8(fullOfChinese(80)));   // secondary a
+  EXPECT_EQ(cells.at("SR3").value, platform::gbkToUtf8(fullOfChinese(254)));  // secondary q
   EXPECT_EQ(cells.at("SR3").border, "thin,thin,thin,thin");
   EXPECT_EQ(cells.at("SS3").value, "是");
-  EXPECT_EQ(cells.at("SY3"), (ShownCell{automation::gbkToUtf8(fullOfChinese(80)),
+  EXPECT_EQ(cells.at("SY3"), (ShownCell{platform::gbkToUtf8(fullOfChinese(80)),
                                         "thin,thin,thin,thin"}));  // option 7, column 519
   EXPECT_EQ(cells.at("SZ3"), (ShownCell{"", ",,,"}));
 }

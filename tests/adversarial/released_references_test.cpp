@@ -8,11 +8,11 @@
 
 #include "automation/apartment.h"
 #include "automation/automation_object.h"
-#include "automation/code_page.h"
 #include "automation/operations.h"
 #include "engine/objects.h"
 #include "heron/check_point_run.h"
 #include "kestrel/dual_spec_run.h"
+#include "platform/code_page.h"
 #include "tamarack/export_run.h"
 #include "tests/adversarial/deliverables.h"
 #include "tests/adversarial/record_block.h"
@@ -29,7 +29,7 @@ namespace qx::adversarial {
 namespace {
 
 namespace fs = std::filesystem;
-using automation::utf8ToGbk;
+using platform::utf8ToGbk;
 
 enum class Trouble {
   None,          // a good report: saved

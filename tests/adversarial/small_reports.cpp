@@ -1,6 +1,6 @@
 #include "tests/adversarial/small_reports.h"
 
-#include "automation/code_page.h"
+#include "platform/code_page.h"
 #include "tests/adversarial/deliverables.h"
 #include "tests/heron/check_point_bytes.h"
 #include "tests/kestrel/dual_spec_records.h"
@@ -10,7 +10,7 @@
 namespace qx::adversarial {
 
 namespace {
-using automation::utf8ToGbk;
+using platform::utf8ToGbk;
 
 ProgramEnd heronReport(const HostSetting& setting, const std::filesystem::path& workbook) {
   heron::testing::HeaderBytes header;

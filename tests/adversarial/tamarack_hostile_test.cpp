@@ -11,7 +11,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "automation/code_page.h"
+#include "platform/code_page.h"
 #include "tests/adversarial/deliverables.h"
 #include "tests/adversarial/library_run_outcome.h"
 #include "tests/adversarial/record_block.h"
@@ -21,7 +21,7 @@ namespace qx::adversarial {
 namespace {
 
 namespace fs = std::filesystem;
-using automation::utf8ToGbk;
+using platform::utf8ToGbk;
 using tamarack::testing::HostRecords;
 using tamarack::testing::kHostNextOffset;
 using tamarack::testing::kHostRowSize;
@@ -186,11 +186,11 @@ TEST_F(TamarackHostile, EverySlotFullToItsLastByte) {
 
   expectSaved();
   const auto cells = readCells(workbook, 0, {"A1", "E1", "A3", "L3", "IV3", "IW3", "JD3", "JE3"});
-  EXPECT_EQ(cells.at("A1").value, automation::gbkToUtf8(fullOfChinese(50)));
-  EXPECT_EQ(cells.at("E1").value, automation::gbkToUtf8(fullOfChinese(50)));
-  EXPECT_EQ(cells.at("A3").value, automation::gbkToUtf8(fullOfChinese(50)));
+  EXPECT_EQ(cells.at("A1").value, platform::gbkToUtf8(fullOfChinese(50)));
+  EXPECT_EQ(cells.at("E1").value, platform::gbkToUtf8(fullOfChinese(50)));
+  EXPECT_EQ(cells.at("A3").value, platform::gbkToUtf8(fullOfChinese(50)));
   // "l" is the 512-byte text at 554: a cell shows it whole.
-  EXPECT_EQ(cells.at("L3").value, automation::gbkToUtf8(fullOfChinese(512)));
+  EXPECT_EQ(cells.at("L3").value, platform::gbkToUtf8(fullOfChinese(512)));
   EXPECT_EQ(cells.at("IV3").border, "thin,thin,thin,thin");  // the 256th selector's column
   EXPECT_EQ(cells.at("IW3").value, "是");                    // the first extra column
   EXPECT_EQ(cells.at("JD3").border, "thin,thin,thin,thin");  // the eighth

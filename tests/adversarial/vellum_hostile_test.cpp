@@ -12,7 +12,7 @@
 #include <cstring>
 #include <limits>
 
-#include "automation/code_page.h"
+#include "platform/code_page.h"
 #include "tests/adversarial/deliverables.h"
 #include "tests/adversarial/library_run_outcome.h"
 #include "tests/adversarial/record_block.h"
@@ -269,15 +269,15 @@ TEST_P(VellumBuilds, EverySlotFullToItsLastByte) {
   const std::string r = isVellumX() ? "3" : "4";  // vellum: a heading row first
   std::map<std::string, ShownCell> cells =
       readCells(workbook, 0, {"A1", "E1", "S1", "X1", "A" + r, "CA" + r, "CB" + r});
-  EXPECT_EQ(cells.at("A1").value, automation::gbkToUtf8(fullOfChinese(256)));
-  EXPECT_EQ(cells.at("X1").value, automation::gbkToUtf8(fullOfChinese(80)));
-  EXPECT_EQ(cells.at("S1").value, automation::gbkToUtf8(fullOfChinese(30)));
+  EXPECT_EQ(cells.at("A1").value, platform::gbkToUtf8(fullOfChinese(256)));
+  EXPECT_EQ(cells.at("X1").value, platform::gbkToUtf8(fullOfChinese(80)));
+  EXPECT_EQ(cells.at("S1").value, platform::gbkToUtf8(fullOfChinese(30)));
   // Slot 5's room of 133 bytes ends on a lone first byte, which names no character.
-  EXPECT_EQ(cells.at("E1").value.rfind(automation::gbkToUtf8(fullOfChinese(132)), 0), 0u);
+  EXPECT_EQ(cells.at("E1").value.rfind(platform::gbkToUtf8(fullOfChinese(132)), 0), 0u);
   // Letter b: the 266-byte text at 84 (vellum), or the 80-byte group key (vellum_x, shown on
   // the group's first row).
   const std::string b = isVellumX() ? fullOfChinese(80) : fullOfChinese(255);
-  EXPECT_EQ(cells["A" + r].value.rfind(automation::gbkToUtf8(b.substr(0, 254)), 0), 0u);
+  EXPECT_EQ(cells["A" + r].value.rfind(platform::gbkToUtf8(b.substr(0, 254)), 0), 0u);
   EXPECT_EQ(cells["CA" + r].border, "thin,thin,thin,thin");  // the 79th letter's column
   EXPECT_EQ(cells["CB" + r], (ShownCell{"", ",,,"}));        // the 80th byte takes none
 }

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "automation/automation_error.h"
-#include "automation/code_page.h"
+#include "platform/code_page.h"
 #include "tests/support/operation_rows.h"
 #include "tests/support/recording_server.h"
 
@@ -73,12 +73,12 @@ TEST(Operations, ChineseTextsReachTheServerAsUtf16AndComeBack) {
   Objects objects(server);
   const std::string gbk = "\xD6\xD0\xCE\xC4";  // 中文
   setRangeItem(objects.range, Variant::integer(2), Variant::integer(3),
-               Variant::text(gbkToUtf16(gbk)));
+               Variant::text(platform::gbkToUtf16(gbk)));
   EXPECT_EQ(server.cell(1, 2, 3), u"\u4E2D\u6587");
   Variant item = rangeItem(objects.range, Variant::integer(2), Variant::integer(3));
   AutomationObject cell;
   cell.attach(item.takeObject());
-  EXPECT_EQ(utf16ToGbk(rangeText(cell).textValue()), gbk);
+  EXPECT_EQ(platform::utf16ToGbk(rangeText(cell).textValue()), gbk);
 }
 
 TEST(Operations, NextAfterTheLastSheetIsAnEmptyHolder) {

@@ -5,9 +5,9 @@
 
 #include <string>
 
-#include "automation/code_page.h"
 #include "automation/com_dispatch.h"
 #include "automation/server_registry.h"
+#include "platform/code_page.h"
 #include "tests/com/com_fixture.h"
 
 namespace qx::fake {
@@ -96,13 +96,13 @@ TEST(ComCreation, TheAnsiCodePageIsGbk) {
 TEST(ComCreation, TextsFollowTheThreadsCodePage) {
   const LCID system = GetThreadLocale();
   ASSERT_TRUE(SetThreadLocale(MAKELCID(MAKELANGID(LANG_RUSSIAN, SUBLANG_DEFAULT), SORT_DEFAULT)));
-  const std::u16string cyrillic = automation::gbkToUtf16("\xC0\xFF");  // in code page 1251
-  const std::string back = automation::utf16ToGbk(u"\u0410\u044F");
+  const std::u16string cyrillic = platform::gbkToUtf16("\xC0\xFF");  // in code page 1251
+  const std::string back = platform::utf16ToGbk(u"\u0410\u044F");
   SetThreadLocale(system);
   EXPECT_EQ(cyrillic, u"\u0410\u044F");
   EXPECT_EQ(back, "\xC0\xFF");
   // Back in the system's locale, the same bytes are GBK again.
-  EXPECT_EQ(automation::gbkToUtf16("\xD6\xD0"), u"\u4E2D");
+  EXPECT_EQ(platform::gbkToUtf16("\xD6\xD0"), u"\u4E2D");
 }
 
 }  // namespace

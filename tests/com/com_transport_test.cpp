@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "automation/automation_error.h"
-#include "automation/code_page.h"
 #include "automation/operations.h"
+#include "platform/code_page.h"
 #include "tests/com/com_fixture.h"
 #include "tests/support/operation_rows.h"
 
@@ -178,7 +178,7 @@ TEST_P(ComTransportTest, ChineseTextsTravelAsUtf16AndComeBackAsGbk) {
   Session session(application);
   fake.reset();
   setRangeItem(session.range, Variant::integer(2), Variant::integer(3),
-               Variant::text(gbkToUtf16(gbk)));
+               Variant::text(platform::gbkToUtf16(gbk)));
   const std::vector<RecordedCall> calls = fake.calls();
   ASSERT_EQ(calls.size(), 1u);
   EXPECT_TRUE(sameArgument(calls[0].arguments[2], Variant::text(u"\u4E2D\u6587\u6D4B\u8BD5 A1")))
@@ -186,7 +186,7 @@ TEST_P(ComTransportTest, ChineseTextsTravelAsUtf16AndComeBackAsGbk) {
   Variant item = rangeItem(session.range, Variant::integer(2), Variant::integer(3));
   AutomationObject cell;
   cell.attach(item.takeObject());
-  EXPECT_EQ(utf16ToGbk(rangeText(cell).textValue()), gbk);
+  EXPECT_EQ(platform::utf16ToGbk(rangeText(cell).textValue()), gbk);
 }
 
 INSTANTIATE_TEST_SUITE_P(Transports, ComTransportTest,

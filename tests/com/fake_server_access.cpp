@@ -4,9 +4,9 @@
 
 #include <cstring>
 
-#include "automation/code_page.h"
 #include "automation/com_dispatch.h"
 #include "automation/operations.h"
+#include "platform/code_page.h"
 
 namespace qx::fake {
 
@@ -136,7 +136,7 @@ std::string describeArguments(const RecordedCall& call) {
     out += ' ';
     if (argument.vt == VT_BSTR) {
       out += '"';
-      out += automation::utf16ToUtf8(argument.text);
+      out += platform::utf16ToUtf8(argument.text);
       out += '"';
     } else if (argument.vt == VT_R4 || argument.vt == VT_R8) {
       out += std::to_string(argument.real);

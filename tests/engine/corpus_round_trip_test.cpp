@@ -9,10 +9,10 @@
 #include <set>
 
 #include "automation/automation_error.h"
-#include "automation/code_page.h"
 #include "automation/operations.h"
-#include "automation/sheet_moves.h"
-#include "automation/workbook_session.h"
+#include "platform/code_page.h"
+#include "report/sheet_writing.h"
+#include "report/workbook_session.h"
 #include "tests/engine/package_builder.h"
 #include "tests/support/captured_messages.h"
 #include "tests/support/corpus.h"
@@ -60,7 +60,7 @@ class CorpusRoundTrip : public ::testing::TestWithParam<std::string> {
 
 TEST_P(CorpusRoundTrip, SavedUntouchedEveryPartIsByteIdentical) {
   const fs::path file = copy();
-  automation::WorkbookSession session;
+  report::WorkbookSession session;
   ASSERT_TRUE(session.application.createByProgId("Excel.Application"));
   session.workbooks = automation::applicationWorkbooks(session.application);
   try {
@@ -95,12 +95,12 @@ TEST_P(CorpusRoundTrip, FilledLikeAReportOnlyTheReportPartsChange) {
   if (kRefused.count(GetParam()) != 0) GTEST_SKIP() << "refused package";
   const fs::path file = copy();
   const fs::path picture = dir.write("picture.png", testing::tinyPng());
-  automation::WorkbookSession session;
+  report::WorkbookSession session;
   ::qx::testing::CapturedMessages messages;
   ASSERT_TRUE(session.application.createByProgId("Excel.Application"));
   int firstRow = 0;
   try {
-    automation::openTemplate(session, file.string());
+    report::openTemplate(session, file.string());
     AutomationObject a1 =
         automation::worksheetRange(session.sheet, Variant::text(u"A1"), Variant::missing());
     // Rows below anything a template of the corpus uses, so that no template cell (a formula
@@ -110,14 +110,14 @@ TEST_P(CorpusRoundTrip, FilledLikeAReportOnlyTheReportPartsChange) {
     for (int r = firstRow; r < firstRow + 5; ++r) {
       for (int c = 1; c <= 10; ++c) {
         const std::string text = "单元" + std::to_string(r) + "-" + std::to_string(c);
-        automation::writeCell(a1, r, c, automation::utf8ToGbk(text));
-        automation::frameCell(session.sheet, c, r, 2, cell);
+        report::writeCell(a1, r, c, platform::utf8ToGbk(text));
+        report::frameCell(session.sheet, c, r, 2, cell);
       }
     }
     const std::string top = "$B$" + std::to_string(firstRow);
     const std::string bottomRight = "$D$" + std::to_string(firstRow + 3);
-    ASSERT_TRUE(automation::placePicture(session.sheet.copy(), top, bottomRight, picture.string(),
-                                         automation::PictureStyle::NearestSingle, messages));
+    ASSERT_TRUE(report::placePicture(session.sheet.copy(), top, bottomRight, picture.string(),
+                                     report::PictureStyle::NearestSingle, messages));
     automation::workbookSave(session.workbook);
   } catch (const AutomationError& e) {
     EXPECT_EQ(kUnfillable.count(GetParam()), 1u) << e.what();

@@ -8,10 +8,10 @@
 #include <vector>
 
 #include "automation/automation_error.h"
-#include "automation/code_page.h"
 #include "automation/operations.h"
-#include "automation/sheet_moves.h"
-#include "automation/workbook_session.h"
+#include "platform/code_page.h"
+#include "report/sheet_writing.h"
+#include "report/workbook_session.h"
 #include "tests/engine/package_builder.h"
 #include "tests/support/captured_messages.h"
 #include "tests/support/temp_dir.h"
@@ -22,7 +22,7 @@ namespace {
 using automation::AutomationError;
 using automation::AutomationObject;
 using automation::Variant;
-using automation::WorkbookSession;
+using report::WorkbookSession;
 
 class EngineObjects : public ::testing::Test {
  protected:
@@ -33,10 +33,10 @@ class EngineObjects : public ::testing::Test {
   }
   void open(const std::filesystem::path& file) {
     ASSERT_TRUE(session.application.createByProgId("Excel.Application"));
-    automation::openTemplate(session, file.string());
+    report::openTemplate(session, file.string());
   }
   std::string text(const AutomationObject& range, int row, int column) {
-    return automation::gbkToUtf8(automation::readCellText(range, row, column));
+    return platform::gbkToUtf8(report::readCellText(range, row, column));
   }
   std::string description(const std::function<void()>& call) {
     try {
@@ -74,7 +74,7 @@ TEST_F(EngineObjects, TextsBecomeValuesAsTheApplicationTakesThem) {
       {13, "", ""},
   };
   for (const Case& c : cases) {
-    automation::writeCell(session.usedRange, 1, c.column, automation::utf8ToGbk(c.put));
+    report::writeCell(session.usedRange, 1, c.column, platform::utf8ToGbk(c.put));
     EXPECT_EQ(text(session.usedRange, 1, c.column), c.shown) << c.put;
   }
   EXPECT_EQ(text(session.usedRange, 1, 1), "old");
@@ -90,38 +90,38 @@ TEST_F(EngineObjects, TextsBecomeValuesAsTheApplicationTakesThem) {
 TEST_F(EngineObjects, SavedValuesComeBackAfterReopening) {
   const auto file = make(testing::minimalWorkbook());
   open(file);
-  automation::writeCell(session.usedRange, 2, 2, automation::utf8ToGbk("报告"));
-  automation::writeCell(session.usedRange, 3, 2, "42");
+  report::writeCell(session.usedRange, 2, 2, platform::utf8ToGbk("报告"));
+  report::writeCell(session.usedRange, 3, 2, "42");
   automation::workbookSave(session.workbook);
   session.release();
   open(file);
   EXPECT_EQ(text(session.usedRange, 1, 1), "报告");
   AutomationObject block =
       automation::worksheetRange(session.sheet, Variant::text(u"$B$3"), Variant::text(u"$B$3"));
-  EXPECT_EQ(automation::utf16ToUtf8(automation::rangeText(block).textValue()), "42");
+  EXPECT_EQ(platform::utf16ToUtf8(automation::rangeText(block).textValue()), "42");
 }
 
 TEST_F(EngineObjects, UsedRangeStartsAtTheFirstUsedCellAndIgnoresTheStoredDimension) {
   open(make(testing::minimalWorkbook(
       R"(<row r="3"><c r="C3" s="1"/></row><row r="5"><c r="E5" t="s"><v>0</v></c></row>)")));
   EXPECT_EQ(text(session.usedRange, 3, 3), "old");  // E5 counted from C3
-  automation::writeCell(session.usedRange, 1, 1, "x");
+  report::writeCell(session.usedRange, 1, 1, "x");
   AutomationObject c3 =
       automation::worksheetRange(session.sheet, Variant::text(u"C3"), Variant::missing());
-  EXPECT_EQ(automation::utf16ToUtf8(automation::rangeText(c3).textValue()), "x");
+  EXPECT_EQ(platform::utf16ToUtf8(automation::rangeText(c3).textValue()), "x");
   // Beyond the range's bounds, as the application allows.
-  automation::writeCell(session.usedRange, 10, 10, "far");
+  report::writeCell(session.usedRange, 10, 10, "far");
   AutomationObject l12 =
       automation::worksheetRange(session.sheet, Variant::text(u"$L$12"), Variant::text(u"$L$12"));
-  EXPECT_EQ(automation::utf16ToUtf8(automation::rangeText(l12).textValue()), "far");
+  EXPECT_EQ(platform::utf16ToUtf8(automation::rangeText(l12).textValue()), "far");
 }
 
 TEST_F(EngineObjects, EmptySheetUsedRangeIsA1) {
   open(make(testing::minimalWorkbook()));
-  automation::writeCell(session.usedRange, 1, 1, "a1");
+  report::writeCell(session.usedRange, 1, 1, "a1");
   AutomationObject a1 =
       automation::worksheetRange(session.sheet, Variant::text(u"A1"), Variant::missing());
-  EXPECT_EQ(automation::utf16ToUtf8(automation::rangeText(a1).textValue()), "a1");
+  EXPECT_EQ(platform::utf16ToUtf8(automation::rangeText(a1).textValue()), "a1");
 }
 
 TEST_F(EngineObjects, FramingManyCellsAddsAHandfulOfStyles) {
@@ -130,11 +130,11 @@ TEST_F(EngineObjects, FramingManyCellsAddsAHandfulOfStyles) {
   AutomationObject cell;
   for (int row = 1; row <= 2000; ++row) {
     for (int column = 1; column <= 3; ++column) {
-      automation::writeCell(session.usedRange, row, column, "v");
-      automation::frameCell(session.sheet, column, row, 2, cell);
+      report::writeCell(session.usedRange, row, column, "v");
+      report::frameCell(session.sheet, column, row, 2, cell);
     }
   }
-  automation::frameCell(session.sheet, 1, 1, -4138, cell);
+  report::frameCell(session.sheet, 1, 1, -4138, cell);
   automation::workbookSave(session.workbook);
   const std::string styles = testing::readPackage(file).at("xl/styles.xml");
   EXPECT_NE(styles.find(R"(<cellXfs count="6">)"), std::string::npos) << styles;
@@ -149,11 +149,10 @@ TEST_F(EngineObjects, UnknownBorderWeightFailsAsTheApplicationDoes) {
   AutomationObject cell;
   for (const int weight : {0, 3, -4137, 5}) {
     const std::string why =
-        description([&] { automation::frameCell(session.sheet, 1, 1, weight, cell); });
+        description([&] { report::frameCell(session.sheet, 1, 1, weight, cell); });
     EXPECT_NE(why.find("Weight"), std::string::npos) << weight << ": " << why;
   }
-  for (const int weight : {1, 2, -4138, 4})
-    automation::frameCell(session.sheet, 1, 1, weight, cell);
+  for (const int weight : {1, 2, -4138, 4}) report::frameCell(session.sheet, 1, 1, weight, cell);
 }
 
 TEST_F(EngineObjects, RefusesFilesThatAreNoWorkbookPackagesAndSaysWhy) {
@@ -182,8 +181,8 @@ TEST_F(EngineObjects, PlacesAPictureOverTheBlockAndEmbedsIt) {
   const auto file = make(testing::minimalWorkbook());
   const auto picture = dir.write("p.png", testing::tinyPng());
   open(file);
-  ASSERT_TRUE(automation::placePicture(session.sheet.copy(), "$B$2", "$D$6", picture.string(),
-                                       automation::PictureStyle::NearestSingle, messages));
+  ASSERT_TRUE(report::placePicture(session.sheet.copy(), "$B$2", "$D$6", picture.string(),
+                                   report::PictureStyle::NearestSingle, messages));
   automation::workbookSave(session.workbook);
   const testing::Parts parts = testing::readPackage(file);
   ASSERT_EQ(parts.count("xl/drawings/drawing1.xml"), 1u);
@@ -238,7 +237,7 @@ TEST_F(EngineObjects, CloseWithoutSavingLeavesTheFileAlone) {
   const auto file = make(testing::minimalWorkbook());
   const testing::Parts before = testing::readPackage(file);
   open(file);
-  automation::writeCell(session.usedRange, 1, 1, "changed");
+  report::writeCell(session.usedRange, 1, 1, "changed");
   automation::workbookClose(session.workbook, Variant::missing(), Variant::missing(),
                             Variant::missing());
   EXPECT_EQ(testing::readPackage(file), before);
@@ -250,7 +249,7 @@ TEST_F(EngineObjects, WorkbooksCloseClosesEveryWorkbookUnsaved) {
   const auto file = make(testing::minimalWorkbook());
   const testing::Parts before = testing::readPackage(file);
   open(file);
-  automation::writeCell(session.usedRange, 1, 1, "changed");
+  report::writeCell(session.usedRange, 1, 1, "changed");
   automation::workbooksClose(session.workbooks);
   automation::applicationQuit(session.application);
   EXPECT_EQ(testing::readPackage(file), before);
@@ -265,9 +264,9 @@ namespace {
 TEST_F(EngineObjects, SavingTwiceKeepsBothRoundsOfChanges) {
   const auto file = make(testing::minimalWorkbook());
   open(file);
-  automation::writeCell(session.usedRange, 1, 1, "first");
+  report::writeCell(session.usedRange, 1, 1, "first");
   automation::workbookSave(session.workbook);
-  automation::writeCell(session.usedRange, 2, 1, "second");
+  report::writeCell(session.usedRange, 2, 1, "second");
   automation::workbookSave(session.workbook);
   session.release();
   open(file);
@@ -290,7 +289,7 @@ TEST_F(EngineObjects, OverwritingAFormulaDropsTheCalculationChain) {
   const auto file = make(parts);
   open(file);
   EXPECT_EQ(text(session.usedRange, 1, 1), "2");  // the cached result
-  automation::writeCell(session.usedRange, 1, 1, "value");
+  report::writeCell(session.usedRange, 1, 1, "value");
   automation::workbookSave(session.workbook);
   const testing::Parts saved = testing::readPackage(file);
   EXPECT_EQ(saved.count("xl/calcChain.xml"), 0u);
@@ -310,7 +309,7 @@ TEST_F(EngineObjects, OverwritingASharedFormulaMasterKeepsTheOthersFormulas) {
       R"(<row r="1"><c r="A1"><f t="shared" ref="A1:A2" si="0">B1+1</f><v>1</v></c></row>)"
       R"(<row r="2"><c r="A2"><f t="shared" si="0"/><v>1</v></c></row>)"));
   open(file);
-  automation::writeCell(session.usedRange, 1, 1, "x");
+  report::writeCell(session.usedRange, 1, 1, "x");
   automation::workbookSave(session.workbook);
   const std::string sheet = testing::readPackage(file).at("xl/worksheets/sheet1.xml");
   EXPECT_NE(sheet.find(R"(<c r="A2"><f>B2+1</f><v>1</v></c>)"), std::string::npos) << sheet;
@@ -323,8 +322,8 @@ TEST_F(EngineObjects, FailureDescriptionsLeaveTheOperationToTheReport) {
   open(make(testing::minimalWorkbook()));
   AutomationObject cell;
   const std::vector<std::pair<std::string, std::function<void()>>> failures = {
-      {"Range.Item", [&] { automation::writeCell(session.usedRange, 0, 1, "x"); }},
-      {"Range.BorderAround", [&] { automation::frameCell(session.sheet, 1, 1, 3, cell); }},
+      {"Range.Item", [&] { report::writeCell(session.usedRange, 0, 1, "x"); }},
+      {"Range.BorderAround", [&] { report::frameCell(session.sheet, 1, 1, 3, cell); }},
       {"Worksheet.Range",
        [&] {
          automation::worksheetRange(session.sheet, Variant::text(u"1A"), Variant::missing());

@@ -8,10 +8,10 @@
 #include <fstream>
 #include <iterator>
 
-#include "automation/code_page.h"
 #include "automation/operations.h"
-#include "automation/sheet_moves.h"
-#include "automation/workbook_session.h"
+#include "platform/code_page.h"
+#include "report/sheet_writing.h"
+#include "report/workbook_session.h"
 #include "tests/engine/package_builder.h"
 #include "tests/support/captured_messages.h"
 #include "tests/support/corpus.h"
@@ -35,17 +35,17 @@ TEST(LibreOfficeCsv, FindsTheTextsTheEngineWrote) {
   const auto file = dir.path() / "report.xlsx";
   testing::writePackage(file, testing::minimalWorkbook());
   {
-    automation::WorkbookSession session;
+    report::WorkbookSession session;
     ASSERT_TRUE(session.application.createByProgId("Excel.Application"));
-    automation::openTemplate(session, file.string());
+    report::openTemplate(session, file.string());
     automation::AutomationObject cell;
     for (int column = 1; column <= 3; ++column) {
-      automation::writeCell(session.usedRange, 2, column,
-                            automation::utf8ToGbk("检测" + std::to_string(column)));
-      automation::frameCell(session.sheet, column, 2, 2, cell);
+      report::writeCell(session.usedRange, 2, column,
+                        platform::utf8ToGbk("检测" + std::to_string(column)));
+      report::frameCell(session.sheet, column, 2, 2, cell);
     }
-    automation::writeCell(session.usedRange, 3, 1, "12.5");
-    automation::writeCell(session.usedRange, 3, 2, "1:10");
+    report::writeCell(session.usedRange, 3, 1, "12.5");
+    report::writeCell(session.usedRange, 3, 2, "1:10");
     automation::workbookSave(session.workbook);
   }
   const std::string command = "cd '" + dir.path().string() + "' && HOME='" + dir.path().string() +
@@ -71,21 +71,19 @@ TEST(LibreOfficeCsv, ReadsFilledStrictWorkbooksOfTheCorpus) {
     std::filesystem::copy_file(original, file);
     const auto picture = dir.write("p.png", testing::tinyPng());
     {
-      automation::WorkbookSession session;
+      report::WorkbookSession session;
       ::qx::testing::CapturedMessages messages;
       ASSERT_TRUE(session.application.createByProgId("Excel.Application"));
-      automation::openTemplate(session, file.string());
+      report::openTemplate(session, file.string());
       automation::AutomationObject a1 = automation::worksheetRange(
           session.sheet, automation::Variant::text(u"A1"), automation::Variant::missing());
       automation::AutomationObject cell;
       for (int column = 1; column <= 3; ++column) {
-        automation::writeCell(a1, 5000, column,
-                              automation::utf8ToGbk("严格" + std::to_string(column)));
-        automation::frameCell(session.sheet, column, 5000, 2, cell);
+        report::writeCell(a1, 5000, column, platform::utf8ToGbk("严格" + std::to_string(column)));
+        report::frameCell(session.sheet, column, 5000, 2, cell);
       }
-      ASSERT_TRUE(automation::placePicture(session.sheet.copy(), "$B$5001", "$C$5003",
-                                           picture.string(),
-                                           automation::PictureStyle::NearestSingle, messages));
+      ASSERT_TRUE(report::placePicture(session.sheet.copy(), "$B$5001", "$C$5003", picture.string(),
+                                       report::PictureStyle::NearestSingle, messages));
       automation::workbookSave(session.workbook);
     }
     const std::string command =

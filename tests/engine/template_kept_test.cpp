@@ -7,10 +7,10 @@
 #include <functional>
 
 #include "automation/automation_error.h"
-#include "automation/code_page.h"
 #include "automation/operations.h"
-#include "automation/sheet_moves.h"
-#include "automation/workbook_session.h"
+#include "platform/code_page.h"
+#include "report/sheet_writing.h"
+#include "report/workbook_session.h"
 #include "tests/engine/package_builder.h"
 #include "tests/support/temp_dir.h"
 
@@ -45,14 +45,14 @@ class TemplateKept : public ::testing::Test {
     file = dir.path() / "t.xlsx";
     testing::writePackage(file, parts);
     ASSERT_TRUE(session.application.createByProgId("Excel.Application"));
-    automation::openTemplate(session, file.string());
+    report::openTemplate(session, file.string());
     a1 = automation::worksheetRange(session.sheet, Variant::text(u"A1"), Variant::missing());
   }
   void write(int row, int column, const std::string& utf8) {
-    automation::writeCell(a1, row, column, automation::utf8ToGbk(utf8));
+    report::writeCell(a1, row, column, platform::utf8ToGbk(utf8));
   }
   std::string shown(int row, int column) {
-    return automation::gbkToUtf8(automation::readCellText(a1, row, column));
+    return platform::gbkToUtf8(report::readCellText(a1, row, column));
   }
   std::string saved(const char* part) {
     automation::workbookSave(session.workbook);
@@ -61,7 +61,7 @@ class TemplateKept : public ::testing::Test {
 
   ::qx::testing::TempDir dir;
   std::filesystem::path file;
-  automation::WorkbookSession session;
+  report::WorkbookSession session;
   AutomationObject a1;
 };
 
@@ -224,8 +224,8 @@ TEST_F(TemplateKept, FramesGoOnCopiesOfStylesBehindAlternateContent) {
           R"(applyFont="1"/></mc:Fallback></mc:AlternateContent>)");
   open(parts);
   AutomationObject cell;
-  automation::frameCell(session.sheet, 1, 1, 2, cell);
-  automation::frameCell(session.sheet, 2, 1, 2, cell);
+  report::frameCell(session.sheet, 1, 1, 2, cell);
+  report::frameCell(session.sheet, 2, 1, 2, cell);
   const std::string sheet = saved(kSheet);
   const std::string styles = testing::readPackage(file).at(kStyles);
   // Three records before: the copies of xf 2 and xf 0 with a border are 3 and 4.

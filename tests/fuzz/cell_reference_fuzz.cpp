@@ -10,10 +10,10 @@
 #include <string>
 #include <string_view>
 
-#include "automation/cell_address.h"
 #include "engine/cell_reference.h"
 #include "engine/cell_store.h"
 #include "platform/byte_fields.h"
+#include "report/cell_address.h"
 #include "tests/fuzz/fuzz_check.h"
 
 namespace {
@@ -58,13 +58,13 @@ void checkReference(std::string_view text) {
 void checkAddress(std::int32_t column, std::int32_t row) {
   std::string address;
   try {
-    address = qx::automation::cellAddress(column, row);
+    address = qx::report::cellAddress(column, row);
   } catch (const std::out_of_range&) {
-    QX_FUZZ_CHECK(column < 1 || column > qx::automation::kMaxAddressColumn || row < 1,
+    QX_FUZZ_CHECK(column < 1 || column > qx::report::kMaxAddressColumn || row < 1,
                   "a cell on the sheet has no address");
     return;
   }
-  QX_FUZZ_CHECK(column >= 1 && column <= qx::automation::kMaxAddressColumn && row >= 1,
+  QX_FUZZ_CHECK(column >= 1 && column <= qx::report::kMaxAddressColumn && row >= 1,
                 "a cell off the sheet has an address");
   QX_FUZZ_CHECK((column <= 26) == (address.front() == '$'), "absolute for the wrong columns");
   const std::optional<CellPosition> at = parseCellReference(address);

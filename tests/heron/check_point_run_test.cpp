@@ -5,9 +5,9 @@
 #include <algorithm>
 
 #include "automation/apartment.h"
-#include "automation/code_page.h"
-#include "automation/failure_report.h"
+#include "platform/code_page.h"
 #include "platform/paths.h"
+#include "report/failure_report.h"
 #include "tests/heron/check_point_bytes.h"
 #include "tests/heron/open_files.h"
 #include "tests/support/captured_messages.h"
@@ -31,7 +31,7 @@ constexpr const char* kPictureMissing = "没有产生图片文件, 将不可以�
 
 // How a path reads in a message, on every system.
 std::string utf8(const std::filesystem::path& path) {
-  return automation::utf16ToUtf8(path.u16string());
+  return platform::utf16ToUtf8(path.u16string());
 }
 
 class CheckPointRun : public ::testing::Test {
@@ -115,7 +115,7 @@ TEST_F(CheckPointRun, FillsTheTableFramesEveryCellPlacesThePictureAndSaves) {
     for (int k = 0; k < 4; ++k) {
       const std::string expected =
           (i == 2 && k == 2) ? "" : std::string(1, letters[k]) + std::to_string(i);
-      EXPECT_EQ(server.cell(1, 5 + i, k + 1), automation::utf8ToUtf16(expected)) << i << k;
+      EXPECT_EQ(server.cell(1, 5 + i, k + 1), platform::utf8ToUtf16(expected)) << i << k;
     }
   }
   ASSERT_EQ(server.frames().size(), 12u);
@@ -128,14 +128,14 @@ TEST_F(CheckPointRun, FillsTheTableFramesEveryCellPlacesThePictureAndSaves) {
   // Header cells get no frame; each body cell's text is written before its frame.
   EXPECT_EQ(count("Range.Item put"), 3 + 12);
   ASSERT_EQ(server.pictures().size(), 1u);
-  EXPECT_EQ(server.pictures()[0].filename, automation::gbkToUtf16(files.picture));
+  EXPECT_EQ(server.pictures()[0].filename, platform::gbkToUtf16(files.picture));
   EXPECT_EQ(server.saveCount(), 1);
   EXPECT_TRUE(server.visible());
   EXPECT_FALSE(server.workbookClosed());
   EXPECT_FALSE(server.workbooksClosed());
   EXPECT_FALSE(server.quit());
   EXPECT_EQ(server.openedFilename(),
-            automation::gbkToUtf16(platform::hostTextFromPath(templatePath)));
+            platform::gbkToUtf16(platform::hostTextFromPath(templatePath)));
   expectReleasedAndClosed();
 }
 
@@ -230,7 +230,7 @@ TEST_F(CheckPointRun, TemplateWithTextInTheFirstBodyCellIsClosedAndTheServerQuit
   const auto& close = server.workbookCloseArguments();
   ASSERT_EQ(close.size(), 3u);
   EXPECT_TRUE(close[0].isMissing());
-  EXPECT_EQ(close[1].textValue(), automation::gbkToUtf16(platform::hostTextFromPath(templatePath)));
+  EXPECT_EQ(close[1].textValue(), platform::gbkToUtf16(platform::hostTextFromPath(templatePath)));
   EXPECT_TRUE(close[2].isMissing());
   EXPECT_EQ(server.saveCount(), 0);
   EXPECT_EQ(count("Range.Item put"), 0);
@@ -453,7 +453,7 @@ TEST_F(CheckPointRun, FirstReadingDecidesTemplateAndRowsSecondDecidesTheRest) {
   };
   ASSERT_EQ(run(), RunEnd::Saved);
   EXPECT_EQ(server.openedFilename(),
-            automation::gbkToUtf16(platform::hostTextFromPath(templatePath)));
+            platform::gbkToUtf16(platform::hostTextFromPath(templatePath)));
   EXPECT_EQ(server.cellUtf8(1, 1, 1), "");  // text1 of the first reading is not written
   EXPECT_EQ(server.cellUtf8(1, 2, 2), "new");
   EXPECT_EQ(server.cellUtf8(1, 5, 1), "b0");  // rows start at the first reading's row 5

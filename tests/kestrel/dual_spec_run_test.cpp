@@ -34,8 +34,8 @@ TEST_F(DualSpecRun, OccupiedFirstCellMovesTheTableDownOnce) {
     qx::testing::CapturedMessages shown;
     runDualSpecExport(decodeDualSpecHeader(h.bytes()), rows.first(), shown);
     EXPECT_TRUE(shown.shown.empty());
-    EXPECT_EQ(automation::utf16ToGbk(fresh.cell(1, c.firstRow, 2).value_or(u"")), "first");
-    EXPECT_EQ(automation::utf16ToGbk(fresh.cell(1, c.firstRow + 1, 2).value_or(u"")), "second");
+    EXPECT_EQ(platform::utf16ToGbk(fresh.cell(1, c.firstRow, 2).value_or(u"")), "first");
+    EXPECT_EQ(platform::utf16ToGbk(fresh.cell(1, c.firstRow + 1, 2).value_or(u"")), "second");
     ASSERT_EQ(fresh.frames().size(), 4u);
     EXPECT_EQ(fresh.frames()[0].row, c.firstRow);
     // The one cell read is (start row, 1) of the used range, before any header text.
@@ -135,7 +135,7 @@ TEST_F(DualSpecRun, Column27IsFramedAsAA) {
   std::vector<std::string> sent;
   for (const auto& call : server.calls()) {
     if (call.operation() == "Worksheet.Range") {
-      sent.push_back(automation::utf16ToUtf8(call.arguments[0].textValue()));
+      sent.push_back(platform::utf16ToUtf8(call.arguments[0].textValue()));
     }
   }
   ASSERT_EQ(sent.size(), 27u);
@@ -178,7 +178,7 @@ TEST_F(DualSpecRun, ASuccessfulRunOpensSavesReleasesAndKeepsTheApartment) {
   header.primary("b").weight(65538);  // only the low 16 bits travel
   run();
   EXPECT_TRUE(messages.shown.empty());
-  EXPECT_EQ(automation::utf16ToGbk(server.openedFilename()), templatePath);
+  EXPECT_EQ(platform::utf16ToGbk(server.openedFilename()), templatePath);
   ASSERT_EQ(server.openArguments().size(), 15u);
   EXPECT_EQ(server.openArguments()[2].smallIntegerValue(), 0);  // ReadOnly
   EXPECT_EQ(server.frames().at(0).weight.integerValue(), 2);

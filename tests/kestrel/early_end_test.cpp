@@ -1,7 +1,7 @@
 // How a run ends before, and when the server fails it after, the workbook is open.
 
 #include "automation/automation_error.h"
-#include "automation/failure_report.h"
+#include "report/failure_report.h"
 #include "tests/kestrel/run_fixture.h"
 
 namespace qx::kestrel::testing {
@@ -26,7 +26,7 @@ TEST_F(DualSpecRun, TheTemplateMessageHoldsTheWholeLongestPath) {
   header.templatePath(path);
   run();
   ASSERT_EQ(messages.shown.size(), 1u);
-  EXPECT_EQ(messages.shown[0].text, "模板文件“" + automation::gbkToUtf8(path) + "”, 不存在!");
+  EXPECT_EQ(messages.shown[0].text, "模板文件“" + platform::gbkToUtf8(path) + "”, 不存在!");
   EXPECT_FALSE(server.created());
 }
 

@@ -7,7 +7,7 @@
 #include <iterator>
 #include <map>
 
-#include "automation/code_page.h"
+#include "platform/code_page.h"
 #include "platform/paths.h"
 #include "tests/kestrel/dual_spec_records.h"
 #include "tests/support/loaded_library.h"
@@ -61,23 +61,23 @@ TEST(KestrelEndToEnd, FillsFramesAndSavesARealTemplate) {
 
   HeaderRecord header;
   header.templatePath(platform::hostTextFromPath(workbook))
-      .headerText(1, automation::utf8ToGbk("报表"), 1, 2, 1)
-      .headerText(4, automation::utf8ToGbk("第四"), 1, 3, 2)
+      .headerText(1, platform::utf8ToGbk("报表"), 1, 2, 1)
+      .headerText(4, platform::utf8ToGbk("第四"), 1, 3, 2)
       .primary("azb1")
       .secondary("a")
       .startRow(5)
       .weight(2);
   RowList rows;
   rows.add()
-      .text(row_fields::primary_b, automation::utf8ToGbk("型号一"))
+      .text(row_fields::primary_b, platform::utf8ToGbk("型号一"))
       .int32(row_fields::primary_1, -5)
       .text(row_fields::secondary_a, "s1");
   RowRecord& second = rows.add()
                           .text(row_fields::primary_b, "B2")
                           .int32(row_fields::primary_1, 0)
                           .text(row_fields::secondary_a, "s2");
-  second.text(row_fields::option_1, automation::utf8ToGbk("是"))
-      .text(row_fields::option_7, automation::utf8ToGbk("完"));
+  second.text(row_fields::option_1, platform::utf8ToGbk("是"))
+      .text(row_fields::option_7, platform::utf8ToGbk("完"));
 
   LoadedLibrary library(KESTREL_LIBRARY);
   const qx_table_export_fn excelFile = library.tableExport("excel_file");

@@ -5,7 +5,7 @@
 #include <fstream>
 #include <iterator>
 
-#include "automation/code_page.h"
+#include "platform/code_page.h"
 #include "platform/paths.h"
 #include "tests/kestrel/dual_spec_records.h"
 #include "tests/support/loaded_library.h"
@@ -53,7 +53,7 @@ TEST_F(KestrelLibrary, AMissingTemplateIsToldWithItsWholePath) {
   rows.add().text(QX_DUAL_SPEC_ROW_primary_b, "x");
   rows.add().text(QX_DUAL_SPEC_ROW_primary_b, "y");
   excelFile(header.data(), rows.first());
-  EXPECT_EQ(messageLog(), "模板文件“" + automation::gbkToUtf8(path) + "”, 不存在!\n");
+  EXPECT_EQ(messageLog(), "模板文件“" + platform::gbkToUtf8(path) + "”, 不存在!\n");
 }
 
 TEST_F(KestrelLibrary, ANullHeaderReturnsWithoutAWord) {

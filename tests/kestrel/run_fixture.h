@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "automation/apartment.h"
-#include "automation/code_page.h"
 #include "kestrel/dual_spec_run.h"
+#include "platform/code_page.h"
 #include "platform/paths.h"
 #include "tests/kestrel/dual_spec_records.h"
 #include "tests/support/captured_messages.h"
@@ -36,7 +36,7 @@ class DualSpecRun : public ::testing::Test {
 
   // The text of an absolute cell of the sheet, as code page 936 ("" when never written).
   std::string cell(int row, int column) const {
-    return automation::utf16ToGbk(server.cell(1, row, column).value_or(u""));
+    return platform::utf16ToGbk(server.cell(1, row, column).value_or(u""));
   }
   std::vector<std::string> frameAddresses() const {
     std::vector<std::string> addresses;

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "automation/code_page.h"
+#include "platform/code_page.h"
 #include "tests/reliability/workbook_checks.h"
 
 namespace qx::reliability {
@@ -17,7 +17,7 @@ inline std::vector<CellText> filledRow(int row) {
   return {{row, 1, "row " + n},
           {row, 2, n},
           {row, 3, n + ".5"},
-          {row, 4, automation::utf8ToGbk("第" + n + "行")}};
+          {row, 4, platform::utf8ToGbk("第" + n + "行")}};
 }
 
 }  // namespace qx::reliability

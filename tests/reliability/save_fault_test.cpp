@@ -9,8 +9,8 @@
 #include <filesystem>
 #include <fstream>
 
-#include "automation/code_page.h"
 #include "engine/save_file_system.h"
+#include "platform/code_page.h"
 #include "tests/reliability/failing_file_system.h"
 #include "tests/reliability/workbook_checks.h"
 #include "tests/support/corpus.h"
@@ -48,7 +48,7 @@ TEST(SaveFaults, EveryFailingWriteFsyncOrRenameLeavesTheOldFileOrTheWholeNewOne)
   const fs::path file = dir.path() / "template.xlsx";
   const std::string original = fileBytes(::qx::testing::corpusFile(kTemplate));
   const std::vector<CellText> filled = {
-      {1, 1, "saved"},   {2, 2, "12.5"}, {3, 3, "1:10"}, {4, 1, automation::utf8ToGbk("中文报表")},
+      {1, 1, "saved"},   {2, 2, "12.5"}, {3, 3, "1:10"}, {4, 1, platform::utf8ToGbk("中文报表")},
       {5000, 30, "far"}, {7, 4, ""},
   };
 

@@ -7,7 +7,7 @@
 
 #include "automation/automation_error.h"
 #include "automation/operations.h"
-#include "automation/sheet_moves.h"
+#include "report/sheet_writing.h"
 #include "tests/engine/package_builder.h"
 
 namespace qx::reliability {
@@ -15,21 +15,21 @@ namespace qx::reliability {
 using automation::Variant;
 
 OpenWorkbook::OpenWorkbook(const std::filesystem::path& file) {
-  if (!session_.application.createByProgId(automation::kSpreadsheetProgId)) {
+  if (!session_.application.createByProgId(report::kSpreadsheetProgId)) {
     throw std::runtime_error("no Excel.Application");
   }
-  automation::openTemplate(session_, file.string());
+  report::openTemplate(session_, file.string());
   topLeft_ = automation::worksheetRange(session_.sheet, Variant::text(u"A1"), Variant::missing());
 }
 
 void OpenWorkbook::write(const std::vector<CellText>& cells) const {
   for (const CellText& cell : cells) {
-    automation::writeCell(topLeft_, cell.row, cell.column, cell.text);
+    report::writeCell(topLeft_, cell.row, cell.column, cell.text);
   }
 }
 
 std::string OpenWorkbook::read(int row, int column) const {
-  return automation::readCellText(topLeft_, row, column);
+  return report::readCellText(topLeft_, row, column);
 }
 
 std::string OpenWorkbook::save() const {

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "automation/workbook_session.h"
+#include "report/workbook_session.h"
 
 namespace qx::reliability {
 
@@ -27,7 +27,7 @@ class OpenWorkbook {
   std::string save() const;
 
  private:
-  automation::WorkbookSession session_;
+  report::WorkbookSession session_;
   automation::AutomationObject topLeft_;
 };
 

@@ -4,9 +4,9 @@
 #include <cctype>
 #include <stdexcept>
 
-#include "automation/code_page.h"
 #include "automation/operations.h"
 #include "automation/server_registry.h"
+#include "platform/code_page.h"
 
 namespace qx::testing {
 
@@ -121,7 +121,7 @@ std::optional<std::int64_t> integerArgument(std::span<const Variant> arguments, 
 // "$AA$15" -> (row 15, column 27)
 std::optional<std::pair<int, int>> parseReference(const Variant& reference) {
   if (reference.type() != VarType::Bstr) return std::nullopt;
-  const std::string text = automation::utf16ToUtf8(reference.textValue());
+  const std::string text = platform::utf16ToUtf8(reference.textValue());
   std::size_t i = 0;
   int column = 0, row = 0;
   if (i < text.size() && text[i] == '$') ++i;
@@ -468,7 +468,7 @@ void RecordingServer::setCell(int sheet, int row, int column, std::u16string tex
   state_->cells[{sheet, row, column}] = std::move(text);
 }
 void RecordingServer::setCellUtf8(int sheet, int row, int column, const std::string& utf8) {
-  setCell(sheet, row, column, automation::utf8ToUtf16(utf8));
+  setCell(sheet, row, column, platform::utf8ToUtf16(utf8));
 }
 void RecordingServer::setGeometry(double columnWidth, double rowHeight) {
   state_->columnWidth = columnWidth;
@@ -495,7 +495,7 @@ std::optional<std::u16string> RecordingServer::cell(int sheet, int row, int colu
   return it->second;
 }
 std::string RecordingServer::cellUtf8(int sheet, int row, int column) const {
-  return automation::utf16ToUtf8(cell(sheet, row, column).value_or(u""));
+  return platform::utf16ToUtf8(cell(sheet, row, column).value_or(u""));
 }
 const std::vector<Frame>& RecordingServer::frames() const {
   return state_->frames;

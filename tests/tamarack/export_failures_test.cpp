@@ -102,7 +102,7 @@ TEST_F(TamarackFailures, NullHeaderAddressOnTheSecondRead) {
 
 TEST_F(TamarackFailures, TemplateNotReadable) {
   const std::string missing = utf8Of(dir.path() / localName(u8"无.xlsx"));
-  host.setWorkbookPath(automation::utf8ToGbk(missing));
+  host.setWorkbookPath(platform::utf8ToGbk(missing));
   serve();
   run();
   expectOnly("模板“" + missing + "”, 读不了!", Buttons::Ok);
@@ -116,7 +116,7 @@ TEST_F(TamarackFailures, TemplateMessageIsNeverCut) {
   texts["excel_fil_04:"] = std::string(250, 'z');
   writeLanguageFile(texts);
   const std::string missing = utf8Of(dir.path() / (std::string(200, 'p') + ".xlsx"));
-  host.setWorkbookPath(automation::utf8ToGbk(missing));
+  host.setWorkbookPath(platform::utf8ToGbk(missing));
   serve();
   run();
   expectOnly(texts["excel_fil_03:"] + "“" + missing + "”, " + texts["excel_fil_04:"], Buttons::Ok);

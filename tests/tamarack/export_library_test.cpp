@@ -13,7 +13,7 @@
 #include <iterator>
 #include <string>
 
-#include "automation/code_page.h"
+#include "platform/code_page.h"
 #include "tests/support/loaded_library.h"
 #include "tests/support/temp_dir.h"
 #include "tests/tamarack/host_records.h"
@@ -35,8 +35,8 @@ class ExportLibrary : public ::testing::Test {
 
   void writeLanguageFile() {
     dir.write("lang/pinebrook_exe.txt",
-              automation::utf8ToGbk("excel_fil_11:小计:\r\nexcel_fil_12:总计:\r\n"
-                                    "excel_fil_03:模板文件\r\nexcel_fil_04:不存在!\r\n"));
+              platform::utf8ToGbk("excel_fil_11:小计:\r\nexcel_fil_12:总计:\r\n"
+                                  "excel_fil_03:模板文件\r\nexcel_fil_04:不存在!\r\n"));
   }
   void writeDataFile() { dir.write("temp/pinebrook_temp.dat", host.transferRecord()); }
 
@@ -74,7 +74,7 @@ TEST_F(ExportLibrary, FollowsTheTransferRecordIntoTheHostsMemory) {
   ASSERT_NE(exported, nullptr);
   writeLanguageFile();
   const std::string missing = dir.path().string() + "/报表.xlsx";
-  host.setWorkbookPath(automation::utf8ToGbk(missing));
+  host.setWorkbookPath(platform::utf8ToGbk(missing));
   host.setColumnSpec("a");
   host.addRow();
   writeDataFile();
@@ -94,13 +94,13 @@ TEST_F(ExportLibrary, LooksForItsLanguageFileInTheLangFolder) {
 TEST_F(ExportLibrary, LooksForItsDataFileInTheTempFolder) {
   ASSERT_NE(exported, nullptr);
   dir.write("lang/pinebrook_exe.txt",
-            automation::utf8ToGbk("excel_fil_11:a\nexcel_fil_12:b\nexcel_fil_01:无数据文件\n"));
+            platform::utf8ToGbk("excel_fil_11:a\nexcel_fil_12:b\nexcel_fil_01:无数据文件\n"));
   exported(nullptr, nullptr);
   EXPECT_EQ(messageLog(), "无数据文件\n");
   dir.write("temp/pinebrook_temp.dat", "short");
   std::filesystem::remove(log);
   dir.write("lang/pinebrook_exe.txt",
-            automation::utf8ToGbk("excel_fil_11:a\nexcel_fil_12:b\nexcel_fil_02:数据太短\n"));
+            platform::utf8ToGbk("excel_fil_11:a\nexcel_fil_12:b\nexcel_fil_02:数据太短\n"));
   exported(nullptr, nullptr);
   EXPECT_EQ(messageLog(), "数据太短\n");
 }

@@ -10,7 +10,7 @@ using Strings = std::vector<std::string>;
 
 TEST_F(TamarackRun, ColumnsAEWBWithTheirTotalRow) {
   serve();
-  host.setHeaderSlot(1, automation::utf8ToGbk("报告"), 2, 1);
+  host.setHeaderSlot(1, platform::utf8ToGbk("报告"), 2, 1);
   host.setHeaderSlot(2, "off", 2, 2, false);
   host.setColumnSpec("aewb");
   addRow({{'a', "甲"}, {'e', "1"}, {'b', "b1"}});
@@ -124,7 +124,7 @@ TEST_F(TamarackRun, SubtotalSwitchesChooseTheColumns) {
   for (const Case& c : cases) {
     SCOPED_TRACE(std::to_string(c.switchA) + std::to_string(c.switchB));
     host = HostRecords();
-    host.setWorkbookPath(automation::utf8ToGbk(utf8Of(templatePath_)));
+    host.setWorkbookPath(platform::utf8ToGbk(utf8Of(templatePath_)));
     host.setColumnSpec("aen8");
     host.setBodyRows(5, 5);
     host.setPagination(true, c.switchA, c.switchB);
@@ -191,7 +191,7 @@ TEST_F(TamarackRun, WideColumnsUseTwoLetterAddresses) {
   Strings ranges;
   for (const auto& call : server->calls()) {
     if (call.operation() == "Worksheet.Range") {
-      ranges.push_back(automation::utf16ToUtf8(call.arguments[0].textValue()));
+      ranges.push_back(platform::utf16ToUtf8(call.arguments[0].textValue()));
     }
   }
   ASSERT_EQ(ranges.size(), 32u);
@@ -259,7 +259,7 @@ TEST_F(TamarackRun, PicturesGoIntoTheirCellSilently) {
   run();
   EXPECT_EQ(shownTexts(), Strings{});
   ASSERT_EQ(server->pictures().size(), 1u);
-  EXPECT_EQ(automation::utf16ToUtf8(server->pictures()[0].filename), utf8Of(picture));
+  EXPECT_EQ(platform::utf16ToUtf8(server->pictures()[0].filename), utf8Of(picture));
   EXPECT_EQ(server->pictures()[0].left.singleValue(), 2.0f);  // A: 0 + 2
   EXPECT_EQ(server->pictures()[0].top.singleValue(), 63.0f);  // row 5: 60 + 3
   EXPECT_FALSE(server->cell(1, 5, 1).has_value());            // no text for the picture

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "automation/code_page.h"
+#include "platform/code_page.h"
 #include "tests/support/captured_messages.h"
 #include "tests/support/temp_dir.h"
 
@@ -134,15 +134,15 @@ TEST(ShippedLanguageFile, HoldsAllElevenKeysInCodePage936) {
     std::string text;
     ASSERT_EQ(read_language_text(key, text, shipped, messages), 1) << key;
     // Round-trips through code page 936 unchanged and holds no replacement character.
-    const std::string utf8 = automation::gbkToUtf8(text);
+    const std::string utf8 = platform::gbkToUtf8(text);
     EXPECT_EQ(utf8.find("\xEF\xBF\xBD"), std::string::npos) << key;
-    EXPECT_EQ(automation::utf8ToGbk(utf8), text) << key;
+    EXPECT_EQ(platform::utf8ToGbk(utf8), text) << key;
   }
   std::string subtotal, total;
   read_language_text("excel_fil_11:", subtotal, shipped, messages);
   read_language_text("excel_fil_12:", total, shipped, messages);
-  EXPECT_EQ(automation::gbkToUtf8(subtotal), "小计:");
-  EXPECT_EQ(automation::gbkToUtf8(total), "总计:");
+  EXPECT_EQ(platform::gbkToUtf8(subtotal), "小计:");
+  EXPECT_EQ(platform::gbkToUtf8(total), "总计:");
   EXPECT_TRUE(messages.shown.empty());
 }
 

@@ -9,7 +9,7 @@
 #include <string>
 
 #include "automation/apartment.h"
-#include "automation/code_page.h"
+#include "platform/code_page.h"
 #include "tamarack/export_run.h"
 #include "tests/support/captured_messages.h"
 #include "tests/support/recording_server.h"
@@ -41,7 +41,7 @@ class TamarackRun : public ::testing::Test {
   TamarackRun() {
     writeLanguageFile(testTexts());
     templatePath_ = writeFile(u8"模板.xlsx", "template");
-    host.setWorkbookPath(automation::utf8ToGbk(utf8Of(templatePath_)));
+    host.setWorkbookPath(platform::utf8ToGbk(utf8Of(templatePath_)));
     host.setBorderWeight(2);
     host.setBodyRows(5, 20);
   }
@@ -67,7 +67,7 @@ class TamarackRun : public ::testing::Test {
 
   void writeLanguageFile(const std::map<std::string, std::string>& texts) {
     std::string file;
-    for (const auto& [key, text] : texts) file += key + automation::utf8ToGbk(text) + "\r\n";
+    for (const auto& [key, text] : texts) file += key + platform::utf8ToGbk(text) + "\r\n";
     languageFile = dir.write("lang/pinebrook_exe.txt", file);
   }
 
@@ -82,7 +82,7 @@ class TamarackRun : public ::testing::Test {
   std::uint8_t* addRow(const std::map<char, std::string>& fields) {
     std::uint8_t* row = host.addRow();
     for (const auto& [selector, text] : fields)
-      putText(row, offsetOf(selector), automation::utf8ToGbk(text));
+      putText(row, offsetOf(selector), platform::utf8ToGbk(text));
     return row;
   }
 

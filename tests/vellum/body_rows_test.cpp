@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "automation/code_page.h"
+#include "platform/code_page.h"
 #include "tests/vellum/run_fixture.h"
 #include "vellum/build_rules.h"
 #include "vellum/group_table_run.h"
@@ -192,7 +192,7 @@ TEST_F(BodyRows, ATotalColumnOf28UsesDoubleLetterAddresses) {
   Strings references;
   for (const testing::Call& call : server.calls()) {
     if (call.operation() == "Worksheet.Range") {
-      references.push_back(automation::utf16ToUtf8(call.arguments[0].textValue()));
+      references.push_back(platform::utf16ToUtf8(call.arguments[0].textValue()));
     }
   }
   EXPECT_EQ(references[25], "$Z$5");

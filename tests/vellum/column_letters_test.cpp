@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "automation/code_page.h"
+#include "platform/code_page.h"
 #include "tests/vellum/run_fixture.h"
 #include "vellum/build_rules.h"
 #include "vellum/group_table_run.h"
@@ -156,7 +156,7 @@ TEST_F(ColumnLetters, LongTextsAreCutAtACharacterBoundaryOfTheCellText) {
   row.raw(row_fields::b_text, std::string(266, 'b'));  // the b text fills its room without a NUL
   run(kVellumRules);
   const std::string cut = cell(5, 1);
-  EXPECT_EQ(automation::utf8ToGbk(cut).size(), 254u);      // 127 whole two-byte characters
+  EXPECT_EQ(platform::utf8ToGbk(cut).size(), 254u);        // 127 whole two-byte characters
   EXPECT_EQ(cut.find("\xEF\xBF\xBD"), std::string::npos);  // no broken character
   EXPECT_EQ(cell(5, 2), std::string(255, 'b'));
   EXPECT_TRUE(messages.shown.empty());

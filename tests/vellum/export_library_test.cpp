@@ -7,8 +7,8 @@
 #include <iterator>
 #include <string>
 
-#include "automation/code_page.h"
 #include "include/qx/host_records.h"
+#include "platform/code_page.h"
 #include "platform/paths.h"
 #include "tests/support/loaded_library.h"
 #include "tests/support/temp_dir.h"

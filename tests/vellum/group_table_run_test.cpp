@@ -9,10 +9,10 @@
 #include <vector>
 
 #include "automation/apartment.h"
-#include "automation/code_page.h"
 #include "automation/dispatch.h"
-#include "automation/sheet_moves.h"
+#include "platform/code_page.h"
 #include "platform/messages.h"
+#include "report/sheet_writing.h"
 #include "tests/vellum/run_fixture.h"
 
 namespace qx::vellum::test {
@@ -38,7 +38,7 @@ TEST_F(GroupTableRun, ASuccessfulRunSavesAndLeavesTheWorkbookOpenAndVisible) {
   const int depth = automation::apartmentDepthForTesting();
   run(kVellumRules);
   EXPECT_TRUE(messages.shown.empty());
-  EXPECT_EQ(server.openedFilename(), automation::utf8ToUtf16(templatePath));
+  EXPECT_EQ(server.openedFilename(), platform::utf8ToUtf16(templatePath));
   EXPECT_TRUE(server.visible());
   EXPECT_EQ(server.saveCount(), 1);
   EXPECT_FALSE(server.workbookClosed());
@@ -246,7 +246,7 @@ TEST_F(GroupTableRun, AMissingPictureIsToldAndTheWorkbookStillSaved) {
   oneRecord();
   header.picture(true, "B2", "C3");
   run(kVellumXRules);
-  EXPECT_EQ(messageTexts(), (Strings{std::string(automation::kMissingPictureMessage)}));
+  EXPECT_EQ(messageTexts(), (Strings{std::string(report::kMissingPictureMessage)}));
   EXPECT_TRUE(server.pictures().empty());
   EXPECT_EQ(server.saveCount(), 1);
   EXPECT_EQ(server.outstandingReferences(), 0);

@@ -4,7 +4,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "automation/code_page.h"
+#include "platform/code_page.h"
 
 namespace qx::vellum::test {
 
@@ -20,7 +20,7 @@ void HostBytes::real(std::size_t offset, double value) {
 }
 
 void HostBytes::text(std::size_t offset, std::size_t room, std::string_view utf8) {
-  const std::string gbk = automation::utf8ToGbk(utf8);
+  const std::string gbk = platform::utf8ToGbk(utf8);
   if (gbk.size() + 1 > room) throw std::length_error("text does not fit its room");
   raw(offset, gbk);
   bytes_.at(offset + gbk.size()) = 0;

@@ -2,7 +2,7 @@
 
 #include <fstream>
 
-#include "automation/code_page.h"
+#include "platform/code_page.h"
 #include "platform/messages.h"
 #include "platform/paths.h"
 #include "vellum/group_table_run.h"
@@ -52,7 +52,7 @@ std::vector<std::string> writesOf(const testing::RecordingServer& server) {
     }
     out.push_back(platform::format("R%dC%d=", call.arguments[0].integerValue(),
                                    call.arguments[1].integerValue()) +
-                  automation::utf16ToUtf8(call.arguments[2].textValue()));
+                  platform::utf16ToUtf8(call.arguments[2].textValue()));
   }
   return out;
 }

@@ -18,7 +18,7 @@
 #include <string>
 #include <vector>
 
-#include "automation/code_page.h"
+#include "platform/code_page.h"
 #include "platform/paths.h"
 #include "tests/support/loaded_library.h"
 #include "tests/support/temp_dir.h"
@@ -115,7 +115,7 @@ class ServerLibrary {
 class ProcessEnv {
  public:
   ProcessEnv(const wchar_t* name, const std::string& utf8) : name_(name) {
-    const std::u16string value = automation::utf8ToUtf16(utf8);
+    const std::u16string value = platform::utf8ToUtf16(utf8);
     SetEnvironmentVariableW(
         name, utf8.empty() ? nullptr : reinterpret_cast<const wchar_t*>(value.c_str()));
   }

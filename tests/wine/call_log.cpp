@@ -3,7 +3,7 @@
 #include <charconv>
 #include <cstdio>
 
-#include "automation/code_page.h"
+#include "platform/code_page.h"
 
 namespace qx::wine {
 
@@ -58,7 +58,7 @@ std::string valueText(const Variant& value) {
       return value.objectValue() == nullptr ? "DISPATCH null" : "DISPATCH";
     case VarType::Bstr: {
       std::string text = "BSTR \"";
-      text += escapedText(automation::utf16ToUtf8(value.textValue()));
+      text += escapedText(platform::utf16ToUtf8(value.textValue()));
       text += '"';
       return text;
     }

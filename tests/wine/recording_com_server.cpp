@@ -10,8 +10,8 @@
 #include <cstring>
 #include <string>
 
-#include "automation/code_page.h"
 #include "automation/server_registry.h"
+#include "platform/code_page.h"
 #include "tests/com/fake_factory.h"
 #include "tests/support/recording_server.h"
 #include "tests/wine/call_log.h"
@@ -41,7 +41,7 @@ testing::RecordingServer& recordingServer(int sheets = 0) {
     wchar_t failure[512];
     const DWORD length = GetEnvironmentVariableW(L"QX_RECORDING_FAIL", failure, 512);
     if (length > 0 && length < 512) {
-      planFailure(*server, automation::utf16ToUtf8(
+      planFailure(*server, platform::utf16ToUtf8(
                                std::u16string(reinterpret_cast<const char16_t*>(failure), length)));
     }
   }

@@ -6,7 +6,7 @@
 #include <windows.h>
 #endif
 
-#include "automation/code_page.h"
+#include "platform/code_page.h"
 #include "platform/paths.h"
 #include "tests/heron/check_point_bytes.h"
 #include "tests/kestrel/dual_spec_records.h"
@@ -25,7 +25,7 @@ namespace fs = std::filesystem;
 // code page is not 936 both sides could otherwise agree on the wrong bytes.
 std::string gbk(std::string_view utf8) {
 #ifdef _WIN32
-  const std::u16string wide = automation::utf8ToUtf16(utf8);
+  const std::u16string wide = platform::utf8ToUtf16(utf8);
   const auto* units = reinterpret_cast<const wchar_t*>(wide.data());
   const int size = static_cast<int>(wide.size());
   std::string bytes(static_cast<std::size_t>(
@@ -35,7 +35,7 @@ std::string gbk(std::string_view utf8) {
                       nullptr);
   return bytes;
 #else
-  return automation::utf8ToGbk(utf8);  // iconv, which names the code page too
+  return platform::utf8ToGbk(utf8);  // iconv, which names the code page too
 #endif
 }
 
@@ -50,7 +50,7 @@ void writeFile(const fs::path& path, std::string_view bytes) {
 }
 
 std::string utf8Of(const fs::path& path) {
-  return automation::gbkToUtf8(platform::hostTextFromPath(path));
+  return platform::gbkToUtf8(platform::hostTextFromPath(path));
 }
 
 // Empties the folders a report reads from and writes its template; returns the template's path.

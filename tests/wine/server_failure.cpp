@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "automation/code_page.h"
+#include "platform/code_page.h"
 
 namespace qx::wine {
 
@@ -28,7 +28,7 @@ bool planFailure(testing::RecordingServer& server, std::string_view line) {
   const auto hresult = static_cast<std::int32_t>(static_cast<std::uint32_t>(code));
   std::optional<automation::ExceptionInfo> exception;
   if (hresult == automation::hr::kException) {
-    exception = automation::ExceptionInfo{hresult, u"Recorder", automation::utf8ToUtf16(fields[3])};
+    exception = automation::ExceptionInfo{hresult, u"Recorder", platform::utf8ToUtf16(fields[3])};
   }
   server.failCall(fields[0], static_cast<int>(occurrence), hresult, std::move(exception));
   return true;

@@ -5,18 +5,18 @@
 
 #include "automation/automation_object.h"
 
-namespace qx::automation {
+namespace qx::report {
 
 inline constexpr std::string_view kSpreadsheetProgId = "Excel.Application";
 
 struct WorkbookSession {
-  AutomationObject application;
-  AutomationObject workbooks;
-  AutomationObject workbook;
-  AutomationObject sheet;
-  AutomationObject usedRange;
-  AutomationObject cell;       // the cell read by a template check
-  AutomationObject cellRange;  // the one-cell range being framed
+  automation::AutomationObject application;
+  automation::AutomationObject workbooks;
+  automation::AutomationObject workbook;
+  automation::AutomationObject sheet;
+  automation::AutomationObject usedRange;
+  automation::AutomationObject cell;       // the cell read by a template check
+  automation::AutomationObject cellRange;  // the one-cell range being framed
 
   WorkbookSession() = default;
   WorkbookSession(const WorkbookSession&) = delete;
@@ -32,4 +32,4 @@ struct WorkbookSession {
 // Worksheet.UsedRange. The application must be created already.
 void openTemplate(WorkbookSession& session, std::string_view templatePath);
 
-}  // namespace qx::automation
+}  // namespace qx::report

@@ -1,10 +1,10 @@
-#include "automation/number_text.h"
+#include "report/number_text.h"
 
 #include <algorithm>
 #include <charconv>
 #include <stdexcept>
 
-namespace qx::automation {
+namespace qx::report {
 
 std::string numberToText(double x, int decimals, std::size_t workArea) {
   static constexpr double kHalfSteps[] = {0.5, 0.05, 0.005, 0.0005, 0.00005};
@@ -32,4 +32,4 @@ std::string numberToText(double x, int decimals, std::size_t workArea) {
   return text;
 }
 
-}  // namespace qx::automation
+}  // namespace qx::report

@@ -1,19 +1,21 @@
-#include "automation/sheet_moves.h"
+#include "report/sheet_writing.h"
 
 #include <cmath>
 
 #include "automation/automation_error.h"
-#include "automation/cell_address.h"
-#include "automation/code_page.h"
 #include "automation/operations.h"
+#include "platform/code_page.h"
 #include "platform/messages.h"
 #include "platform/paths.h"
+#include "report/cell_address.h"
 
-namespace qx::automation {
+namespace qx::report {
+
+using namespace automation;
 
 void writeCell(const AutomationObject& range, int row, int column, std::string_view text) {
   setRangeItem(range, Variant::integer(row), Variant::integer(column),
-               Variant::text(gbkToUtf16(text)));
+               Variant::text(platform::gbkToUtf16(text)));
 }
 
 std::string readCellText(const AutomationObject& range, int row, int column) {
@@ -24,7 +26,7 @@ std::string readCellText(const AutomationObject& range, int row, int column) {
   AutomationObject cell;
   cell.attach(item.takeObject(), true);
   const Variant shown = rangeText(cell);
-  if (shown.type() == VarType::Bstr) return utf16ToGbk(shown.textValue());
+  if (shown.type() == VarType::Bstr) return platform::utf16ToGbk(shown.textValue());
   return {};
 }
 
@@ -45,7 +47,7 @@ double pointsOf(const Variant& value, const Operation& operation) {
 void frameCell(const AutomationObject& sheet, int column, int row, std::int32_t weight,
                AutomationObject& cellRange) {
   const std::string address = cellAddress(column, row);
-  const Variant reference = Variant::text(gbkToUtf16(address));
+  const Variant reference = Variant::text(platform::gbkToUtf16(address));
   cellRange = worksheetRange(sheet, reference, reference);
   borderCell(cellRange.copy(), weight);
 }
@@ -60,8 +62,8 @@ bool placePicture(AutomationObject sheet, std::string_view corner1, std::string_
   }
   AutomationObject block;
   {
-    const Variant first = Variant::text(gbkToUtf16(corner1));
-    const Variant second = Variant::text(gbkToUtf16(corner2));
+    const Variant first = Variant::text(platform::gbkToUtf16(corner1));
+    const Variant second = Variant::text(platform::gbkToUtf16(corner2));
     block = worksheetRange(sheet, first, second);
   }
   double left = pointsOf(rangeLeft(block), op::kRangeLeft) + 2;
@@ -78,4 +80,4 @@ bool placePicture(AutomationObject sheet, std::string_view corner1, std::string_
   return true;
 }
 
-}  // namespace qx::automation
+}  // namespace qx::report

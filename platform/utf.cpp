@@ -1,7 +1,7 @@
 // UTF-8 <-> UTF-16, written out because the standard library no longer offers it.
-#include "automation/code_page.h"
+#include "platform/code_page.h"
 
-namespace qx::automation {
+namespace qx::platform {
 
 namespace {
 constexpr char32_t kReplacement = 0xFFFD;
@@ -101,4 +101,4 @@ std::size_t gbkPrefixLength(std::string_view gbk, std::size_t limit) {
   return i;
 }
 
-}  // namespace qx::automation
+}  // namespace qx::platform

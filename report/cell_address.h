@@ -3,7 +3,7 @@
 
 #include <string>
 
-namespace qx::automation {
+namespace qx::report {
 
 inline constexpr int kMaxAddressColumn = 702;  // ZZ
 
@@ -11,4 +11,4 @@ inline constexpr int kMaxAddressColumn = 702;  // ZZ
 // 1..702 and rows below 1 have no such name: std::out_of_range.
 std::string cellAddress(int column, int row);
 
-}  // namespace qx::automation
+}  // namespace qx::report

@@ -1,5 +1,5 @@
 #pragma once
-// The moves every exporter fills its sheets with, built from the typed operations.
+// Sheet writing: what every exporter fills its sheets with, built from the typed operations.
 
 #include <cstdint>
 #include <string>
@@ -11,15 +11,16 @@ namespace qx::platform {
 class Messages;
 }
 
-namespace qx::automation {
+namespace qx::report {
 
 // Range.Item put: the text (code page 936) into cell (row, column) counted from the range's
 // top-left cell; row and column travel as VT_I4, the text as a BSTR.
-void writeCell(const AutomationObject& range, int row, int column, std::string_view text);
+void writeCell(const automation::AutomationObject& range, int row, int column,
+               std::string_view text);
 
 // Range.Item get, then Range.Text of that cell, as a code page 936 text (empty when the cell
 // shows nothing). The cell's holder is released before returning.
-std::string readCellText(const AutomationObject& range, int row, int column);
+std::string readCellText(const automation::AutomationObject& range, int row, int column);
 
 // The weight as the server receives it: the low 16 bits, signed, widened to 32 bits.
 constexpr std::int32_t borderWeightArgument(std::int32_t weight) {
@@ -29,10 +30,10 @@ constexpr std::int32_t borderWeightArgument(std::int32_t weight) {
 // Frames the cell at (column, row) of the sheet: Worksheet.Range at its absolute address, then
 // Range.BorderAround with line style 1 (VT_I2), the weight, colour index 1 and colour 0
 // (VT_UI4). `cellRange` keeps the one-cell range until the next frame replaces it.
-void frameCell(const AutomationObject& sheet, int column, int row, std::int32_t weight,
-               AutomationObject& cellRange);
+void frameCell(const automation::AutomationObject& sheet, int column, int row, std::int32_t weight,
+               automation::AutomationObject& cellRange);
 
-// How a deliverable places its picture.
+// How an exporter places its picture (its policy names the style).
 enum class PictureStyle {
   WholePoints,          // cut the rectangle to whole points; message when the file is missing
   NearestSingle,        // convert the doubles to the nearest single; message when missing
@@ -45,7 +46,8 @@ inline constexpr std::string_view kMissingPictureMessage = "没有产生图片�
 // Places the picture file over the block between the two corner references: 2 points in from
 // the left, 3 down from the top, 4 narrower and 4 shorter. Returns false, after the message of
 // the style, when the picture file cannot be opened. Releases `sheet` on every path.
-bool placePicture(AutomationObject sheet, std::string_view corner1, std::string_view corner2,
-                  std::string_view picturePath, PictureStyle style, platform::Messages& messages);
+bool placePicture(automation::AutomationObject sheet, std::string_view corner1,
+                  std::string_view corner2, std::string_view picturePath, PictureStyle style,
+                  platform::Messages& messages);
 
-}  // namespace qx::automation
+}  // namespace qx::report

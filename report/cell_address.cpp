@@ -1,8 +1,8 @@
-#include "automation/cell_address.h"
+#include "report/cell_address.h"
 
 #include <stdexcept>
 
-namespace qx::automation {
+namespace qx::report {
 
 std::string cellAddress(int column, int row) {
   if (column < 1 || column > kMaxAddressColumn || row < 1) {
@@ -18,4 +18,4 @@ std::string cellAddress(int column, int row) {
   return name + std::to_string(row);
 }
 
-}  // namespace qx::automation
+}  // namespace qx::report

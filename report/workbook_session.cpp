@@ -1,8 +1,10 @@
-#include "automation/workbook_session.h"
+#include "report/workbook_session.h"
 
 #include "automation/operations.h"
 
-namespace qx::automation {
+namespace qx::report {
+
+using namespace automation;
 
 void WorkbookSession::release() {
   cellRange.release();
@@ -24,4 +26,4 @@ void openTemplate(WorkbookSession& session, std::string_view templatePath) {
   session.usedRange = worksheetUsedRange(session.sheet);
 }
 
-}  // namespace qx::automation
+}  // namespace qx::report

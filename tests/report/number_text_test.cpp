@@ -1,12 +1,20 @@
-#include "automation/number_text.h"
+#include "report/number_text.h"
 
 #include <gtest/gtest.h>
 
 #include <clocale>
 #include <stdexcept>
 
-namespace qx::automation {
+#include "tamarack/run_policy.h"
+#include "vellum/run_policy.h"
+
+namespace qx::report {
 namespace {
+
+// The work areas of the two exporters that print numbers.
+constexpr std::size_t kGrouped = vellum::kRunPolicy.numberWorkArea;
+constexpr std::size_t kPaged = tamarack::kRunPolicy.numberWorkArea;
+static_assert(kGrouped == 80 && kPaged == 256);
 
 TEST(NumberToText, RoundsHalfAwayFromZeroAndTrims) {
   struct Case {
@@ -23,7 +31,7 @@ TEST(NumberToText, RoundsHalfAwayFromZeroAndTrims) {
       {-12.345, 1, "-12.3"},   {0.05, 1, "0.1"},     {1e6, 0, "1000000"},
   };
   for (const Case& c : cases) {
-    EXPECT_EQ(numberToText(c.x, c.decimals), c.text) << c.x << " d=" << c.decimals;
+    EXPECT_EQ(numberToText(c.x, c.decimals, kGrouped), c.text) << c.x << " d=" << c.decimals;
   }
 }
 
@@ -34,14 +42,14 @@ TEST(NumberToText, IgnoresTheHostsNumericLocale) {
       std::setlocale(LC_NUMERIC, "fr_FR.UTF-8") == nullptr) {
     GTEST_SKIP() << "no locale with a decimal comma installed";
   }
-  EXPECT_EQ(numberToText(2.2345, 3), "2.235");
+  EXPECT_EQ(numberToText(2.2345, 3, kGrouped), "2.235");
   std::setlocale(LC_NUMERIC, saved.c_str());
 }
 
 TEST(NumberToText, RefusesNumbersBeyondItsWorkArea) {
-  EXPECT_THROW(numberToText(1e80, 2, kNumberWorkAreaGrouped), std::out_of_range);
-  EXPECT_EQ(numberToText(1e80, 0, kNumberWorkAreaPaged).size(), 81u);
+  EXPECT_THROW(numberToText(1e80, 2, kGrouped), std::out_of_range);
+  EXPECT_EQ(numberToText(1e80, 0, kPaged).size(), 81u);
 }
 
 }  // namespace
-}  // namespace qx::automation
+}  // namespace qx::report

@@ -1,8 +1,8 @@
-#include "automation/code_page.h"
+#include "platform/code_page.h"
 
 #include <gtest/gtest.h>
 
-namespace qx::automation {
+namespace qx::platform {
 namespace {
 
 // 中文测试 in code page 936.
@@ -49,4 +49,4 @@ TEST(CodePage, PrefixNeverEndsInsideACharacter) {
 }
 
 }  // namespace
-}  // namespace qx::automation
+}  // namespace qx::platform

@@ -6,9 +6,9 @@
 #include <stdexcept>
 #include <vector>
 
-#include "automation/code_page.h"
+#include "platform/code_page.h"
 
-namespace qx::automation {
+namespace qx::platform {
 
 namespace {
 
@@ -99,4 +99,4 @@ std::string utf16ToGbk(std::u16string_view text) {
   return std::string(bytes.begin(), bytes.end());
 }
 
-}  // namespace qx::automation
+}  // namespace qx::platform

@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-namespace qx::automation {
+namespace qx::platform {
 
 // GBK bytes to UTF-16. Windows converts through the ANSI code page, elsewhere through iconv's
 // CP936. Bytes that do not form a character become U+FFFD; empty gives empty.
@@ -29,4 +29,4 @@ inline std::string utf8ToGbk(std::string_view utf8) {
 // inside a two-byte GBK character.
 std::size_t gbkPrefixLength(std::string_view gbk, std::size_t limit);
 
-}  // namespace qx::automation
+}  // namespace qx::platform

@@ -1,10 +1,10 @@
-#include "automation/cell_address.h"
+#include "report/cell_address.h"
 
 #include <gtest/gtest.h>
 
 #include <stdexcept>
 
-namespace qx::automation {
+namespace qx::report {
 namespace {
 
 TEST(CellAddress, NamesColumnsOfOneAndTwoLetters) {
@@ -27,4 +27,4 @@ TEST(CellAddress, RefusesColumnsWithoutAName) {
 }
 
 }  // namespace
-}  // namespace qx::automation
+}  // namespace qx::report

@@ -1,20 +1,21 @@
-#include "automation/sheet_moves.h"
+#include "report/sheet_writing.h"
 
 #include <gtest/gtest.h>
 
 #include "automation/operations.h"
-#include "automation/workbook_session.h"
+#include "report/workbook_session.h"
 #include "tests/support/captured_messages.h"
 #include "tests/support/recording_server.h"
 #include "tests/support/temp_dir.h"
 
-namespace qx::automation {
+namespace qx::report {
+using namespace automation;
 namespace {
 
 using testing::CapturedMessages;
 using testing::RecordingServer;
 
-class SheetMoves : public ::testing::Test {
+class SheetWriting : public ::testing::Test {
  protected:
   void open() {
     server.registerAs("Excel.Application");
@@ -27,7 +28,7 @@ class SheetMoves : public ::testing::Test {
   testing::TempDir dir;
 };
 
-TEST_F(SheetMoves, OpenTemplatePassesReadOnlyZeroAndTwelveMissing) {
+TEST_F(SheetWriting, OpenTemplatePassesReadOnlyZeroAndTwelveMissing) {
   open();
   const auto& arguments = server.openArguments();
   ASSERT_EQ(arguments.size(), 15u);
@@ -39,7 +40,7 @@ TEST_F(SheetMoves, OpenTemplatePassesReadOnlyZeroAndTwelveMissing) {
   EXPECT_TRUE(server.visible());
 }
 
-TEST_F(SheetMoves, WritesAndFramesMeetOnlyWhenTheUsedRangeStartsAtA1) {
+TEST_F(SheetWriting, WritesAndFramesMeetOnlyWhenTheUsedRangeStartsAtA1) {
   server.setUsedRangeOrigin(1, 3, 2);
   open();
   writeCell(session.usedRange, 1, 1, "x");
@@ -49,7 +50,7 @@ TEST_F(SheetMoves, WritesAndFramesMeetOnlyWhenTheUsedRangeStartsAtA1) {
   EXPECT_EQ(server.frames()[0].address, "A1");  // absolute
 }
 
-TEST_F(SheetMoves, ReadCellTextIsEmptyForAnEmptyCellAndReleasesTheCell) {
+TEST_F(SheetWriting, ReadCellTextIsEmptyForAnEmptyCellAndReleasesTheCell) {
   server.setCellUtf8(1, 5, 1, " ");
   open();
   const int before = server.outstandingReferences();
@@ -58,7 +59,7 @@ TEST_F(SheetMoves, ReadCellTextIsEmptyForAnEmptyCellAndReleasesTheCell) {
   EXPECT_EQ(server.outstandingReferences(), before);
 }
 
-TEST_F(SheetMoves, FrameArgumentsAndWeightWidening) {
+TEST_F(SheetWriting, FrameArgumentsAndWeightWidening) {
   open();
   struct Case {
     std::int32_t weight, sent;
@@ -80,7 +81,7 @@ TEST_F(SheetMoves, FrameArgumentsAndWeightWidening) {
   EXPECT_EQ(server.outstandingReferences(), held - 1);
 }
 
-TEST_F(SheetMoves, PictureGeometryIsCutToWholePointsOrKeptAsSingles) {
+TEST_F(SheetWriting, PictureGeometryIsCutToWholePointsOrKeptAsSingles) {
   server.setGeometry(10.7, 15);
   open();
   const auto picture = dir.write("p.bmp", "BM");
@@ -101,7 +102,7 @@ TEST_F(SheetMoves, PictureGeometryIsCutToWholePointsOrKeptAsSingles) {
   EXPECT_TRUE(messages.shown.empty());
 }
 
-TEST_F(SheetMoves, MissingPictureShowsTheMessageUnlessSilent) {
+TEST_F(SheetWriting, MissingPictureShowsTheMessageUnlessSilent) {
   open();
   const int before = server.outstandingReferences();
   const std::string missing = (dir.path() / "none.bmp").string();
@@ -117,7 +118,7 @@ TEST_F(SheetMoves, MissingPictureShowsTheMessageUnlessSilent) {
   EXPECT_TRUE(server.pictures().empty());
 }
 
-TEST_F(SheetMoves, SessionReleaseLeavesNoReference) {
+TEST_F(SheetWriting, SessionReleaseLeavesNoReference) {
   open();
   frameCell(session.sheet, 1, 1, 2, session.cellRange);
   session.release();
@@ -125,4 +126,4 @@ TEST_F(SheetMoves, SessionReleaseLeavesNoReference) {
 }
 
 }  // namespace
-}  // namespace qx::automation
+}  // namespace qx::report

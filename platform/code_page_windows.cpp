@@ -2,9 +2,9 @@
 // a host that sets a thread locale of its own hands over texts in that locale's code page.
 #include <windows.h>
 
-#include "automation/code_page.h"
+#include "platform/code_page.h"
 
-namespace qx::automation {
+namespace qx::platform {
 
 std::u16string gbkToUtf16(std::string_view gbk) {
   if (gbk.empty()) return {};
@@ -27,4 +27,4 @@ std::string utf16ToGbk(std::u16string_view text) {
   return out;
 }
 
-}  // namespace qx::automation
+}  // namespace qx::platform

@@ -1,0 +1,19 @@
+#pragma once
+// Where heron's run differs from the other exporters'.
+
+#include "automation/dispatch.h"
+#include "report/exporter_policy.h"
+
+namespace qx::heron {
+
+// A program of its own: COM is handed back on every way out.
+inline constexpr report::ExporterPolicy kRunPolicy{
+    .uninitializeAfterGoodRun = true,
+    .uninitializeAfterFailure = true,
+    .rowOutOfRange = automation::hr::kBadIndex,
+    .picture = report::PictureStyle::WholePoints,
+    .numberWorkArea = 0,
+    .otherFailurePrefix = report::kFailurePrefix,
+};
+
+}  // namespace qx::heron
