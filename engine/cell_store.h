@@ -23,19 +23,27 @@ enum class CellKind : std::uint8_t {
   Boolean,
 };
 
+// 16 bytes: a report of a million rows holds ten million of them.
 struct Cell {
-  std::uint32_t column = 0;
   std::uint32_t style = 0;
+  std::uint16_t column = 0;  // 1..kMaxColumns
   CellKind kind = CellKind::Blank;
-  bool used = false;  // holds a value or a style of its own: counts for the used range
-  bool hadFormula = false;
-  bool phonetic = false;  // ph="1": its phonetic text is shown, whatever the value
+  bool used : 1 = false;  // holds a value or a style of its own: counts for the used range
+  bool hadFormula : 1 = false;
+  bool phonetic : 1 = false;  // ph="1": its phonetic text is shown, whatever the value
   union {
     double number;
     std::uint32_t index;
+    pugi::xml_node_struct* original;  // kind Original: the cell's element in the package
   } value{0};
-  pugi::xml_node_struct* original = nullptr;
 };
+
+static_assert(kMaxColumns <= 0xFFFF && sizeof(Cell) == 16);
+
+// The element a cell was read from, while it is as the package holds it; null otherwise.
+inline pugi::xml_node_struct* originalOf(const Cell& cell) {
+  return cell.kind == CellKind::Original ? cell.value.original : nullptr;
+}
 
 struct Row {
   std::uint32_t number = 0;
