@@ -29,12 +29,12 @@ bool templateExists(const GroupTableHeader& header, platform::Messages& messages
 }
 
 // Everything between opening the template and saving it.
-void fillWorkbook(const GroupTableHeader& header, const std::vector<GroupTableRow>* rows,
+void fillWorkbook(const GroupTableHeader& header, const std::uint8_t* firstRecord,
                   const BuildRules& rules, automation::WorkbookSession& session,
                   platform::Messages& messages) {
   automation::openTemplate(session, header.templatePath);
   fillHeaderSlots(header, session.usedRange);
-  if (rows != nullptr) writeBody(header, *rows, rules, session, messages);
+  if (firstRecord != nullptr) writeBody(header, firstRecord, rules, session, messages);
   if (header.placePicture) {
     const std::string picture = platform::hostTextFromPath(platform::tempFile(kPictureFileName));
     automation::placePicture(session.sheet.copy(), header.pictureFirstCell, header.pictureLastCell,
@@ -48,7 +48,7 @@ void showAborted(platform::Messages& messages, const char* reason) {
 }
 }  // namespace
 
-void runGroupTable(const GroupTableHeader& header, const std::vector<GroupTableRow>* rows,
+void runGroupTable(const GroupTableHeader& header, const std::uint8_t* firstRecord,
                    const BuildRules& rules, platform::Messages& messages) {
   if (!templateExists(header, messages)) return;
   if (automation::hr::failed(automation::initializeApartment())) {
@@ -62,7 +62,7 @@ void runGroupTable(const GroupTableHeader& header, const std::vector<GroupTableR
     return;
   }
   try {
-    fillWorkbook(header, rows, rules, session, messages);
+    fillWorkbook(header, firstRecord, rules, session, messages);
   } catch (const automation::AutomationError& error) {
     automation::reportAutomationFailure(messages, error);
   } catch (const RunStopped&) {
@@ -88,8 +88,7 @@ void exportGroupTable(const void* header, const void* firstRow, const BuildRules
       messages.show(kLoopingRowListMessage, platform::Buttons::Ok);
       return;
     }
-    const std::vector<GroupTableRow> rows = decodeRowList(first);
-    runGroupTable(decoded, &rows, rules, messages);
+    runGroupTable(decoded, first, rules, messages);
   } catch (const std::exception& error) {
     try {
       showAborted(messages, error.what());
