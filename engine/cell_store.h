@@ -7,6 +7,8 @@
 
 #include <cstdint>
 #include <deque>
+#include <memory>
+#include <string_view>
 #include <vector>
 
 namespace qx::engine {
@@ -56,6 +58,22 @@ struct Row {
   bool changed = false;
 };
 
+// Cell texts back to back in blocks that never move, 8 bytes of index each: a growing report
+// never copies its texts, and a short text costs its bytes and its index.
+class TextArena {
+ public:
+  // Stores a copy of `text` (at most 16 MiB); returns its index.
+  std::uint32_t add(std::string_view text);
+  std::string_view operator[](std::uint32_t index) const;
+  std::size_t size() const { return entries_.size(); }
+
+ private:
+  static constexpr std::size_t kBlockBytes = std::size_t{1} << 20;
+  std::vector<std::unique_ptr<char[]>> blocks_;
+  std::size_t blockFree_ = 0;          // bytes left in the last block
+  std::deque<std::uint64_t> entries_;  // block (20 bits), offset (20 bits), length (24 bits)
+};
+
 class CellStore {
  public:
   const Row* row(std::uint32_t number) const;
@@ -71,13 +89,13 @@ class CellStore {
   std::uint32_t lastRow() const { return static_cast<std::uint32_t>(slots_.size()) - 1; }
   std::size_t rowCount() const { return rows_.size(); }
 
-  std::vector<std::string>& inlineTexts() { return inlineTexts_; }
-  const std::vector<std::string>& inlineTexts() const { return inlineTexts_; }
+  TextArena& inlineTexts() { return inlineTexts_; }
+  const TextArena& inlineTexts() const { return inlineTexts_; }
 
  private:
   std::vector<std::uint32_t> slots_{0};  // row number -> index in rows_ + 1
   std::deque<Row> rows_;
-  std::vector<std::string> inlineTexts_;
+  TextArena inlineTexts_;
   std::uint32_t currentRow_ = 0;  // the row of the last touch
   std::size_t lastWidth_ = 1;     // cells of the row touched before it
 };

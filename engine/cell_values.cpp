@@ -68,10 +68,8 @@ void putText(Workbook& workbook, Worksheet& sheet, Cell& cell, std::string_view 
     cell.value.index = strings->add(text, hash);
     return;
   }
-  auto& texts = sheet.cells().inlineTexts();
   cell.kind = CellKind::InlineText;
-  cell.value.index = static_cast<std::uint32_t>(texts.size());
-  texts.emplace_back(text);
+  cell.value.index = sheet.cells().inlineTexts().add(text);
 }
 
 // The master cell of an array formula or a data table holds the formula of a whole range;
@@ -187,7 +185,7 @@ std::string cellText(Workbook& workbook, const Worksheet& sheet, std::uint32_t r
       return strings == nullptr ? std::string() : std::string(strings->text(cell->value.index));
     }
     case CellKind::InlineText:
-      return sheet.cells().inlineTexts()[cell->value.index];
+      return std::string(sheet.cells().inlineTexts()[cell->value.index]);
   }
   return {};
 }

@@ -204,7 +204,7 @@ void appendNumber(std::string& out, T value) {
 
 // Appends one cell that the engine wrote.
 void appendCell(std::string& out, const CellTags& tags, std::uint32_t row, const Cell& cell,
-                const std::vector<std::string>& inlineTexts) {
+                const TextArena& inlineTexts) {
   out += tags.open;
   appendColumnName(out, cell.column);
   appendNumber(out, row);
@@ -233,7 +233,7 @@ void appendCell(std::string& out, const CellTags& tags, std::uint32_t row, const
       appendNumber(out, cell.value.index);
       break;
     case CellKind::InlineText: {
-      const std::string& text = inlineTexts[cell.value.index];
+      const std::string_view text = inlineTexts[cell.value.index];
       const bool keepSpaces = !text.empty() && (text.front() == ' ' || text.back() == ' ');
       out += keepSpaces ? tags.inlineOpenSpaces : tags.inlineOpen;
       appendCellText(out, text);
