@@ -98,6 +98,11 @@ AutomationObject worksheetRange(const AutomationObject& sheet, const Variant& ce
   return getObject(sheet, op::kWorksheetRange, arguments);
 }
 
+AutomationObject worksheetRange(const AutomationObject& sheet,
+                                std::span<const Variant, 2> corners) {
+  return getObject(sheet, op::kWorksheetRange, corners);
+}
+
 AutomationObject worksheetShapes(const AutomationObject& sheet) {
   return getObject(sheet, op::kWorksheetShapes);
 }

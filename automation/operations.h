@@ -72,6 +72,8 @@ void workbookClose(const AutomationObject& workbook, const Variant& saveChanges,
 AutomationObject worksheetUsedRange(const AutomationObject& sheet);
 AutomationObject worksheetRange(const AutomationObject& sheet, const Variant& cell1,
                                 const Variant& cell2);
+// The same with the two corners built by the caller, so that none is copied.
+AutomationObject worksheetRange(const AutomationObject& sheet, std::span<const Variant, 2> corners);
 AutomationObject worksheetShapes(const AutomationObject& sheet);
 // The next worksheet in tab order; an empty holder after the last one (not an error).
 AutomationObject worksheetNext(const AutomationObject& sheet);

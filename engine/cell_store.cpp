@@ -1,8 +1,37 @@
 #include "engine/cell_store.h"
 
 #include <algorithm>
+#include <cstring>
+#include <string>
+
+#include "engine/engine_error.h"
 
 namespace qx::engine {
+
+std::uint32_t TextArena::add(std::string_view text) {
+  constexpr std::size_t kMaxLength = std::size_t{1} << 24;
+  if (text.size() >= kMaxLength) {
+    throw EngineError("a text of " + std::to_string(text.size()) + " bytes is too long for a cell");
+  }
+  if (text.size() > blockFree_) {
+    if (blocks_.size() >= (std::size_t{1} << 20)) throw EngineError("too many cell texts");
+    const std::size_t size = std::max(kBlockBytes, text.size());
+    blocks_.push_back(std::make_unique_for_overwrite<char[]>(size));
+    blockFree_ = size;
+  }
+  const std::size_t block = blocks_.size() - 1;
+  const std::size_t offset = kBlockBytes - std::min(kBlockBytes, blockFree_);
+  std::memcpy(blocks_.back().get() + offset, text.data(), text.size());
+  blockFree_ -= text.size();
+  entries_.push_back(std::uint64_t{block} << 44 | std::uint64_t{offset} << 24 | text.size());
+  return static_cast<std::uint32_t>(entries_.size() - 1);
+}
+
+std::string_view TextArena::operator[](std::uint32_t index) const {
+  const std::uint64_t entry = entries_[index];
+  const char* block = blocks_[entry >> 44].get();
+  return std::string_view(block + ((entry >> 24) & 0xFFFFF), entry & 0xFFFFFF);
+}
 
 const Row* CellStore::row(std::uint32_t number) const {
   if (number >= slots_.size() || slots_[number] == 0) return nullptr;

@@ -7,6 +7,8 @@
 
 #include <cstdint>
 #include <deque>
+#include <memory>
+#include <string_view>
 #include <vector>
 
 namespace qx::engine {
@@ -23,19 +25,27 @@ enum class CellKind : std::uint8_t {
   Boolean,
 };
 
+// 16 bytes: a report of a million rows holds ten million of them.
 struct Cell {
-  std::uint32_t column = 0;
   std::uint32_t style = 0;
+  std::uint16_t column = 0;  // 1..kMaxColumns
   CellKind kind = CellKind::Blank;
-  bool used = false;  // holds a value or a style of its own: counts for the used range
-  bool hadFormula = false;
-  bool phonetic = false;  // ph="1": its phonetic text is shown, whatever the value
+  bool used : 1 = false;  // holds a value or a style of its own: counts for the used range
+  bool hadFormula : 1 = false;
+  bool phonetic : 1 = false;  // ph="1": its phonetic text is shown, whatever the value
   union {
     double number;
     std::uint32_t index;
+    pugi::xml_node_struct* original;  // kind Original: the cell's element in the package
   } value{0};
-  pugi::xml_node_struct* original = nullptr;
 };
+
+static_assert(kMaxColumns <= 0xFFFF && sizeof(Cell) == 16);
+
+// The element a cell was read from, while it is as the package holds it; null otherwise.
+inline pugi::xml_node_struct* originalOf(const Cell& cell) {
+  return cell.kind == CellKind::Original ? cell.value.original : nullptr;
+}
 
 struct Row {
   std::uint32_t number = 0;
@@ -46,6 +56,22 @@ struct Row {
   bool styled = false;
   bool hidden = false;
   bool changed = false;
+};
+
+// Cell texts back to back in blocks that never move, 8 bytes of index each: a growing report
+// never copies its texts, and a short text costs its bytes and its index.
+class TextArena {
+ public:
+  // Stores a copy of `text` (at most 16 MiB); returns its index.
+  std::uint32_t add(std::string_view text);
+  std::string_view operator[](std::uint32_t index) const;
+  std::size_t size() const { return entries_.size(); }
+
+ private:
+  static constexpr std::size_t kBlockBytes = std::size_t{1} << 20;
+  std::vector<std::unique_ptr<char[]>> blocks_;
+  std::size_t blockFree_ = 0;          // bytes left in the last block
+  std::deque<std::uint64_t> entries_;  // block (20 bits), offset (20 bits), length (24 bits)
 };
 
 class CellStore {
@@ -63,13 +89,13 @@ class CellStore {
   std::uint32_t lastRow() const { return static_cast<std::uint32_t>(slots_.size()) - 1; }
   std::size_t rowCount() const { return rows_.size(); }
 
-  std::vector<std::string>& inlineTexts() { return inlineTexts_; }
-  const std::vector<std::string>& inlineTexts() const { return inlineTexts_; }
+  TextArena& inlineTexts() { return inlineTexts_; }
+  const TextArena& inlineTexts() const { return inlineTexts_; }
 
  private:
   std::vector<std::uint32_t> slots_{0};  // row number -> index in rows_ + 1
   std::deque<Row> rows_;
-  std::vector<std::string> inlineTexts_;
+  TextArena inlineTexts_;
   std::uint32_t currentRow_ = 0;  // the row of the last touch
   std::size_t lastWidth_ = 1;     // cells of the row touched before it
 };

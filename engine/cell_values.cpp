@@ -68,18 +68,16 @@ void putText(Workbook& workbook, Worksheet& sheet, Cell& cell, std::string_view 
     cell.value.index = strings->add(text, hash);
     return;
   }
-  auto& texts = sheet.cells().inlineTexts();
   cell.kind = CellKind::InlineText;
-  cell.value.index = static_cast<std::uint32_t>(texts.size());
-  texts.emplace_back(text);
+  cell.value.index = sheet.cells().inlineTexts().add(text);
 }
 
 // The master cell of an array formula or a data table holds the formula of a whole range;
 // the application refuses to change it alone, and so does the engine, rather than turning the
 // other cells of the range into constants.
 void refuseArrayMaster(const Cell& cell, std::uint32_t row, std::uint32_t column) {
-  if (cell.kind != CellKind::Original || cell.original == nullptr) return;
-  const pugi::xml_node formula = childNamed(pugi::xml_node(cell.original), "f");
+  if (originalOf(cell) == nullptr) return;
+  const pugi::xml_node formula = childNamed(pugi::xml_node(originalOf(cell)), "f");
   const std::string_view type = formula.attribute("t").value();
   if (type != "array" && type != "dataTable") return;
   throw EngineError("the cell " + cellName(row, column) + " holds the " +
@@ -104,7 +102,7 @@ std::string numberText(Workbook& workbook, double number, std::uint32_t style) {
 }
 
 std::string originalText(Workbook& workbook, const Cell& cell) {
-  const pugi::xml_node node(cell.original);
+  const pugi::xml_node node(originalOf(cell));
   const std::string_view type = node.attribute("t").value();
   const pugi::xml_node v = childNamed(node, "v");
   const std::string_view value = v.text().get();
@@ -142,7 +140,7 @@ void putCellValue(Workbook& workbook, Worksheet& sheet, std::uint32_t row, std::
     workbook.noteFormulaRemoved();
     cell.hadFormula = false;
   }
-  cell.original = nullptr;
+  if (cell.kind == CellKind::Original) cell.value.original = nullptr;
   switch (value.type()) {
     case VarType::Bstr:
       putText(workbook, sheet, cell, utf8, hash);
@@ -175,7 +173,7 @@ std::string cellText(Workbook& workbook, const Worksheet& sheet, std::uint32_t r
   if (cell == nullptr) return {};
   switch (cell->kind) {
     case CellKind::Original:
-      return cell->original == nullptr ? std::string() : originalText(workbook, *cell);
+      return originalOf(*cell) == nullptr ? std::string() : originalText(workbook, *cell);
     case CellKind::Blank:
       return {};
     case CellKind::Number:
@@ -187,7 +185,7 @@ std::string cellText(Workbook& workbook, const Worksheet& sheet, std::uint32_t r
       return strings == nullptr ? std::string() : std::string(strings->text(cell->value.index));
     }
     case CellKind::InlineText:
-      return sheet.cells().inlineTexts()[cell->value.index];
+      return std::string(sheet.cells().inlineTexts()[cell->value.index]);
   }
   return {};
 }

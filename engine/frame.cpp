@@ -117,8 +117,8 @@ void frameRange(Workbook& workbook, Worksheet& sheet, const CellRect& rect, std:
     const std::uint32_t style = styles.framed(cell.style, edges, line);
     if (style != cell.style) {
       cell.style = style;
-      if (cell.kind == CellKind::Original && cell.original != nullptr) {
-        pugi::xml_node node(cell.original);
+      if (originalOf(cell) != nullptr) {
+        pugi::xml_node node(originalOf(cell));
         pugi::xml_attribute s = node.attribute("s");
         if (!s) s = node.append_attribute("s");
         s.set_value(style);

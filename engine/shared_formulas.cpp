@@ -149,9 +149,8 @@ std::string shiftFormula(std::string_view f, std::int64_t rows, std::int64_t col
 
 void unshareFormulaAt(Worksheet& sheet, std::uint32_t row, std::uint32_t column) {
   const Cell* master = sheet.cells().find(row, column);
-  if (master == nullptr || master->kind != CellKind::Original || master->original == nullptr)
-    return;
-  const pugi::xml_node formula = childNamed(pugi::xml_node(master->original), "f");
+  if (master == nullptr || originalOf(*master) == nullptr) return;
+  const pugi::xml_node formula = childNamed(pugi::xml_node(originalOf(*master)), "f");
   if (std::string_view(formula.attribute("t").value()) != "shared" || !formula.attribute("ref")) {
     return;
   }
@@ -167,10 +166,10 @@ void unshareFormulaAt(Worksheet& sheet, std::uint32_t row, std::uint32_t column)
     if (cells == nullptr) continue;
     for (Cell& cell : cells->cells) {
       if (cell.column < first->column || cell.column > last->column || &cell == master ||
-          cell.kind != CellKind::Original || cell.original == nullptr) {
+          originalOf(cell) == nullptr) {
         continue;
       }
-      pugi::xml_node f = childNamed(pugi::xml_node(cell.original), "f");
+      pugi::xml_node f = childNamed(pugi::xml_node(originalOf(cell)), "f");
       if (std::string_view(f.attribute("t").value()) != "shared" ||
           si != f.attribute("si").value()) {
         continue;

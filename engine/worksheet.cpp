@@ -103,7 +103,7 @@ void Worksheet::loadRows(pugi::xml_node sheetData) {
       cell.hadFormula = static_cast<bool>(childNamed(c, "f"));
       cell.phonetic = c.attribute("ph").as_bool(false);
       cell.used = cell.style != 0 || hasValue(c);
-      cell.original = c.internal_object();
+      cell.value.original = c.internal_object();
       row.cells.push_back(cell);
       if (cell.used) noteUsed(previousRow, cell.column);
     }
@@ -129,7 +129,7 @@ void Worksheet::noteUsed(std::uint32_t row, std::uint32_t column) {
 Cell& Worksheet::touchCell(std::uint32_t row, std::uint32_t column) {
   Cell& cell = cells_.touch(row, column);
   // Only a cell made just now is blank, unused and without XML.
-  if (cell.kind == CellKind::Blank && !cell.used && cell.original == nullptr) {
+  if (cell.kind == CellKind::Blank && !cell.used) {
     cell.style = inheritedStyle(row, column);
   }
   return cell;
@@ -204,7 +204,7 @@ void appendNumber(std::string& out, T value) {
 
 // Appends one cell that the engine wrote.
 void appendCell(std::string& out, const CellTags& tags, std::uint32_t row, const Cell& cell,
-                const std::vector<std::string>& inlineTexts) {
+                const TextArena& inlineTexts) {
   out += tags.open;
   appendColumnName(out, cell.column);
   appendNumber(out, row);
@@ -233,7 +233,7 @@ void appendCell(std::string& out, const CellTags& tags, std::uint32_t row, const
       appendNumber(out, cell.value.index);
       break;
     case CellKind::InlineText: {
-      const std::string& text = inlineTexts[cell.value.index];
+      const std::string_view text = inlineTexts[cell.value.index];
       const bool keepSpaces = !text.empty() && (text.front() == ' ' || text.back() == ' ');
       out += keepSpaces ? tags.inlineOpenSpaces : tags.inlineOpen;
       appendCellText(out, text);
@@ -306,8 +306,8 @@ ChunkSource Worksheet::saver() {
     if (row->cells.empty() && row->original == nullptr) return true;
     appendRowStart(chunk, state->prefix, *row);
     for (const Cell& cell : row->cells) {
-      if (cell.kind == CellKind::Original && cell.original != nullptr) {
-        pugi::xml_node(cell.original).print(writer, "", pugi::format_raw);
+      if (originalOf(cell) != nullptr) {
+        pugi::xml_node(originalOf(cell)).print(writer, "", pugi::format_raw);
       } else {
         appendCell(chunk, *state->tags, row->number, cell, cells_.inlineTexts());
       }

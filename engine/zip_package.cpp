@@ -1,12 +1,12 @@
 #include "engine/zip_package.h"
 
 #include <cctype>
-#include <ctime>
 #include <filesystem>
 #include <memory>
 #include <unordered_set>
 
 #include "engine/archive_sink.h"
+#include "engine/deflated_source.h"
 #include "engine/engine_error.h"
 #include "engine/replacement_file.h"
 
@@ -100,91 +100,17 @@ std::string ZipPackage::read(std::string_view partName) const {
 
 namespace {
 
-// Feeds a ChunkSource to libzip while it writes the archive. Exceptions stay on our side:
-// the first one is kept and raised again once libzip gives up.
-struct GeneratedPart {
-  ChunkSource source;
-  std::string chunk;
-  std::size_t offset = 0;
-  bool finished = false;
-  std::string* failure;
-  zip_error_t error;
-};
-
-zip_int64_t generatedCallback(void* state, void* data, zip_uint64_t length, zip_source_cmd_t cmd) {
-  auto* part = static_cast<GeneratedPart*>(state);
-  switch (cmd) {
-    case ZIP_SOURCE_OPEN:
-      return 0;
-    case ZIP_SOURCE_READ: {
-      auto* out = static_cast<char*>(data);
-      zip_uint64_t written = 0;
-      try {
-        while (written < length) {
-          if (part->offset == part->chunk.size()) {
-            if (part->finished) break;
-            part->chunk.clear();
-            part->offset = 0;
-            part->finished = !part->source(part->chunk);
-            continue;
-          }
-          const std::size_t n = std::min<std::size_t>(part->chunk.size() - part->offset,
-                                                      static_cast<std::size_t>(length - written));
-          std::copy_n(part->chunk.data() + part->offset, n, out + written);
-          part->offset += n;
-          written += n;
-        }
-      } catch (const std::exception& e) {
-        if (part->failure->empty()) *part->failure = e.what();
-        zip_error_set(&part->error, ZIP_ER_INTERNAL, 0);
-        return -1;
-      }
-      return static_cast<zip_int64_t>(written);
-    }
-    case ZIP_SOURCE_CLOSE:
-      return 0;
-    case ZIP_SOURCE_STAT: {
-      auto* stat = static_cast<zip_stat_t*>(data);
-      zip_stat_init(stat);
-      stat->mtime = std::time(nullptr);
-      stat->valid |= ZIP_STAT_MTIME;
-      return sizeof(*stat);
-    }
-    case ZIP_SOURCE_ERROR:
-      return zip_error_to_data(&part->error, data, length);
-    case ZIP_SOURCE_FREE:
-      zip_error_fini(&part->error);
-      delete part;
-      return 0;
-    case ZIP_SOURCE_SUPPORTS:
-      return zip_source_make_command_bitmap(ZIP_SOURCE_OPEN, ZIP_SOURCE_READ, ZIP_SOURCE_CLOSE,
-                                            ZIP_SOURCE_STAT, ZIP_SOURCE_ERROR, ZIP_SOURCE_FREE, -1);
-    default:
-      zip_error_set(&part->error, ZIP_ER_OPNOTSUPP, 0);
-      return -1;
-  }
-}
-
 void addGenerated(zip_t* out, const std::string& name, const PartContent& content,
                   std::string& failure) {
-  auto* part = new GeneratedPart{content.source, {}, 0, false, &failure, {}};
-  zip_error_init(&part->error);
-  zip_error_t error;
-  zip_error_init(&error);
-  zip_source_t* source = zip_source_function_create(generatedCallback, part, &error);
-  zip_error_fini(&error);
-  if (source == nullptr) {
-    zip_error_fini(&part->error);
-    delete part;
-    throw partError(name, "cannot be prepared for writing");
-  }
+  zip_source_t* source = newDeflatedSource(content.source, failure);
+  if (source == nullptr) throw partError(name, "cannot be prepared for writing");
   const zip_int64_t index = zip_file_add(out, name.c_str(), source, ZIP_FL_ENC_RAW);
   if (index < 0) {
     zip_source_free(source);
     throw partError(name, std::string("cannot be added (") + zip_strerror(out) + ")");
   }
-  zip_set_file_compression(out, static_cast<zip_uint64_t>(index), ZIP_CM_DEFLATE,
-                           static_cast<zip_uint32_t>(content.compressionLevel));
+  // The source is deflated already: libzip copies it as it is.
+  zip_set_file_compression(out, static_cast<zip_uint64_t>(index), ZIP_CM_DEFLATE, 0);
 }
 
 }  // namespace

@@ -54,6 +54,18 @@ class Converter {
     return out;
   }
 
+  // Converts one whole input unit to exactly one output unit of `width` bytes; false when the
+  // unit is not convertible that way.
+  bool one(const char* in, std::size_t length, char* out, std::size_t width) {
+    iconv(handle_, nullptr, nullptr, nullptr, nullptr);
+    char* source = const_cast<char*>(in);
+    char* target = out;
+    std::size_t left = length;
+    std::size_t room = width;
+    return iconv(handle_, &source, &left, &target, &room) != static_cast<std::size_t>(-1) &&
+           left == 0 && room == 0;
+  }
+
  private:
   iconv_t handle_;
 };
@@ -69,10 +81,50 @@ bool isAscii(std::string_view text) {
 }
 }  // namespace
 
+namespace {
+// Code page 936 is stateless: a text converts character by character. Double-byte characters
+// already converted are remembered by their two bytes, so a report's recurring characters
+// reach iconv once; a text with anything else goes through iconv whole.
+class DoubleByteCache {
+ public:
+  // The text converted, or false when it holds a character the cache cannot answer.
+  bool convert(std::string_view gbk, std::u16string& out, Converter& converter) {
+    out.resize(gbk.size());
+    std::size_t used = 0;
+    for (std::size_t i = 0; i < gbk.size(); ++i) {
+      const auto lead = static_cast<unsigned char>(gbk[i]);
+      if (lead < 0x80) {
+        out[used++] = lead;
+        continue;
+      }
+      if (i + 1 == gbk.size()) return false;
+      const auto key = static_cast<std::size_t>(lead << 8 | static_cast<unsigned char>(gbk[i + 1]));
+      char16_t& known = units_[key];
+      if (known == 0) {
+        unsigned char little[2];
+        if (!converter.one(gbk.data() + i, 2, reinterpret_cast<char*>(little), 2)) return false;
+        known = static_cast<char16_t>(little[0] | little[1] << 8);
+        if (known == 0) return false;
+      }
+      out[used++] = known;
+      ++i;
+    }
+    out.resize(used);
+    return true;
+  }
+
+ private:
+  std::vector<char16_t> units_ = std::vector<char16_t>(std::size_t{1} << 16, 0);
+};
+}  // namespace
+
 std::u16string gbkToUtf16(std::string_view gbk) {
   if (gbk.empty()) return {};
   if (isAscii(gbk)) return std::u16string(gbk.begin(), gbk.end());
   thread_local Converter converter("UTF-16LE", "CP936");
+  thread_local DoubleByteCache cache;
+  std::u16string converted;
+  if (cache.convert(gbk, converted, converter)) return converted;
   static constexpr char kReplacementLe[] = {'\xFD', '\xFF'};
   const std::vector<char> bytes =
       converter.run(gbk.data(), gbk.size(), std::string_view(kReplacementLe, 2), 1);

@@ -14,8 +14,10 @@ namespace qx::report {
 using namespace automation;
 
 void writeCell(const AutomationObject& range, int row, int column, std::string_view text) {
-  setRangeItem(range, Variant::integer(row), Variant::integer(column),
-               Variant::text(platform::gbkToUtf16(text)));
+  // Built in place: a text Variant copied into an argument list costs an allocation per cell.
+  const Variant arguments[] = {Variant::integer(row), Variant::integer(column),
+                               Variant::text(platform::gbkToUtf16(text))};
+  invoke(range, op::kRangeItemPut, arguments);
 }
 
 std::string readCellText(const AutomationObject& range, int row, int column) {
@@ -47,8 +49,9 @@ double pointsOf(const Variant& value, const Operation& operation) {
 void frameCell(const AutomationObject& sheet, int column, int row, std::int32_t weight,
                AutomationObject& cellRange) {
   const std::string address = cellAddress(column, row);
-  const Variant reference = Variant::text(platform::gbkToUtf16(address));
-  cellRange = worksheetRange(sheet, reference, reference);
+  std::u16string corner(address.begin(), address.end());  // an address is ASCII
+  const Variant corners[] = {Variant::text(corner), Variant::text(std::move(corner))};
+  cellRange = worksheetRange(sheet, corners);
   borderCell(cellRange.copy(), weight);
 }
 

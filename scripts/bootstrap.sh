@@ -20,7 +20,7 @@ esac
 packages=(
   cmake ninja-build g++ pkg-config
   googletest libgtest-dev
-  libzip-dev libpugixml-dev zlib1g-dev
+  libzip-dev libpugixml-dev zlib1g-dev libisal-dev
   nlohmann-json3-dev libxlsxwriter-dev
   python3 python3-openpyxl
 )

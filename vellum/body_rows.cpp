@@ -31,10 +31,12 @@ class BodyWriter {
         totalColumn_(static_cast<int>(spec_.find('l') + 1)),  // npos + 1 is 0: no total
         row_(header.startRow) {}
 
-  void write(const std::vector<GroupTableRow>& rows) {
-    for (std::size_t i = 0; i < rows.size(); ++i) {
-      writeRecord(rows[i]);
-      if (i + 1 == rows.size() && totalDue()) writeTotal();
+  // Decodes each record as it is reached: the host's list is never copied.
+  void write(const std::uint8_t* first) {
+    for (const std::uint8_t* record = first; record != nullptr;) {
+      writeRecord(decodeRow(platform::Bytes(record, kRowRecordSize)));
+      record = nextRowRecord(record);
+      if (record == nullptr && totalDue()) writeTotal();
     }
   }
 
@@ -108,10 +110,10 @@ class BodyWriter {
 };
 }  // namespace
 
-void writeBody(const GroupTableHeader& header, const std::vector<GroupTableRow>& rows,
+void writeBody(const GroupTableHeader& header, const std::uint8_t* firstRecord,
                const BuildRules& rules, report::WorkbookSession& session,
                platform::Messages& messages) {
-  BodyWriter(header, rules, session, messages).write(rows);
+  BodyWriter(header, rules, session, messages).write(firstRecord);
 }
 
 }  // namespace qx::vellum

@@ -18,9 +18,9 @@ namespace qx::vellum {
 // The label written one column left of the total.
 inline constexpr const char* kTotalLabel = "总计:";
 
-// Writes the rows from the header's start row on, through the session's used range; frames go
-// through its sheet.
-void writeBody(const GroupTableHeader& header, const std::vector<GroupTableRow>& rows,
+// Writes the host's row list (which must end) from the header's start row on, through the
+// session's used range; frames go through its sheet.
+void writeBody(const GroupTableHeader& header, const std::uint8_t* firstRecord,
                const BuildRules& rules, report::WorkbookSession& session,
                platform::Messages& messages);
 

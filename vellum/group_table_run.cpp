@@ -28,14 +28,14 @@ bool templateExists(const GroupTableHeader& header, platform::Messages& messages
 }
 
 // Everything between opening the template and saving it.
-void fillWorkbook(const GroupTableHeader& header, const std::vector<GroupTableRow>* rows,
+void fillWorkbook(const GroupTableHeader& header, const std::uint8_t* firstRecord,
                   const BuildRules& rules, report::WorkbookSession& session,
                   platform::Messages& messages) {
   report::openTemplate(session, header.templatePath);
   fillHeaderSlots(header, session.usedRange);
-  if (rows != nullptr) {
+  if (firstRecord != nullptr) {
     try {
-      writeBody(header, *rows, rules, session, messages);
+      writeBody(header, firstRecord, rules, session, messages);
     } catch (const RunStopped&) {
       // The user has been told; the workbook stays open unsaved.
       return;
@@ -54,7 +54,7 @@ void showAborted(platform::Messages& messages, const char* reason) {
 }
 }  // namespace
 
-void runGroupTable(const GroupTableHeader& header, const std::vector<GroupTableRow>* rows,
+void runGroupTable(const GroupTableHeader& header, const std::uint8_t* firstRecord,
                    const BuildRules& rules, platform::Messages& messages) {
   if (!templateExists(header, messages)) return;
   report::WorkbookRun run(kRunPolicy, messages);
@@ -67,7 +67,7 @@ void runGroupTable(const GroupTableHeader& header, const std::vector<GroupTableR
     run.handBackApartment();
     return;
   }
-  run.guarded([&] { fillWorkbook(header, rows, rules, run.session(), messages); });
+  run.guarded([&] { fillWorkbook(header, firstRecord, rules, run.session(), messages); });
 }
 
 void exportGroupTable(const void* header, const void* firstRow, const BuildRules& rules,
@@ -85,8 +85,7 @@ void exportGroupTable(const void* header, const void* firstRow, const BuildRules
       messages.show(kLoopingRowListMessage, platform::Buttons::Ok);
       return;
     }
-    const std::vector<GroupTableRow> rows = decodeRowList(first);
-    runGroupTable(decoded, &rows, rules, messages);
+    runGroupTable(decoded, first, rules, messages);
   } catch (const std::exception& error) {
     try {
       showAborted(messages, error.what());

@@ -27,11 +27,12 @@ inline constexpr std::string_view kLoopingRowListMessage = "行记录链表有�
 // The picture the host renders into the configuration directory's temp folder.
 inline constexpr std::string_view kPictureFileName = "post_excel_sheet_pictrue.bmp";
 
-// The run on decoded records; `rows` null skips the body. Every failure is shown through
+// The run on the host's row list from its first record, which must end (see
+// platform::chainLoops); null skips the body. Every failure is shown through
 // `messages`; a failed automation call ends the run unsaved with one message. COM stays
 // initialised on the calling thread unless the server could not be created. Never throws
 // AutomationError; every holder is released once, the application last.
-void runGroupTable(const GroupTableHeader& header, const std::vector<GroupTableRow>* rows,
+void runGroupTable(const GroupTableHeader& header, const std::uint8_t* firstRecord,
                    const BuildRules& rules, platform::Messages& messages);
 
 // The call as the host makes it, with records in the host's memory. A null header returns at

@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "engine/engine_error.h"
 #include "tests/engine/package_builder.h"
@@ -116,6 +118,26 @@ TEST(Worksheet, RefusesPartsThatAreNoWorksheets) {
   EXPECT_THROW(
       sheet.load(R"(<!DOCTYPE x [<!ENTITY a "aaaa">]><worksheet><sheetData/></worksheet>)"),
       EngineError);
+}
+
+// The store's own texts (sheets of workbooks without shared strings): texts that fill a block
+// exactly, that do not fit what is left of one, and that are larger than a block all come back
+// as they were, after many more were added.
+TEST(TextArena, EveryTextComesBackAsItWas) {
+  const std::size_t block = std::size_t{1} << 20;
+  std::vector<std::string> texts = {
+      "a", std::string(block - 1, 'b'), "c", "d", std::string(block + 5, 'e'),
+      "f", std::string(block, 'g')};
+  for (int i = 0; i < 200000; ++i) texts.push_back("\xE6\xB5\x8B" + std::to_string(i));
+  texts.push_back(std::string(3 * block, 'h'));
+  texts.push_back("end");
+  TextArena arena;
+  for (std::size_t i = 0; i < texts.size(); ++i) ASSERT_EQ(arena.add(texts[i]), i);
+  ASSERT_EQ(arena.size(), texts.size());
+  for (std::size_t i = 0; i < texts.size(); ++i) {
+    ASSERT_EQ(arena[static_cast<std::uint32_t>(i)], texts[i]) << i;
+  }
+  EXPECT_THROW(arena.add(std::string(std::size_t{1} << 24, 'x')), EngineError);
 }
 
 }  // namespace

@@ -33,6 +33,21 @@ TEST(CodePage, UnconvertibleInputIsReplacedNotDropped) {
   EXPECT_EQ(utf16ToGbk(u"x\U0001F600y"), "x??y");
 }
 
+TEST(CodePage, RepeatedTextsConvertAsTheFirstTime) {
+  // Each text twice: the second conversion takes its characters from those already seen.
+  const std::pair<std::string, std::u16string> cases[] = {
+      {kGbk, u"\u4E2D\u6587\u6D4B\u8BD5"},
+      {std::string("\x81\x40") + "a\xA1\xA1" + "1", u"\u4E02a\u30001"},  // first and space
+      {"\xD6\xD0\xD6", u"\u4E2D\uFFFD"},  // a lead byte left at the end
+      {"\xD6 \xD0", u"\uFFFD \uFFFD"},    // a lead byte before ASCII
+      {"\xFF\xFFz", u"\uFFFD\uFFFDz"},    // no lead byte at all
+      {"\xD6\xD0\xFF\xD6\xD0", u"\u4E2D\uFFFD\u4E2D"},
+  };
+  for (int round = 0; round < 2; ++round) {
+    for (const auto& [gbk, wide] : cases) EXPECT_EQ(gbkToUtf16(gbk), wide) << round;
+  }
+}
+
 TEST(CodePage, Utf8RoundTrip) {
   const std::string utf8 = "\xE6\xA8\xA1\xE6\x9D\xBF \xF0\x9F\x98\x80";  // 模板 and an emoji
   EXPECT_EQ(utf16ToUtf8(utf8ToUtf16(utf8)), utf8);
