@@ -27,7 +27,7 @@
 #include <string>
 #include <vector>
 
-#include "automation/code_page.h"
+#include "platform/code_page.h"
 #include "include/qx/host_records.h"
 #include "platform/record_fields.h"
 
@@ -82,7 +82,7 @@ std::string loadAverage() {
 // 4 the texts repeat as heron's column spec "abcdabcdab" repeats its four fields.
 int xlsxwriterJob(long rows, int fields, const char* file) {
   std::string names[kCells];
-  for (int i = 0; i < kCells; ++i) names[i] = qx::automation::gbkToUtf8(kNames[i]);
+  for (int i = 0; i < kCells; ++i) names[i] = qx::platform::gbkToUtf8(kNames[i]);
   lxw_workbook_options options{};
   options.constant_memory = LXW_TRUE;
   lxw_workbook* workbook = workbook_new_opt(file, &options);
@@ -293,14 +293,14 @@ void writeVellumDescription(const Setup& s, long rows, const fs::path& file) {
   out << "{\n  \"exporter\": \"vellum\",\n  \"template\": \""
       << (s.examples / "vellum" / "template.xlsx").string() << "\",\n  \"header\": {\n"
       << "    \"slot1_show\": 1, \"slot1_row\": 2, \"slot1_column\": 1, \"slot1_text\": \""
-      << qx::automation::gbkToUtf8("\xCF\xEE\xC4\xBF") << "\",\n"
+      << qx::platform::gbkToUtf8("\xCF\xEE\xC4\xBF") << "\",\n"
       << "    \"border_weight\": 2, \"start_row\": 5, \"group_column\": 2,\n"
       << "    \"column_spec\": \"bcgqw23456\"\n  },\n  \"rows\": [\n";
   static const char* const kFields[kCells] = {"b_text", "text_c", "text_g", "text_q", "text_w",
                                               "text_2", "text_3", "text_4", "text_5", "text_6"};
   std::string names[kCells];
-  for (int i = 0; i < kCells; ++i) names[i] = qx::automation::gbkToUtf8(kNames[i]);
-  const std::string key = qx::automation::gbkToUtf8("\xC8\xAB\xB2\xBF");
+  for (int i = 0; i < kCells; ++i) names[i] = qx::platform::gbkToUtf8(kNames[i]);
+  const std::string key = qx::platform::gbkToUtf8("\xC8\xAB\xB2\xBF");
   for (long r = 1; r <= rows; ++r) {
     out << "    {\"group_key\": \"" << key << "\"";
     for (int c = 0; c < kCells; ++c) {
