@@ -6,6 +6,7 @@
 #include <stdexcept>
 
 #include "automation/automation_error.h"
+#include "automation/code_page.h"
 #include "automation/operations.h"
 #include "automation/sheet_moves.h"
 #include "tests/engine/package_builder.h"
@@ -18,7 +19,8 @@ OpenWorkbook::OpenWorkbook(const std::filesystem::path& file) {
   if (!session_.application.createByProgId(automation::kSpreadsheetProgId)) {
     throw std::runtime_error("no Excel.Application");
   }
-  automation::openTemplate(session_, file.string());
+  // The host names its files in code page 936.
+  automation::openTemplate(session_, automation::utf16ToGbk(file.u16string()));
   topLeft_ = automation::worksheetRange(session_.sheet, Variant::text(u"A1"), Variant::missing());
 }
 
