@@ -1,10 +1,10 @@
 # Helpers shared by the component folders.
 
-# Links the embedded engine's registration into a deliverable, where the engine is built, so
-# that "Excel.Application" reaches it when nothing else is registered. Not on Windows, where
-# COM answers for "Excel.Application".
+# Links the embedded engine's registration into a deliverable, where the engine is built
+# (every system but Windows), so that "Excel.Application" reaches it when nothing else is
+# registered.
 function(qx_link_default_server target)
-  if(TARGET qx_engine_registration AND NOT WIN32)
+  if(TARGET qx_engine_registration)
     target_link_libraries(${target} PRIVATE qx_engine_registration)
   endif()
 endfunction()
