@@ -27,8 +27,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/code_page.h"
 #include "include/qx/host_records.h"
+#include "platform/code_page.h"
 #include "platform/record_fields.h"
 
 namespace {

@@ -1,29 +1,25 @@
 #include "engine/deflated_source.h"
 
-#include <isa-l/crc.h>
-#include <isa-l/igzip_lib.h>
-
 #include <algorithm>
 #include <ctime>
 #include <exception>
+#include <memory>
 #include <stdexcept>
 #include <vector>
+
+#include "engine/part_deflater.h"
 
 namespace qx::engine {
 
 namespace {
 
-// ISA-L's level 1: several times zlib's speed at about the size of zlib's level 1.
-constexpr std::uint32_t kLevel = 1;
-
 struct DeflatedPart {
   ChunkSource source;
   std::string* failure = nullptr;
-  std::string chunk;  // the last piece of the part
-  std::vector<std::uint8_t> levelBuffer = std::vector<std::uint8_t>(ISAL_DEF_LVL1_DEFAULT);
+  std::string chunk;                  // the last piece of the part
   std::vector<std::uint8_t> pending;  // deflated bytes not yet read
   std::size_t offset = 0;
-  isal_zstream stream{};
+  std::unique_ptr<PartDeflater> deflater = newPartDeflater();
   std::uint32_t crc = 0;
   std::uint64_t size = 0;
   std::uint64_t compressedSize = 0;
@@ -31,10 +27,7 @@ struct DeflatedPart {
   zip_error_t error{};
 
   void start() {
-    isal_deflate_init(&stream);
-    stream.level = kLevel;
-    stream.level_buf = levelBuffer.data();
-    stream.level_buf_size = static_cast<std::uint32_t>(levelBuffer.size());
+    deflater->start();
     chunk.clear();
     pending.clear();
     offset = 0;
@@ -47,21 +40,11 @@ struct DeflatedPart {
   void deflateNext() {
     chunk.clear();
     const bool last = !source(chunk);
-    crc = crc32_gzip_refl(crc, reinterpret_cast<const unsigned char*>(chunk.data()), chunk.size());
+    crc = deflater->crc32(crc, chunk);
     size += chunk.size();
-    stream.next_in = reinterpret_cast<std::uint8_t*>(chunk.data());
-    stream.avail_in = static_cast<std::uint32_t>(chunk.size());
-    stream.end_of_stream = last ? 1 : 0;
     pending.clear();
     offset = 0;
-    do {
-      const std::size_t used = pending.size();
-      pending.resize(used + std::max<std::size_t>(chunk.size() / 2, 1u << 14));
-      stream.next_out = pending.data() + used;
-      stream.avail_out = static_cast<std::uint32_t>(pending.size() - used);
-      if (isal_deflate(&stream) != COMP_OK) throw std::runtime_error("deflate failed");
-      pending.resize(pending.size() - stream.avail_out);
-    } while (stream.avail_in > 0 || (last && stream.internal_state.state != ZSTATE_END));
+    deflater->deflate(chunk, last, pending);
     compressedSize += pending.size();
     ended = last;
   }

@@ -1,5 +1,5 @@
 #pragma once
-// A generated part deflated while it is produced, with ISA-L's fast deflate, and handed to
+// A generated part deflated while it is produced (engine/part_deflater.h), and handed to
 // libzip as data already compressed (method, CRC and sizes in its stat), so that libzip only
 // copies it into the archive.
 

@@ -1,10 +1,5 @@
 #include "engine/replacement_file.h"
 
-#include <limits.h>
-#include <signal.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -12,6 +7,7 @@
 #include <limits>
 
 #include "engine/engine_error.h"
+#include "engine/file_path.h"
 #include "engine/save_file_system.h"
 
 namespace qx::engine {
@@ -22,6 +18,9 @@ namespace fs = std::filesystem;
 
 constexpr std::string_view kMarker = ".qx-saving-";
 constexpr std::size_t kRandomLength = 6;  // mkostemp's XXXXXX
+// The longest name of a file: 255 bytes on Linux, 255 UTF-16 units on Windows, which a name
+// of 255 UTF-8 bytes never exceeds.
+constexpr std::size_t kNameMax = 255;
 
 std::string reason(const std::string& what, int error) {
   return what + ": " + std::strerror(error);
@@ -31,12 +30,8 @@ std::string reason(const std::string& what, int error) {
 // that wrote it, and a folder may be shared between machines.
 const std::string& machineTag() {
   static const std::string tag = [] {
-    char host[HOST_NAME_MAX + 1] = {};
-    ::gethostname(host, sizeof host - 1);
     std::uint32_t hash = 2166136261u;  // FNV-1a
-    for (const char* c = host; *c != '\0'; ++c) {
-      hash = (hash ^ static_cast<unsigned char>(*c)) * 16777619u;
-    }
+    for (const char c : machineName()) hash = (hash ^ static_cast<unsigned char>(c)) * 16777619u;
     char text[9];
     std::snprintf(text, sizeof text, "%08x", hash);
     return std::string(text);
@@ -44,33 +39,35 @@ const std::string& machineTag() {
   return tag;
 }
 
-std::string folderOf(const fs::path& target) {
-  return target.parent_path().empty() ? std::string(".") : target.parent_path().string();
+std::string folderOf(const std::string& target) {
+  const fs::path folder = filePath(target).parent_path();
+  return folder.empty() ? std::string(".") : pathText(folder);
 }
 
-// The target's name, shortened when needed so that the copy's name stays within NAME_MAX.
-std::string stemOf(const fs::path& target) {
-  const std::size_t room = NAME_MAX - (1 + kMarker.size() + 10 + 1 + 8 + 1 + kRandomLength);
-  std::string name = target.filename().string();
-  if (name.size() > room) name.resize(room);
+// The target's name, shortened when needed so that the copy's name stays within the longest
+// name a file may have; never inside a UTF-8 character.
+std::string stemOf(const std::string& target) {
+  const std::size_t room = kNameMax - (1 + kMarker.size() + 10 + 1 + 8 + 1 + kRandomLength);
+  std::string name = pathText(filePath(target).filename());
+  if (name.size() > room) {
+    std::size_t end = room;
+    while (end > room - 3 && (static_cast<unsigned char>(name[end]) & 0xC0) == 0x80) --end;
+    name.resize(end);
+  }
   return name;
-}
-
-bool processIsGone(pid_t pid) {
-  return pid > 0 && ::kill(pid, 0) != 0 && errno == ESRCH;
 }
 
 // Copies of `target` whose writer of this machine no longer runs. A live writer's copy, or one
 // written on another machine, is never touched.
-void removeAbandonedCopies(const fs::path& target) {
+void removeAbandonedCopies(const std::string& target) {
   std::string begin(1, '.');
   begin.append(stemOf(target)).append(kMarker);
   std::string machine(1, '-');
   machine.append(machineTag()).append(1, '-');
   std::error_code error;
-  for (fs::directory_iterator it(folderOf(target), error), end; !error && it != end;
+  for (fs::directory_iterator it(filePath(folderOf(target)), error), end; !error && it != end;
        it.increment(error)) {
-    const std::string name = it->path().filename().string();
+    const std::string name = pathText(it->path().filename());
     if (name.compare(0, begin.size(), begin) != 0) continue;
     std::size_t at = begin.size();
     long long pid = 0;
@@ -80,7 +77,7 @@ void removeAbandonedCopies(const fs::path& target) {
     if (pid > std::numeric_limits<pid_t>::max()) continue;
     if (at == begin.size() || name.compare(at, machine.size(), machine) != 0) continue;
     if (name.size() != at + machine.size() + kRandomLength) continue;
-    if (processIsGone(static_cast<pid_t>(pid))) saveFileSystem().remove(it->path().string());
+    if (processIsGone(static_cast<pid_t>(pid))) saveFileSystem().remove(pathText(it->path()));
   }
 }
 
@@ -96,7 +93,7 @@ std::string replacementPrefix(const std::string& target, pid_t pid) {
 ReplacementFile::ReplacementFile(const std::string& target)
     : target_(target), directory_(folderOf(target)) {
   removeAbandonedCopies(target);
-  path_ = (fs::path(directory_) / replacementPrefix(target, ::getpid())).string() +
+  path_ = pathText(filePath(directory_) / filePath(replacementPrefix(target, currentProcessId()))) +
           std::string(kRandomLength, 'X');
   fd_ = saveFileSystem().createTemporary(path_);
   if (fd_ < 0) {
@@ -105,8 +102,7 @@ ReplacementFile::ReplacementFile(const std::string& target)
     throw EngineError(reason("cannot create a file beside it to save into", error));
   }
   // A copy is created private; the saved file keeps the permissions the old one had.
-  struct stat old;
-  if (::stat(target.c_str(), &old) == 0) ::fchmod(fd_, old.st_mode & 07777);
+  copyPermissions(target, fd_);
 }
 
 ReplacementFile::~ReplacementFile() {
@@ -116,7 +112,8 @@ ReplacementFile::~ReplacementFile() {
 
 void ReplacementFile::writeAt(std::uint64_t offset, const char* data, std::size_t size) {
   while (size > 0) {
-    const ssize_t written = saveFileSystem().writeAt(fd_, data, size, static_cast<off_t>(offset));
+    const ssize_t written =
+        saveFileSystem().writeAt(fd_, data, size, static_cast<std::int64_t>(offset));
     if (written <= 0) {
       // A write that takes nothing without an error would repeat for ever.
       throw EngineError(reason("cannot write the new copy", written < 0 ? errno : EIO));

@@ -5,6 +5,7 @@
 #include <fstream>
 
 #include "engine/engine_error.h"
+#include "engine/file_path.h"
 #include "engine/xml_part.h"
 
 namespace qx::engine {
@@ -35,7 +36,7 @@ void checkFileKind(const std::string& path) {
         (extension.empty() ? std::string(" (no extension)") : " (." + extension + ")") + "; " +
         kAccepted);
   }
-  std::ifstream in(path, std::ios::binary);
+  std::ifstream in(filePath(path), std::ios::binary);
   if (!in) throw EngineError(path + ": cannot be opened for reading");
   char head[8] = {};
   in.read(head, sizeof head);
@@ -184,7 +185,7 @@ std::string Workbook::unusedPartName(const std::string& stem, const std::string&
 
 void Workbook::addPicture(std::size_t sheetIndex, const std::string& fileName, double left,
                           double top, double width, double height) {
-  std::ifstream in(fileName, std::ios::binary);
+  std::ifstream in(filePath(fileName), std::ios::binary);
   if (!in) throw EngineError(fileName + ": the picture file cannot be opened");
   std::string bytes;
   char buffer[1 << 16];

@@ -4,6 +4,7 @@
 
 #include "automation/operations.h"
 #include "engine/engine_error.h"
+#include "engine/file_path.h"
 #include "engine/objects.h"
 
 namespace qx::engine {
@@ -40,9 +41,10 @@ class WorkbooksObject final : public EngineObject {
   // The workbook of that file: the one already open, or newly opened.
   BookPointer open(const std::string& path) {
     std::error_code error;
-    const std::filesystem::path wanted = std::filesystem::weakly_canonical(path, error);
+    const std::filesystem::path wanted = std::filesystem::weakly_canonical(filePath(path), error);
     for (const BookPointer& book : state_->workbooks) {
-      if (book->model && std::filesystem::weakly_canonical(book->model->path(), error) == wanted) {
+      if (book->model &&
+          std::filesystem::weakly_canonical(filePath(book->model->path()), error) == wanted) {
         return book;
       }
     }

@@ -1,13 +1,19 @@
 #include "engine/zip_package.h"
 
 #include <cctype>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <memory>
 #include <unordered_set>
 
 #include "engine/archive_sink.h"
 #include "engine/deflated_source.h"
 #include "engine/engine_error.h"
+#include "engine/file_path.h"
 #include "engine/replacement_file.h"
 
 namespace qx::engine {
@@ -30,11 +36,53 @@ std::string zipErrorText(int code) {
   zip_error_fini(&error);
   return text;
 }
+
+#ifdef _WIN32
+// Windows puts a new file in the place of one only while no one holds that one open, so the
+// package is read into memory and its file closed at once.
+zip_t* openReadOnly(const std::string& path, int& code) {
+  std::ifstream in(filePath(path), std::ios::binary);
+  if (!in) {
+    code = ZIP_ER_OPEN;
+    return nullptr;
+  }
+  const std::string bytes(std::istreambuf_iterator<char>(in), {});
+  if (in.bad()) {
+    code = ZIP_ER_READ;
+    return nullptr;
+  }
+  void* copy = std::malloc(bytes.size() + 1);  // libzip frees it with the archive
+  if (copy == nullptr) {
+    code = ZIP_ER_MEMORY;
+    return nullptr;
+  }
+  std::memcpy(copy, bytes.data(), bytes.size());
+  zip_error_t error;
+  zip_error_init(&error);
+  zip_source_t* source = zip_source_buffer_create(copy, bytes.size(), 1, &error);
+  zip_t* archive = nullptr;
+  if (source == nullptr) {
+    std::free(copy);
+  } else if ((archive = zip_open_from_source(source, ZIP_RDONLY | ZIP_CHECKCONS, &error)) ==
+             nullptr) {
+    zip_source_free(source);
+  }
+  code = zip_error_code_zip(&error);
+  zip_error_fini(&error);
+  return archive;
+}
+#else
+// The open file stays readable after a save renamed its new copy over it.
+zip_t* openReadOnly(const std::string& path, int& code) {
+  return zip_open(path.c_str(), ZIP_RDONLY | ZIP_CHECKCONS, &code);
+}
+#endif
+
 }  // namespace
 
 ZipPackage::ZipPackage(const std::string& path) : path_(path) {
   int code = 0;
-  archive_ = zip_open(path.c_str(), ZIP_RDONLY | ZIP_CHECKCONS, &code);
+  archive_ = openReadOnly(path, code);
   if (archive_ == nullptr) {
     // Two entries of one name are read differently by different readers; such a package is
     // refused rather than guessed at.
@@ -121,9 +169,9 @@ namespace {
 // stays.
 std::string resolvedTarget(const std::string& target) {
   std::error_code error;
-  if (!std::filesystem::is_symlink(target, error)) return target;
-  const std::filesystem::path resolved = std::filesystem::canonical(target, error);
-  return error ? target : resolved.string();
+  if (!std::filesystem::is_symlink(filePath(target), error)) return target;
+  const std::filesystem::path resolved = std::filesystem::canonical(filePath(target), error);
+  return error ? target : pathText(resolved);
 }
 
 }  // namespace

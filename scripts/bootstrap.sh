@@ -29,6 +29,7 @@ if [ $tests -eq 1 ]; then
     git python3-pil zip unzip locales libreoffice-calc-nogui
     clang libclang-rt-14-dev clang-format
     g++-mingw-w64-x86-64 g++-mingw-w64-i686 wine wine64
+    libz-mingw-w64-dev dpkg-dev debian-archive-keyring
   )
 fi
 
@@ -40,12 +41,17 @@ for p in "${packages[@]}"; do installed "$p" || missing+=("$p"); done
 need_wine32=0
 [ $tests -eq 0 ] || installed wine32:i386 || need_wine32=1
 
-# A decimal-comma locale, so tests can prove that number texts ignore the host's locale.
+# A decimal-comma locale, so tests can prove that number texts ignore the host's locale; and
+# the Chinese one that the Windows tests give Wine, which names files in the locale's
+# character set (without it, a file name in Chinese cannot be created under Wine).
 make_locale() {
   [ $tests -eq 1 ] || return 0
   locale -a 2>/dev/null | grep -qi '^de_DE.utf-\?8$' ||
     run_quiet "bootstrap: localedef de_DE.UTF-8" localedef -i de_DE -f UTF-8 de_DE.UTF-8 ||
     echo "bootstrap: no de_DE.UTF-8 locale; the tests that need it say so and skip"
+  locale -a 2>/dev/null | grep -qi '^zh_CN.utf-\?8$' ||
+    run_quiet "bootstrap: localedef zh_CN.UTF-8" localedef -i zh_CN -f UTF-8 zh_CN.UTF-8 ||
+    echo "bootstrap: no zh_CN.UTF-8 locale; the Windows test of a Chinese template path fails"
 }
 
 if [ ${#missing[@]} -eq 0 ] && [ $need_wine32 -eq 0 ]; then

@@ -81,7 +81,11 @@ for preset in "${presets[@]}"; do
   skip=${why_not[$preset]:-}
   discovery=ON
   [ -z "$skip" ] || discovery=OFF
-  if ! run_quiet "$preset: configure" cmake --preset "$preset" -DQX_TEST_DISCOVERY=$discovery ||
+  arch=x86_64
+  [ "$preset" = windows-x64 ] || arch=i686
+  if ! run_quiet "$preset: the engine's libraries (scripts/windows-deps.sh $arch)" \
+    scripts/windows-deps.sh "$arch" ||
+    ! run_quiet "$preset: configure" cmake --preset "$preset" -DQX_TEST_DISCOVERY=$discovery ||
     ! run_shown "$preset: build" timeout 3600 cmake --build --preset "$preset" -j "$jobs"; then
     summary "$preset: FAILED to build (see above)"
     rc=1

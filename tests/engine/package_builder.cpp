@@ -4,6 +4,8 @@
 
 #include <stdexcept>
 
+#include "engine/file_path.h"
+
 namespace qx::engine::testing {
 
 Parts minimalWorkbook(const std::string& sheetData, const std::string& beforeData,
@@ -84,7 +86,7 @@ Parts minimalWorkbook(const std::string& sheetData, const std::string& beforeDat
 
 void writePackage(const std::filesystem::path& file, const Parts& parts) {
   int code = 0;
-  zip_t* zip = zip_open(file.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &code);
+  zip_t* zip = zip_open(engine::pathText(file).c_str(), ZIP_CREATE | ZIP_TRUNCATE, &code);
   if (zip == nullptr) throw std::runtime_error("cannot create " + file.string());
   auto add = [&](const std::string& name, const std::string& bytes) {
     zip_source_t* source = zip_source_buffer(zip, bytes.data(), bytes.size(), 0);
@@ -102,7 +104,7 @@ void writePackage(const std::filesystem::path& file, const Parts& parts) {
 
 Parts readPackage(const std::filesystem::path& file) {
   int code = 0;
-  zip_t* zip = zip_open(file.c_str(), ZIP_RDONLY, &code);
+  zip_t* zip = zip_open(engine::pathText(file).c_str(), ZIP_RDONLY, &code);
   if (zip == nullptr) throw std::runtime_error("cannot open " + file.string());
   Parts parts;
   const zip_int64_t count = zip_get_num_entries(zip, 0);
@@ -125,7 +127,7 @@ Parts readPackage(const std::filesystem::path& file) {
 
 std::map<std::string, std::string> readRawEntries(const std::filesystem::path& file) {
   int code = 0;
-  zip_t* zip = zip_open(file.c_str(), ZIP_RDONLY, &code);
+  zip_t* zip = zip_open(engine::pathText(file).c_str(), ZIP_RDONLY, &code);
   if (zip == nullptr) throw std::runtime_error("cannot open " + file.string());
   std::map<std::string, std::string> raw;
   const zip_int64_t count = zip_get_num_entries(zip, 0);

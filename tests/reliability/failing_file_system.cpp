@@ -29,7 +29,8 @@ bool FailingFileSystem::failsNow(Fault fault) {
   return true;
 }
 
-ssize_t FailingFileSystem::writeAt(int fd, const void* data, std::size_t size, off_t offset) {
+ssize_t FailingFileSystem::writeAt(int fd, const void* data, std::size_t size,
+                                   std::int64_t offset) {
   if (failsNow(Fault::Write)) {
     SaveFileSystem::writeAt(fd, data, size / 2, offset);
     errno = error_;

@@ -4,6 +4,7 @@
 // would.
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 
 #include "engine/save_file_system.h"
@@ -25,7 +26,7 @@ class FailingFileSystem : public engine::SaveFileSystem {
   // A small buffer multiplies the writes of a save, so that faults land everywhere in it.
   void setWriteBufferBytes(std::size_t bytes) { bufferBytes_ = bytes; }
 
-  ssize_t writeAt(int fd, const void* data, std::size_t size, off_t offset) override;
+  ssize_t writeAt(int fd, const void* data, std::size_t size, std::int64_t offset) override;
   int sync(int fd) override;
   int syncDirectory(const std::string& path) override;
   int rename(const std::string& from, const std::string& to) override;

@@ -3,14 +3,19 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <sys/wait.h>
 #include <unistd.h>
+#endif
 
 #include <cerrno>
 #include <climits>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <stdexcept>
 
 #include "engine/engine_error.h"
 #include "engine/replacement_file.h"
@@ -28,12 +33,48 @@ namespace fs = std::filesystem;
 using engine::testing::minimalWorkbook;
 using engine::testing::Parts;
 
+#ifdef _WIN32
+// This test program started again, listing no test, and waited for.
+pid_t deadPid() {
+  wchar_t self[MAX_PATH];
+  GetModuleFileNameW(nullptr, self, MAX_PATH);
+  std::wstring command = L"\"" + std::wstring(self) + L"\" --gtest_filter=-*";
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process = {};
+  if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                      &startup, &process)) {
+    throw std::runtime_error("cannot start this program again");
+  }
+  WaitForSingleObject(process.hProcess, INFINITE);
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  return static_cast<pid_t>(process.dwProcessId);
+}
+// A writer that runs: this process, whose copy is another than the one being saved.
+pid_t livePid() {
+  return static_cast<pid_t>(GetCurrentProcessId());
+}
+pid_t ownPid() {
+  return static_cast<pid_t>(GetCurrentProcessId());
+}
+// How a network file system reports a write it could not keep.
+constexpr int kLateWriteError = ENOSPC;
+#else
 pid_t deadPid() {
   const pid_t child = ::fork();
   if (child == 0) ::_exit(0);
   ::waitpid(child, nullptr, 0);
   return child;
 }
+pid_t livePid() {
+  return ::getppid();
+}
+pid_t ownPid() {
+  return ::getpid();
+}
+constexpr int kLateWriteError = EDQUOT;
+#endif
 
 engine::PartContent text(std::string bytes) {
   return {[bytes, done = false](std::string& chunk) mutable {
@@ -71,8 +112,8 @@ TEST(ReplacementFile, ASaveRemovesOnlyTheCopiesOfWritersOfThisMachineThatAreGone
     bool removed;
   } cases[] = {
       {dead + "a1B2c3", true},
-      {engine::replacementPrefix(target, ::getppid()) + "a1B2c3", false},  // a live writer
-      {engine::replacementPrefix(target, ::getpid()) + "zzzzzz", false},
+      {engine::replacementPrefix(target, livePid()) + "a1B2c3", false},  // a live writer
+      {engine::replacementPrefix(target, ownPid()) + "zzzzzz", false},
       {deadOther + "a1B2c3", false},  // the copy of another file
       {dead + "a1B2c", false},        // not a name a save makes
       {dead + "a1B2c3.bak", false},
@@ -88,6 +129,7 @@ TEST(ReplacementFile, ASaveRemovesOnlyTheCopiesOfWritersOfThisMachineThatAreGone
   EXPECT_EQ(engine::testing::readPackage(file).at("xl/styles.xml"), "<new/>");
 }
 
+#ifndef _WIN32
 TEST(ReplacementFile, TheSavedFileKeepsItsPermissionsAndItsSymbolicLink) {
   const ::qx::testing::TempDir dir;
   const fs::path real = dir.path() / "real.xlsx";
@@ -103,11 +145,18 @@ TEST(ReplacementFile, TheSavedFileKeepsItsPermissionsAndItsSymbolicLink) {
   EXPECT_EQ(status.st_mode & 07777, 0640u);
   EXPECT_EQ(folderEntries(dir.path()), (std::vector<std::string>{"link.xlsx", "real.xlsx"}));
 }
+#endif
+
+#ifdef NAME_MAX
+constexpr int kNameMax = NAME_MAX;
+#else
+constexpr int kNameMax = 255;  // Windows, in UTF-16 units
+#endif
 
 TEST(ReplacementFile, AFileWhoseNameLeavesNoRoomForTheCopysMarkersStillSaves) {
   const ::qx::testing::TempDir dir;
-  // With the copy's markers (38 bytes) around it, the name would pass NAME_MAX.
-  const fs::path file = dir.path() / (std::string(NAME_MAX - 15, 'n') + ".xlsx");
+  // With the copy's markers (38 bytes) around it, the name would pass the longest name.
+  const fs::path file = dir.path() / (std::string(kNameMax - 15, 'n') + ".xlsx");
   engine::testing::writePackage(file, minimalWorkbook());
   ASSERT_EQ(saveWithNewStyles(file), "");
   EXPECT_EQ(engine::testing::readPackage(file).at("xl/styles.xml"), "<new/>");
@@ -166,13 +215,13 @@ class Misbehaving : public engine::SaveFileSystem {
     errno = EROFS;
     return -1;
   }
-  ssize_t writeAt(int fd, const void* data, std::size_t size, off_t offset) override {
+  ssize_t writeAt(int fd, const void* data, std::size_t size, std::int64_t offset) override {
     return mode == WritesTakeNothing ? 0 : SaveFileSystem::writeAt(fd, data, size, offset);
   }
   int close(int fd) override {
     const int status = SaveFileSystem::close(fd);
     if (mode != CloseFails) return status;
-    errno = EDQUOT;  // how a network file system reports a write it could not keep
+    errno = kLateWriteError;
     return -1;
   }
 };
@@ -186,7 +235,8 @@ TEST(ReplacementFile, AMisbehavingFileSystemFailsTheSaveAndLeavesTheFile) {
        "cannot create a file beside it to save into: " + std::string(std::strerror(EROFS))},
       {Misbehaving::WritesTakeNothing,
        "cannot write the new copy: " + std::string(std::strerror(EIO))},
-      {Misbehaving::CloseFails, "cannot write the new copy: " + std::string(std::strerror(EDQUOT))},
+      {Misbehaving::CloseFails,
+       "cannot write the new copy: " + std::string(std::strerror(kLateWriteError))},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.reason);

@@ -103,5 +103,40 @@ TEST(SaveFaults, EveryFailingWriteFsyncOrRenameLeavesTheOldFileOrTheWholeNewOne)
               injected[1], injected[2]);
 }
 
+// A template named in Chinese, in a Chinese folder, as the host names it in code page 936:
+// saved in place, and left as it was when a write or the rename fails, with nothing beside it.
+TEST(SaveFaults, AChineseTemplatePathSavesInPlaceOrIsLeftAsItWas) {
+  if (platform::gbkToUtf16(platform::utf8ToGbk("报表")) != u"报表") {
+    GTEST_SKIP() << "this process's code page is not 936";
+  }
+  const ::qx::testing::TempDir dir;
+  const fs::path folder = dir.path() / fs::path(u8"报表 输出");
+  fs::create_directory(folder);
+  const fs::path file = folder / fs::path(u8"计算书模板（第一版）.xlsx");
+  const std::string original = fileBytes(::qx::testing::corpusFile(kTemplate));
+  const std::vector<CellText> filled = {{1, 1, platform::utf8ToGbk("已保存")}, {2, 2, "3.5"}};
+  struct Case {
+    Fault fault;
+    int nth;  // 0: nothing fails
+  } cases[] = {{Fault::Write, 0}, {Fault::Write, 3}, {Fault::Rename, 1}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(faultName(c.fault)) + " " + std::to_string(c.nth));
+    restore(file, original);
+    FailingFileSystem fileSystem;
+    fileSystem.setWriteBufferBytes(kSmallBuffer);
+    fileSystem.failAt(c.fault, c.nth, EIO);
+    std::vector<CellText> cells = filled;
+    const std::string failure = fillAndSave(file, cells, fileSystem);
+    EXPECT_EQ(folderEntries(folder), std::vector<std::string>{file.filename().string()});
+    if (c.nth == 0) {
+      EXPECT_EQ(failure, "");
+      EXPECT_EQ(problemsIn(file, cells), "");
+    } else {
+      EXPECT_NE(failure.find("saving failed, the file is unchanged"), std::string::npos) << failure;
+      EXPECT_EQ(fileBytes(file), original);
+    }
+  }
+}
+
 }  // namespace
 }  // namespace qx::reliability

@@ -1,15 +1,19 @@
 // A child process fills 100,000 rows into a copy of a template and saves over it, and is
-// killed with SIGKILL at moments spread over its whole run, the save included. After every
-// kill the template is the old file byte for byte or the whole new workbook, and the next save
-// of it leaves no copy of the killed process behind.
+// killed (SIGKILL; TerminateProcess on Windows) at moments spread over its whole run, the save
+// included. After every kill the template is the old file byte for byte or the whole new
+// workbook, and the next save of it leaves no copy of the killed process behind.
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#endif
 
 #include <algorithm>
 #include <chrono>
@@ -24,7 +28,9 @@
 #include "tests/support/corpus.h"
 #include "tests/support/temp_dir.h"
 
+#ifndef _WIN32
 extern char** environ;
+#endif
 
 namespace qx::reliability {
 namespace {
@@ -43,8 +49,137 @@ constexpr double kBudgetSeconds = 60;
 constexpr double kBudgetSeconds = 75;
 #endif
 
-// The saving child, with what it said on its standard output and when.
-class Child {
+// What the saving child said on its standard output, and when.
+class Phases {
+ public:
+  Phases() : started_(Clock::now()) {}
+  double secondsSinceStart() const { return Seconds(Clock::now() - started_).count(); }
+  bool said(const std::string& phase) const { return momentOf(phase) >= 0; }
+  // Seconds after the start at which the child said `phase`; -1 when it did not.
+  double momentOf(const std::string& phase) const {
+    for (const auto& [said, at] : phases_) {
+      if (said == phase) return at;
+    }
+    return -1;
+  }
+
+ protected:
+  // Seconds left until `delay` after `phase` was said (after the start when `phase` is
+  // empty); negative while `phase` is not said yet, 0 when the moment has passed.
+  double secondsLeft(Seconds delay, const std::string& phase) const {
+    const double from = phase.empty() ? 0 : momentOf(phase);
+    if (from < 0) return -1;
+    return std::max(0.0, from + delay.count() - secondsSinceStart());
+  }
+  void heard(const char* bytes, std::size_t size) {
+    const double at = secondsSinceStart();
+    for (std::size_t i = 0; i < size; ++i) {
+      line_ += bytes[i];
+      if (bytes[i] != '\n') continue;
+      line_.pop_back();
+      if (!line_.empty() && line_.back() == '\r') line_.pop_back();
+      phases_.emplace_back(line_, at);
+      line_.clear();
+    }
+  }
+
+ private:
+  Clock::time_point started_;
+  std::string line_;
+  std::vector<std::pair<std::string, double>> phases_;
+};
+
+#ifdef _WIN32
+// The saving child on Windows, its standard output a pipe that this process polls.
+class Child : public Phases {
+ public:
+  explicit Child(const fs::path& workbook) {
+    SECURITY_ATTRIBUTES inherited = {sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+    HANDLE write = nullptr;
+    if (!CreatePipe(&out_, &write, &inherited, 0)) throw std::runtime_error("no pipe");
+    SetHandleInformation(out_, HANDLE_FLAG_INHERIT, 0);
+    const std::wstring program = fs::path(QX_SAVE_CHILD).wstring();
+    std::wstring command =
+        L"\"" + program + L"\" \"" + workbook.wstring() + L"\" " + std::to_wstring(kRows);
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = write;
+    startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
+    startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+    PROCESS_INFORMATION started = {};
+    const BOOL ok = CreateProcessW(program.c_str(), command.data(), nullptr, nullptr, TRUE, 0,
+                                   nullptr, nullptr, &startup, &started);
+    CloseHandle(write);
+    if (!ok) {
+      CloseHandle(out_);
+      throw std::runtime_error("cannot start " + std::string(QX_SAVE_CHILD));
+    }
+    CloseHandle(started.hThread);
+    process_ = started.hProcess;
+    pid_ = static_cast<pid_t>(started.dwProcessId);
+  }
+  ~Child() {
+    if (process_ != nullptr) {
+      TerminateProcess(process_, 1);
+      WaitForSingleObject(process_, INFINITE);
+      CloseHandle(process_);
+    }
+    CloseHandle(out_);
+  }
+  Child(const Child&) = delete;
+  Child& operator=(const Child&) = delete;
+
+  pid_t pid() const { return pid_; }
+  // Reads what the child says until `delay` after it said `phase` (after its start when
+  // `phase` is empty); false when it ended before.
+  bool listenUntil(Seconds delay, const std::string& phase = "") {
+    for (;;) {
+      const double left = secondsLeft(delay, phase);
+      if (left == 0) return true;
+      DWORD available = 0;
+      if (!PeekNamedPipe(out_, nullptr, 0, nullptr, &available, nullptr)) {
+        return false;  // the child closed its output: it is ending
+      }
+      if (available == 0) {
+        Sleep(left < 0 ? 1 : static_cast<DWORD>(std::min(left * 1000, 1.0)));
+        continue;
+      }
+      char buffer[256];
+      DWORD got = 0;
+      if (!ReadFile(out_, buffer, std::min<DWORD>(available, sizeof buffer), &got, nullptr)) {
+        return false;
+      }
+      heard(buffer, got);
+    }
+  }
+  // Waits for the child to end by itself; its exit code.
+  int finish() {
+    listenUntil(Seconds(1e9));
+    WaitForSingleObject(process_, INFINITE);
+    DWORD code = 1;
+    GetExitCodeProcess(process_, &code);
+    CloseHandle(process_);
+    process_ = nullptr;
+    return static_cast<int>(code);
+  }
+  void killNow() {
+    TerminateProcess(process_, 1);
+    WaitForSingleObject(process_, INFINITE);
+    CloseHandle(process_);
+    process_ = nullptr;
+    // What it said before it died is still in the pipe.
+    listenUntil(Seconds(1e9));
+  }
+
+ private:
+  pid_t pid_ = 0;
+  HANDLE process_ = nullptr;
+  HANDLE out_ = nullptr;
+};
+#else
+// The saving child, with its standard output a pipe.
+class Child : public Phases {
  public:
   explicit Child(const fs::path& workbook) {
     int ends[2];
@@ -56,7 +191,6 @@ class Child {
     const std::string path = workbook.string();
     char* argv[] = {const_cast<char*>(QX_SAVE_CHILD), const_cast<char*>(path.c_str()),
                     const_cast<char*>(rows.c_str()), nullptr};
-    started_ = Clock::now();
     const int status = ::posix_spawn(&pid_, QX_SAVE_CHILD, &actions, nullptr, argv, environ);
     posix_spawn_file_actions_destroy(&actions);
     ::close(ends[1]);
@@ -81,35 +215,24 @@ class Child {
   // `phase` is empty); false when it ended before.
   bool listenUntil(Seconds delay, const std::string& phase = "") {
     for (;;) {
-      const double from = phase.empty() ? 0 : momentOf(phase);
-      int timeout = -1;  // until the phase is said
-      if (from >= 0) {
-        const double left = from + delay.count() - Seconds(Clock::now() - started_).count();
-        if (left <= 0) return true;
-        timeout = static_cast<int>(left * 1000) + 1;
-      }
+      const double left = secondsLeft(delay, phase);
+      if (left == 0) return true;
+      const int timeout = left < 0 ? -1 : static_cast<int>(left * 1000) + 1;
       pollfd ready{out_, POLLIN, 0};
       if (::poll(&ready, 1, timeout) <= 0) continue;
       char buffer[256];
       const ssize_t got = ::read(out_, buffer, sizeof buffer);
       if (got <= 0) return false;  // the child closed its output: it is ending
-      const double at = Seconds(Clock::now() - started_).count();
-      for (ssize_t i = 0; i < got; ++i) {
-        line_ += buffer[i];
-        if (buffer[i] != '\n') continue;
-        line_.pop_back();
-        phases_.emplace_back(line_, at);
-        line_.clear();
-      }
+      heard(buffer, static_cast<std::size_t>(got));
     }
   }
-  // Waits for the child to end by itself; its exit status.
+  // Waits for the child to end by itself; its exit code (128 + the signal that ended it).
   int finish() {
     listenUntil(Seconds(1e9));
     int status = 0;
     ::waitpid(pid_, &status, 0);
     reaped_ = true;
-    return status;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
   }
   void killNow() {
     ::kill(pid_, SIGKILL);
@@ -118,24 +241,13 @@ class Child {
     // What it said before it died is still in the pipe.
     listenUntil(Seconds(1e9));
   }
-  double secondsSinceStart() const { return Seconds(Clock::now() - started_).count(); }
-  bool said(const std::string& phase) const { return momentOf(phase) >= 0; }
-  // Seconds after the start at which the child said `phase`; -1 when it did not.
-  double momentOf(const std::string& phase) const {
-    for (const auto& [said, at] : phases_) {
-      if (said == phase) return at;
-    }
-    return -1;
-  }
 
  private:
   pid_t pid_ = 0;
   int out_ = -1;
   bool reaped_ = false;
-  Clock::time_point started_;
-  std::string line_;
-  std::vector<std::pair<std::string, double>> phases_;
 };
+#endif
 
 std::vector<CellText> checkedCells() {
   std::vector<CellText> cells;
@@ -161,8 +273,7 @@ TEST(SaveKills, AKilledSaveLeavesTheOldTemplateOrTheWholeNewOneAndNoCopyAfterThe
   double saving = 0, saved = 0, total = 0, checking = 0;
   {
     Child child(file);
-    const int status = child.finish();
-    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status;
+    ASSERT_EQ(child.finish(), 0);
     saving = child.momentOf("saving");
     saved = child.momentOf("saved");
     // A little past the child's end: some kills land after the rename, and some runs finish.
@@ -191,8 +302,7 @@ TEST(SaveKills, AKilledSaveLeavesTheOldTemplateOrTheWholeNewOneAndNoCopyAfterThe
     const bool alive = moment < saving ? child.listenUntil(Seconds(moment))
                                        : child.listenUntil(Seconds(moment - saving), "saving");
     if (!alive) {
-      const int status = child.finish();
-      EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status;
+      EXPECT_EQ(child.finish(), 0);
       ++finished;
     } else {
       child.killNow();

@@ -7,6 +7,7 @@
 
 #include "automation/automation_error.h"
 #include "automation/operations.h"
+#include "platform/code_page.h"
 #include "report/sheet_writing.h"
 #include "tests/engine/package_builder.h"
 
@@ -18,7 +19,8 @@ OpenWorkbook::OpenWorkbook(const std::filesystem::path& file) {
   if (!session_.application.createByProgId(report::kSpreadsheetProgId)) {
     throw std::runtime_error("no Excel.Application");
   }
-  report::openTemplate(session_, file.string());
+  // The host names its files in code page 936.
+  report::openTemplate(session_, platform::utf16ToGbk(file.u16string()));
   topLeft_ = automation::worksheetRange(session_.sheet, Variant::text(u"A1"), Variant::missing());
 }
 
