@@ -1,7 +1,6 @@
 // Range: Item, Text, Left, Top, Width, Height and BorderAround on a fixed rectangle of cells.
 
 #include "automation/operations.h"
-#include "platform/code_page.h"
 #include "engine/cell_values.h"
 #include "engine/engine_error.h"
 #include "engine/frame.h"
