@@ -287,15 +287,17 @@ TEST(SaveKills, AKilledSaveLeavesTheOldTemplateOrTheWholeNewOneAndNoCopyAfterThe
   const int kills =
       std::clamp(static_cast<int>(kBudgetSeconds / (total * 0.5 + checking + 0.2)), 4, 60);
   std::printf("clean run: filling %.2f s, saving %.2f s, checking %.2f s; %d kills, seed %u\n",
-              saving, saved - saving, checking, kills, kSeed);
+              saving, saved - saving, checking, kills + 1, kSeed);
 
   std::mt19937 random(kSeed);
   std::uniform_real_distribution<double> within(0.0, 1.0);
   int killed = 0, duringSave = 0, finished = 0, oldFiles = 0, newFiles = 0, copiesRemoved = 0;
-  for (int i = 0; i < kills; ++i) {
-    // Each kill falls in its own slice of the run, so that the kills cover all of it. A kill
-    // in the save counts from the moment the child says it saves, which varies with the load.
-    const double moment = (i + within(random)) / kills * total;
+  for (int i = 0; i <= kills; ++i) {
+    // Each kill falls in its own slice of the run, so that the kills cover all of it; one more
+    // aims at the middle of the save, which may be too short for any slice to hit. A kill in
+    // the save counts from the moment the child says it saves, which varies with the load.
+    const double moment =
+        i < kills ? (i + within(random)) / kills * total : saving + (saved - saving) / 2;
     SCOPED_TRACE("kill " + std::to_string(i + 1) + " at " + std::to_string(moment) + " s");
     restore(file, original);
     Child child(file);
