@@ -62,7 +62,8 @@ ctest_counts() {
   elif [ "$failed" -eq 0 ]; then
     echo "$total of $total tests passed"
   else
-    echo "$failed of $total tests failed: $(sed -nE 's/^[[:space:]]+[0-9]+ - ([^ ]+) \(.*/\1/p' "$log" |
-      head -n 5 | paste -sd, -) (see $log)"
+    # Only the list under "FAILED": the one under "did not run" names skipped tests.
+    echo "$failed of $total tests failed: $(sed -n '/^The following tests FAILED:/,/^[^[:space:]]/p' "$log" |
+      sed -nE 's/^[[:space:]]+[0-9]+ - ([^ ]+) \(.*/\1/p' | head -n 5 | paste -sd, -) (see $log)"
   fi
 }
