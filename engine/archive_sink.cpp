@@ -6,6 +6,7 @@
 #include <cstring>
 #include <exception>
 
+#include "engine/function_source.h"
 #include "engine/save_file_system.h"
 
 namespace qx::engine {
@@ -122,16 +123,7 @@ zip_int64_t sinkCallback(void* state, void* data, zip_uint64_t length, zip_sourc
 
 zip_source_t* newArchiveSink(ReplacementFile& file, std::string& failure) {
   auto* sink = new Sink{file, failure, saveFileSystem().writeBufferBytes(), {}, 0, 0, 0, {}};
-  zip_error_init(&sink->error);
-  zip_error_t error;
-  zip_error_init(&error);
-  zip_source_t* source = zip_source_function_create(sinkCallback, sink, &error);
-  zip_error_fini(&error);
-  if (source == nullptr) {
-    zip_error_fini(&sink->error);
-    delete sink;
-  }
-  return source;
+  return newFunctionSource(sinkCallback, sink);
 }
 
 }  // namespace qx::engine

@@ -7,6 +7,7 @@
 #include <stdexcept>
 #include <vector>
 
+#include "engine/function_source.h"
 #include "engine/part_deflater.h"
 
 namespace qx::engine {
@@ -119,16 +120,7 @@ zip_source_t* newDeflatedSource(ChunkSource source, std::string& failure) {
   auto* part = new DeflatedPart;
   part->source = std::move(source);
   part->failure = &failure;
-  zip_error_init(&part->error);
-  zip_error_t error;
-  zip_error_init(&error);
-  zip_source_t* created = zip_source_function_create(deflatedCallback, part, &error);
-  zip_error_fini(&error);
-  if (created == nullptr) {
-    zip_error_fini(&part->error);
-    delete part;
-  }
-  return created;
+  return newFunctionSource(deflatedCallback, part);
 }
 
 }  // namespace qx::engine
