@@ -1,11 +1,13 @@
 # Helpers shared by the component folders.
 
-# Links the embedded engine's registration into an exporter, where the engine is built
-# (every system but Windows), so that "Excel.Application" reaches it when nothing else is
-# registered.
+# Links the embedded engine's registration into an exporter: outside Windows
+# "Excel.Application" reaches the engine when nothing else is registered; on Windows the engine
+# is there for the user's setting to pick (report/server_choice.h), COM stays the default.
 function(qx_link_default_server target)
   if(TARGET qx_engine_registration)
     target_link_libraries(${target} PRIVATE qx_engine_registration)
+  elseif(TARGET qx_engine_embedded_registration)
+    target_link_libraries(${target} PRIVATE qx_engine_embedded_registration)
   endif()
 endfunction()
 
