@@ -18,10 +18,11 @@ function(qx_undecorated_exports target)
   endif()
 endfunction()
 
-# qx_add_gtest(NAME name SOURCES ... LIBS ... [TIMEOUT seconds]): one GoogleTest program
-# registered with CTest; each test may take 300 seconds unless TIMEOUT says otherwise.
+# qx_add_gtest(NAME name SOURCES ... LIBS ... [TIMEOUT seconds] [PROPERTIES ...]): one
+# GoogleTest program registered with CTest; each test may take 300 seconds unless TIMEOUT says
+# otherwise, and has the further test PROPERTIES given.
 function(qx_add_gtest)
-  cmake_parse_arguments(ARG "" "NAME;TIMEOUT" "SOURCES;LIBS;ENV" ${ARGN})
+  cmake_parse_arguments(ARG "" "NAME;TIMEOUT" "SOURCES;LIBS;ENV;PROPERTIES" ${ARGN})
   if(NOT ARG_TIMEOUT)
     set(ARG_TIMEOUT 300)
   endif()
@@ -31,7 +32,8 @@ function(qx_add_gtest)
   if(WIN32)
     list(APPEND env "WINEDEBUG=-all")
   endif()
-  qx_discover_tests(${ARG_NAME} PROPERTIES ENVIRONMENT "${env}" TIMEOUT ${ARG_TIMEOUT})
+  qx_discover_tests(${ARG_NAME} PROPERTIES ENVIRONMENT "${env}" TIMEOUT ${ARG_TIMEOUT}
+    ${ARG_PROPERTIES})
 endfunction()
 
 # Where Windows test programs run (under Wine); OFF on a machine that cannot run them, where
