@@ -5,7 +5,7 @@
 
 SAVED_DIR holds <deliverable>/<report>.xlsx. SUMMARY_DIR holds <report>.json: what openpyxl
 reads of the Linux engine's report for the same records (every sheet's non-empty or framed
-cells with value, type, number format and frame, merged ranges, and each picture's anchor,
+cells as [value, type, number format, frame left/right/top/bottom], merged ranges, and each picture's anchor,
 extent and image bytes' digest). Every summary of the deliverables named must have its report,
 and every report its summary. With QX_UPDATE_EXPECTED=1 the summaries are rewritten from the
 reports instead (done from the Linux run). Exits 1 when anything differs or is missing.
@@ -59,12 +59,26 @@ def summary(path, deliverable):
                 frame = frame_of(cell)
                 if cell.value is None and not any(frame):
                     continue
-                cells[cell.coordinate] = {"value": value_of(cell.value), "type": cell.data_type,
-                                          "format": cell.number_format, "frame": frame}
+                cells[cell.coordinate] = [value_of(cell.value), cell.data_type,
+                                          cell.number_format, frame]
         sheets.append({"name": sheet.title, "cells": cells,
                        "merged": sorted(str(r) for r in sheet.merged_cells.ranges),
                        "pictures": [picture_of(i) for i in sheet._images]})
     return {"deliverable": deliverable, "sheets": sheets}
+
+
+def text_of(found):
+    """The summary as JSON text, one line per cell, so that a change reads as a small diff."""
+    def one(value):
+        return json.dumps(value, ensure_ascii=False, sort_keys=True)
+    sheets = []
+    for sheet in found["sheets"]:
+        cells = ",\n".join("   %s: %s" % (one(ref), one(cell))
+                           for ref, cell in sorted(sheet["cells"].items()))
+        sheets.append('  {"name": %s, "merged": %s, "pictures": %s,\n   "cells": {\n%s}}'
+                      % (one(sheet["name"]), one(sheet["merged"]), one(sheet["pictures"]), cells))
+    return '{"deliverable": %s, "sheets": [\n%s]}\n' % (one(found["deliverable"]),
+                                                        ",\n".join(sheets))
 
 
 def differences(expected, found):
@@ -92,9 +106,8 @@ def main():
     if update:
         summaries.mkdir(parents=True, exist_ok=True)
         for name, (deliverable, path) in reports.items():
-            text = json.dumps(summary(path, deliverable), ensure_ascii=False, indent=1,
-                              sort_keys=True)
-            (summaries / (name + ".json")).write_text(text + "\n", encoding="utf-8")
+            text = text_of(summary(path, deliverable))
+            (summaries / (name + ".json")).write_text(text, encoding="utf-8")
             print("written  %s" % name)
     expected = {}
     for path in sorted(summaries.glob("*.json")):
