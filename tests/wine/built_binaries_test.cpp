@@ -109,9 +109,13 @@ class BuiltBinaryRun : public ::testing::TestWithParam<RoutedReport> {
   void expectTheEngineUnused() {
     if (GetParam().route.empty()) return;
     const std::filesystem::path workbook = templateOf(prepared);
-    if (std::filesystem::exists(workbook)) EXPECT_EQ(readWholeFile(workbook), "PK");
+    if (std::filesystem::exists(workbook)) {
+      EXPECT_EQ(readWholeFile(workbook), "PK");
+    }
     const std::string& route = GetParam().route;
-    if (route == "auto" || route == "AUTO") EXPECT_EQ(openedFiles(openedLog, 1.5, 1), "");
+    if (route == "auto" || route == "AUTO") {
+      EXPECT_EQ(openedFiles(openedLog, 1.5, 1), "");
+    }
   }
   std::string expectedLog() const {
     return readWholeFile(expectedLogPath(report())).value_or("(no expected log)");

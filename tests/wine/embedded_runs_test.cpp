@@ -106,7 +106,9 @@ TEST_P(SavingEmbeddedRun, OpensNothingWhenTheSettingSaysNo) {
 // message, the file stays as it was and nothing is opened.
 TEST_P(SavingEmbeddedRun, OpensNothingAfterAFailedRun) {
   const int code = run();
-  if (report().deliverable == Deliverable::Heron) EXPECT_NE(code, 0);
+  if (report().deliverable == Deliverable::Heron) {
+    EXPECT_NE(code, 0);
+  }
   const std::vector<std::string> shown = lines(messages());
   ASSERT_EQ(shown.size(), 1u) << messages();
   EXPECT_EQ(shown[0].rfind("Excel 操作失败: ", 0), 0u) << shown[0];
