@@ -1,10 +1,10 @@
 #include "report/server_choice.h"
 
-#include <atomic>
 #include <cctype>
 #include <cstdlib>
 
 #include "platform/code_page.h"
+#include "platform/process_once.h"
 
 namespace qx::report {
 
@@ -52,8 +52,8 @@ ServerSetting serverSettingFromEnvironment() {
 }
 
 void tellUnknownChoiceOnce(const ServerSetting& setting, platform::Messages& messages) {
-  static std::atomic<bool> told{false};
-  if (setting.unknownChoice.empty() || told.exchange(true)) return;
+  if (setting.unknownChoice.empty()) return;
+  if (!platform::claimOncePerProcess("unknown-spreadsheet-server")) return;
   // The environment holds the system's code page, as the host's texts do.
   messages.show(
       platform::format(kUnknownChoice, platform::gbkToUtf8(setting.unknownChoice).c_str()),

@@ -28,8 +28,8 @@ ServerSetting parseServerSetting(const char* server, const char* openReport);
 // The setting of this process's environment now.
 ServerSetting serverSettingFromEnvironment();
 
-// Tells the user, once per process however many runs follow, that the server value names no
-// choice and COM is used. Nothing when the value was known.
+// Tells the user, once per process however many runs follow (and whichever exporters make
+// them), that the server value names no choice and COM is used. Nothing when it was known.
 void tellUnknownChoiceOnce(const ServerSetting& setting, platform::Messages& messages);
 
 }  // namespace qx::report

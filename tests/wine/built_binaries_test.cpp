@@ -100,8 +100,10 @@ class BuiltBinaryRun : public ::testing::TestWithParam<RoutedReport> {
     return withPlaceholders(readWholeFile(messageLog).value_or(""), prepared, false);
   }
   std::string expectedMessages() const {
+    // Told as the server is started: a run that stops before (no calls) tells nothing of it.
     const std::string& route = GetParam().route;
-    return (route == kUnknownRoute ? unknownRouteMessage(route) : "") +
+    const bool started = !expectedLog().empty();
+    return (route == kUnknownRoute && started ? unknownRouteMessage(route) : "") +
            expectedMessageLog(report());
   }
   // Whatever the setting, COM served: the engine neither filled the stand-in template nor
@@ -157,7 +159,8 @@ TEST_P(LibraryRun, CallsMatchTheInProcessRun) {
   expectTheEngineUnused();
 }
 
-// The unknown value is told once per process: a second run in it tells nothing more.
+// The unknown value is told once per process: a second run in it tells nothing more, though
+// the library was freed and loaded again between the two, as the host may do.
 using RepeatedLibraryRun = BuiltBinaryRun;
 
 TEST_P(RepeatedLibraryRun, AnUnknownSettingIsToldOncePerProcess) {
@@ -174,8 +177,17 @@ TEST_P(RepeatedLibraryRun, AnUnknownSettingIsToldOncePerProcess) {
 
 const auto kReportName = [](const auto& info) { return info.param.report.name; };
 
+// The reports that run to the save and tell nothing.
+std::vector<Report> goodReports() {
+  std::vector<Report> good;
+  for (const Report& report : engineReports()) {
+    if (report.messages.empty()) good.push_back(report);
+  }
+  return good;
+}
+
 INSTANTIATE_TEST_SUITE_P(UnknownValue, RepeatedLibraryRun,
-                         ::testing::ValuesIn(routedReports(engineReports(), false, kUnknownRoute)),
+                         ::testing::ValuesIn(routedReports(goodReports(), false, kUnknownRoute)),
                          kReportName);
 GTEST_ALLOW_UNINSTANTIATED_PARAMETERIZED_TEST(RepeatedLibraryRun);
 
@@ -260,7 +272,8 @@ class Deliverables : public ::testing::TestWithParam<Deliverable> {};
 // A static runtime: nothing beside the deliverable but what every Windows system has.
 TEST_P(Deliverables, ImportOnlyTheSystemsLibraries) {
   const std::set<std::string> system = {"kernel32.dll", "msvcrt.dll", "ole32.dll",
-                                        "oleaut32.dll", "user32.dll", "advapi32.dll"};
+                                        "oleaut32.dll", "user32.dll", "advapi32.dll",
+                                        "shell32.dll"};
   const std::vector<std::string> imports = importsOf(builtPath(GetParam()));
   EXPECT_FALSE(imports.empty());
   for (const std::string& name : imports) EXPECT_TRUE(system.count(name)) << name;

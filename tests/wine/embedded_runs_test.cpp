@@ -45,7 +45,6 @@ class EmbeddedRun : public ::testing::TestWithParam<RoutedReport> {
   }
 
   const Report& report() const { return GetParam().report; }
-  bool saves() const { return report().messages.empty(); }
 
   // The report as the host runs it; the exit code of heron, 0 for a library.
   int run() {
@@ -79,9 +78,12 @@ TEST_P(EmbeddedRun, FillsTheExampleReportAndOpensIt) {
   useExampleFiles(report(), prepared);
   const fs::path copy =
       freshSavedCopyPath(fs::path(QX_EMBEDDED_WORKBOOKS_DIR) / GetParam().route, report());
+  const auto example = readWholeFile(templateOf(prepared));
   EXPECT_EQ(run(), report().exitCode);
   EXPECT_EQ(messages(), expectedMessageLog(report()));
-  if (saves()) {
+  // A run that saved (a missing picture is told, and the report saved all the same) opens
+  // the report; the workbook checks expect every report the Linux engine saved.
+  if (example && readWholeFile(templateOf(prepared)) != example) {
     EXPECT_EQ(opened(1), "<template>\n");
     fs::copy_file(templateOf(prepared), copy);
   } else {
