@@ -32,8 +32,10 @@ function(qx_add_gtest)
   if(WIN32)
     list(APPEND env "WINEDEBUG=-all")
   endif()
-  qx_discover_tests(${ARG_NAME} PROPERTIES ENVIRONMENT "${env}" TIMEOUT ${ARG_TIMEOUT}
-    ${ARG_PROPERTIES})
+  # The further properties first: an empty ENVIRONMENT value is dropped on its way to the
+  # discovered tests, and shifts every name and value that follows it.
+  qx_discover_tests(${ARG_NAME} PROPERTIES ${ARG_PROPERTIES} ENVIRONMENT "${env}"
+    TIMEOUT ${ARG_TIMEOUT})
 endfunction()
 
 # Where Windows test programs run (under Wine); OFF on a machine that cannot run them, where
