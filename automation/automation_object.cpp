@@ -18,10 +18,10 @@ AutomationObject& AutomationObject::operator=(AutomationObject&& other) noexcept
   return *this;
 }
 
-bool AutomationObject::createByProgId(std::string_view progId) {
+bool AutomationObject::createByProgId(std::string_view progId, ServerRoute route) {
   Dispatch* created = nullptr;
   try {
-    created = createServerObject(progId);
+    created = createServerObject(progId, route);
   } catch (...) {
     created = nullptr;
   }

@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "automation/dispatch.h"
+#include "automation/server_registry.h"
 
 namespace qx::automation {
 
@@ -19,10 +20,10 @@ class AutomationObject {
   AutomationObject(const AutomationObject&) = delete;  // copies are explicit: copy()
   AutomationObject& operator=(const AutomationObject&) = delete;
 
-  // Creates the server registered under progId and keeps its dispatch reference. Returns
-  // false on any failure (unknown ProgID, server that cannot start, no dispatch interface);
-  // raises nothing.
-  bool createByProgId(std::string_view progId);
+  // Creates the server registered under progId (else the one `route` leads to) and keeps its
+  // dispatch reference. Returns false on any failure (unknown ProgID, server that cannot start,
+  // no dispatch interface); raises nothing.
+  bool createByProgId(std::string_view progId, ServerRoute route = ServerRoute::Default);
 
   // Releases the reference held before (when owned), then keeps `object`.
   void attach(Dispatch* object, bool owns = true);

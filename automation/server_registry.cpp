@@ -10,6 +10,7 @@ struct Registry {
   std::mutex mutex;
   std::map<std::string, ServerFactory, std::less<>> registered;
   std::map<std::string, ServerFactory, std::less<>> defaults;
+  std::map<std::string, ServerFactory, std::less<>> embedded;
 };
 
 Registry& registry() {
@@ -17,11 +18,12 @@ Registry& registry() {
   return instance;
 }
 
-ServerFactory lookup(std::string_view progId) {
+ServerFactory lookup(std::string_view progId, ServerRoute route) {
   Registry& r = registry();
   std::lock_guard lock(r.mutex);
   if (auto it = r.registered.find(progId); it != r.registered.end()) return it->second;
-  if (auto it = r.defaults.find(progId); it != r.defaults.end()) return it->second;
+  auto& routed = route == ServerRoute::Embedded ? r.embedded : r.defaults;
+  if (auto it = routed.find(progId); it != routed.end()) return it->second;
   return nullptr;
 }
 }  // namespace
@@ -30,8 +32,9 @@ ServerFactory lookup(std::string_view progId) {
 Dispatch* createComServerObject(std::string_view progId);  // com_creation.cpp
 #endif
 
-Dispatch* createServerObject(std::string_view progId) {
-  if (ServerFactory factory = lookup(progId)) return factory();
+Dispatch* createServerObject(std::string_view progId, ServerRoute route) {
+  if (ServerFactory factory = lookup(progId, route)) return factory();
+  if (route == ServerRoute::Embedded) return nullptr;
 #ifdef _WIN32
   return createComServerObject(progId);
 #else
@@ -61,6 +64,12 @@ void setDefaultServer(std::string progId, ServerFactory factory) {
   Registry& r = registry();
   std::lock_guard lock(r.mutex);
   r.defaults[std::move(progId)] = std::move(factory);
+}
+
+void setEmbeddedServer(std::string progId, ServerFactory factory) {
+  Registry& r = registry();
+  std::lock_guard lock(r.mutex);
+  r.embedded[std::move(progId)] = std::move(factory);
 }
 
 }  // namespace qx::automation

@@ -1,11 +1,13 @@
 # Helpers shared by the component folders.
 
-# Links the embedded engine's registration into an exporter, where the engine is built
-# (every system but Windows), so that "Excel.Application" reaches it when nothing else is
-# registered.
+# Links the embedded engine's registration into an exporter: outside Windows
+# "Excel.Application" reaches the engine when nothing else is registered; on Windows the engine
+# is there for the user's setting to pick (report/server_choice.h), COM stays the default.
 function(qx_link_default_server target)
   if(TARGET qx_engine_registration)
     target_link_libraries(${target} PRIVATE qx_engine_registration)
+  elseif(TARGET qx_engine_embedded_registration)
+    target_link_libraries(${target} PRIVATE qx_engine_embedded_registration)
   endif()
 endfunction()
 
@@ -16,10 +18,11 @@ function(qx_undecorated_exports target)
   endif()
 endfunction()
 
-# qx_add_gtest(NAME name SOURCES ... LIBS ... [TIMEOUT seconds]): one GoogleTest program
-# registered with CTest; each test may take 300 seconds unless TIMEOUT says otherwise.
+# qx_add_gtest(NAME name SOURCES ... LIBS ... [TIMEOUT seconds] [PROPERTIES ...]): one
+# GoogleTest program registered with CTest; each test may take 300 seconds unless TIMEOUT says
+# otherwise, and has the further test PROPERTIES given.
 function(qx_add_gtest)
-  cmake_parse_arguments(ARG "" "NAME;TIMEOUT" "SOURCES;LIBS;ENV" ${ARGN})
+  cmake_parse_arguments(ARG "" "NAME;TIMEOUT" "SOURCES;LIBS;ENV;PROPERTIES" ${ARGN})
   if(NOT ARG_TIMEOUT)
     set(ARG_TIMEOUT 300)
   endif()
@@ -29,7 +32,10 @@ function(qx_add_gtest)
   if(WIN32)
     list(APPEND env "WINEDEBUG=-all")
   endif()
-  qx_discover_tests(${ARG_NAME} PROPERTIES ENVIRONMENT "${env}" TIMEOUT ${ARG_TIMEOUT})
+  # The further properties first: an empty ENVIRONMENT value is dropped on its way to the
+  # discovered tests, and shifts every name and value that follows it.
+  qx_discover_tests(${ARG_NAME} PROPERTIES ${ARG_PROPERTIES} ENVIRONMENT "${env}"
+    TIMEOUT ${ARG_TIMEOUT})
 endfunction()
 
 # Where Windows test programs run (under Wine); OFF on a machine that cannot run them, where

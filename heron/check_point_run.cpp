@@ -135,7 +135,7 @@ RunEnd fillTemplate(const RunFiles& files, const CheckPointHeader& first, Workbo
   // A missing picture has been told to the user by placePicture; the workbook is saved anyway.
   report::placePicture(session.sheet.copy(), header.pictureCell1, header.pictureCell2,
                        files.picture, *kRunPolicy.picture, messages);
-  automation::workbookSave(session.workbook);
+  report::saveWorkbook(session);
   session.release();
   return RunEnd::Saved;
 }

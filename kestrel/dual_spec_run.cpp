@@ -96,7 +96,7 @@ void fillWorkbook(WorkbookSession& session, const DualSpecHeader& header,
     record = nextRow(bytes);
   }
 
-  automation::workbookSave(session.workbook);
+  report::saveWorkbook(session);
 }
 
 }  // namespace

@@ -4,8 +4,17 @@
 
 #include "automation/apartment.h"
 #include "automation/dispatch.h"
+#include "platform/code_page.h"
+#include "platform/shell_open.h"
+#include "report/server_choice.h"
 
 namespace qx::report {
+
+#ifdef _WIN32
+namespace {
+constexpr const char* kReportNotOpened = "报表已保存到“%s”, 但无法用关联的程序打开它!";
+}  // namespace
+#endif
 
 WorkbookRun::~WorkbookRun() {
   session_.release();
@@ -24,21 +33,54 @@ void WorkbookRun::handBackApartment() {
 }
 
 bool WorkbookRun::startServer() {
+#ifdef _WIN32
+  const ServerSetting setting = serverSettingFromEnvironment();
+  tellUnknownChoiceOnce(setting, messages_);
+  openReport_ = setting.openReport;
+  if (setting.choice != ServerChoice::Embedded &&
+      session_.application.createByProgId(kSpreadsheetProgId)) {
+    return true;
+  }
+  if (setting.choice == ServerChoice::Com) return false;
+  embedded_ =
+      session_.application.createByProgId(kSpreadsheetProgId, automation::ServerRoute::Embedded);
+  return embedded_;
+#else
+  // The embedded engine is the only server here, and the default one.
   return session_.application.createByProgId(kSpreadsheetProgId);
+#endif
 }
 
 bool WorkbookRun::guarded(const std::function<void()>& step,
                           const std::function<void()>& afterFailure) {
   try {
     step();
-    return true;
   } catch (const std::exception& error) {
     reportRunFailure(messages_, error, policy_.otherFailurePrefix);
+    if (afterFailure) afterFailure();
+    session_.release();
+    if (policy_.uninitializeAfterFailure) handBackApartment();
+    return false;
   }
-  if (afterFailure) afterFailure();
+  openSavedReport();
+  return true;
+}
+
+// Excel keeps the filled workbook on screen; the engine's saved one is shown by the program
+// the system associates with it. The report is saved either way, so a failure to open it is
+// told but the run stays a good one.
+void WorkbookRun::openSavedReport() {
+  if (!embedded_ || !openReport_ || !session_.saved) return;
+  session_.saved = false;
+  // The engine lets go of the workbook before another program opens it.
   session_.release();
-  if (policy_.uninitializeAfterFailure) handBackApartment();
-  return false;
+#ifdef _WIN32
+  if (!platform::openWithAssociatedProgram(session_.templatePath)) {
+    messages_.show(
+        platform::format(kReportNotOpened, platform::gbkToUtf8(session_.templatePath).c_str()),
+        platform::Buttons::Ok);
+  }
+#endif
 }
 
 }  // namespace qx::report

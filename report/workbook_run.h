@@ -26,13 +26,16 @@ class WorkbookRun {
   // CoUninitialize now, when the lease is held; the lease ends.
   void handBackApartment();
 
-  // Creates the server by ProgID into the session; false when it cannot be started.
+  // Creates the server by ProgID into the session; false when it cannot be started. On Windows
+  // the user's setting (report/server_choice.h) picks COM, the embedded engine, or COM and the
+  // engine when COM cannot start one.
   bool startServer();
 
   // Runs `step`. Whatever it throws ends the run: one message (reportRunFailure with the
   // policy's prefix), then `afterFailure` (the exporter closes what it keeps open), then every
   // holder is released and the apartment handed back when the policy says so. Returns false
-  // after such a failure.
+  // after such a failure. When the step ends normally after the embedded engine saved the
+  // workbook, the saved report is opened for the user unless the setting says not to.
   bool guarded(const std::function<void()>& step, const std::function<void()>& afterFailure = {});
 
   WorkbookSession& session() { return session_; }
@@ -42,6 +45,10 @@ class WorkbookRun {
   platform::Messages& messages_;
   WorkbookSession session_;
   bool apartmentHeld_ = false;
+  bool embedded_ = false;    // the embedded engine serves this run
+  bool openReport_ = false;  // the setting asks for the saved report to be opened
+
+  void openSavedReport();
 };
 
 }  // namespace qx::report

@@ -22,8 +22,14 @@ void openTemplate(WorkbookSession& session, std::string_view templatePath) {
   OpenArguments arguments;
   arguments.values[1] = Variant::smallInteger(0);  // ReadOnly
   session.workbook = workbooksOpen(session.workbooks, templatePath, arguments);
+  session.templatePath = templatePath;
   session.sheet = workbookActiveSheet(session.workbook);
   session.usedRange = worksheetUsedRange(session.sheet);
+}
+
+void saveWorkbook(WorkbookSession& session) {
+  workbookSave(session.workbook);
+  session.saved = true;
 }
 
 }  // namespace qx::report

@@ -1,6 +1,7 @@
 #pragma once
 // The chain of holders one run keeps, from the Application down to the sheet's ranges.
 
+#include <string>
 #include <string_view>
 
 #include "automation/automation_object.h"
@@ -17,6 +18,8 @@ struct WorkbookSession {
   automation::AutomationObject usedRange;
   automation::AutomationObject cell;       // the cell read by a template check
   automation::AutomationObject cellRange;  // the one-cell range being framed
+  std::string templatePath;                // as the host wrote it (GBK), once opened
+  bool saved = false;                      // the workbook was saved back to templatePath
 
   WorkbookSession() = default;
   WorkbookSession(const WorkbookSession&) = delete;
@@ -31,5 +34,8 @@ struct WorkbookSession {
 // UpdateLinks missing, ReadOnly the small integer 0 and the rest missing; Workbook.ActiveSheet;
 // Worksheet.UsedRange. The application must be created already.
 void openTemplate(WorkbookSession& session, std::string_view templatePath);
+
+// Workbook.Save; the session then knows that the template holds the filled report.
+void saveWorkbook(WorkbookSession& session);
 
 }  // namespace qx::report

@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
 # Registers the COM test servers of a Windows build in the current Wine prefix ($WINEPREFIX),
 # the way an installer would, without regsvr32: ProgID -> CLSID -> InprocServer32.
-# Usage: scripts/register-test-servers.sh windows-x64|windows-x86 [fakes|excel|no-excel] [build dir]
+# Usage: scripts/register-test-servers.sh windows-x64|windows-x86 [fakes|excel|no-excel|opener] [build dir]
 #   fakes     the fake servers of tests/com (the default)
 #   excel     the recording server of tests/wine as "Excel.Application"; the exporters then
 #             reach it, so register it only for the tests that expect it (label wine_end_to_end)
 #   no-excel  removes that registration again
+#   opener    tests/wine's qx_opened_recorder.exe as the program that opens .xlsx files
 set -Eeuo pipefail
 cd "$(dirname "$0")/.."
 source scripts/lib/steps.sh
@@ -14,7 +15,7 @@ on_error_say register-test-servers
 # where 32-bit programs cannot run.
 wine=${QX_WINE:-wine}
 
-preset=${1:?usage: $0 windows-x64|windows-x86 [fakes|excel|no-excel] [build dir]}
+preset=${1:?usage: $0 windows-x64|windows-x86 [fakes|excel|no-excel|opener] [build dir]}
 what=${2:-fakes}
 build=${3:-build/$preset}
 case "$preset" in
@@ -68,6 +69,13 @@ case "$what" in
     timeout 60 "$wine" reg delete 'HKCR\Excel.Application' /f "$view" </dev/null >/dev/null 2>&1 || true
     timeout 60 "$wine" reg delete "HKCR\\CLSID\\$recordingClsid" /f "$view" </dev/null >/dev/null 2>&1 || true
     echo "register-test-servers: Excel.Application removed ($view)"
+    exit 0 ;;
+  opener)
+    # The file type's class, and its "open" verb starting the recorder on the file.
+    recorder=$(windowsPath wine/qx_opened_recorder.exe)
+    reg 'HKCR\.xlsx' /ve /d QxTest.OpenedReport
+    reg 'HKCR\QxTest.OpenedReport\shell\open\command' /ve /d "\"$recorder\" \"%1\""
+    echo "register-test-servers: .xlsx opens with $recorder ($view)"
     exit 0 ;;
   fakes) ;;
   *) echo "register-test-servers: unknown registration $what" >&2; exit 2 ;;

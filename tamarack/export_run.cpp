@@ -164,7 +164,7 @@ void ExportRun::fill(report::WorkbookRun& run, HeaderBlock& firstHeader,
   }
   data_->close();
   table.writeGrandTotals();
-  automation::workbookSave(session.workbook);
+  report::saveWorkbook(session);
 }
 
 }  // namespace

@@ -46,7 +46,7 @@ void fillWorkbook(const GroupTableHeader& header, const std::uint8_t* firstRecor
     report::placePicture(session.sheet.copy(), header.pictureFirstCell, header.pictureLastCell,
                          picture, *kRunPolicy.picture, messages);
   }
-  automation::workbookSave(session.workbook);
+  report::saveWorkbook(session);
 }
 
 void showAborted(platform::Messages& messages, const char* reason) {

@@ -3,7 +3,9 @@
 // started as a process. They reach the recording server through COM (CLSIDFromProgID,
 // CoCreateInstance, OleRun, IDispatch), and its call log must match the in-process one kept in
 // expected/. The configuration directory D:\qx_conf lies on a drive D: the test fixture maps
-// to a folder of the build tree.
+// to a folder of the build tree. The same runs with QX_SPREADSHEET_SERVER on com, on auto (the
+// recording server answers, so the embedded engine stays unused) and on a value that names no
+// choice (told once, COM used) must leave the same logs.
 
 #include <windows.h>
 // After windows.h, which it needs.
@@ -22,6 +24,7 @@
 #include "platform/paths.h"
 #include "tests/support/loaded_library.h"
 #include "tests/support/temp_dir.h"
+#include "tests/wine/built_binaries.h"
 #include "tests/wine/expected_files.h"
 #include "tests/wine/recording_server_ids.h"
 #include "tests/wine/reports.h"
@@ -32,6 +35,10 @@ void PrintTo(const Report& report, std::ostream* out) {
   *out << report.name;
 }
 
+void PrintTo(const RoutedReport& routed, std::ostream* out) {
+  *out << routed.report.name << " (" << routed.route << ")";
+}
+
 void PrintTo(Deliverable deliverable, std::ostream* out) {
   *out << deliverableName(deliverable);
 }
@@ -40,44 +47,7 @@ namespace {
 
 using testing::LoadedLibrary;
 
-// The deliverables of this build; null for one that belongs to the other architecture.
-const char* builtPath(Deliverable deliverable) {
-  switch (deliverable) {
-#ifdef QX_BUILT_HERON
-    case Deliverable::Heron:
-      return QX_BUILT_HERON;
-#endif
-#ifdef QX_BUILT_VELLUM
-    case Deliverable::Vellum:
-      return QX_BUILT_VELLUM;
-#endif
-#ifdef QX_BUILT_VELLUM_X
-    case Deliverable::VellumX:
-      return QX_BUILT_VELLUM_X;
-#endif
-#ifdef QX_BUILT_KESTREL
-    case Deliverable::Kestrel:
-      return QX_BUILT_KESTREL;
-#endif
-#ifdef QX_BUILT_TAMARACK
-    case Deliverable::Tamarack:
-      return QX_BUILT_TAMARACK;
-#endif
-    default:
-      return nullptr;
-  }
-}
-
-std::vector<Report> reportsOf(bool program) {
-  std::vector<Report> chosen;
-  for (const Report& report : reports()) {
-    if (builtPath(report.deliverable) != nullptr &&
-        (report.deliverable == Deliverable::Heron) == program) {
-      chosen.push_back(report);
-    }
-  }
-  return chosen;
-}
+constexpr const char* kUnknownRoute = "excel";
 
 // The recording server's library, the same module COM loads for "Excel.Application": loaded
 // once and kept, so that its server outlives every run.
@@ -110,36 +80,7 @@ class ServerLibrary {
   int (*outstanding_)();
 };
 
-// An environment variable of the process itself (not only of the C runtime's copy), set in
-// UTF-16 so that any text reaches the server's library and the programs started here intact.
-class ProcessEnv {
- public:
-  ProcessEnv(const wchar_t* name, const std::string& utf8) : name_(name) {
-    const std::u16string value = platform::utf8ToUtf16(utf8);
-    SetEnvironmentVariableW(
-        name, utf8.empty() ? nullptr : reinterpret_cast<const wchar_t*>(value.c_str()));
-  }
-  ~ProcessEnv() { SetEnvironmentVariableW(name_, nullptr); }
-  ProcessEnv(const ProcessEnv&) = delete;
-  ProcessEnv& operator=(const ProcessEnv&) = delete;
-
- private:
-  const wchar_t* name_;
-};
-
-std::vector<std::string> lines(const std::string& text) {
-  std::vector<std::string> out;
-  std::size_t start = 0;
-  while (start < text.size()) {
-    const std::size_t end = text.find('\n', start);
-    out.push_back(text.substr(start, end - start));
-    if (end == std::string::npos) break;
-    start = end + 1;
-  }
-  return out;
-}
-
-class BuiltBinaryRun : public ::testing::TestWithParam<Report> {
+class BuiltBinaryRun : public ::testing::TestWithParam<RoutedReport> {
  protected:
   void SetUp() override {
     CLSID registered;
@@ -154,9 +95,29 @@ class BuiltBinaryRun : public ::testing::TestWithParam<Report> {
     prepared = report().prepare(configuration);
   }
 
-  const Report& report() const { return GetParam(); }
+  const Report& report() const { return GetParam().report; }
   std::string messages() const {
     return withPlaceholders(readWholeFile(messageLog).value_or(""), prepared, false);
+  }
+  std::string expectedMessages() const {
+    // Told as the server is started: a run that stops before (no calls) tells nothing of it.
+    const std::string& route = GetParam().route;
+    const bool started = !expectedLog().empty();
+    return (route == kUnknownRoute && started ? unknownRouteMessage(route) : "") +
+           expectedMessageLog(report());
+  }
+  // Whatever the setting, COM served: the engine neither filled the stand-in template nor
+  // opened a report. Waits for a report opener only where the engine could have run at all.
+  void expectTheEngineUnused() {
+    if (GetParam().route.empty()) return;
+    const std::filesystem::path workbook = templateOf(prepared);
+    if (std::filesystem::exists(workbook)) {
+      EXPECT_EQ(readWholeFile(workbook), "PK");
+    }
+    const std::string& route = GetParam().route;
+    if (route == "auto" || route == "AUTO") {
+      EXPECT_EQ(openedFiles(openedLog, 1.5, 1), "");
+    }
   }
   std::string expectedLog() const {
     return readWholeFile(expectedLogPath(report())).value_or("(no expected log)");
@@ -165,7 +126,10 @@ class BuiltBinaryRun : public ::testing::TestWithParam<Report> {
   testing::TempDir dir;
   std::filesystem::path messageLog = dir.path() / "messages.log";
   testing::ScopedEnv messageEnv{"QX_MESSAGE_LOG", messageLog.string()};
-  ProcessEnv failureEnv{L"QX_RECORDING_FAIL", GetParam().failure};
+  ProcessEnv failureEnv{L"QX_RECORDING_FAIL", GetParam().report.failure};
+  testing::ScopedEnv routeEnv{"QX_SPREADSHEET_SERVER", GetParam().route};
+  std::filesystem::path openedLog = dir.path() / "opened.log";
+  testing::ScopedEnv openedEnv{"QX_OPENED_LOG", openedLog.string()};
   std::filesystem::path configuration;
   PreparedReport prepared;
 };
@@ -190,39 +154,56 @@ TEST_P(LibraryRun, CallsMatchTheInProcessRun) {
   for (int i = 0; i < report().apartmentsLeft; ++i) CoUninitialize();
 
   EXPECT_EQ(server.outstandingReferences(), 0);
-  EXPECT_EQ(messages(), expectedMessageLog(report()));
+  EXPECT_EQ(messages(), expectedMessages());
   EXPECT_EQ(withPlaceholders(server.log(), prepared, true), expectedLog());
+  expectTheEngineUnused();
 }
 
-INSTANTIATE_TEST_SUITE_P(Reports, LibraryRun, ::testing::ValuesIn(reportsOf(false)),
-                         [](const auto& info) { return info.param.name; });
+// The unknown value is told once per process: a second run in it tells nothing more, though
+// the library was freed and loaded again between the two, as the host may do.
+using RepeatedLibraryRun = BuiltBinaryRun;
+
+TEST_P(RepeatedLibraryRun, AnUnknownSettingIsToldOncePerProcess) {
+  for (int run = 0; run < 2; ++run) {
+    ServerLibrary& server = ServerLibrary::instance();
+    ASSERT_TRUE(server.reset(report().sheets));
+    std::filesystem::remove(messageLog);
+    prepared = report().prepare(configuration);
+    ASSERT_TRUE(callLibrary(report().deliverable, prepared, report().apartmentsLeft));
+    EXPECT_EQ(messages(), run == 0 ? expectedMessages() : expectedMessageLog(report()));
+    EXPECT_EQ(withPlaceholders(server.log(), prepared, true), expectedLog()) << "run " << run;
+  }
+}
+
+const auto kReportName = [](const auto& info) { return info.param.report.name; };
+
+// The reports that run to the save and tell nothing.
+std::vector<Report> goodReports() {
+  std::vector<Report> good;
+  for (const Report& report : engineReports()) {
+    if (report.messages.empty()) good.push_back(report);
+  }
+  return good;
+}
+
+INSTANTIATE_TEST_SUITE_P(UnknownValue, RepeatedLibraryRun,
+                         ::testing::ValuesIn(routedReports(goodReports(), false, kUnknownRoute)),
+                         kReportName);
+GTEST_ALLOW_UNINSTANTIATED_PARAMETERIZED_TEST(RepeatedLibraryRun);
+
+INSTANTIATE_TEST_SUITE_P(Reports, LibraryRun,
+                         ::testing::ValuesIn(routedReports(reports(), false, "")), kReportName);
+INSTANTIATE_TEST_SUITE_P(Com, LibraryRun,
+                         ::testing::ValuesIn(routedReports(reports(), false, " Com ")),
+                         kReportName);
+INSTANTIATE_TEST_SUITE_P(Auto, LibraryRun,
+                         ::testing::ValuesIn(routedReports(reports(), false, "auto")), kReportName);
+INSTANTIATE_TEST_SUITE_P(UnknownValue, LibraryRun,
+                         ::testing::ValuesIn(routedReports(reports(), false, kUnknownRoute)),
+                         kReportName);
 GTEST_ALLOW_UNINSTANTIATED_PARAMETERIZED_TEST(LibraryRun);
 
 using ProgramRun = BuiltBinaryRun;
-
-// Runs the program with this process's environment; returns its exit code, or -1.
-int runProgram(const char* path) {
-  std::string file = path;
-  if (!file.empty() && file[0] == '/') file = "Z:" + file;
-  for (char& c : file) c = c == '/' ? '\\' : c;
-  std::string commandLine = "\"" + file + "\"";
-  STARTUPINFOA startup{};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION process{};
-  if (!CreateProcessA(file.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                      nullptr, &startup, &process)) {
-    return -1;
-  }
-  DWORD code = static_cast<DWORD>(-1);
-  if (WaitForSingleObject(process.hProcess, 60000) == WAIT_OBJECT_0) {
-    GetExitCodeProcess(process.hProcess, &code);
-  } else {
-    TerminateProcess(process.hProcess, 99);
-  }
-  CloseHandle(process.hThread);
-  CloseHandle(process.hProcess);
-  return static_cast<int>(code);
-}
 
 TEST_P(ProgramRun, CallsMatchTheInProcessRun) {
   const std::filesystem::path recording = dir.path() / "recording.log";
@@ -240,11 +221,19 @@ TEST_P(ProgramRun, CallsMatchTheInProcessRun) {
   std::string log;
   for (const std::string& line : written) log += line + "\n";
   EXPECT_EQ(withPlaceholders(log, prepared, true), expectedLog());
-  EXPECT_EQ(messages(), expectedMessageLog(report()));
+  EXPECT_EQ(messages(), expectedMessages());
+  expectTheEngineUnused();
 }
 
-INSTANTIATE_TEST_SUITE_P(Reports, ProgramRun, ::testing::ValuesIn(reportsOf(true)),
-                         [](const auto& info) { return info.param.name; });
+INSTANTIATE_TEST_SUITE_P(Reports, ProgramRun,
+                         ::testing::ValuesIn(routedReports(reports(), true, "")), kReportName);
+INSTANTIATE_TEST_SUITE_P(Com, ProgramRun,
+                         ::testing::ValuesIn(routedReports(reports(), true, "com")), kReportName);
+INSTANTIATE_TEST_SUITE_P(Auto, ProgramRun,
+                         ::testing::ValuesIn(routedReports(reports(), true, "AUTO")), kReportName);
+INSTANTIATE_TEST_SUITE_P(UnknownValue, ProgramRun,
+                         ::testing::ValuesIn(routedReports(reports(), true, kUnknownRoute)),
+                         kReportName);
 GTEST_ALLOW_UNINSTANTIATED_PARAMETERIZED_TEST(ProgramRun);
 
 }  // namespace
@@ -283,7 +272,8 @@ class Deliverables : public ::testing::TestWithParam<Deliverable> {};
 // A static runtime: nothing beside the deliverable but what every Windows system has.
 TEST_P(Deliverables, ImportOnlyTheSystemsLibraries) {
   const std::set<std::string> system = {"kernel32.dll", "msvcrt.dll", "ole32.dll",
-                                        "oleaut32.dll", "user32.dll", "advapi32.dll"};
+                                        "oleaut32.dll", "user32.dll", "advapi32.dll",
+                                        "shell32.dll"};
   const std::vector<std::string> imports = importsOf(builtPath(GetParam()));
   EXPECT_FALSE(imports.empty());
   for (const std::string& name : imports) EXPECT_TRUE(system.count(name)) << name;

@@ -4,15 +4,60 @@
 #include <iterator>
 #include <stdexcept>
 
+#include "platform/code_page.h"
+
 namespace qx::wine {
 
-std::filesystem::path expectedLogPath(const Report& report) {
-  std::string folder = QX_WINE_EXPECTED_DIR;
+namespace fs = std::filesystem;
+
+fs::path treePath(std::string unixPath) {
 #ifdef _WIN32
-  // The source tree's Unix path, seen through drive Z:.
-  if (!folder.empty() && folder[0] == '/') folder = "Z:" + folder;
+  if (!unixPath.empty() && unixPath[0] == '/') unixPath = "Z:" + unixPath;
 #endif
-  return std::filesystem::path(folder) / (report.name + ".log");
+  return fs::path(unixPath);
+}
+
+std::filesystem::path expectedLogPath(const Report& report) {
+  return treePath(QX_WINE_EXPECTED_DIR) / (report.name + ".log");
+}
+
+namespace {
+fs::path placeholderPath(const PreparedReport& prepared, std::string_view placeholder) {
+  for (const auto& [path, name] : prepared.paths) {
+    if (name == placeholder) {
+      const std::u16string wide = platform::utf8ToUtf16(path);
+      return fs::path(wide.begin(), wide.end());
+    }
+  }
+  return {};
+}
+
+const char* exampleFolder(Deliverable deliverable) {
+  return deliverable == Deliverable::VellumX ? "vellum" : deliverableName(deliverable);
+}
+}  // namespace
+
+fs::path templateOf(const PreparedReport& prepared) {
+  return placeholderPath(prepared, "<template>");
+}
+
+void useExampleFiles(const Report& report, const PreparedReport& prepared) {
+  const fs::path examples = treePath(QX_EXAMPLES_DIR);
+  const std::pair<fs::path, fs::path> files[] = {
+      {templateOf(prepared), examples / exampleFolder(report.deliverable) / "template.xlsx"},
+      {placeholderPath(prepared, "<picture>"), examples / "picture.bmp"}};
+  for (const auto& [standIn, example] : files) {
+    // A file the report left missing on purpose stays missing.
+    if (standIn.empty() || !fs::exists(standIn)) continue;
+    fs::copy_file(example, standIn, fs::copy_options::overwrite_existing);
+  }
+}
+
+fs::path freshSavedCopyPath(const fs::path& folder, const Report& report) {
+  const fs::path copy = folder / deliverableName(report.deliverable) / (report.name + ".xlsx");
+  fs::create_directories(copy.parent_path());
+  fs::remove(copy);
+  return copy;
 }
 
 std::optional<std::string> readWholeFile(const std::filesystem::path& path) {

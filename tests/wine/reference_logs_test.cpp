@@ -98,5 +98,41 @@ TEST_P(ReferenceLog, InProcessRunMatchesTheExpectedLog) {
 INSTANTIATE_TEST_SUITE_P(Reports, ReferenceLog, ::testing::ValuesIn(reports()),
                          [](const auto& info) { return info.param.name; });
 
+// The same reports filled by the embedded engine from the example templates: what the Windows
+// builds must fill alike when the user picks the engine. The saved reports are kept for
+// tests/wine/workbook_summary.py, which reads them with openpyxl.
+class EngineRun : public ::testing::TestWithParam<Report> {};
+
+TEST_P(EngineRun, FillsTheExampleTemplateTellingWhatTheComRunTells) {
+  const Report& report = GetParam();
+  testing::TempDir dir;
+  const std::filesystem::path configuration = dir.path() / "qx_conf";
+  const std::filesystem::path messageLog = dir.path() / "messages.log";
+  testing::ScopedEnv confEnv("QX_CONF_DIR", configuration.string());
+  testing::ScopedEnv logEnv("QX_MESSAGE_LOG", messageLog.string());
+  const PreparedReport prepared = report.prepare(configuration);
+  useExampleFiles(report, prepared);
+  const std::filesystem::path copy = freshSavedCopyPath(QX_ENGINE_WORKBOOKS_DIR, report);
+  const auto example = readWholeFile(templateOf(prepared));
+
+  const int depthBefore = automation::apartmentDepthForTesting();
+  EXPECT_EQ(runInProcess(report.deliverable, prepared), report.exitCode);
+  EXPECT_EQ(automation::apartmentDepthForTesting() - depthBefore, report.apartmentsLeft);
+  while (automation::apartmentDepthForTesting() > depthBefore) {
+    automation::uninitializeApartment();
+  }
+  EXPECT_EQ(withPlaceholders(readWholeFile(messageLog).value_or(""), prepared, false),
+            expectedMessageLog(report));
+  // Every report the engine saved, a good run's or one that told a missing picture.
+  if (example && readWholeFile(templateOf(prepared)) != example) {
+    std::filesystem::copy_file(templateOf(prepared), copy);
+  } else {
+    EXPECT_FALSE(report.messages.empty()) << "a good run saves its report";
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Reports, EngineRun, ::testing::ValuesIn(engineReports()),
+                         [](const auto& info) { return info.param.name; });
+
 }  // namespace
 }  // namespace qx::wine

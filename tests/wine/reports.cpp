@@ -343,6 +343,14 @@ const std::vector<Report>& reports() {
   return all;
 }
 
+std::vector<Report> engineReports() {
+  std::vector<Report> chosen;
+  for (const Report& report : reports()) {
+    if (report.failure.empty()) chosen.push_back(report);
+  }
+  return chosen;
+}
+
 std::string withPlaceholders(std::string text, const PreparedReport& prepared, bool escaped) {
   for (const auto& [path, placeholder] : prepared.paths) {
     text = replaceAll(std::move(text), escaped ? escapedText(path) : path, placeholder);

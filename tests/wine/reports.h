@@ -46,6 +46,10 @@ struct Report {
 
 const std::vector<Report>& reports();
 
+// The reports that plan no failure of the recording server: those any server that reads the
+// template (the embedded engine) runs alike.
+std::vector<Report> engineReports();
+
 // The paths in `text` replaced by their placeholders; `escaped` for log text, where paths
 // appear as the log quotes them.
 std::string withPlaceholders(std::string text, const PreparedReport& prepared, bool escaped);
