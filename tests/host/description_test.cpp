@@ -13,15 +13,15 @@ namespace {
 class DescriptionTest : public ::testing::Test {
  protected:
   Description load(const std::string& json) { return loadDescription(dir.write("r.json", json)); }
-  // The error text of loading and encoding every record of `json`.
+  // The error text of loading and encoding every record of `json`; the rows are encoded as
+  // they are read, with `row`.
   std::string refusal(const std::string& json, const RecordLayout& header,
                       const RecordLayout& row) {
     try {
       const Description d = load(json);
+      EXPECT_EQ(rowLayoutOf(d.exporter), &row) << json;
       encodeRecord(d, header, d.header, "/header");
-      for (std::size_t i = 0; i < d.rows.size(); ++i) {
-        encodeRecord(d, row, d.rows[i], "/rows/" + std::to_string(i));
-      }
+      d.checkRows();
     } catch (const DescriptionError& error) {
       return error.what();
     }
@@ -42,7 +42,9 @@ TEST_F(DescriptionTest, FieldsLandAtTheOffsetsOfTheirRecord) {
   EXPECT_EQ(platform::textAt(header, 3110, 80), "\xBC\xC6\xCB\xE3\xC8\xCB");  // GBK
   EXPECT_EQ(platform::doubleAt(header, 3848), 12.5);
   EXPECT_EQ(platform::textAt(header, QX_GROUP_TABLE_HEADER_column_spec, 80), "abl");
-  const auto row = encodeRecord(d, groupTableRow(), d.rows[0], "/rows/0");
+  ASSERT_EQ(d.rows.size(), 1u);
+  const auto& row = d.rows[0];
+  ASSERT_EQ(row.size(), groupTableRow().size);
   EXPECT_EQ(platform::textAt(row, 4, 80), "A");
   EXPECT_EQ(platform::doubleAt(row, 1232), 30.0);
   EXPECT_EQ(d.templatePath, dir.path() / "t.xlsx");
@@ -113,7 +115,7 @@ TEST_F(DescriptionTest, LayoutsKeepTheirSizesAndFieldsInsideThem) {
 
 TEST_F(DescriptionTest, ABadRecordStopsTheRunBeforeAnyExportIsLoaded) {
   dir.write("t.xlsx", "PK");
-  const Description d = load(R"({"exporter": "kestrel", "template": "t.xlsx",
+  Description d = load(R"({"exporter": "kestrel", "template": "t.xlsx",
     "rows": [{"primary_b": "ok"}, {"primary_b": "this text is longer than thirty bytes"}]})");
   const auto workbook = dir.path() / "out.xlsx";
   try {
