@@ -22,11 +22,13 @@ std::filesystem::path resolve(const Description& d, const std::string& utf8) {
   return path.is_absolute() ? path : d.file.parent_path() / path;
 }
 
-// UTF-8 to GBK, refusing what code page 936 cannot hold. ASCII is the same in both.
+// UTF-8 to GBK, refusing what code page 936 cannot hold (what does not come back the same).
+// ASCII is the same in both; the parser has checked the UTF-8, so UTF-16 compares alike.
 std::optional<std::string> strictGbk(const std::string& utf8) {
   if (std::all_of(utf8.begin(), utf8.end(), [](char c) { return (c & 0x80) == 0; })) return utf8;
-  const std::string gbk = platform::utf8ToGbk(utf8);
-  if (platform::gbkToUtf8(gbk) != utf8) return std::nullopt;
+  const std::u16string text = platform::utf8ToUtf16(utf8);
+  std::string gbk = platform::utf16ToGbk(text);
+  if (platform::gbkToUtf16(gbk) != text) return std::nullopt;
   return gbk;
 }
 
