@@ -105,7 +105,8 @@ class Reader : public nlohmann::json_sax<Json> {
   bool number_integer(number_integer_t n) override { return value(n); }
   bool number_unsigned(number_unsigned_t n) override { return value(n); }
   bool number_float(number_float_t n, const string_t&) override { return value(n); }
-  bool string(string_t& s) override { return value(std::move(s)); }
+  // Texts and keys are copied: the parser reuses its buffer, which keeps its size.
+  bool string(string_t& s) override { return value(s); }
   bool binary(binary_t& b) override { return value(Json::binary(std::move(b))); }
   bool start_object(std::size_t) override { return open(Json::object()); }
   bool start_array(std::size_t) override { return open(Json::array()); }
@@ -113,9 +114,9 @@ class Reader : public nlohmann::json_sax<Json> {
   bool end_array() override { return close(); }
   bool key(string_t& key) override {
     if (!building_.empty()) {
-      key_ = std::move(key);
+      key_.assign(key);
     } else if (depth_ == 1) {
-      member_ = std::move(key);
+      member_.assign(key);
       if (member_ == "rows") startRows();
     }
     return true;
