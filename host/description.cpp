@@ -233,14 +233,15 @@ class Reader : public nlohmann::json_sax<Json> {
   Json row_;
 };
 
-// Reads `d.file` into `reader`, refusing text that is no JSON.
-void read(const Description& d, Reader& reader) {
-  std::ifstream in(d.file, std::ios::binary);
-  if (!in) throw DescriptionError(d.file.string() + ": cannot be read");
+// Reads `file` (as the user named it, which messages show) into `reader`, refusing text that
+// is no JSON.
+void read(const std::filesystem::path& file, Reader& reader) {
+  std::ifstream in(file, std::ios::binary);
+  if (!in) throw DescriptionError(file.string() + ": cannot be read");
   Json::sax_parse(in, &reader);
   if (reader.syntaxError) {
-    throw DescriptionError(d.file.string() + " (line " +
-                           std::to_string(lineAtByte(d.file, reader.syntaxError->first)) +
+    throw DescriptionError(file.string() + " (line " +
+                           std::to_string(lineAtByte(file, reader.syntaxError->first)) +
                            "): not valid JSON: " + reader.syntaxError->second);
   }
 }
@@ -320,7 +321,7 @@ Description loadDescription(const std::filesystem::path& file) {
   Description d;
   d.file = std::filesystem::absolute(file);
   Reader reader(d, nullptr);
-  read(d, reader);
+  read(file, reader);
   takeMembers(d, reader);
   const RecordLayout* layout = rowLayoutOf(d.exporter);
   if (reader.rowCount == 0 || reader.rowsLayout == layout) return d;
@@ -329,7 +330,7 @@ Description loadDescription(const std::filesystem::path& file) {
   Description again;
   again.file = d.file;
   Reader second(again, layout);
-  read(again, second);
+  read(file, second);
   takeMembers(again, second);
   return again;
 }

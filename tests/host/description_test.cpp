@@ -78,6 +78,8 @@ TEST_F(DescriptionTest, RefusalsNameTheFieldAndItsLine) {
        "/colour (line 3): unknown member"},
       {"{\"exporter\": \"heron\",\n \"template\": \"t.xlsx\",\n \"rows\": [,]}",
        "(line 3): not valid JSON"},
+      {"{\"exporter\": \"heron\", \"template\": \"t.xlsx\",\n\"header\": {\"row_count\": 1e999}}",
+       "(line 2): not valid JSON: [json.exception.out_of_range.406] number overflow"},
       // Rows are encoded as they are read; which refusal is told stays the same.
       {"{\"exporter\": \"heron\", \"template\": \"t.xlsx\",\n\"rows\": [{\"field_a\": "
        "5}],\n\"rows\": [,]}",
