@@ -22,14 +22,42 @@ std::filesystem::path resolve(const Description& d, const std::string& utf8) {
   return path.is_absolute() ? path : d.file.parent_path() / path;
 }
 
-// UTF-8 to GBK, refusing what code page 936 cannot hold (what does not come back the same).
-// ASCII is the same in both; the parser has checked the UTF-8, so UTF-16 compares alike.
+// UTF-8 to GBK, refusing what code page 936 cannot hold (a character that does not come back
+// the same). The code page is stateless, so texts convert a character at a time, and each
+// character is converted and checked once: a report's characters recur in every row.
+class StrictGbk {
+ public:
+  std::optional<std::string> operator()(const std::string& utf8) {
+    if (std::all_of(utf8.begin(), utf8.end(), [](char c) { return (c & 0x80) == 0; })) {
+      return utf8;  // ASCII is the same in both
+    }
+    std::string gbk;
+    for (const char16_t unit : platform::utf8ToUtf16(utf8)) {
+      std::uint32_t& known = units_[unit];
+      if (known == kUnknown) known = look(unit);
+      if (known == kRefused) return std::nullopt;
+      if (known & kTwoBytes) gbk += static_cast<char>(known >> 8 & 0xFF);
+      gbk += static_cast<char>(known & 0xFF);
+    }
+    return gbk;
+  }
+
+ private:
+  static constexpr std::uint32_t kUnknown = 0, kRefused = 1, kOneByte = 1u << 16,
+                                 kTwoBytes = 1u << 17;
+  static std::uint32_t look(char16_t unit) {
+    const std::u16string text(1, unit);
+    const std::string gbk = platform::utf16ToGbk(text);
+    if (gbk.empty() || gbk.size() > 2 || platform::gbkToUtf16(gbk) != text) return kRefused;
+    const auto byte = [&](std::size_t i) { return static_cast<std::uint8_t>(gbk[i]); };
+    return gbk.size() == 1 ? kOneByte | byte(0) : kTwoBytes | byte(0) << 8 | byte(1);
+  }
+  std::vector<std::uint32_t> units_ = std::vector<std::uint32_t>(std::size_t{1} << 16, kUnknown);
+};
+
 std::optional<std::string> strictGbk(const std::string& utf8) {
-  if (std::all_of(utf8.begin(), utf8.end(), [](char c) { return (c & 0x80) == 0; })) return utf8;
-  const std::u16string text = platform::utf8ToUtf16(utf8);
-  std::string gbk = platform::utf16ToGbk(text);
-  if (platform::gbkToUtf16(gbk) != text) return std::nullopt;
-  return gbk;
+  static StrictGbk convert;
+  return convert(utf8);
 }
 
 void storeBits(std::uint8_t* at, std::uint64_t bits, std::size_t width) {

@@ -5,6 +5,7 @@
 
 #include "include/qx/host_records.h"
 #include "platform/byte_fields.h"
+#include "platform/code_page.h"
 #include "tests/support/temp_dir.h"
 
 namespace qx::host {
@@ -165,6 +166,41 @@ TEST_F(DescriptionTest, LongRowArraysKeepTheirRecordsAndLines) {
     EXPECT_EQ(platform::int32At(d.rows[i], QX_GROUP_TABLE_ROW_number_d), i);
   }
   EXPECT_EQ(platform::int32At(d.rows[kRows - 1], QX_GROUP_TABLE_ROW_number_d), kRows - 1);
+}
+
+// Texts are converted a character at a time; each must come out as the whole text converted
+// by the code page does, and be refused where that does not come back the same.
+TEST_F(DescriptionTest, TextsConvertAsWholeTextsDo) {
+  const Description d = load(R"({"exporter": "heron", "template": "t.xlsx"})");
+  const char* const texts[] = {"plain",
+                               "计算人",
+                               "€ 5",
+                               "A·B—C",
+                               "한국어",
+                               "Ａ１",
+                               "测点\xF0\x9F\x98\x80",
+                               "\xE2\x82\xAC\xE2\x82\xAC",
+                               "äöü",
+                               "ｶﾀｶﾅ",
+                               "混凝土",
+                               "€"};
+  for (const char* text : texts) {
+    const std::string whole = platform::utf8ToGbk(text);
+    const bool holds = platform::gbkToUtf8(whole) == text;
+    std::string error;
+    std::string encoded;
+    try {
+      const auto record = encodeRecord(d, checkPointHeader(), Json{{"text1", text}}, "/header");
+      encoded = std::string(platform::textAt(record, QX_CHECK_POINT_HEADER_text1, 30));
+    } catch (const DescriptionError& refused) {
+      error = refused.what();
+    }
+    if (holds) {
+      EXPECT_EQ(encoded, whole) << text << ": " << error;
+    } else {
+      EXPECT_NE(error.find("code page 936 cannot hold"), std::string::npos) << text;
+    }
+  }
 }
 
 TEST_F(DescriptionTest, AddressesAreTheHostsOwn) {
