@@ -4,7 +4,9 @@
 // (a JSON description) against the exporter alone. Every job runs in its own process, the
 // competitors alternate, and the medians of the repetitions are printed with the machine load.
 //
-//   million_rows [--quick] BUILD_DIR EXAMPLES_DIR WORK_DIR
+//   million_rows [--quick] [--host] BUILD_DIR EXAMPLES_DIR WORK_DIR
+//
+// `--host` runs the sample host's comparison alone.
 //
 // CPU is user + system time of the job's process (and its children); peak is its maximum
 // resident set. For the libraries, CPU and peak count the export call alone: its peak over
@@ -311,7 +313,7 @@ void writeVellumDescription(const Setup& s, long rows, const fs::path& file) {
   out << "  ]\n}\n";
 }
 
-int runner(bool quick, const Setup& s) {
+int runner(bool quick, bool hostOnly, const Setup& s) {
   const int repeats = 3;
   const fs::path heron = s.build / "heron" / "heron";
   const fs::path lib = s.build / "lib" / "qx";
@@ -330,8 +332,9 @@ int runner(bool quick, const Setup& s) {
               "B/cell", "CPU ratio");
 
   // heron against libxlsxwriter, alternating.
-  const std::vector<long> heronSizes =
+  std::vector<long> heronSizes =
       quick ? std::vector<long>{10000, 100000} : std::vector<long>{10000, 100000, 1000000};
+  if (hostOnly) heronSizes.clear();
   for (const long rows : heronSizes) {
     const fs::path workbook = s.work / "heron.xlsx";
     Series engine, writer;
@@ -355,6 +358,7 @@ int runner(bool quick, const Setup& s) {
   // The libraries through their exports, and the host.
   const long libraryRows = quick ? 30000 : 300000;
   for (const char* exporter : {"vellum", "tamarack"}) {
+    if (hostOnly) break;
     const fs::path workbook = s.work / (std::string(exporter) + ".xlsx");
     const fs::path library = lib / (std::string("lib") + exporter + ".so");
     Series exportOnly, whole, writer;
@@ -418,10 +422,14 @@ int main(int argc, char** argv) {
     if (args.size() == 5 && args[0] == "--export") {
       return exportJob(args[1], std::atol(args[2].c_str()), args[3].c_str(), args[4].c_str());
     }
-    const bool quick = !args.empty() && args[0] == "--quick";
-    const std::size_t at = quick ? 1 : 0;
+    std::size_t at = 0;
+    const bool quick = at < args.size() && args[at] == "--quick";
+    if (quick) ++at;
+    const bool hostOnly = at < args.size() && args[at] == "--host";
+    if (hostOnly) ++at;
     if (args.size() != at + 3) {
-      std::fprintf(stderr, "usage: million_rows [--quick] BUILD_DIR EXAMPLES_DIR WORK_DIR\n");
+      std::fprintf(stderr,
+                   "usage: million_rows [--quick] [--host] BUILD_DIR EXAMPLES_DIR WORK_DIR\n");
       return 2;
     }
     Setup s;
@@ -431,7 +439,7 @@ int main(int argc, char** argv) {
     s.work = fs::absolute(args[at + 2]);
     s.conf = s.work / "conf";
     fs::create_directories(s.work);
-    return runner(quick, s);
+    return runner(quick, hostOnly, s);
   } catch (const std::exception& error) {
     std::fprintf(stderr, "million_rows: %s\n", error.what());
     return 1;

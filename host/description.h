@@ -5,7 +5,6 @@
 
 #include <cstdint>
 #include <filesystem>
-#include <map>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -14,6 +13,7 @@
 #include <nlohmann/json.hpp>
 
 #include "host/field_tables.h"
+#include "host/record_list.h"
 
 namespace qx::host {
 
@@ -25,21 +25,46 @@ class DescriptionError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
+// A refusal found while reading, told only if nothing else is refused first.
+struct Refusal {
+  std::string pointer;  // JSON pointer of the field, "/rows/3/text_c"
+  std::string what;
+};
+
+// A row's picture_path as written (UTF-8, relative to the description's folder or absolute).
+struct RowPicture {
+  std::size_t row;
+  std::string path;
+};
+
 struct Description {
   std::filesystem::path file;
   std::string exporter;  // heron, vellum, vellum_x, kestrel, tamarack
   std::filesystem::path templatePath;
   std::optional<std::filesystem::path> picture;
   Json header;
-  std::vector<Json> rows;
-  std::map<std::string, int> lines;  // JSON pointer ("/rows/2/field_a") -> line
+  // The row records in the exporter's row layout, encoded while the file was read; their
+  // next fields are left to the host.
+  RecordList rows;
+  std::vector<RowPicture> rowPictures;  // the rows whose picture_path is a non-empty text
+  std::optional<Refusal> rowRefusal;    // the first row field refused, in file order
 
-  // The line of a JSON pointer, or of its nearest enclosing member.
+  // The line of a JSON pointer, or of its nearest enclosing member. Reads the file again:
+  // lines are only looked up for a message.
   int lineOf(const std::string& pointer) const;
+
+  // Throws the DescriptionError of rowRefusal, if any.
+  void checkRows() const;
 };
 
-// Reads and checks a description; relative paths are taken from the file's folder.
+// Reads and checks a description in one pass over the file, encoding each row as it is read
+// (a description that names its exporter after the rows is read twice). Relative paths are
+// taken from the file's folder. Structure and syntax are refused here; a refused row field
+// is kept in rowRefusal, to be told after the checks of the files the description names.
 Description loadDescription(const std::filesystem::path& file);
+
+// The row layout of an exporter, or null for a name that is none.
+const RecordLayout* rowLayoutOf(const std::string& exporter);
 
 // Refuses a picture the exporter would not place, and a missing one it needs (heron always
 // places one; vellum and vellum_x when picture_flag is set).
@@ -52,8 +77,8 @@ void checkPictureUse(const Description& description);
 std::vector<std::uint8_t> encodeRecord(const Description& description, const RecordLayout& layout,
                                        const Json& fields, const std::string& pointer);
 
-// Writes an address into a record built by encodeRecord.
-void storeAddress(std::vector<std::uint8_t>& record, std::size_t offset, std::size_t width,
+// Writes an address into a record built by encodeRecord or read with the description.
+void storeAddress(std::span<std::uint8_t> record, std::size_t offset, std::size_t width,
                   std::uintptr_t address);
 
 }  // namespace qx::host

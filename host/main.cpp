@@ -40,7 +40,7 @@ std::optional<std::pair<std::string, fs::path>> namedConfFolder(const CommandLin
 }
 
 int run(const CommandLine& line) {
-  const Description description = loadDescription(line.report);
+  Description description = loadDescription(line.report);
   checkPictureUse(description);
 
   // Every file the user named, before anything is copied or called.

@@ -21,11 +21,16 @@ namespace {
 namespace fs = std::filesystem;
 using Record = std::vector<std::uint8_t>;
 
-void writeFile(const fs::path& path, const Record& bytes) {
+// Writes the records one after the other.
+void writeFile(const fs::path& path, const Record& first, const RecordList& more = {}) {
   fs::create_directories(path.parent_path());
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(bytes.data()),
-            static_cast<std::streamsize>(bytes.size()));
+  out.write(reinterpret_cast<const char*>(first.data()),
+            static_cast<std::streamsize>(first.size()));
+  for (std::size_t i = 0; i < more.size(); ++i) {
+    out.write(reinterpret_cast<const char*>(more[i].data()),
+              static_cast<std::streamsize>(more[i].size()));
+  }
   if (!out) throw std::runtime_error("cannot write " + path.string());
 }
 
@@ -42,20 +47,12 @@ Record encodeHeader(const Description& d, const RecordLayout& layout, const char
   return encodeRecord(d, layout, header, "/header");
 }
 
-std::vector<Record> encodeRows(const Description& d, const RecordLayout& layout) {
-  std::vector<Record> rows;
-  for (std::size_t i = 0; i < d.rows.size(); ++i) {
-    rows.push_back(encodeRecord(d, layout, d.rows[i], "/rows/" + std::to_string(i)));
-  }
-  return rows;
-}
-
 // Links the rows in output order through their next fields; returns the first row or null.
-void* linkRows(std::vector<Record>& rows, std::size_t nextOffset, std::size_t width) {
+void* linkRows(RecordList& rows, std::size_t nextOffset, std::size_t width) {
   for (std::size_t i = 0; i + 1 < rows.size(); ++i) {
     storeAddress(rows[i], nextOffset, width, reinterpret_cast<std::uintptr_t>(rows[i + 1].data()));
   }
-  return rows.empty() ? nullptr : rows.front().data();
+  return rows.empty() ? nullptr : rows[0].data();
 }
 
 class Library {
@@ -86,9 +83,7 @@ void copyPicture(const Description& d, const fs::path& target) {
 }
 
 int runHeron(const Description& d, EncodedReport& report, const HandOver& where) {
-  Record file = report.header;
-  for (const Record& row : report.rows) file.insert(file.end(), row.begin(), row.end());
-  writeFile(where.confDir / "temp" / "check_point_temp.dat", file);
+  writeFile(where.confDir / "temp" / "check_point_temp.dat", report.header, report.rows);
   copyPicture(d, pictureCopy("heron", where.confDir));
 
   const std::string program = where.exporterFile.string();
@@ -133,26 +128,26 @@ void runTamarack(EncodedReport& report, const HandOver& where) {
 
 }  // namespace
 
-EncodedReport encodeReport(const Description& d, const fs::path& workbook) {
+EncodedReport encodeReport(Description& d, const fs::path& workbook) {
   EncodedReport report;
   report.exporter = d.exporter;
   if (d.exporter == "heron") {
     report.header = encodeHeader(d, checkPointHeader(), "template_path", workbook);
-    report.rows = encodeRows(d, checkPointRow());
-    if (!d.header.contains("row_count")) {
-      storeAddress(report.header, QX_CHECK_POINT_HEADER_row_count, 4, report.rows.size());
-    }
   } else if (d.exporter == "tamarack") {
     report.header = encodeHeader(d, resultHeader(), "workbook_path", workbook);
-    report.rows = encodeRows(d, resultRow());
-    if (!d.header.contains("record_count")) {
-      storeAddress(report.header, QX_RESULT_HEADER_record_count, 4, report.rows.size());
-    }
   } else {
     const bool grouped = d.exporter != "kestrel";
     report.header =
         encodeHeader(d, grouped ? groupTableHeader() : dualSpecHeader(), "template_path", workbook);
-    report.rows = encodeRows(d, grouped ? groupTableRow() : dualSpecRow());
+  }
+  d.checkRows();
+  report.rows = std::move(d.rows);
+  d.rows = {};
+  if (d.exporter == "heron" && !d.header.contains("row_count")) {
+    storeAddress(report.header, QX_CHECK_POINT_HEADER_row_count, 4, report.rows.size());
+  }
+  if (d.exporter == "tamarack" && !d.header.contains("record_count")) {
+    storeAddress(report.header, QX_RESULT_HEADER_record_count, 4, report.rows.size());
   }
   return report;
 }

@@ -14,12 +14,13 @@ namespace qx::host {
 struct EncodedReport {
   std::string exporter;
   std::vector<std::uint8_t> header;
-  std::vector<std::vector<std::uint8_t>> rows;
+  RecordList rows;
 };
 
-// Encodes every record (so a bad description never reaches an export half-built), with the
-// workbook to fill in the header's path field. Refusals are DescriptionErrors.
-EncodedReport encodeReport(const Description& description, const std::filesystem::path& workbook);
+// Encodes the header with the workbook to fill in its path field and takes over the rows the
+// description encoded as it was read (leaving it none), so that a bad description never
+// reaches an export half-built. Refusals, the rows' included, are DescriptionErrors.
+EncodedReport encodeReport(Description& description, const std::filesystem::path& workbook);
 
 struct HandOver {
   std::filesystem::path exporterFile;  // the library, or the heron program

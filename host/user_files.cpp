@@ -57,13 +57,9 @@ bool sameFile(const fs::path& a, const fs::path& b) {
 void checkDescriptionFiles(const Description& d) {
   checkTemplate(d.templatePath);
   if (d.picture) checkPicture("/picture", *d.picture);
-  for (std::size_t i = 0; i < d.rows.size(); ++i) {
-    const auto path = d.rows[i].find("picture_path");
-    if (path == d.rows[i].end() || !path->is_string() || path->get<std::string>().empty()) {
-      continue;
-    }
-    const fs::path file(path->get<std::string>());
-    checkPicture("/rows/" + std::to_string(i) + "/picture_path",
+  for (const RowPicture& picture : d.rowPictures) {
+    const fs::path file(picture.path);
+    checkPicture("/rows/" + std::to_string(picture.row) + "/picture_path",
                  file.is_absolute() ? file : d.file.parent_path() / file);
   }
 }

@@ -5,6 +5,7 @@
 
 #include "include/qx/host_records.h"
 #include "platform/byte_fields.h"
+#include "platform/code_page.h"
 #include "tests/support/temp_dir.h"
 
 namespace qx::host {
@@ -13,15 +14,15 @@ namespace {
 class DescriptionTest : public ::testing::Test {
  protected:
   Description load(const std::string& json) { return loadDescription(dir.write("r.json", json)); }
-  // The error text of loading and encoding every record of `json`.
+  // The error text of loading and encoding every record of `json`; the rows are encoded as
+  // they are read, with `row`.
   std::string refusal(const std::string& json, const RecordLayout& header,
                       const RecordLayout& row) {
     try {
       const Description d = load(json);
+      EXPECT_EQ(rowLayoutOf(d.exporter), &row) << json;
       encodeRecord(d, header, d.header, "/header");
-      for (std::size_t i = 0; i < d.rows.size(); ++i) {
-        encodeRecord(d, row, d.rows[i], "/rows/" + std::to_string(i));
-      }
+      d.checkRows();
     } catch (const DescriptionError& error) {
       return error.what();
     }
@@ -42,7 +43,9 @@ TEST_F(DescriptionTest, FieldsLandAtTheOffsetsOfTheirRecord) {
   EXPECT_EQ(platform::textAt(header, 3110, 80), "\xBC\xC6\xCB\xE3\xC8\xCB");  // GBK
   EXPECT_EQ(platform::doubleAt(header, 3848), 12.5);
   EXPECT_EQ(platform::textAt(header, QX_GROUP_TABLE_HEADER_column_spec, 80), "abl");
-  const auto row = encodeRecord(d, groupTableRow(), d.rows[0], "/rows/0");
+  ASSERT_EQ(d.rows.size(), 1u);
+  const auto& row = d.rows[0];
+  ASSERT_EQ(row.size(), groupTableRow().size);
   EXPECT_EQ(platform::textAt(row, 4, 80), "A");
   EXPECT_EQ(platform::doubleAt(row, 1232), 30.0);
   EXPECT_EQ(d.templatePath, dir.path() / "t.xlsx");
@@ -76,10 +79,127 @@ TEST_F(DescriptionTest, RefusalsNameTheFieldAndItsLine) {
        "/colour (line 3): unknown member"},
       {"{\"exporter\": \"heron\",\n \"template\": \"t.xlsx\",\n \"rows\": [,]}",
        "(line 3): not valid JSON"},
+      {"{\"exporter\": \"heron\", \"template\": \"t.xlsx\",\n\"header\": {\"row_count\": 1e999}}",
+       "(line 2): not valid JSON: [json.exception.out_of_range.406] number overflow"},
+      // Rows are encoded as they are read; which refusal is told stays the same.
+      {"{\"exporter\": \"heron\", \"template\": \"t.xlsx\",\n\"rows\": [{\"field_a\": "
+       "5}],\n\"rows\": [,]}",
+       "(line 3): not valid JSON"},
+      {"{\"exporter\": \"heron\", \"template\": \"t.xlsx\",\n\"rows\": [{\"field_a\": "
+       "5}],\n\"colour\": 1}",
+       "/colour (line 3): unknown member"},
+      {"{\"rows\": [{\"field_a\": 5}],\n\"exporter\": \"heron\", \"template\": "
+       "\"t.xlsx\",\n\"header\": "
+       "{\"text9\": 1}}",
+       "/header/text9 (line 3): no field of that name"},
+      {"{\"exporter\": \"heron\", \"template\": \"t.xlsx\",\n\"rows\": [{\"field_a\": 5},\n 7]}",
+       "/rows/1 (line 2): must be an object"},
+      // An exporter named after the rows, or named again after them: the rows are read again
+      // with its layout.
+      {"{\"rows\": [{\"field_a\": \"x\"},\n{\"field_a\": 5}],\n\"exporter\": \"heron\", "
+       "\"template\": "
+       "\"t.xlsx\"}",
+       "/rows/1/field_a (line 2): must be a text"},
+      {"{\"exporter\": \"kestrel\",\n\"rows\": [{\"field_a\": \"x\"}],\n\"exporter\": \"heron\", "
+       "\"template\": \"t.xlsx\", \"header\": {\"text9\": 1}}",
+       "/header/text9 (line 3)"},
+      // Of a member named twice the last value counts, and its line is told.
+      {"{\"exporter\": \"heron\", \"template\": \"t.xlsx\",\n\"rows\": [{\"field_a\": "
+       "\"x\",\n\"field_a\": "
+       "5}]}",
+       "/rows/0/field_a (line 3): must be a text"},
+      {"{\"exporter\": \"heron\", \"template\": \"t.xlsx\", \"header\": {\"text1\": "
+       "\"x\"},\n\"header\": "
+       "{\n\"a/b~\": 1}}",
+       "/header/a~1b~0 (line 3): no field of that name"},
   };
   for (const Case& c : cases) {
     const std::string error = refusal(c.json, checkPointHeader(), checkPointRow());
     EXPECT_NE(error.find(c.expected), std::string::npos) << error << "\nexpected: " << c.expected;
+  }
+  // Accepted: a field named twice whose last value is right, rows named twice (the last
+  // count), an exporter after the rows.
+  const char* const accepted[] = {
+      "{\"exporter\": \"heron\", \"template\": \"t.xlsx\", \"rows\": [{\"field_a\": 5, "
+      "\"field_a\": "
+      "\"x\"}]}",
+      "{\"exporter\": \"heron\", \"template\": \"t.xlsx\", \"rows\": [{\"field_a\": 5}], \"rows\": "
+      "[{\"field_a\": \"x\"}]}",
+      "{\"rows\": [{\"field_a\": \"x\"}], \"exporter\": \"heron\", \"template\": \"t.xlsx\"}",
+      "{\"exporter\": \"kestrel\", \"rows\": [{\"field_a\": \"x\"}], \"exporter\": \"heron\", "
+      "\"template\": \"t.xlsx\"}",
+  };
+  for (const char* json : accepted) {
+    EXPECT_EQ(refusal(json, checkPointHeader(), checkPointRow()), "") << json;
+    const Description d = load(json);
+    ASSERT_EQ(d.rows.size(), 1u) << json;
+    EXPECT_EQ(platform::textAt(d.rows[0], QX_CHECK_POINT_ROW_field_a,
+                               checkPointRow().find("field_a")->width),
+              "x")
+        << json;
+  }
+}
+
+// A long row array, one row a line: a refusal anywhere in it names its row and line, and an
+// accepted one keeps every record in order, across the blocks that hold them.
+TEST_F(DescriptionTest, LongRowArraysKeepTheirRecordsAndLines) {
+  constexpr int kRows = 3000;  // several blocks of vellum's rows
+  const auto description = [](int bad) {
+    std::string json = "{\"exporter\": \"vellum\",\n\"template\": \"t.xlsx\",\n\"rows\": [\n";
+    for (int i = 0; i < kRows; ++i) {
+      json += "{\"group_key\": \"" + std::to_string(i) +
+              "\", \"number_d\": " + (i == bad ? std::string("\"x\"") : std::to_string(i)) + "}" +
+              (i + 1 < kRows ? ",\n" : "\n");
+    }
+    return json + "]}";
+  };
+  for (const int bad : {0, kRows / 2, kRows - 1}) {
+    const std::string expected = "/rows/" + std::to_string(bad) + "/number_d (line " +
+                                 std::to_string(bad + 4) + "): must be a whole number";
+    const std::string error = refusal(description(bad), groupTableHeader(), groupTableRow());
+    EXPECT_NE(error.find(expected), std::string::npos) << error << "\nexpected: " << expected;
+  }
+  const Description d = load(description(-1));
+  ASSERT_EQ(d.rows.size(), static_cast<std::size_t>(kRows));
+  for (int i = 0; i < kRows; i += 97) {
+    EXPECT_EQ(platform::textAt(d.rows[i], QX_GROUP_TABLE_ROW_group_key, 80), std::to_string(i));
+    EXPECT_EQ(platform::int32At(d.rows[i], QX_GROUP_TABLE_ROW_number_d), i);
+  }
+  EXPECT_EQ(platform::int32At(d.rows[kRows - 1], QX_GROUP_TABLE_ROW_number_d), kRows - 1);
+}
+
+// Texts are converted a character at a time; each must come out as the whole text converted
+// by the code page does, and be refused where that does not come back the same.
+TEST_F(DescriptionTest, TextsConvertAsWholeTextsDo) {
+  const Description d = load(R"({"exporter": "heron", "template": "t.xlsx"})");
+  const char* const texts[] = {"plain",
+                               "计算人",
+                               "€ 5",
+                               "A·B—C",
+                               "한국어",
+                               "Ａ１",
+                               "测点\xF0\x9F\x98\x80",
+                               "\xE2\x82\xAC\xE2\x82\xAC",
+                               "äöü",
+                               "ｶﾀｶﾅ",
+                               "混凝土",
+                               "€"};
+  for (const char* text : texts) {
+    const std::string whole = platform::utf8ToGbk(text);
+    const bool holds = platform::gbkToUtf8(whole) == text;
+    std::string error;
+    std::string encoded;
+    try {
+      const auto record = encodeRecord(d, checkPointHeader(), Json{{"text1", text}}, "/header");
+      encoded = std::string(platform::textAt(record, QX_CHECK_POINT_HEADER_text1, 30));
+    } catch (const DescriptionError& refused) {
+      error = refused.what();
+    }
+    if (holds) {
+      EXPECT_EQ(encoded, whole) << text << ": " << error;
+    } else {
+      EXPECT_NE(error.find("code page 936 cannot hold"), std::string::npos) << text;
+    }
   }
 }
 
@@ -113,7 +233,7 @@ TEST_F(DescriptionTest, LayoutsKeepTheirSizesAndFieldsInsideThem) {
 
 TEST_F(DescriptionTest, ABadRecordStopsTheRunBeforeAnyExportIsLoaded) {
   dir.write("t.xlsx", "PK");
-  const Description d = load(R"({"exporter": "kestrel", "template": "t.xlsx",
+  Description d = load(R"({"exporter": "kestrel", "template": "t.xlsx",
     "rows": [{"primary_b": "ok"}, {"primary_b": "this text is longer than thirty bytes"}]})");
   const auto workbook = dir.path() / "out.xlsx";
   try {

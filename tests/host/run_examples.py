@@ -199,6 +199,8 @@ def exit_codes(args, work):
          "/header/primary_spek (line 1): no field of that name in QX_DUAL_SPEC_HEADER", []),
         ([described("nopicture.json", {k: v for k, v in heron.items() if k != "picture"})], 3,
          "/picture (line 1): heron always places a picture", []),
+        ([described("badrow.json", kestrel, rows=[{"primary_b": "x"}, {"primary_b": 5}])], 3,
+         "/rows/1/primary_b (line 1): must be a text", []),
         # files the user named
         ([described("missing.json", kestrel, template=os.path.join(work, "gone.xlsx"))], 4,
          "/template %s: no such file" % os.path.join(work, "gone.xlsx"), ["filesystem error"]),
@@ -210,6 +212,13 @@ def exit_codes(args, work):
          "/picture %s: is no picture" % os.path.join(work, "notes.bmp"), []),
         ([described("rowpicture.json", tamarack, rows=[{"picture_path": "gone.png"}])], 4,
          "/rows/0/picture_path %s: no such file" % os.path.join(work, "gone.png"), []),
+        # a refused row field is told only after the files: the rows were read before them
+        ([described("gone-and-badrow.json", kestrel, template=os.path.join(work, "gone.xlsx"),
+                    rows=[{"primary_b": 5}])], 4,
+         "/template %s: no such file" % os.path.join(work, "gone.xlsx"), ["/rows/0"]),
+        ([described("rowpicture-badrow.json", tamarack,
+                    rows=[{"field_a": 5}, {"picture_path": "gone.png"}])], 4,
+         "/rows/1/picture_path %s: no such file" % os.path.join(work, "gone.png"), ["/rows/0"]),
         ([good, "--output", t], 4, "--output %s: is the template itself" % t, ["File exists"]),
         ([good, "--output", os.path.join(work, "folder.xlsx")], 4, "is a folder", []),
         ([good, "--output", os.path.join(work, "\U0001F600.xlsx")], 4, "--output", ["/header/template_path"]),
@@ -217,6 +226,8 @@ def exit_codes(args, work):
         ([good, "--conf", os.path.join(work, "a-file")], 4, "--conf %s: is not a folder" % os.path.join(work, "a-file"), []),
         ([good, "--lib-dir", os.path.join(work, "empty-lib")], 4,
          "--lib-dir %s: holds no libkestrel.so" % os.path.join(work, "empty-lib"), []),
+        ([described("badrow-lib.json", kestrel, rows=[{"primary_b": 5}]), "--lib-dir", os.path.join(work, "empty-lib")], 4,
+         "--lib-dir %s: holds no libkestrel.so" % os.path.join(work, "empty-lib"), ["/rows/0"]),
         # the exporter refused or failed: its messages, naming the user's files
         ([described("notempty.json", heron_picture, template=taken, header=dict(heron["header"], first_row=5))], 5,
          taken, [".qx-", "did not fill the report; it saved nothing"]),
