@@ -8,7 +8,7 @@
 
 namespace qx::engine {
 
-std::uint32_t TextArena::add(std::string_view text) {
+std::uint64_t TextArena::add(std::string_view text) {
   constexpr std::size_t kMaxLength = std::size_t{1} << 24;
   if (text.size() >= kMaxLength) {
     throw EngineError("a text of " + std::to_string(text.size()) + " bytes is too long for a cell");
@@ -23,14 +23,14 @@ std::uint32_t TextArena::add(std::string_view text) {
   const std::size_t offset = kBlockBytes - std::min(kBlockBytes, blockFree_);
   std::memcpy(blocks_.back().get() + offset, text.data(), text.size());
   blockFree_ -= text.size();
-  entries_.push_back(std::uint64_t{block} << 44 | std::uint64_t{offset} << 24 | text.size());
-  return static_cast<std::uint32_t>(entries_.size() - 1);
+  ++count_;
+  // Block (20 bits), offset in it (20 bits), length (24 bits).
+  return std::uint64_t{block} << 44 | std::uint64_t{offset} << 24 | text.size();
 }
 
-std::string_view TextArena::operator[](std::uint32_t index) const {
-  const std::uint64_t entry = entries_[index];
-  const char* block = blocks_[entry >> 44].get();
-  return std::string_view(block + ((entry >> 24) & 0xFFFFF), entry & 0xFFFFFF);
+std::string_view TextArena::operator[](std::uint64_t reference) const {
+  const char* block = blocks_[reference >> 44].get();
+  return std::string_view(block + ((reference >> 24) & 0xFFFFF), reference & 0xFFFFFF);
 }
 
 const Row* CellStore::row(std::uint32_t number) const {

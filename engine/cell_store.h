@@ -21,7 +21,7 @@ enum class CellKind : std::uint8_t {
   Blank,     // a style and no value
   Number,
   SharedText,  // `index` into the shared strings
-  InlineText,  // `index` into the store's own texts (workbooks without shared strings)
+  InlineText,  // `text` in the store's own texts (workbooks without shared strings)
   Boolean,
 };
 
@@ -36,6 +36,7 @@ struct Cell {
   union {
     double number;
     std::uint32_t index;
+    std::uint64_t text;               // a TextArena reference
     pugi::xml_node_struct* original;  // kind Original: the cell's element in the package
   } value{0};
 };
@@ -58,20 +59,21 @@ struct Row {
   bool changed = false;
 };
 
-// Cell texts back to back in blocks that never move, 8 bytes of index each: a growing report
-// never copies its texts, and a short text costs its bytes and its index.
+// Cell texts back to back in blocks that never move. A text is found by the reference its
+// cell holds (block, offset and length packed in 8 bytes), so a growing report never copies
+// its texts and a short text costs its bytes alone.
 class TextArena {
  public:
-  // Stores a copy of `text` (at most 16 MiB); returns its index.
-  std::uint32_t add(std::string_view text);
-  std::string_view operator[](std::uint32_t index) const;
-  std::size_t size() const { return entries_.size(); }
+  // Stores a copy of `text` (at most 16 MiB); returns its reference.
+  std::uint64_t add(std::string_view text);
+  std::string_view operator[](std::uint64_t reference) const;
+  std::size_t size() const { return count_; }
 
  private:
   static constexpr std::size_t kBlockBytes = std::size_t{1} << 20;
   std::vector<std::unique_ptr<char[]>> blocks_;
-  std::size_t blockFree_ = 0;          // bytes left in the last block
-  std::deque<std::uint64_t> entries_;  // block (20 bits), offset (20 bits), length (24 bits)
+  std::size_t blockFree_ = 0;  // bytes left in the last block
+  std::size_t count_ = 0;
 };
 
 class CellStore {

@@ -69,7 +69,7 @@ void putText(Workbook& workbook, Worksheet& sheet, Cell& cell, std::string_view 
     return;
   }
   cell.kind = CellKind::InlineText;
-  cell.value.index = sheet.cells().inlineTexts().add(text);
+  cell.value.text = sheet.cells().inlineTexts().add(text);
 }
 
 // The master cell of an array formula or a data table holds the formula of a whole range;
@@ -127,8 +127,11 @@ void putCellValue(Workbook& workbook, Worksheet& sheet, std::uint32_t row, std::
   std::uint64_t hash = 0;
   if (value.type() == VarType::Bstr) {
     toUtf8(value.textValue(), utf8);
-    hash = SharedStrings::hashOf(utf8);
-    if (const SharedStrings* strings = workbook.sharedStrings()) strings->prefetch(hash);
+    // Only the shared strings look texts up by their hash.
+    if (const SharedStrings* strings = workbook.sharedStrings()) {
+      hash = SharedStrings::hashOf(utf8);
+      strings->prefetch(hash);
+    }
   }
   if (const Cell* before = sheet.cells().find(row, column); before && before->hadFormula) {
     refuseArrayMaster(*before, row, column);
@@ -185,7 +188,7 @@ std::string cellText(Workbook& workbook, const Worksheet& sheet, std::uint32_t r
       return strings == nullptr ? std::string() : std::string(strings->text(cell->value.index));
     }
     case CellKind::InlineText:
-      return std::string(sheet.cells().inlineTexts()[cell->value.index]);
+      return std::string(sheet.cells().inlineTexts()[cell->value.text]);
   }
   return {};
 }

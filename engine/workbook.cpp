@@ -127,8 +127,10 @@ std::size_t Workbook::activeSheet() const {
 }
 
 std::optional<std::uint32_t> Workbook::knownBorderLine(const BorderKey& key) const {
+  if (lastBorderLine_ && lastBorderLine_->first == key) return lastBorderLine_->second;
   const auto it = borderLines_.find(key);
   if (it == borderLines_.end()) return std::nullopt;
+  lastBorderLine_ = *it;
   return it->second;
 }
 

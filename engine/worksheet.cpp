@@ -233,7 +233,7 @@ void appendCell(std::string& out, const CellTags& tags, std::uint32_t row, const
       appendNumber(out, cell.value.index);
       break;
     case CellKind::InlineText: {
-      const std::string_view text = inlineTexts[cell.value.index];
+      const std::string_view text = inlineTexts[cell.value.text];
       const bool keepSpaces = !text.empty() && (text.front() == ' ' || text.back() == ' ');
       out += keepSpaces ? tags.inlineOpenSpaces : tags.inlineOpen;
       appendCellText(out, text);

@@ -48,8 +48,9 @@ double pointsOf(const Variant& value, const Operation& operation) {
 
 void frameCell(const AutomationObject& sheet, int column, int row, std::int32_t weight,
                AutomationObject& cellRange) {
-  const std::string address = cellAddress(column, row);
-  std::u16string corner(address.begin(), address.end());  // an address is ASCII
+  char address[16];
+  const std::size_t length = formatCellAddress(column, row, address);
+  std::u16string corner(address, address + length);  // an address is ASCII
   const Variant corners[] = {Variant::text(corner), Variant::text(std::move(corner))};
   cellRange = worksheetRange(sheet, corners);
   borderCell(cellRange.copy(), weight);

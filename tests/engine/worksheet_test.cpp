@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -132,11 +133,11 @@ TEST(TextArena, EveryTextComesBackAsItWas) {
   texts.push_back(std::string(3 * block, 'h'));
   texts.push_back("end");
   TextArena arena;
-  for (std::size_t i = 0; i < texts.size(); ++i) ASSERT_EQ(arena.add(texts[i]), i);
+  std::vector<std::uint64_t> references;
+  for (const std::string& text : texts) references.push_back(arena.add(text));
   ASSERT_EQ(arena.size(), texts.size());
-  for (std::size_t i = 0; i < texts.size(); ++i) {
-    ASSERT_EQ(arena[static_cast<std::uint32_t>(i)], texts[i]) << i;
-  }
+  ASSERT_EQ(std::set<std::uint64_t>(references.begin(), references.end()).size(), texts.size());
+  for (std::size_t i = 0; i < texts.size(); ++i) ASSERT_EQ(arena[references[i]], texts[i]) << i;
   EXPECT_THROW(arena.add(std::string(std::size_t{1} << 24, 'x')), EngineError);
 }
 
