@@ -1,5 +1,6 @@
 #include "report/sheet_writing.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "automation/automation_error.h"
@@ -50,8 +51,12 @@ void frameCell(const AutomationObject& sheet, int column, int row, std::int32_t 
                AutomationObject& cellRange) {
   char address[16];
   const std::size_t length = formatCellAddress(column, row, address);
-  std::u16string corner(address, address + length);  // an address is ASCII
-  const Variant corners[] = {Variant::text(corner), Variant::text(std::move(corner))};
+  char16_t wide[16];
+  std::copy(address, address + length, wide);  // an address is ASCII
+  // Kept from call to call: the texts reuse their room instead of allocating per cell.
+  thread_local Variant corners[2];
+  corners[0].setText(std::u16string_view(wide, length));
+  corners[1].setText(std::u16string_view(wide, length));
   cellRange = worksheetRange(sheet, corners);
   borderCell(cellRange.copy(), weight);
 }
