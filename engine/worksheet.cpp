@@ -104,7 +104,7 @@ void Worksheet::loadRows(pugi::xml_node sheetData) {
       cell.phonetic = c.attribute("ph").as_bool(false);
       cell.used = cell.style != 0 || hasValue(c);
       cell.value.original = c.internal_object();
-      row.cells.push_back(cell);
+      cells_.append(row, cell);
       if (cell.used) noteUsed(previousRow, cell.column);
     }
   }
