@@ -35,9 +35,12 @@ std::string readCellText(const AutomationObject& range, int row, int column) {
 
 namespace {
 // Range.BorderAround on a copy of the range; the copy is released on every path.
+// The arguments are those of rangeBorderAround(), built in place rather than copied.
 void borderCell(AutomationObject range, std::int32_t weight) {
-  rangeBorderAround(range, Variant::smallInteger(1), borderWeightArgument(weight), 1,
-                    Variant::unsignedInteger(0));
+  const Variant arguments[] = {Variant::smallInteger(1),
+                               Variant::integer(borderWeightArgument(weight)), Variant::integer(1),
+                               Variant::unsignedInteger(0)};
+  invoke(range, op::kRangeBorderAround, arguments);
 }
 
 double pointsOf(const Variant& value, const Operation& operation) {
