@@ -44,13 +44,16 @@ Row* CellStore::row(std::uint32_t number) {
 }
 
 Row& CellStore::touchRow(std::uint32_t number) {
+  // Rows never move (a deque grows at its end): the last one touched is kept at hand.
+  if (lastTouched_ != nullptr && lastTouched_->number == number) return *lastTouched_;
   if (number >= slots_.size()) slots_.resize(number + 1, 0);
   if (slots_[number] == 0) {
     rows_.push_back(Row{});
     rows_.back().number = number;
     slots_[number] = static_cast<std::uint32_t>(rows_.size());
   }
-  return rows_[slots_[number] - 1];
+  lastTouched_ = &rows_[slots_[number] - 1];
+  return *lastTouched_;
 }
 
 Cell* CellPool::take(std::uint32_t capacity) {

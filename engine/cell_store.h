@@ -113,6 +113,13 @@ class CellPool {
 
 class CellStore {
  public:
+  CellStore() = default;
+  // Not copied: it keeps a pointer to one of its rows.
+  CellStore(const CellStore&) = delete;
+  CellStore& operator=(const CellStore&) = delete;
+  CellStore(CellStore&&) = default;
+  CellStore& operator=(CellStore&&) = default;
+
   const Row* row(std::uint32_t number) const;
   Row* row(std::uint32_t number);
   // The row, created when absent (number in 1..kMaxRows).
@@ -139,6 +146,7 @@ class CellStore {
   std::deque<Row> rows_;
   CellPool pool_;
   TextArena inlineTexts_;
+  Row* lastTouched_ = nullptr;    // the row touchRow() returned last
   std::uint32_t currentRow_ = 0;  // the row of the last touch
   std::size_t lastWidth_ = 1;     // cells of the row touched before it
 };

@@ -89,6 +89,9 @@ class Workbook {
   std::string sharedStringsPart_;
   DefaultFont font_;
   std::map<std::size_t, std::unique_ptr<Worksheet>> worksheets_;
+  // The sheet asked for last: every call on a range asks for its sheet.
+  Worksheet* lastWorksheet_ = nullptr;
+  std::size_t lastWorksheetIndex_ = 0;
   std::map<std::string, std::unique_ptr<Relationships>> relationships_;  // by source part
   std::map<std::string, std::unique_ptr<Drawing>> drawings_;             // by part
   std::map<std::string, std::string> media_;                             // new parts' bytes
