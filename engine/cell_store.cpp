@@ -59,7 +59,7 @@ Row& CellStore::touchRow(std::uint32_t number) {
 Cell* CellPool::take(std::uint32_t capacity) {
   if (capacity < free_.size() && free_[capacity] != nullptr) {
     Cell* run = free_[capacity];
-    std::memcpy(&free_[capacity], run, sizeof(Cell*));
+    std::memcpy(&free_[capacity], static_cast<const void*>(run), sizeof(Cell*));
     return run;
   }
   if (slabs_.empty() || slabCells_ - slabUsed_ < capacity) {
