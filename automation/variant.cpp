@@ -31,8 +31,15 @@ Variant& Variant::operator=(Variant other) noexcept {
   return *this;
 }
 
-Variant::~Variant() {
-  clear();
+void Variant::releaseObject() noexcept {
+  std::exchange(object_, nullptr)->release();
+}
+
+void Variant::setText(std::u16string_view value) {
+  if (object_ != nullptr) releaseObject();
+  type_ = VarType::Bstr;
+  scalar_.r8 = 0;
+  text_.assign(value);
 }
 
 void Variant::clear() noexcept {

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace qx::automation {
 
@@ -36,7 +37,10 @@ class Variant {
   Variant(const Variant& other);
   Variant(Variant&& other) noexcept;
   Variant& operator=(Variant other) noexcept;
-  ~Variant();
+  // Inline: a report builds and drops several argument variants per cell.
+  ~Variant() {
+    if (object_ != nullptr) releaseObject();
+  }
 
   static Variant smallInteger(std::int16_t value);
   static Variant integer(std::int32_t value);
@@ -45,6 +49,8 @@ class Variant {
   static Variant single(float value);
   static Variant real(double value);
   static Variant text(std::u16string value);
+  // Makes this variant the text `value`, reusing the room its earlier text had.
+  void setText(std::u16string_view value);
   static Variant error(std::int32_t code);
   // The missing argument: VT_ERROR carrying DISP_E_PARAMNOTFOUND.
   static Variant missing();
@@ -77,6 +83,7 @@ class Variant {
 
  private:
   void clear() noexcept;
+  void releaseObject() noexcept;
 
   VarType type_ = VarType::Empty;
   union Scalar {

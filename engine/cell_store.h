@@ -21,7 +21,7 @@ enum class CellKind : std::uint8_t {
   Blank,     // a style and no value
   Number,
   SharedText,  // `index` into the shared strings
-  InlineText,  // `index` into the store's own texts (workbooks without shared strings)
+  InlineText,  // `text` in the store's own texts (workbooks without shared strings)
   Boolean,
 };
 
@@ -36,6 +36,7 @@ struct Cell {
   union {
     double number;
     std::uint32_t index;
+    std::uint64_t text;               // a TextArena reference
     pugi::xml_node_struct* original;  // kind Original: the cell's element in the package
   } value{0};
 };
@@ -47,35 +48,78 @@ inline pugi::xml_node_struct* originalOf(const Cell& cell) {
   return cell.kind == CellKind::Original ? cell.value.original : nullptr;
 }
 
+// The cells of one row in ascending columns: a run of the store's pooled cell storage, which
+// only the store grows.
+class RowCells {
+ public:
+  Cell* begin() { return data_; }
+  Cell* end() { return data_ + size_; }
+  const Cell* begin() const { return data_; }
+  const Cell* end() const { return data_ + size_; }
+  std::size_t size() const { return size_; }
+  bool empty() const { return size_ == 0; }
+
+ private:
+  friend class CellStore;
+  Cell* data_ = nullptr;
+  std::uint32_t size_ = 0;
+  std::uint32_t capacity_ = 0;
+};
+
 struct Row {
   std::uint32_t number = 0;
-  pugi::xml_node_struct* original = nullptr;
-  std::vector<Cell> cells;  // ascending columns
-  double height = -1;       // points; negative: the sheet's default
   std::uint32_t style = 0;  // the format of its new cells, when `styled` (customFormat)
+  pugi::xml_node_struct* original = nullptr;
+  RowCells cells;
+  double height = -1;  // points; negative: the sheet's default
   bool styled = false;
   bool hidden = false;
   bool changed = false;
 };
 
-// Cell texts back to back in blocks that never move, 8 bytes of index each: a growing report
-// never copies its texts, and a short text costs its bytes and its index.
+// Cell texts back to back in blocks that never move. A text is found by the reference its
+// cell holds (block, offset and length packed in 8 bytes), so a growing report never copies
+// its texts and a short text costs its bytes alone.
 class TextArena {
  public:
-  // Stores a copy of `text` (at most 16 MiB); returns its index.
-  std::uint32_t add(std::string_view text);
-  std::string_view operator[](std::uint32_t index) const;
-  std::size_t size() const { return entries_.size(); }
+  // Stores a copy of `text` (at most 16 MiB); returns its reference.
+  std::uint64_t add(std::string_view text);
+  std::string_view operator[](std::uint64_t reference) const;
+  std::size_t size() const { return count_; }
 
  private:
   static constexpr std::size_t kBlockBytes = std::size_t{1} << 20;
   std::vector<std::unique_ptr<char[]>> blocks_;
-  std::size_t blockFree_ = 0;          // bytes left in the last block
-  std::deque<std::uint64_t> entries_;  // block (20 bits), offset (20 bits), length (24 bits)
+  std::size_t blockFree_ = 0;  // bytes left in the last block
+  std::size_t count_ = 0;
+};
+
+// Cell runs carved from large slabs. A run that a growing row leaves is kept for the next run
+// of its size: no row has its own allocation, and growth never doubles a sheet's cells.
+class CellPool {
+ public:
+  // A run of room for `capacity` cells (1..kMaxColumns).
+  Cell* take(std::uint32_t capacity);
+  void give(Cell* run, std::uint32_t capacity);
+
+ private:
+  static constexpr std::size_t kMaxSlabCells = std::size_t{1} << 16;
+  std::vector<std::unique_ptr<Cell[]>> slabs_;
+  std::size_t slabCells_ = 0;  // size of the last slab
+  std::size_t slabUsed_ = 0;   // cells carved from it
+  // Runs given back, by capacity; each holds the next of its size in its first bytes.
+  std::vector<Cell*> free_;
 };
 
 class CellStore {
  public:
+  CellStore() = default;
+  // Not copied: it keeps a pointer to one of its rows.
+  CellStore(const CellStore&) = delete;
+  CellStore& operator=(const CellStore&) = delete;
+  CellStore(CellStore&&) = default;
+  CellStore& operator=(CellStore&&) = default;
+
   const Row* row(std::uint32_t number) const;
   Row* row(std::uint32_t number);
   // The row, created when absent (number in 1..kMaxRows).
@@ -84,6 +128,8 @@ class CellStore {
   const Cell* find(std::uint32_t row, std::uint32_t column) const;
   // The cell, created when absent; its row is marked changed.
   Cell& touch(std::uint32_t row, std::uint32_t column);
+  // Adds `cell` after the last cell of `row` (its column greater than theirs).
+  void append(Row& row, const Cell& cell);
 
   // Highest row number that has a row.
   std::uint32_t lastRow() const { return static_cast<std::uint32_t>(slots_.size()) - 1; }
@@ -93,14 +139,19 @@ class CellStore {
   const TextArena& inlineTexts() const { return inlineTexts_; }
 
  private:
+  // Makes room in `cells` for at least one more cell.
+  void grow(RowCells& cells);
+
   std::vector<std::uint32_t> slots_{0};  // row number -> index in rows_ + 1
   std::deque<Row> rows_;
+  CellPool pool_;
   TextArena inlineTexts_;
+  Row* lastTouched_ = nullptr;    // the row touchRow() returned last
   std::uint32_t currentRow_ = 0;  // the row of the last touch
   std::size_t lastWidth_ = 1;     // cells of the row touched before it
 };
 
-// Finds the cell of `column` in a row's ascending cells; end() when absent.
-std::vector<Cell>::const_iterator findInRow(const std::vector<Cell>& cells, std::uint32_t column);
+// Finds the cell of `column` in a row's ascending cells; null when absent.
+const Cell* findInRow(const RowCells& cells, std::uint32_t column);
 
 }  // namespace qx::engine

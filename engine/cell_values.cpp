@@ -14,13 +14,14 @@ namespace qx::engine {
 using automation::VarType;
 
 namespace {
-// UTF-16 to UTF-8 into a buffer reused from cell to cell; unpaired surrogates become U+FFFD.
-void toUtf8(std::u16string_view text, std::string& out) {
-  out.clear();
+// UTF-16 to UTF-8, at most three bytes per unit, into `out`; returns the bytes written.
+// Unpaired surrogates become U+FFFD.
+std::size_t toUtf8(std::u16string_view text, char* out) {
+  char* at = out;
   for (std::size_t i = 0; i < text.size(); ++i) {
     std::uint32_t code = text[i];
     if (code < 0x80) {
-      out += static_cast<char>(code);
+      *at++ = static_cast<char>(code);
       continue;
     }
     if (code >= 0xD800 && code <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
@@ -30,17 +31,18 @@ void toUtf8(std::u16string_view text, std::string& out) {
       code = 0xFFFD;
     }
     if (code < 0x800) {
-      out += static_cast<char>(0xC0 | (code >> 6));
+      *at++ = static_cast<char>(0xC0 | (code >> 6));
     } else if (code < 0x10000) {
-      out += static_cast<char>(0xE0 | (code >> 12));
-      out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+      *at++ = static_cast<char>(0xE0 | (code >> 12));
+      *at++ = static_cast<char>(0x80 | ((code >> 6) & 0x3F));
     } else {
-      out += static_cast<char>(0xF0 | (code >> 18));
-      out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
-      out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+      *at++ = static_cast<char>(0xF0 | (code >> 18));
+      *at++ = static_cast<char>(0x80 | ((code >> 12) & 0x3F));
+      *at++ = static_cast<char>(0x80 | ((code >> 6) & 0x3F));
     }
-    out += static_cast<char>(0x80 | (code & 0x3F));
+    *at++ = static_cast<char>(0x80 | (code & 0x3F));
   }
+  return static_cast<std::size_t>(at - out);
 }
 
 void putText(Workbook& workbook, Worksheet& sheet, Cell& cell, std::string_view text,
@@ -69,7 +71,7 @@ void putText(Workbook& workbook, Worksheet& sheet, Cell& cell, std::string_view 
     return;
   }
   cell.kind = CellKind::InlineText;
-  cell.value.index = sheet.cells().inlineTexts().add(text);
+  cell.value.text = sheet.cells().inlineTexts().add(text);
 }
 
 // The master cell of an array formula or a data table holds the formula of a whole range;
@@ -123,12 +125,24 @@ std::string originalText(Workbook& workbook, const Cell& cell) {
 
 void putCellValue(Workbook& workbook, Worksheet& sheet, std::uint32_t row, std::uint32_t column,
                   const automation::Variant& value) {
-  static thread_local std::string utf8;
+  // A cell's text converted on the stack; a long one on the heap.
+  char shortText[256];
+  std::string longText;
+  std::string_view utf8;
   std::uint64_t hash = 0;
   if (value.type() == VarType::Bstr) {
-    toUtf8(value.textValue(), utf8);
-    hash = SharedStrings::hashOf(utf8);
-    if (const SharedStrings* strings = workbook.sharedStrings()) strings->prefetch(hash);
+    const std::u16string& text = value.textValue();
+    char* out = shortText;
+    if (text.size() * 3 > sizeof shortText) {
+      longText.resize(text.size() * 3);
+      out = longText.data();
+    }
+    utf8 = std::string_view(out, toUtf8(text, out));
+    // Only the shared strings look texts up by their hash.
+    if (const SharedStrings* strings = workbook.sharedStrings()) {
+      hash = SharedStrings::hashOf(utf8);
+      strings->prefetch(hash);
+    }
   }
   if (const Cell* before = sheet.cells().find(row, column); before && before->hadFormula) {
     refuseArrayMaster(*before, row, column);
@@ -185,7 +199,7 @@ std::string cellText(Workbook& workbook, const Worksheet& sheet, std::uint32_t r
       return strings == nullptr ? std::string() : std::string(strings->text(cell->value.index));
     }
     case CellKind::InlineText:
-      return std::string(sheet.cells().inlineTexts()[cell->value.index]);
+      return std::string(sheet.cells().inlineTexts()[cell->value.text]);
   }
   return {};
 }

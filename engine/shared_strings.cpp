@@ -1,6 +1,7 @@
 #include "engine/shared_strings.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdio>
 #include <functional>
 #include <memory>
@@ -36,7 +37,24 @@ void appendPlain(std::string& out, const pugi::xml_node& node) {
 }
 }  // namespace
 
+namespace {
+// The bytes that may need more than a copy: markup, control characters and the underscore
+// that could start "_xHHHH_".
+constexpr std::array<bool, 256> kNeedsCare = [] {
+  std::array<bool, 256> care{};
+  for (int c = 0; c < 0x20; ++c) care[c] = true;
+  care['&'] = care['<'] = care['>'] = care['_'] = true;
+  return care;
+}();
+}  // namespace
+
 void appendCellText(std::string& out, std::string_view text) {
+  // Most texts hold none of those: one scan, one copy.
+  if (std::none_of(text.begin(), text.end(),
+                   [](char c) { return kNeedsCare[static_cast<unsigned char>(c)]; })) {
+    out.append(text);
+    return;
+  }
   std::size_t start = 0;
   for (std::size_t i = 0; i < text.size(); ++i) {
     const unsigned char c = static_cast<unsigned char>(text[i]);

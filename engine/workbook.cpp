@@ -127,8 +127,10 @@ std::size_t Workbook::activeSheet() const {
 }
 
 std::optional<std::uint32_t> Workbook::knownBorderLine(const BorderKey& key) const {
+  if (lastBorderLine_ && lastBorderLine_->first == key) return lastBorderLine_->second;
   const auto it = borderLines_.find(key);
   if (it == borderLines_.end()) return std::nullopt;
+  lastBorderLine_ = *it;
   return it->second;
 }
 
@@ -140,12 +142,15 @@ std::optional<std::size_t> Workbook::nextWorksheet(std::size_t index) const {
 }
 
 Worksheet& Workbook::worksheet(std::size_t index) {
+  if (lastWorksheet_ != nullptr && lastWorksheetIndex_ == index) return *lastWorksheet_;
   auto& slot = worksheets_[index];
   if (!slot) {
     auto sheet = std::make_unique<Worksheet>(sheets_.at(index).part);
     sheet->load(package_->read(sheet->part()));
     slot = std::move(sheet);
   }
+  lastWorksheetIndex_ = index;
+  lastWorksheet_ = slot.get();
   return *slot;
 }
 

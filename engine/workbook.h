@@ -62,7 +62,7 @@ class Workbook {
   std::optional<std::uint32_t> knownBorderLine(const BorderKey& key) const;
   // Remembers the line id of frames with these arguments; the first id for a key stays.
   void rememberBorderLine(const BorderKey& key, std::uint32_t line) {
-    borderLines_.emplace(key, line);
+    lastBorderLine_ = *borderLines_.emplace(key, line).first;
   }
 
   // Writes the workbook over its file: atomically, untouched parts copied as stored.
@@ -89,10 +89,15 @@ class Workbook {
   std::string sharedStringsPart_;
   DefaultFont font_;
   std::map<std::size_t, std::unique_ptr<Worksheet>> worksheets_;
+  // The sheet asked for last: every call on a range asks for its sheet.
+  Worksheet* lastWorksheet_ = nullptr;
+  std::size_t lastWorksheetIndex_ = 0;
   std::map<std::string, std::unique_ptr<Relationships>> relationships_;  // by source part
   std::map<std::string, std::unique_ptr<Drawing>> drawings_;             // by part
   std::map<std::string, std::string> media_;                             // new parts' bytes
   std::map<BorderKey, std::uint32_t> borderLines_;
+  // The key asked last: a report frames cell after cell with the same arguments.
+  mutable std::optional<std::pair<BorderKey, std::uint32_t>> lastBorderLine_;
   bool formulaRemoved_ = false;
 };
 

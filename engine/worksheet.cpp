@@ -104,7 +104,7 @@ void Worksheet::loadRows(pugi::xml_node sheetData) {
       cell.phonetic = c.attribute("ph").as_bool(false);
       cell.used = cell.style != 0 || hasValue(c);
       cell.value.original = c.internal_object();
-      row.cells.push_back(cell);
+      cells_.append(row, cell);
       if (cell.used) noteUsed(previousRow, cell.column);
     }
   }
@@ -203,11 +203,11 @@ void appendNumber(std::string& out, T value) {
 }
 
 // Appends one cell that the engine wrote.
-void appendCell(std::string& out, const CellTags& tags, std::uint32_t row, const Cell& cell,
+void appendCell(std::string& out, const CellTags& tags, std::string_view row, const Cell& cell,
                 const TextArena& inlineTexts) {
   out += tags.open;
   appendColumnName(out, cell.column);
-  appendNumber(out, row);
+  out += row;
   out += '"';
   if (cell.style != 0) {
     out += " s=\"";
@@ -233,7 +233,7 @@ void appendCell(std::string& out, const CellTags& tags, std::uint32_t row, const
       appendNumber(out, cell.value.index);
       break;
     case CellKind::InlineText: {
-      const std::string_view text = inlineTexts[cell.value.index];
+      const std::string_view text = inlineTexts[cell.value.text];
       const bool keepSpaces = !text.empty() && (text.front() == ' ' || text.back() == ' ');
       out += keepSpaces ? tags.inlineOpenSpaces : tags.inlineOpen;
       appendCellText(out, text);
@@ -305,11 +305,15 @@ ChunkSource Worksheet::saver() {
     }
     if (row->cells.empty() && row->original == nullptr) return true;
     appendRowStart(chunk, state->prefix, *row);
+    char digits[16];  // the row number, written once for all its cells
+    const std::string_view number(
+        digits, static_cast<std::size_t>(
+                    std::to_chars(digits, digits + sizeof digits, row->number).ptr - digits));
     for (const Cell& cell : row->cells) {
       if (originalOf(cell) != nullptr) {
         pugi::xml_node(originalOf(cell)).print(writer, "", pugi::format_raw);
       } else {
-        appendCell(chunk, *state->tags, row->number, cell, cells_.inlineTexts());
+        appendCell(chunk, *state->tags, number, cell, cells_.inlineTexts());
       }
     }
     appendOtherChildren(writer, *row);

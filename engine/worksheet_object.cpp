@@ -47,7 +47,9 @@ CellRect rectArgument(std::span<const Variant> arguments) {
     a = b = referenceArgument(first);
   }
   if (arguments.size() > 1 && !arguments[1].isMissing()) {
-    const CellPosition c = referenceArgument(referenceText(arguments[1], buffer, spill));
+    // A one-cell range comes as the same address twice: it is read once.
+    const bool same = first.find(':') == std::string_view::npos && arguments[1] == arguments[0];
+    const CellPosition c = same ? a : referenceArgument(referenceText(arguments[1], buffer, spill));
     b = CellPosition{std::max(b.row, c.row), std::max(b.column, c.column)};
     a = CellPosition{std::min(a.row, c.row), std::min(a.column, c.column)};
   }

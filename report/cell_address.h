@@ -11,4 +11,7 @@ inline constexpr int kMaxAddressColumn = 702;  // ZZ
 // 1..702 and rows below 1 have no such name: std::out_of_range.
 std::string cellAddress(int column, int row);
 
+// The same name written into `out`, without allocating; returns its length.
+std::size_t formatCellAddress(int column, int row, char (&out)[16]);
+
 }  // namespace qx::report

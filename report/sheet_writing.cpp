@@ -1,5 +1,6 @@
 #include "report/sheet_writing.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "automation/automation_error.h"
@@ -34,9 +35,12 @@ std::string readCellText(const AutomationObject& range, int row, int column) {
 
 namespace {
 // Range.BorderAround on a copy of the range; the copy is released on every path.
+// The arguments are those of rangeBorderAround(), built in place rather than copied.
 void borderCell(AutomationObject range, std::int32_t weight) {
-  rangeBorderAround(range, Variant::smallInteger(1), borderWeightArgument(weight), 1,
-                    Variant::unsignedInteger(0));
+  const Variant arguments[] = {Variant::smallInteger(1),
+                               Variant::integer(borderWeightArgument(weight)), Variant::integer(1),
+                               Variant::unsignedInteger(0)};
+  invoke(range, op::kRangeBorderAround, arguments);
 }
 
 double pointsOf(const Variant& value, const Operation& operation) {
@@ -48,9 +52,14 @@ double pointsOf(const Variant& value, const Operation& operation) {
 
 void frameCell(const AutomationObject& sheet, int column, int row, std::int32_t weight,
                AutomationObject& cellRange) {
-  const std::string address = cellAddress(column, row);
-  std::u16string corner(address.begin(), address.end());  // an address is ASCII
-  const Variant corners[] = {Variant::text(corner), Variant::text(std::move(corner))};
+  char address[16];
+  const std::size_t length = formatCellAddress(column, row, address);
+  char16_t wide[16];
+  std::copy(address, address + length, wide);  // an address is ASCII
+  // Kept from call to call: the texts reuse their room instead of allocating per cell.
+  thread_local Variant corners[2];
+  corners[0].setText(std::u16string_view(wide, length));
+  corners[1].setText(std::u16string_view(wide, length));
   cellRange = worksheetRange(sheet, corners);
   borderCell(cellRange.copy(), weight);
 }

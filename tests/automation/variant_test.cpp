@@ -68,6 +68,22 @@ TEST(Variant, ObjectReferencesAreCountedAcrossCopyMoveAndTake) {
   EXPECT_EQ(object.references, 0u);
 }
 
+// A variant made a text in place drops the object it held and whatever it was, and equals the
+// same text made anew, however long its earlier text was.
+TEST(Variant, SetTextReplacesWhatTheVariantHeld) {
+  CountedObject object;
+  const Variant earlier[] = {Variant::adopt(&object), Variant::real(2.5),
+                             Variant::text(u"a text longer than the short-string room"),
+                             Variant::missing()};
+  for (Variant value : earlier) {
+    value.setText(u"$B$12");
+    EXPECT_EQ(value, Variant::text(u"$B$12"));
+    value.setText(u"");
+    EXPECT_EQ(value, Variant::text(u""));
+  }
+  EXPECT_EQ(object.references, 1u);  // the copy's reference went; the array's stays
+}
+
 TEST(Variant, DescribesValuesForLogs) {
   EXPECT_EQ(describe(Variant::integer(-4138)), "I4 -4138");
   EXPECT_EQ(describe(Variant::text(u"AA5")), "BSTR \"AA5\"");

@@ -52,6 +52,8 @@ TEST(SharedStrings, ContentAndAttributesEscapeWhatTheirReadersWouldChange) {
        "\x01&lt;_x0041_&gt;"},
       {"_x004_ _xZZZZ_", "_x004_ _xZZZZ_", "_x004_ _xZZZZ_", "_x004_ _xZZZZ_"},
       {"", "", "", ""},
+      {"ends in &", "ends in &amp;", "ends in &amp;", "ends in &amp;"},
+      {"a_b", "a_b", "a_b", "a_b"},
   };
   for (const Case& c : cases) {
     std::string content, cellText, attribute;
