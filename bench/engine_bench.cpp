@@ -89,7 +89,7 @@ double engineRun(const fs::path& file, const fs::path& picture, int rows) {
     throw std::runtime_error("Excel.Application is not available");
   }
   report::openTemplate(session, file.string());
-  automation::AutomationObject cell;
+  report::FramedCell cell;
   for (int c = 1; c <= kColumns; ++c) {
     report::writeCell(session.usedRange, kHeaderRows, c, headerText(c));
     report::frameCell(session.sheet, c, kHeaderRows, 2, cell);

@@ -402,7 +402,7 @@ int runner(bool quick, bool hostOnly, const Setup& s) {
     const long cells = libraryRows * kCells;
     printRow("qx_host vellum (JSON)", libraryRows, cells, host, &driver);
     printRow("vellum driver (records)", libraryRows, cells, driver, nullptr);
-    std::printf("%-28s host over driver: CPU +%.0f %%, peak +%.0f %%\n", "",
+    std::printf("%-28s host over driver: CPU %+.0f %%, peak %+.0f %%\n", "",
                 (median(host.cpu) / median(driver.cpu) - 1) * 100,
                 (median(host.peakKb) / median(driver.peakKb) - 1) * 100);
     fs::remove(description);

@@ -76,7 +76,7 @@ void writeBodyRow(WorkbookSession& session, const CheckPointRow& record, std::st
     const std::string* field = selectedField(record, letter);
     if (field == nullptr && letter != 'w') continue;
     if (field != nullptr) report::writeCell(session.usedRange, row, column, *field);
-    report::frameCell(session.sheet, column, row, weight, session.cellRange);
+    report::frameCell(session.sheet, column, row, weight, session.framedCell);
     ++column;
   }
 }

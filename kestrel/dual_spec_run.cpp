@@ -42,7 +42,7 @@ class TableRowWriter {
     // No address names a row above the first: the frame is refused as the server would.
     if (row_ < 1) throw AutomationError(op::kWorksheetRange.name, hr::kInvalidArg);
     report::frameCell(session_.sheet, column_, rowIndex(op::kWorksheetRange), weight_,
-                      session_.cellRange);
+                      session_.framedCell);
     ++column_;
   }
 

@@ -51,17 +51,15 @@ double pointsOf(const Variant& value, const Operation& operation) {
 }  // namespace
 
 void frameCell(const AutomationObject& sheet, int column, int row, std::int32_t weight,
-               AutomationObject& cellRange) {
+               FramedCell& cell) {
   char address[16];
   const std::size_t length = formatCellAddress(column, row, address);
   char16_t wide[16];
   std::copy(address, address + length, wide);  // an address is ASCII
-  // Kept from call to call: the texts reuse their room instead of allocating per cell.
-  thread_local Variant corners[2];
-  corners[0].setText(std::u16string_view(wide, length));
-  corners[1].setText(std::u16string_view(wide, length));
-  cellRange = worksheetRange(sheet, corners);
-  borderCell(cellRange.copy(), weight);
+  cell.corners[0].setText(std::u16string_view(wide, length));
+  cell.corners[1].setText(std::u16string_view(wide, length));
+  cell.range = worksheetRange(sheet, cell.corners);
+  borderCell(cell.range.copy(), weight);
 }
 
 bool placePicture(AutomationObject sheet, std::string_view corner1, std::string_view corner2,

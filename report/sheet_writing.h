@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "automation/automation_object.h"
+#include "automation/variant.h"
 
 namespace qx::platform {
 class Messages;
@@ -27,11 +28,21 @@ constexpr std::int32_t borderWeightArgument(std::int32_t weight) {
   return static_cast<std::int16_t>(static_cast<std::uint16_t>(weight & 0xFFFF));
 }
 
+// The one-cell range being framed, kept until the next frame replaces it, and the room of its
+// two corner texts, reused from frame to frame instead of allocated per cell. Owned by the run
+// rather than the thread: a library the host unloads leaves no thread-exit work behind.
+struct FramedCell {
+  automation::AutomationObject range;
+  automation::Variant corners[2];
+
+  void release() { range.release(); }
+};
+
 // Frames the cell at (column, row) of the sheet: Worksheet.Range at its absolute address, then
 // Range.BorderAround with line style 1 (VT_I2), the weight, colour index 1 and colour 0
-// (VT_UI4). `cellRange` keeps the one-cell range until the next frame replaces it.
+// (VT_UI4).
 void frameCell(const automation::AutomationObject& sheet, int column, int row, std::int32_t weight,
-               automation::AutomationObject& cellRange);
+               FramedCell& cell);
 
 // How an exporter places its picture (its policy names the style).
 enum class PictureStyle {

@@ -7,7 +7,7 @@ namespace qx::report {
 using namespace automation;
 
 void WorkbookSession::release() {
-  cellRange.release();
+  framedCell.release();
   cell.release();
   usedRange.release();
   sheet.release();

@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "automation/automation_object.h"
+#include "report/sheet_writing.h"
 
 namespace qx::report {
 
@@ -16,10 +17,10 @@ struct WorkbookSession {
   automation::AutomationObject workbook;
   automation::AutomationObject sheet;
   automation::AutomationObject usedRange;
-  automation::AutomationObject cell;       // the cell read by a template check
-  automation::AutomationObject cellRange;  // the one-cell range being framed
-  std::string templatePath;                // as the host wrote it (GBK), once opened
-  bool saved = false;                      // the workbook was saved back to templatePath
+  automation::AutomationObject cell;  // the cell read by a template check
+  FramedCell framedCell;              // the one-cell range being framed
+  std::string templatePath;           // as the host wrote it (GBK), once opened
+  bool saved = false;                 // the workbook was saved back to templatePath
 
   WorkbookSession() = default;
   WorkbookSession(const WorkbookSession&) = delete;

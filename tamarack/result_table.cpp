@@ -26,7 +26,7 @@ void ResultTable::writeCell(std::int64_t row, int column, std::string_view text)
 
 void ResultTable::frame(int column, std::int64_t addressRow) {
   report::frameCell(session_.sheet, column, sheetRow(addressRow, automation::op::kWorksheetRange),
-                    header_.borderWeight(), session_.cellRange);
+                    header_.borderWeight(), session_.framedCell);
 }
 
 bool ResultTable::writeRows(std::uintptr_t firstRowAddress) {

@@ -96,7 +96,7 @@ class BodyWriter {
 
   void frame(int column) {
     report::frameCell(session_.sheet, column, sheetRow(automation::op::kWorksheetRange),
-                      header_.borderWeight, session_.cellRange);
+                      header_.borderWeight, session_.framedCell);
   }
 
   const GroupTableHeader& header_;

@@ -106,7 +106,7 @@ TEST_P(CorpusRoundTrip, FilledLikeAReportOnlyTheReportPartsChange) {
     // Rows below anything a template of the corpus uses, so that no template cell (a formula
     // in the calculation chain, say) is overwritten.
     firstRow = 1040000;
-    AutomationObject cell;
+    report::FramedCell cell;
     for (int r = firstRow; r < firstRow + 5; ++r) {
       for (int c = 1; c <= 10; ++c) {
         const std::string text = "单元" + std::to_string(r) + "-" + std::to_string(c);

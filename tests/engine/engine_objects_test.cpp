@@ -127,7 +127,7 @@ TEST_F(EngineObjects, EmptySheetUsedRangeIsA1) {
 TEST_F(EngineObjects, FramingManyCellsAddsAHandfulOfStyles) {
   const auto file = make(testing::minimalWorkbook(R"(<row r="1"><c r="A1" s="1"/></row>)"));
   open(file);
-  AutomationObject cell;
+  report::FramedCell cell;
   for (int row = 1; row <= 2000; ++row) {
     for (int column = 1; column <= 3; ++column) {
       report::writeCell(session.usedRange, row, column, "v");
@@ -146,7 +146,7 @@ TEST_F(EngineObjects, FramingManyCellsAddsAHandfulOfStyles) {
 
 TEST_F(EngineObjects, UnknownBorderWeightFailsAsTheApplicationDoes) {
   open(make(testing::minimalWorkbook()));
-  AutomationObject cell;
+  report::FramedCell cell;
   for (const int weight : {0, 3, -4137, 5}) {
     const std::string why =
         description([&] { report::frameCell(session.sheet, 1, 1, weight, cell); });
@@ -320,7 +320,7 @@ TEST_F(EngineObjects, OverwritingASharedFormulaMasterKeepsTheOthersFormulas) {
 // that named it again would show it twice to the user.
 TEST_F(EngineObjects, FailureDescriptionsLeaveTheOperationToTheReport) {
   open(make(testing::minimalWorkbook()));
-  AutomationObject cell;
+  report::FramedCell cell;
   const std::vector<std::pair<std::string, std::function<void()>>> failures = {
       {"Range.Item", [&] { report::writeCell(session.usedRange, 0, 1, "x"); }},
       {"Range.BorderAround", [&] { report::frameCell(session.sheet, 1, 1, 3, cell); }},

@@ -38,7 +38,7 @@ TEST(LibreOfficeCsv, FindsTheTextsTheEngineWrote) {
     report::WorkbookSession session;
     ASSERT_TRUE(session.application.createByProgId("Excel.Application"));
     report::openTemplate(session, file.string());
-    automation::AutomationObject cell;
+    report::FramedCell cell;
     for (int column = 1; column <= 3; ++column) {
       report::writeCell(session.usedRange, 2, column,
                         platform::utf8ToGbk("检测" + std::to_string(column)));
@@ -77,7 +77,7 @@ TEST(LibreOfficeCsv, ReadsFilledStrictWorkbooksOfTheCorpus) {
       report::openTemplate(session, file.string());
       automation::AutomationObject a1 = automation::worksheetRange(
           session.sheet, automation::Variant::text(u"A1"), automation::Variant::missing());
-      automation::AutomationObject cell;
+      report::FramedCell cell;
       for (int column = 1; column <= 3; ++column) {
         report::writeCell(a1, 5000, column, platform::utf8ToGbk("严格" + std::to_string(column)));
         report::frameCell(session.sheet, column, 5000, 2, cell);

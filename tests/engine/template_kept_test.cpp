@@ -223,7 +223,7 @@ TEST_F(TemplateKept, FramesGoOnCopiesOfStylesBehindAlternateContent) {
   replace(parts[kStyles], R"(applyFont="1"/>)",
           R"(applyFont="1"/></mc:Fallback></mc:AlternateContent>)");
   open(parts);
-  AutomationObject cell;
+  report::FramedCell cell;
   report::frameCell(session.sheet, 1, 1, 2, cell);
   report::frameCell(session.sheet, 2, 1, 2, cell);
   const std::string sheet = saved(kSheet);

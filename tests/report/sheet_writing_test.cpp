@@ -44,7 +44,7 @@ TEST_F(SheetWriting, WritesAndFramesMeetOnlyWhenTheUsedRangeStartsAtA1) {
   server.setUsedRangeOrigin(1, 3, 2);
   open();
   writeCell(session.usedRange, 1, 1, "x");
-  frameCell(session.sheet, 1, 1, 2, session.cellRange);
+  frameCell(session.sheet, 1, 1, 2, session.framedCell);
   EXPECT_EQ(server.cellUtf8(1, 3, 2), "x");  // counted from C... B3
   ASSERT_EQ(server.frames().size(), 1u);
   EXPECT_EQ(server.frames()[0].address, "A1");  // absolute
@@ -66,7 +66,7 @@ TEST_F(SheetWriting, FrameArgumentsAndWeightWidening) {
   };
   const Case cases[] = {{2, 2}, {-4138, -4138}, {4, 4}, {65538, 2}, {-1, -1}, {0x18000, -32768}};
   for (const Case& c : cases) {
-    frameCell(session.sheet, 27, 5, c.weight, session.cellRange);
+    frameCell(session.sheet, 27, 5, c.weight, session.framedCell);
     const testing::Frame& frame = server.frames().back();
     EXPECT_EQ(frame.address, "AA5");
     EXPECT_EQ(frame.lineStyle.type(), VarType::I2);
@@ -77,7 +77,7 @@ TEST_F(SheetWriting, FrameArgumentsAndWeightWidening) {
   }
   // The range of the last frame is held by the caller; the copy was released.
   const int held = server.outstandingReferences();
-  session.cellRange.release();
+  session.framedCell.release();
   EXPECT_EQ(server.outstandingReferences(), held - 1);
 }
 
@@ -120,7 +120,7 @@ TEST_F(SheetWriting, MissingPictureShowsTheMessageUnlessSilent) {
 
 TEST_F(SheetWriting, SessionReleaseLeavesNoReference) {
   open();
-  frameCell(session.sheet, 1, 1, 2, session.cellRange);
+  frameCell(session.sheet, 1, 1, 2, session.framedCell);
   session.release();
   EXPECT_EQ(server.outstandingReferences(), 0);
 }
