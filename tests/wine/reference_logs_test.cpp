@@ -53,31 +53,45 @@ int runInProcess(Deliverable deliverable, const PreparedReport& prepared) {
   return -1;
 }
 
-class ReferenceLog : public ::testing::TestWithParam<Report> {};
-
-TEST_P(ReferenceLog, InProcessRunMatchesTheExpectedLog) {
-  const Report& report = GetParam();
+// A report's own configuration folder and message log, named by the environment as the host
+// names them, for one run in this process.
+struct RunFolder {
   testing::TempDir dir;
-  const std::filesystem::path configuration = dir.path() / "qx_conf";
-  const std::filesystem::path messageLog = dir.path() / "messages.log";
-  testing::ScopedEnv confEnv("QX_CONF_DIR", configuration.string());
-  testing::ScopedEnv logEnv("QX_MESSAGE_LOG", messageLog.string());
-  testing::RecordingServer server(report.sheets);
-  server.registerAs("Excel.Application");
-  if (!report.failure.empty()) {
-    ASSERT_TRUE(planFailure(server, report.failure)) << report.failure;
-  }
-  const PreparedReport prepared = report.prepare(configuration);
+  std::filesystem::path configuration = dir.path() / "qx_conf";
+  std::filesystem::path messageLog = dir.path() / "messages.log";
+  testing::ScopedEnv confEnv{"QX_CONF_DIR", configuration.string()};
+  testing::ScopedEnv logEnv{"QX_MESSAGE_LOG", messageLog.string()};
 
+  std::string messages(const PreparedReport& prepared) const {
+    return withPlaceholders(readWholeFile(messageLog).value_or(""), prepared, false);
+  }
+};
+
+// Runs the report in this process; the apartments it leaves open are counted, then closed.
+void runCountingApartments(const Report& report, const PreparedReport& prepared) {
   const int depthBefore = automation::apartmentDepthForTesting();
   EXPECT_EQ(runInProcess(report.deliverable, prepared), report.exitCode);
   EXPECT_EQ(automation::apartmentDepthForTesting() - depthBefore, report.apartmentsLeft);
   while (automation::apartmentDepthForTesting() > depthBefore) {
     automation::uninitializeApartment();
   }
+}
+
+class ReferenceLog : public ::testing::TestWithParam<Report> {};
+
+TEST_P(ReferenceLog, InProcessRunMatchesTheExpectedLog) {
+  const Report& report = GetParam();
+  RunFolder folder;
+  testing::RecordingServer server(report.sheets);
+  server.registerAs("Excel.Application");
+  if (!report.failure.empty()) {
+    ASSERT_TRUE(planFailure(server, report.failure)) << report.failure;
+  }
+  const PreparedReport prepared = report.prepare(folder.configuration);
+
+  runCountingApartments(report, prepared);
   EXPECT_EQ(server.outstandingReferences(), 0);
-  EXPECT_EQ(withPlaceholders(readWholeFile(messageLog).value_or(""), prepared, false),
-            expectedMessageLog(report));
+  EXPECT_EQ(folder.messages(prepared), expectedMessageLog(report));
   // A report that shows nothing got as far as saving; a reference log that stops short of it
   // would hide a run that failed the same way on both transports.
   if (report.messages.empty()) {
@@ -105,24 +119,14 @@ class EngineRun : public ::testing::TestWithParam<Report> {};
 
 TEST_P(EngineRun, FillsTheExampleTemplateTellingWhatTheComRunTells) {
   const Report& report = GetParam();
-  testing::TempDir dir;
-  const std::filesystem::path configuration = dir.path() / "qx_conf";
-  const std::filesystem::path messageLog = dir.path() / "messages.log";
-  testing::ScopedEnv confEnv("QX_CONF_DIR", configuration.string());
-  testing::ScopedEnv logEnv("QX_MESSAGE_LOG", messageLog.string());
-  const PreparedReport prepared = report.prepare(configuration);
+  RunFolder folder;
+  const PreparedReport prepared = report.prepare(folder.configuration);
   useExampleFiles(report, prepared);
   const std::filesystem::path copy = freshSavedCopyPath(QX_ENGINE_WORKBOOKS_DIR, report);
   const auto example = readWholeFile(templateOf(prepared));
 
-  const int depthBefore = automation::apartmentDepthForTesting();
-  EXPECT_EQ(runInProcess(report.deliverable, prepared), report.exitCode);
-  EXPECT_EQ(automation::apartmentDepthForTesting() - depthBefore, report.apartmentsLeft);
-  while (automation::apartmentDepthForTesting() > depthBefore) {
-    automation::uninitializeApartment();
-  }
-  EXPECT_EQ(withPlaceholders(readWholeFile(messageLog).value_or(""), prepared, false),
-            expectedMessageLog(report));
+  runCountingApartments(report, prepared);
+  EXPECT_EQ(folder.messages(prepared), expectedMessageLog(report));
   // Every report the engine saved, a good run's or one that told a missing picture.
   if (example && readWholeFile(templateOf(prepared)) != example) {
     std::filesystem::copy_file(templateOf(prepared), copy);
