@@ -4,7 +4,9 @@
 #include <cstring>
 #include <fstream>
 
+#include "host/field_encoding.h"
 #include "host/json_lines.h"
+#include "host/row_encoder.h"
 #include "platform/code_page.h"
 
 namespace qx::host {
@@ -22,100 +24,63 @@ std::filesystem::path resolve(const Description& d, const std::string& utf8) {
   return path.is_absolute() ? path : d.file.parent_path() / path;
 }
 
-// UTF-8 to GBK, refusing what code page 936 cannot hold (a character that does not come back
-// the same). The code page is stateless, so texts convert a character at a time, and each
-// character is converted and checked once: a report's characters recur in every row.
-class StrictGbk {
- public:
-  std::optional<std::string> operator()(const std::string& utf8) {
-    if (std::all_of(utf8.begin(), utf8.end(), [](char c) { return (c & 0x80) == 0; })) {
-      return utf8;  // ASCII is the same in both
-    }
-    std::string gbk;
-    for (const char16_t unit : platform::utf8ToUtf16(utf8)) {
-      std::uint32_t& known = units_[unit];
-      if (known == kUnknown) known = look(unit);
-      if (known == kRefused) return std::nullopt;
-      if (known & kTwoBytes) gbk += static_cast<char>(known >> 8 & 0xFF);
-      gbk += static_cast<char>(known & 0xFF);
-    }
-    return gbk;
+// The value of a parsed member, as the parser gave it.
+FieldValue valueOf(const Json& value) {
+  FieldValue v;
+  switch (value.type()) {
+    case Json::value_t::number_integer:
+      v.kind = FieldValue::Kind::Integer;
+      v.integer = value.get<std::int64_t>();
+      break;
+    case Json::value_t::number_unsigned:
+      v.kind = FieldValue::Kind::Unsigned;
+      v.unsignedInteger = value.get<std::uint64_t>();
+      break;
+    case Json::value_t::number_float:
+      v.kind = FieldValue::Kind::Float;
+      v.number = value.get<double>();
+      break;
+    case Json::value_t::string:
+      v.kind = FieldValue::Kind::Text;
+      v.text = value.get_ref<const std::string&>();
+      break;
+    default:
+      break;
   }
-
- private:
-  static constexpr std::uint32_t kUnknown = 0, kRefused = 1, kOneByte = 1u << 16,
-                                 kTwoBytes = 1u << 17;
-  static std::uint32_t look(char16_t unit) {
-    const std::u16string text(1, unit);
-    const std::string gbk = platform::utf16ToGbk(text);
-    if (gbk.empty() || gbk.size() > 2 || platform::gbkToUtf16(gbk) != text) return kRefused;
-    const auto byte = [&](std::size_t i) { return static_cast<std::uint8_t>(gbk[i]); };
-    return gbk.size() == 1 ? kOneByte | byte(0) : kTwoBytes | byte(0) << 8 | byte(1);
-  }
-  std::vector<std::uint32_t> units_ = std::vector<std::uint32_t>(std::size_t{1} << 16, kUnknown);
-};
-
-std::optional<std::string> strictGbk(const std::string& utf8) {
-  static StrictGbk convert;
-  return convert(utf8);
+  return v;
 }
 
 void storeBits(std::uint8_t* at, std::uint64_t bits, std::size_t width) {
   for (std::size_t i = 0; i < width; ++i) at[i] = (bits >> (8 * i)) & 0xFF;
 }
 
+Refusal refusalOf(const std::string& pointer, std::string_view name, std::string what) {
+  return Refusal{pointer + "/" + escapePointerToken(std::string(name)), std::move(what)};
+}
+
+std::string unknownField(const RecordLayout& layout) {
+  return "no field of that name in " + std::string(layout.name);
+}
+
 // Lays `fields` out into `record` (layout.size zero bytes); the first field refused, if any.
 std::optional<Refusal> encodeFields(const Description& d, const RecordLayout& layout,
                                     const Json& fields, const std::string& pointer,
                                     std::uint8_t* record) {
+  const std::filesystem::path folder = d.file.parent_path();
   for (auto it = fields.begin(); it != fields.end(); ++it) {
-    const std::string& name = it.key();
-    const Json& value = it.value();
-    const auto refusal = [&](std::string what) {
-      return Refusal{pointer + "/" + escapePointerToken(name), std::move(what)};
-    };
-    const FieldSpec* spec = layout.find(name);
-    if (spec == nullptr) return refusal("no field of that name in " + std::string(layout.name));
-    switch (spec->kind) {
-      case FieldKind::Int32: {
-        if (!value.is_number_integer()) return refusal("must be a whole number");
-        const auto number = value.get<std::int64_t>();
-        if (number < INT32_MIN || number > INT32_MAX) return refusal("outside 32-bit integers");
-        storeBits(record + spec->offset, static_cast<std::uint32_t>(number), 4);
-        break;
-      }
-      case FieldKind::Double: {
-        if (!value.is_number()) return refusal("must be a number");
-        const double number = value.get<double>();
-        std::uint64_t bits;
-        std::memcpy(&bits, &number, sizeof bits);
-        storeBits(record + spec->offset, bits, 8);
-        break;
-      }
-      case FieldKind::Text: {
-        if (!value.is_string()) return refusal("must be a text");
-        const std::string& text = value.get_ref<const std::string&>();
-        const bool path = name.size() > 5 && name.ends_with("_path") && !text.empty();
-        const std::optional<std::string> gbk = strictGbk(path ? resolve(d, text).string() : text);
-        if (!gbk) return refusal("holds characters that code page 936 cannot hold");
-        if (gbk->size() + 1 > spec->width) {
-          return refusal("is " + std::to_string(gbk->size()) + " bytes in GBK; its slot holds " +
-                         std::to_string(spec->width - 1));
-        }
-        std::memcpy(record + spec->offset, gbk->data(), gbk->size());
-        break;
-      }
-      case FieldKind::Address:
-        return refusal("is an address that the host sets itself");
+    const FieldSpec* spec = layout.find(it.key());
+    if (spec == nullptr) return refusalOf(pointer, it.key(), unknownField(layout));
+    if (auto what = encodeField(*spec, valueOf(it.value()), folder, record)) {
+      return refusalOf(pointer, it.key(), std::move(*what));
     }
   }
   return std::nullopt;
 }
 
 // Takes a description from nlohmann's SAX parser. The members other than "rows" are kept as
-// values; each row is built alone, encoded into its record and dropped, so that neither the
-// document nor the row array is ever held. Members named twice keep the last value at the
-// first one's place, as a parsed document would.
+// values; the rows go to a RowEncoder as the parser reads them, so that neither the document
+// nor a row is ever held. Members named twice keep the last value at the first one's place,
+// as a parsed document would.
 class Reader : public nlohmann::json_sax<Json> {
  public:
   // `layout`: the rows' layout, or null to take it from the exporter named before the rows.
@@ -128,24 +93,53 @@ class Reader : public nlohmann::json_sax<Json> {
   std::size_t rowCount = 0;
   std::optional<std::pair<std::size_t, std::string>> syntaxError;  // byte, message
 
-  bool null() override { return value(nullptr); }
-  bool boolean(bool b) override { return value(b); }
-  bool number_integer(number_integer_t n) override { return value(n); }
-  bool number_unsigned(number_unsigned_t n) override { return value(n); }
-  bool number_float(number_float_t n, const string_t&) override { return value(n); }
-  // Texts and keys are copied: the parser reuses its buffer, which keeps its size.
-  bool string(string_t& s) override { return value(s); }
-  bool binary(binary_t& b) override { return value(Json::binary(std::move(b))); }
-  bool start_object(std::size_t) override { return open(Json::object()); }
-  bool start_array(std::size_t) override { return open(Json::array()); }
+  bool null() override {
+    return scalar({}, [] { return Json(nullptr); });
+  }
+  bool boolean(bool b) override {
+    return scalar({}, [b] { return Json(b); });
+  }
+  bool number_integer(number_integer_t n) override {
+    FieldValue v;
+    v.kind = FieldValue::Kind::Integer;
+    v.integer = n;
+    return scalar(v, [n] { return Json(n); });
+  }
+  bool number_unsigned(number_unsigned_t n) override {
+    FieldValue v;
+    v.kind = FieldValue::Kind::Unsigned;
+    v.unsignedInteger = n;
+    return scalar(v, [n] { return Json(n); });
+  }
+  bool number_float(number_float_t n, const string_t&) override {
+    FieldValue v;
+    v.kind = FieldValue::Kind::Float;
+    v.number = n;
+    return scalar(v, [n] { return Json(n); });
+  }
+  // Texts and keys are copied where they are kept: the parser reuses its buffer.
+  bool string(string_t& s) override {
+    FieldValue v;
+    v.kind = FieldValue::Kind::Text;
+    v.text = s;
+    return scalar(v, [&s] { return Json(s); });
+  }
+  bool binary(binary_t& b) override {
+    return scalar({}, [&b] { return Json::binary(std::move(b)); });
+  }
+  bool start_object(std::size_t) override { return open(true); }
+  bool start_array(std::size_t) override { return open(false); }
   bool end_object() override { return close(); }
   bool end_array() override { return close(); }
   bool key(string_t& key) override {
+    if (skipping_ > 0) return true;
     if (!building_.empty()) {
       key_.assign(key);
-    } else if (depth_ == 1) {
+    } else if (inRow_) {
+      rows_->key(key);
+    } else {
       member_.assign(key);
-      if (member_ == "rows") startRows();
+      if (member_ == "rows") startRows(nullptr);
     }
     return true;
   }
@@ -156,13 +150,11 @@ class Reader : public nlohmann::json_sax<Json> {
   }
 
  private:
-  void startRows() {
-    d_.rows = {};
-    d_.rowPictures.clear();
-    d_.rowRefusal.reset();
+  void startRows(const RecordLayout* layout) {
+    rows_.emplace(d_, layout);
     nonObjectRow.reset();
     rowCount = 0;
-    rowsLayout = nullptr;
+    rowsLayout = layout;
   }
 
   // Puts `v` into the value being built; the place it took.
@@ -177,50 +169,69 @@ class Reader : public nlohmann::json_sax<Json> {
     return &slot;
   }
 
-  bool value(Json v) {
+  void noObjectRow() {
+    const std::size_t index = rowCount++;
+    if (!nonObjectRow) nonObjectRow = index;
+  }
+
+  template <class MakeJson>
+  bool scalar(const FieldValue& v, MakeJson json) {
+    if (skipping_ > 0) return true;
     if (!building_.empty()) {
-      add(std::move(v));
-    } else if (depth_ == 0) {
-      rootIsObject = false;
-    } else if (depth_ == 1 && rootIsObject) {
-      root[member_] = std::move(v);
-    } else if (depth_ == 2 && inRows_) {
-      finishRow(std::move(v));
+      add(json());
+    } else if (inRow_) {
+      rows_->value(v);
+    } else if (inRows_) {
+      noObjectRow();
+    } else if (!rootSeen_) {
+      rootSeen_ = true;
+    } else if (rootIsObject) {
+      root[member_] = json();
     }
     return true;
   }
 
-  bool open(Json container) {
-    if (!building_.empty()) {
-      building_.push_back(add(std::move(container)));
-    } else if (depth_ == 0) {
-      rootIsObject = container.is_object();
-    } else if (depth_ == 1 && rootIsObject) {
-      if (member_ == "rows" && container.is_array()) {
-        root[member_] = Json::array();
-        inRows_ = true;
-        rowsLayout = forced_ ? forced_ : exporterLayout();
-        if (rowsLayout != nullptr) d_.rows = RecordList(rowsLayout->size);
+  bool open(bool object) {
+    if (skipping_ > 0) {
+      ++skipping_;
+    } else if (!building_.empty()) {
+      building_.push_back(add(object ? Json::object() : Json::array()));
+    } else if (inRow_) {
+      rows_->value({});  // no field takes an object or an array: refused by what it is
+      skipping_ = 1;
+    } else if (inRows_) {
+      if (object) {
+        inRow_ = true;
+        rows_->startRow(rowCount++);
       } else {
-        Json& slot = root[member_];
-        slot = std::move(container);
-        building_.push_back(&slot);
+        noObjectRow();
+        skipping_ = 1;
       }
-    } else if (depth_ == 2 && inRows_) {
-      row_ = std::move(container);
-      building_.push_back(&row_);
+    } else if (!rootSeen_) {
+      rootSeen_ = true;
+      rootIsObject = object;
+      if (!object) skipping_ = 1;
+    } else if (member_ == "rows" && !object) {
+      root[member_] = Json::array();
+      inRows_ = true;
+      startRows(forced_ ? forced_ : exporterLayout());
+    } else {
+      Json& slot = root[member_];
+      slot = object ? Json::object() : Json::array();
+      building_.push_back(&slot);
     }
-    ++depth_;
     return true;
   }
 
   bool close() {
-    --depth_;
-    if (!building_.empty()) {
-      const Json* done = building_.back();
+    if (skipping_ > 0) {
+      --skipping_;
+    } else if (!building_.empty()) {
       building_.pop_back();
-      if (building_.empty() && done == &row_) finishRow(std::move(row_));
-    } else if (depth_ == 1) {
+    } else if (inRow_) {
+      inRow_ = false;
+      rows_->endRow();
+    } else if (inRows_) {
       inRows_ = false;
     }
     return true;
@@ -233,32 +244,16 @@ class Reader : public nlohmann::json_sax<Json> {
                : nullptr;
   }
 
-  void finishRow(Json row) {
-    const std::size_t index = rowCount++;
-    if (!row.is_object()) {
-      if (!nonObjectRow) nonObjectRow = index;
-      return;
-    }
-    const auto picture = row.find("picture_path");
-    if (picture != row.end() && picture->is_string() &&
-        !picture->get_ref<const std::string&>().empty()) {
-      d_.rowPictures.push_back({index, picture->get<std::string>()});
-    }
-    if (rowsLayout == nullptr || d_.rowRefusal) return;
-    const std::span<std::uint8_t> record = d_.rows.append();
-    d_.rowRefusal =
-        encodeFields(d_, *rowsLayout, row, "/rows/" + std::to_string(index), record.data());
-    if (d_.rowRefusal) d_.rows.clear();  // refused: the records are never handed over
-  }
-
   Description& d_;
   const RecordLayout* forced_;
-  int depth_ = 0;
-  bool inRows_ = false;
+  bool rootSeen_ = false;
+  bool inRows_ = false;          // in the array of "rows"
+  bool inRow_ = false;           // in one of its objects
+  int skipping_ = 0;             // the depth inside a value that is neither kept nor encoded
   std::string member_;           // the current member of the root
   std::string key_;              // the current key of the value being built
-  std::vector<Json*> building_;  // the open containers of a member or a row being built
-  Json row_;
+  std::vector<Json*> building_;  // the open containers of a member being built
+  std::optional<RowEncoder> rows_;
 };
 
 // Reads `file` (as the user named it, which messages show) into `reader`, refusing text that
