@@ -18,62 +18,66 @@ class StrictGbk {
   // Writes the GBK text into `out`, each character only if it fits wholly in `room` bytes.
   // The GBK size of the whole text, or nothing when a character is refused.
   std::optional<std::size_t> convert(std::string_view utf8, std::uint8_t* out, std::size_t room) {
-    Output gbk{out, room};
-    const auto at = [&](std::size_t i) { return static_cast<std::uint8_t>(utf8[i]); };
-    const auto follows = [&](std::size_t i) { return i < utf8.size() && (at(i) & 0xC0) == 0x80; };
-    for (std::size_t i = 0; i < utf8.size();) {
-      const std::uint8_t lead = at(i);
-      char16_t unit = 0;
+    // Locals throughout: the output bytes may alias anything, members would be reloaded.
+    const auto* at = reinterpret_cast<const std::uint8_t*>(utf8.data());
+    const auto* const end = at + utf8.size();
+    std::size_t size = 0;
+    while (at < end) {
+      const std::uint32_t lead = *at;
       if (lead < 0x80) {
-        gbk.put(kOneByte | lead);
-        ++i;
+        if (size < room) out[size] = static_cast<std::uint8_t>(lead);
+        ++size;
+        ++at;
         continue;
       }
-      if (lead >= 0xC2 && lead <= 0xDF && follows(i + 1)) {
-        unit = static_cast<char16_t>((lead & 0x1F) << 6 | (at(i + 1) & 0x3F));
-        i += 2;
-      } else if ((lead & 0xF0) == 0xE0 && follows(i + 1) && follows(i + 2)) {
-        unit = static_cast<char16_t>((lead & 0x0F) << 12 | (at(i + 1) & 0x3F) << 6 |
-                                     (at(i + 2) & 0x3F));
+      std::uint32_t unit = 0;
+      const std::ptrdiff_t left = end - at;
+      if (lead >= 0xC2 && lead <= 0xDF && left >= 2 && (at[1] & 0xC0) == 0x80) {
+        unit = (lead & 0x1F) << 6 | (at[1] & 0x3F);
+        at += 2;
+      } else if ((lead & 0xF0) == 0xE0 && left >= 3 && (at[1] & 0xC0) == 0x80 &&
+                 (at[2] & 0xC0) == 0x80) {
+        unit = (lead & 0x0F) << 12 | (at[1] & 0x3F) << 6 | (at[2] & 0x3F);
         if (unit < 0x800 || (unit >= 0xD800 && unit <= 0xDFFF))
           return convertUnits(utf8, out, room);
-        i += 3;
+        at += 3;
       } else {
         // Beyond the basic plane, or malformed: the general decoder says which units it is.
         return convertUnits(utf8, out, room);
       }
-      if (!gbk.put(known(unit))) return std::nullopt;
+      const std::uint32_t code = known(static_cast<char16_t>(unit));
+      if (!put(code, out, room, size)) return std::nullopt;
     }
-    return gbk.size;
+    return size;
   }
 
  private:
   static constexpr std::uint32_t kUnknown = 0, kRefused = 1, kOneByte = 1u << 16,
                                  kTwoBytes = 1u << 17;
 
-  struct Output {
-    std::uint8_t* at;
-    std::size_t room;
-    std::size_t size = 0;
-    bool put(std::uint32_t code) {
-      if (code == kRefused) return false;
-      const std::size_t width = (code & kTwoBytes) ? 2 : 1;
-      if (size + width <= room) {
-        if (width == 2) at[size] = static_cast<std::uint8_t>(code >> 8 & 0xFF);
-        at[size + width - 1] = static_cast<std::uint8_t>(code & 0xFF);
+  // Appends one character's bytes at `size` if they fit; false for a refused one.
+  static bool put(std::uint32_t code, std::uint8_t* out, std::size_t room, std::size_t& size) {
+    if (code == kRefused) return false;
+    if (code & kTwoBytes) {
+      if (size + 2 <= room) {
+        out[size] = static_cast<std::uint8_t>(code >> 8 & 0xFF);
+        out[size + 1] = static_cast<std::uint8_t>(code & 0xFF);
       }
-      size += width;
-      return true;
+      size += 2;
+    } else {
+      if (size < room) out[size] = static_cast<std::uint8_t>(code & 0xFF);
+      ++size;
     }
-  };
+    return true;
+  }
 
   std::optional<std::size_t> convertUnits(std::string_view utf8, std::uint8_t* out,
                                           std::size_t room) {
-    Output gbk{out, room};
+    std::size_t size = 0;
     for (const char16_t unit : platform::utf8ToUtf16(utf8)) {
-      if (!gbk.put(known(unit))) return std::nullopt;
+      if (!put(known(unit), out, room, size)) return std::nullopt;
     }
-    return gbk.size;
+    return size;
   }
 
   std::uint32_t known(char16_t unit) {

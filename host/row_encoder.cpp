@@ -33,13 +33,13 @@ void RowEncoder::startRow(std::size_t index) {
   record_ = layout_ != nullptr && !d_.rowRefusal ? d_.rows.append().data() : nullptr;
 }
 
-int RowEncoder::lookUp(const std::string& name) const {
+int RowEncoder::lookUp(std::string_view name) const {
   const FieldSpec* spec = layout_->find(name);
   return spec ? static_cast<int>(spec - layout_->fields.data()) : -1;
 }
 
-void RowEncoder::key(const std::string& name) {
-  picture_ = std::string_view(name) == kPicturePath;
+void RowEncoder::key(std::string_view name) {
+  picture_ = name == kPicturePath;
   if (record_ == nullptr) return;
   // Rows name their members in the same order, as a rule: the last row's field is tried first.
   const std::size_t member = keys_++;
@@ -53,8 +53,8 @@ void RowEncoder::key(const std::string& name) {
       return r.field < 0 && r.name == name;
     });
     if (before == refused_.end()) {
-      refused_.push_back(
-          {names_++, -1, name, "no field of that name in " + std::string(layout_->name)});
+      refused_.push_back({names_++, -1, std::string(name),
+                          "no field of that name in " + std::string(layout_->name)});
     }
     return;
   }

@@ -24,7 +24,7 @@ class RowEncoder {
   // The rows' objects, in order: startRow, then key and value for each member (a value that
   // is an object or an array comes as Other), then endRow.
   void startRow(std::size_t index);
-  void key(const std::string& name);
+  void key(std::string_view name);
   void value(const FieldValue& value);
   void endRow();
 
@@ -38,7 +38,7 @@ class RowEncoder {
     std::string what;
   };
 
-  int lookUp(const std::string& name) const;
+  int lookUp(std::string_view name) const;
 
   Description& d_;
   const RecordLayout* layout_;
