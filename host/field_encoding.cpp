@@ -124,10 +124,13 @@ std::optional<std::string> encodeField(const FieldSpec& spec, const FieldValue& 
       if (value.kind != Kind::Integer && value.kind != Kind::Unsigned) {
         return "must be a whole number";
       }
+      const bool fits = value.kind == Kind::Integer
+                            ? value.integer >= INT32_MIN && value.integer <= INT32_MAX
+                            : value.unsignedInteger <= INT32_MAX;
+      if (!fits) return "outside 32-bit integers";
       const std::int64_t number = value.kind == Kind::Integer
                                       ? value.integer
                                       : static_cast<std::int64_t>(value.unsignedInteger);
-      if (number < INT32_MIN || number > INT32_MAX) return "outside 32-bit integers";
       storeBits(slot, static_cast<std::uint32_t>(number), 4);
       return std::nullopt;
     }
