@@ -147,10 +147,10 @@ void Description::checkRows() const {
   if (rowRefusal) refuse(*this, rowRefusal->pointer, rowRefusal->what);
 }
 
-Description loadDescription(const std::filesystem::path& file) {
+Description loadDescription(const std::filesystem::path& file, JsonReading reading) {
   Description d;
   d.file = std::filesystem::absolute(file);
-  const DescriptionMembers members = readDescription(file, d, nullptr);
+  const DescriptionMembers members = readDescription(file, d, nullptr, reading);
   takeMembers(d, members);
   const RecordLayout* layout = rowLayoutOf(d.exporter);
   if (members.rowCount == 0 || members.rowsLayout == layout) return d;
@@ -158,7 +158,7 @@ Description loadDescription(const std::filesystem::path& file) {
   // The rows came before the exporter that names their layout: read them again with it.
   Description again;
   again.file = d.file;
-  takeMembers(again, readDescription(file, again, layout));
+  takeMembers(again, readDescription(file, again, layout, reading));
   return again;
 }
 

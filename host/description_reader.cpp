@@ -273,8 +273,8 @@ void readChecked(const std::filesystem::path& file, Reader& reader) {
 }  // namespace
 
 DescriptionMembers readDescription(const std::filesystem::path& file, Description& d,
-                                   const RecordLayout* layout) {
-  {
+                                   const RecordLayout* layout, JsonReading reading) {
+  if (reading == JsonReading::Fast) {
     Reader reader(d, layout);
     if (readFast(file, reader)) return std::move(reader.members);
   }

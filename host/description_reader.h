@@ -26,6 +26,6 @@ struct DescriptionMembers {
 // first one's place, as a parsed document would. A file that cannot be read or is no JSON is
 // refused with a DescriptionError.
 DescriptionMembers readDescription(const std::filesystem::path& file, Description& d,
-                                   const RecordLayout* layout);
+                                   const RecordLayout* layout, JsonReading reading);
 
 }  // namespace qx::host

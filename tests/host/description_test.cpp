@@ -4,6 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <fstream>
+#include <iterator>
+#include <vector>
 
 #include "include/qx/host_records.h"
 #include "platform/byte_fields.h"
@@ -220,6 +223,63 @@ TEST_F(DescriptionTest, LongRowArraysKeepTheirRecordsAndLines) {
     EXPECT_EQ(platform::int32At(d.rows[i], QX_GROUP_TABLE_ROW_number_d), i);
   }
   EXPECT_EQ(platform::int32At(d.rows[kRows - 1], QX_GROUP_TABLE_ROW_number_d), kRows - 1);
+}
+
+// Everything a reading made of a description, as one text: its refusal, or its members,
+// records, row pictures and row refusal.
+std::string outcome(const std::filesystem::path& file, JsonReading reading) {
+  try {
+    const Description d = loadDescription(file, reading);
+    std::string out = d.exporter + "\n" + d.templatePath.string() + "\n" +
+                      (d.picture ? d.picture->string() : "-") + "\n" + d.header.dump() + "\n";
+    for (std::size_t i = 0; i < d.rows.size(); ++i) {
+      out.append(reinterpret_cast<const char*>(d.rows[i].data()), d.rows[i].size());
+    }
+    for (const RowPicture& picture : d.rowPictures) {
+      out.append("\n").append(std::to_string(picture.row)).append(" ").append(picture.path);
+    }
+    if (d.rowRefusal) out.append("\n").append(d.rowRefusal->pointer).append(d.rowRefusal->what);
+    return out;
+  } catch (const std::exception& error) {
+    return std::string("refused: ") + error.what();
+  }
+}
+
+// The host reads with RapidJSON and lets nlohmann read again where it stops; whatever the
+// file, that must end exactly as nlohmann's reading alone. Every example, cut short and
+// damaged a byte at a time at places spread over it.
+TEST_F(DescriptionTest, TheFastReadingEndsAsNlohmannsAlone) {
+  std::vector<std::string> texts = {
+      "\xEF\xBB\xBF{\"exporter\": \"heron\", \"template\": \"t.xlsx\"}",
+      R"({"exporter": "vellum", "template": "t.xlsx", "rows": [{"time_value": -0, "number_d": -0}]})",
+      R"({"exporter": "heron", "template": "t.xlsx", "header": {"text1": "\uDBFF\uDFFF"}})",
+      R"({"exporter": "heron", "template": "t.xlsx", "header": {"text1": "a\u0000b\/"}})",
+      R"([{"exporter": "heron"}])",
+      R"("heron")",
+  };
+  for (const char* example : {"heron/report.json", "kestrel/report.json", "tamarack/report.json",
+                              "vellum/report.json", "vellum/report_x.json"}) {
+    std::ifstream in(std::string(QX_SOURCE_DIR) + "/examples/" + example, std::ios::binary);
+    texts.emplace_back(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  }
+  std::vector<std::string> inputs;
+  for (const std::string& text : texts) {
+    inputs.push_back(text);
+    constexpr std::size_t kPlaces = 16;
+    for (std::size_t i = 1; i <= kPlaces; ++i) {
+      const std::size_t at = text.size() * i / (kPlaces + 1);
+      inputs.push_back(text.substr(0, at));
+      for (const char damage : {'"', '\\', '}', ',', '-', 'e', '\xED', '\xC0'}) {
+        std::string damaged = text;
+        damaged[at] = damage;
+        inputs.push_back(damaged);
+      }
+    }
+  }
+  for (const std::string& input : inputs) {
+    const auto file = dir.write("r.json", input);
+    EXPECT_EQ(outcome(file, JsonReading::Fast), outcome(file, JsonReading::NlohmannAlone)) << input;
+  }
 }
 
 // Numbers land as nlohmann's reader takes them on its own: doubles bit for bit, and whole
