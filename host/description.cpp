@@ -1,12 +1,8 @@
 #include "host/description.h"
 
-#include <algorithm>
-#include <cstring>
-
 #include "host/description_reader.h"
 #include "host/field_encoding.h"
 #include "host/json_lines.h"
-#include "platform/code_page.h"
 
 namespace qx::host {
 
@@ -57,10 +53,6 @@ Refusal refusalOf(const std::string& pointer, std::string_view name, std::string
   return Refusal{pointer + "/" + escapePointerToken(std::string(name)), std::move(what)};
 }
 
-std::string unknownField(const RecordLayout& layout) {
-  return "no field of that name in " + std::string(layout.name);
-}
-
 // Lays `fields` out into `record` (layout.size zero bytes); the first field refused, if any.
 std::optional<Refusal> encodeFields(const Description& d, const RecordLayout& layout,
                                     const Json& fields, const std::string& pointer,
@@ -68,7 +60,7 @@ std::optional<Refusal> encodeFields(const Description& d, const RecordLayout& la
   const std::filesystem::path folder = d.file.parent_path();
   for (auto it = fields.begin(); it != fields.end(); ++it) {
     const FieldSpec* spec = layout.find(it.key());
-    if (spec == nullptr) return refusalOf(pointer, it.key(), unknownField(layout));
+    if (spec == nullptr) return refusalOf(pointer, it.key(), unknownFieldRefusal(layout));
     if (auto what = encodeField(*spec, valueOf(it.value()), folder, record)) {
       return refusalOf(pointer, it.key(), std::move(*what));
     }

@@ -18,47 +18,47 @@ namespace qx::host {
 
 namespace {
 
-// Takes the events of either parser. The members other than "rows" are built as values; the
-// rows go to a RowEncoder.
+// Takes the events of either parser (each returns true: go on). The members other than "rows"
+// are built as values; the rows go to a RowEncoder.
 class Reader {
  public:
   Reader(Description& d, const RecordLayout* layout) : d_(d), forced_(layout) {}
 
   DescriptionMembers members;
 
-  void null() {
-    scalar({}, [] { return Json(nullptr); });
+  bool null() {
+    return scalar({}, [] { return Json(nullptr); });
   }
-  void boolean(bool b) {
-    scalar({}, [b] { return Json(b); });
+  bool boolean(bool b) {
+    return scalar({}, [b] { return Json(b); });
   }
-  void integer(std::int64_t n) {
+  bool integer(std::int64_t n) {
     FieldValue v;
     v.kind = FieldValue::Kind::Integer;
     v.integer = n;
-    scalar(v, [n] { return Json(n); });
+    return scalar(v, [n] { return Json(n); });
   }
-  void unsignedInteger(std::uint64_t n) {
+  bool unsignedInteger(std::uint64_t n) {
     FieldValue v;
     v.kind = FieldValue::Kind::Unsigned;
     v.unsignedInteger = n;
-    scalar(v, [n] { return Json(n); });
+    return scalar(v, [n] { return Json(n); });
   }
-  void floating(double n) {
+  bool floating(double n) {
     FieldValue v;
     v.kind = FieldValue::Kind::Float;
     v.number = n;
-    scalar(v, [n] { return Json(n); });
+    return scalar(v, [n] { return Json(n); });
   }
-  void text(std::string_view s) {
+  bool text(std::string_view s) {
     FieldValue v;
     v.kind = FieldValue::Kind::Text;
     v.text = s;
-    scalar(v, [s] { return Json(std::string(s)); });
+    return scalar(v, [s] { return Json(std::string(s)); });
   }
 
-  void key(std::string_view key) {
-    if (skipping_ > 0) return;
+  bool key(std::string_view key) {
+    if (skipping_ > 0) return true;
     if (!building_.empty()) {
       key_.assign(key);
     } else if (inRow_) {
@@ -67,9 +67,10 @@ class Reader {
       member_.assign(key);
       if (member_ == "rows") startRows(nullptr);
     }
+    return true;
   }
 
-  void open(bool object) {
+  bool open(bool object) {
     if (skipping_ > 0) {
       ++skipping_;
     } else if (!building_.empty()) {
@@ -98,9 +99,10 @@ class Reader {
       slot = object ? Json::object() : Json::array();
       building_.push_back(&slot);
     }
+    return true;
   }
 
-  void close() {
+  bool close() {
     if (skipping_ > 0) {
       --skipping_;
     } else if (!building_.empty()) {
@@ -111,6 +113,7 @@ class Reader {
     } else if (inRows_) {
       inRows_ = false;
     }
+    return true;
   }
 
  private:
@@ -139,8 +142,8 @@ class Reader {
   }
 
   template <class MakeJson>
-  void scalar(const FieldValue& v, MakeJson json) {
-    if (skipping_ > 0) return;
+  bool scalar(const FieldValue& v, MakeJson json) {
+    if (skipping_ > 0) return true;
     if (!building_.empty()) {
       add(json());
     } else if (inRow_) {
@@ -152,6 +155,7 @@ class Reader {
     } else {
       members.root[member_] = json();
     }
+    return true;
   }
 
   const RecordLayout* exporterLayout() const {
@@ -179,24 +183,24 @@ class FastEvents : public rapidjson::BaseReaderHandler<rapidjson::UTF8<>, FastEv
  public:
   explicit FastEvents(Reader& reader) : reader_(reader) {}
 
-  bool Null() { return reader_.null(), true; }
-  bool Bool(bool b) { return reader_.boolean(b), true; }
-  bool Int(int n) { return reader_.integer(n), true; }
-  bool Int64(std::int64_t n) { return reader_.integer(n), true; }
+  bool Null() { return reader_.null(); }
+  bool Bool(bool b) { return reader_.boolean(b); }
+  bool Int(int n) { return reader_.integer(n); }
+  bool Int64(std::int64_t n) { return reader_.integer(n); }
   // nlohmann gives every number without a sign as unsigned.
-  bool Uint(unsigned n) { return reader_.unsignedInteger(n), true; }
-  bool Uint64(std::uint64_t n) { return reader_.unsignedInteger(n), true; }
-  bool Double(double n) { return std::isfinite(n) && (reader_.floating(n), true); }
+  bool Uint(unsigned n) { return reader_.unsignedInteger(n); }
+  bool Uint64(std::uint64_t n) { return reader_.unsignedInteger(n); }
+  bool Double(double n) { return std::isfinite(n) && reader_.floating(n); }
   bool String(const char* s, rapidjson::SizeType length, bool) {
-    return valid(s, length) && (reader_.text({s, length}), true);
+    return valid(s, length) && reader_.text({s, length});
   }
   bool Key(const char* s, rapidjson::SizeType length, bool) {
-    return valid(s, length) && (reader_.key({s, length}), true);
+    return valid(s, length) && reader_.key({s, length});
   }
-  bool StartObject() { return reader_.open(true), true; }
-  bool StartArray() { return reader_.open(false), true; }
-  bool EndObject(rapidjson::SizeType) { return reader_.close(), true; }
-  bool EndArray(rapidjson::SizeType) { return reader_.close(), true; }
+  bool StartObject() { return reader_.open(true); }
+  bool StartArray() { return reader_.open(false); }
+  bool EndObject(rapidjson::SizeType) { return reader_.close(); }
+  bool EndArray(rapidjson::SizeType) { return reader_.close(); }
 
  private:
   // The file's own bytes are checked as UTF-8; a surrogate (ED A0..BF) can only come from an
@@ -220,20 +224,18 @@ class CheckedEvents : public nlohmann::json_sax<Json> {
 
   std::optional<std::pair<std::size_t, std::string>> syntaxError;  // byte, message
 
-  bool null() override { return reader_.null(), true; }
-  bool boolean(bool b) override { return reader_.boolean(b), true; }
-  bool number_integer(number_integer_t n) override { return reader_.integer(n), true; }
-  bool number_unsigned(number_unsigned_t n) override { return reader_.unsignedInteger(n), true; }
-  bool number_float(number_float_t n, const string_t&) override {
-    return reader_.floating(n), true;
-  }
-  bool string(string_t& s) override { return reader_.text(s), true; }
-  bool binary(binary_t&) override { return reader_.null(), true; }
-  bool start_object(std::size_t) override { return reader_.open(true), true; }
-  bool start_array(std::size_t) override { return reader_.open(false), true; }
-  bool end_object() override { return reader_.close(), true; }
-  bool end_array() override { return reader_.close(), true; }
-  bool key(string_t& key) override { return reader_.key(key), true; }
+  bool null() override { return reader_.null(); }
+  bool boolean(bool b) override { return reader_.boolean(b); }
+  bool number_integer(number_integer_t n) override { return reader_.integer(n); }
+  bool number_unsigned(number_unsigned_t n) override { return reader_.unsignedInteger(n); }
+  bool number_float(number_float_t n, const string_t&) override { return reader_.floating(n); }
+  bool string(string_t& s) override { return reader_.text(s); }
+  bool binary(binary_t&) override { return reader_.null(); }  // never in JSON text
+  bool start_object(std::size_t) override { return reader_.open(true); }
+  bool start_array(std::size_t) override { return reader_.open(false); }
+  bool end_object() override { return reader_.close(); }
+  bool end_array() override { return reader_.close(); }
+  bool key(string_t& key) override { return reader_.key(key); }
   bool parse_error(std::size_t byte, const std::string&,
                    const nlohmann::detail::exception& error) override {
     syntaxError.emplace(byte, error.what());

@@ -115,6 +115,10 @@ std::optional<std::string> encodeText(const FieldSpec& spec, std::string_view ut
 
 }  // namespace
 
+std::string unknownFieldRefusal(const RecordLayout& layout) {
+  return "no field of that name in " + std::string(layout.name);
+}
+
 std::optional<std::string> encodeField(const FieldSpec& spec, const FieldValue& value,
                                        const std::filesystem::path& folder, std::uint8_t* record) {
   using Kind = FieldValue::Kind;

@@ -29,4 +29,7 @@ struct FieldValue {
 std::optional<std::string> encodeField(const FieldSpec& spec, const FieldValue& value,
                                        const std::filesystem::path& folder, std::uint8_t* record);
 
+// Why a member that names no field of `layout` is refused.
+std::string unknownFieldRefusal(const RecordLayout& layout);
+
 }  // namespace qx::host

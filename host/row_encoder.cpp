@@ -53,8 +53,7 @@ void RowEncoder::key(std::string_view name) {
       return r.field < 0 && r.name == name;
     });
     if (before == refused_.end()) {
-      refused_.push_back({names_++, -1, std::string(name),
-                          "no field of that name in " + std::string(layout_->name)});
+      refused_.push_back({names_++, -1, std::string(name), unknownFieldRefusal(*layout_)});
     }
     return;
   }
