@@ -57,11 +57,17 @@ struct Description {
   void checkRows() const;
 };
 
+// How the JSON text is read: with RapidJSON, and with nlohmann again from the start wherever
+// RapidJSON stops (what the host does), or with nlohmann alone (which the first must always
+// agree with, refusals and their words included).
+enum class JsonReading { Fast, NlohmannAlone };
+
 // Reads and checks a description in one pass over the file, encoding each row as it is read
 // (a description that names its exporter after the rows is read twice). Relative paths are
 // taken from the file's folder. Structure and syntax are refused here; a refused row field
 // is kept in rowRefusal, to be told after the checks of the files the description names.
-Description loadDescription(const std::filesystem::path& file);
+Description loadDescription(const std::filesystem::path& file,
+                            JsonReading reading = JsonReading::Fast);
 
 // The row layout of an exporter, or null for a name that is none.
 const RecordLayout* rowLayoutOf(const std::string& exporter);

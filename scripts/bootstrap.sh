@@ -21,7 +21,7 @@ packages=(
   cmake ninja-build g++ pkg-config
   googletest libgtest-dev
   libzip-dev libpugixml-dev zlib1g-dev libisal-dev
-  nlohmann-json3-dev libxlsxwriter-dev
+  nlohmann-json3-dev rapidjson-dev libxlsxwriter-dev
   python3 python3-openpyxl
 )
 if [ $tests -eq 1 ]; then

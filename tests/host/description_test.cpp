@@ -3,6 +3,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <vector>
+
 #include "include/qx/host_records.h"
 #include "platform/byte_fields.h"
 #include "platform/code_page.h"
@@ -112,6 +117,47 @@ TEST_F(DescriptionTest, RefusalsNameTheFieldAndItsLine) {
        "\"x\"},\n\"header\": "
        "{\n\"a/b~\": 1}}",
        "/header/a~1b~0 (line 3): no field of that name"},
+      // Within a row the first member refused in the row's order is told; a member named again
+      // is judged by its last value, at its first place.
+      {"{\"exporter\": \"heron\", \"template\": \"t.xlsx\",\n\"rows\": [{\"colour\": 1,\n"
+       "\"field_a\": 5}]}",
+       "/rows/0/colour (line 2): no field of that name in QX_CHECK_POINT_ROW"},
+      {"{\"exporter\": \"heron\", \"template\": \"t.xlsx\",\n\"rows\": [{\"field_a\": 5, "
+       "\"field_b\": 6,\n\"field_a\": \"x\"}]}",
+       "/rows/0/field_b (line 2): must be a text"},
+      {"{\"exporter\": \"heron\", \"template\": \"t.xlsx\",\n\"rows\": [{\"field_b\": "
+       "\"ok\", \"field_a\": 5,\n\"field_b\": 7}]}",
+       "/rows/0/field_b (line 3): must be a text"},
+      {"{\"exporter\": \"heron\", \"template\": \"t.xlsx\",\n\"rows\": [{\"field_a\": "
+       "{\"field_b\": 1}, \"field_b\": [2]}]}",
+       "/rows/0/field_a (line 2): must be a text"},
+      {"{\"exporter\": \"heron\", \"template\": \"t.xlsx\",\n\"rows\": [{\"field_a\": "
+       "\"\u4e2d\u6587\u6587\u672c\u6587\u672c\u6587\u672c\u6587\u672c\u6587\u672c\u6587\u672c"
+       "\u6587\u672c\u6587\u672c\u6587\u672c\u6587\u672c\u6587\u672c\u6587\u672c\u6587\u672c"
+       "\u6587\u672c\u6587\u672c\u6587\u672c\u6587\u672c\u6587\u672c\u6587\u672c\"}]}",
+       "/rows/0/field_a (line 2): is 80 bytes in GBK; its slot holds 79"},
+      // What the JSON grammar refuses, wherever it stands.
+      {"{\"exporter\": \"heron\", \"template\": \"t.xlsx\",\n\"rows\": [{\"field_a\": "
+       "\"\\uDC00\"}]}",
+       "(line 2): not valid JSON: [json.exception.parse_error.101]"},
+      {"{\"exporter\": \"heron\", \"template\": \"t.xlsx\",\n\"rows\": [{\"field_a\": "
+       "\"\\uD800x\"}]}",
+       "(line 2): not valid JSON: [json.exception.parse_error.101]"},
+      {"{\"exporter\": \"vellum\", \"template\": \"t.xlsx\",\n\"rows\": [{\"time_value\": "
+       "1.7976931348623159e308}]}",
+       "(line 2): not valid JSON: [json.exception.out_of_range.406] number overflow"},
+      {"{\"exporter\": \"heron\", \"template\": \"t.xlsx\",\n\"rows\": [{\"field_a\": "
+       "\"\xC0\x80\"}]}",
+       "(line 2): not valid JSON: [json.exception.parse_error.101]"},
+      {"{\"exporter\": \"heron\", \"template\": \"t.xlsx\",\n\"rows\": [{\"field_a\": "
+       "\"x\"}]} {}",
+       "(line 2): not valid JSON: [json.exception.parse_error.101]"},
+      {"{\"exporter\": \"heron\", \"template\": \"t.xlsx\",\n\"rows\": [{\"field_a\": "
+       "\"x\",}]}",
+       "(line 2): not valid JSON: [json.exception.parse_error.101]"},
+      {"{\"exporter\": \"heron\", \"template\": \"t.xlsx\",\n\"rows\": [{\"field_a\": "
+       "\"\\ud83d\\ude00\"}]}",
+       "/rows/0/field_a (line 2): holds characters that code page 936 cannot hold"},
   };
   for (const Case& c : cases) {
     const std::string error = refusal(c.json, checkPointHeader(), checkPointRow());
@@ -128,14 +174,22 @@ TEST_F(DescriptionTest, RefusalsNameTheFieldAndItsLine) {
       "{\"rows\": [{\"field_a\": \"x\"}], \"exporter\": \"heron\", \"template\": \"t.xlsx\"}",
       "{\"exporter\": \"kestrel\", \"rows\": [{\"field_a\": \"x\"}], \"exporter\": \"heron\", "
       "\"template\": \"t.xlsx\"}",
+      // A longer text named first leaves nothing behind; a byte order mark is no content.
+      "{\"exporter\": \"heron\", \"template\": \"t.xlsx\", \"rows\": [{\"field_a\": \"a longer "
+      "text\", \"field_a\": \"x\"}]}",
+      "\xEF\xBB\xBF{\"exporter\": \"heron\", \"template\": \"t.xlsx\", \"rows\": [{\"field_a\": "
+      "\"x\"}]}",
+      "{\"exporter\": \"heron\", \"template\": \"t.xlsx\", \"rows\": [{\"field_a\": 5, "
+      "\"field_a\": [5], \"field_a\": \"x\"}]}",
   };
+  const std::size_t width = checkPointRow().find("field_a")->width;
   for (const char* json : accepted) {
     EXPECT_EQ(refusal(json, checkPointHeader(), checkPointRow()), "") << json;
     const Description d = load(json);
     ASSERT_EQ(d.rows.size(), 1u) << json;
-    EXPECT_EQ(platform::textAt(d.rows[0], QX_CHECK_POINT_ROW_field_a,
-                               checkPointRow().find("field_a")->width),
-              "x")
+    const auto slot = d.rows[0].subspan(QX_CHECK_POINT_ROW_field_a, width);
+    EXPECT_EQ(std::string(slot.begin(), slot.end()),
+              std::string("x") + std::string(width - 1, '\0'))
         << json;
   }
 }
@@ -147,9 +201,12 @@ TEST_F(DescriptionTest, LongRowArraysKeepTheirRecordsAndLines) {
   const auto description = [](int bad) {
     std::string json = "{\"exporter\": \"vellum\",\n\"template\": \"t.xlsx\",\n\"rows\": [\n";
     for (int i = 0; i < kRows; ++i) {
-      json += "{\"group_key\": \"" + std::to_string(i) +
-              "\", \"number_d\": " + (i == bad ? std::string("\"x\"") : std::to_string(i)) + "}" +
-              (i + 1 < kRows ? ",\n" : "\n");
+      // Every third row names its members in another order.
+      const std::string key = "\"group_key\": \"" + std::to_string(i) + "\"";
+      const std::string number =
+          "\"number_d\": " + (i == bad ? std::string("\"x\"") : std::to_string(i));
+      json.append("{").append(i % 3 == 1 ? number : key).append(", ");
+      json.append(i % 3 == 1 ? key : number).append(i + 1 < kRows ? "},\n" : "}\n");
     }
     return json + "]}";
   };
@@ -166,6 +223,138 @@ TEST_F(DescriptionTest, LongRowArraysKeepTheirRecordsAndLines) {
     EXPECT_EQ(platform::int32At(d.rows[i], QX_GROUP_TABLE_ROW_number_d), i);
   }
   EXPECT_EQ(platform::int32At(d.rows[kRows - 1], QX_GROUP_TABLE_ROW_number_d), kRows - 1);
+}
+
+// Everything a reading made of a description, as one text: its refusal, or its members,
+// records, row pictures and row refusal.
+std::string outcome(const std::filesystem::path& file, JsonReading reading) {
+  try {
+    const Description d = loadDescription(file, reading);
+    std::string out = d.exporter + "\n" + d.templatePath.string() + "\n" +
+                      (d.picture ? d.picture->string() : "-") + "\n" + d.header.dump() + "\n";
+    for (std::size_t i = 0; i < d.rows.size(); ++i) {
+      out.append(reinterpret_cast<const char*>(d.rows[i].data()), d.rows[i].size());
+    }
+    for (const RowPicture& picture : d.rowPictures) {
+      out.append("\n").append(std::to_string(picture.row)).append(" ").append(picture.path);
+    }
+    if (d.rowRefusal) out.append("\n").append(d.rowRefusal->pointer).append(d.rowRefusal->what);
+    return out;
+  } catch (const std::exception& error) {
+    return std::string("refused: ") + error.what();
+  }
+}
+
+// The host reads with RapidJSON and lets nlohmann read again where it stops; whatever the
+// file, that must end exactly as nlohmann's reading alone. Every example, cut short and
+// damaged a byte at a time at places spread over it.
+TEST_F(DescriptionTest, TheFastReadingEndsAsNlohmannsAlone) {
+  std::vector<std::string> texts = {
+      "\xEF\xBB\xBF{\"exporter\": \"heron\", \"template\": \"t.xlsx\"}",
+      R"({"exporter": "vellum", "template": "t.xlsx", "rows": [{"time_value": -0, "number_d": -0}]})",
+      R"({"exporter": "heron", "template": "t.xlsx", "header": {"text1": "\uDBFF\uDFFF"}})",
+      R"({"exporter": "heron", "template": "t.xlsx", "header": {"text1": "a\u0000b\/"}})",
+      R"([{"exporter": "heron"}])",
+      R"("heron")",
+  };
+  for (const char* example : {"heron/report.json", "kestrel/report.json", "tamarack/report.json",
+                              "vellum/report.json", "vellum/report_x.json"}) {
+    std::ifstream in(std::string(QX_SOURCE_DIR) + "/examples/" + example, std::ios::binary);
+    texts.emplace_back(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  }
+  std::vector<std::string> inputs;
+  for (const std::string& text : texts) {
+    inputs.push_back(text);
+    constexpr std::size_t kPlaces = 16;
+    for (std::size_t i = 1; i <= kPlaces; ++i) {
+      const std::size_t at = text.size() * i / (kPlaces + 1);
+      inputs.push_back(text.substr(0, at));
+      for (const char damage : {'"', '\\', '}', ',', '-', 'e', '\xED', '\xC0'}) {
+        std::string damaged = text;
+        damaged[at] = damage;
+        inputs.push_back(damaged);
+      }
+    }
+  }
+  for (const std::string& input : inputs) {
+    const auto file = dir.write("r.json", input);
+    EXPECT_EQ(outcome(file, JsonReading::Fast), outcome(file, JsonReading::NlohmannAlone)) << input;
+  }
+}
+
+// Numbers land as nlohmann's reader takes them on its own: doubles bit for bit, and whole
+// numbers only where JSON writes them whole and they fit 32 bits.
+TEST_F(DescriptionTest, NumbersLandAsAJsonReaderTakesThem) {
+  const char* const numbers[] = {
+      "0",
+      "-0",
+      "-0.0",
+      "7",
+      "5.0",
+      "1E+2",
+      "-2147483648",
+      "2147483647",
+      "2147483648",
+      "-2147483649",
+      "-9223372036854775809",
+      "18446744073709551615",
+      "18446744073709551616",
+      "123456789012345678901234567890",
+      "0.1",
+      "0.30000000000000004",
+      "1e-999",
+      "4.9e-324",
+      "2.2250738585072011e-308",
+      "1.7976931348623157e308",
+      "1e0000000000000000000001",
+      "0.0000000000000000000000000000000000000000001e-280",
+      "100000000000000000000000000000000000000000000000000000000e-350",
+      "3.14159265358979323846264338327950288419716939937510582097494459"};
+  const auto row = [](const char* field, const char* number) {
+    std::string json = R"({"exporter": "vellum", "template": "t.xlsx", "rows": [{")";
+    json.append(field).append("\": ").append(number).append("}]}");
+    return json;
+  };
+
+  for (const char* number : numbers) {
+    const Json reference = Json::parse(number);
+    const Description real = load(row("time_value", number));
+    ASSERT_EQ(real.rows.size(), 1u) << number;
+    const double stored = platform::doubleAt(real.rows[0], QX_GROUP_TABLE_ROW_time_value);
+    const double expected = reference.get<double>();
+    EXPECT_EQ(std::memcmp(&stored, &expected, sizeof stored), 0)
+        << number << ": " << stored << " instead of " << expected;
+
+    const bool fits = reference.is_number_unsigned()
+                          ? reference.get<std::uint64_t>() <= INT32_MAX
+                          : reference.is_number_integer() &&
+                                reference.get<std::int64_t>() >= INT32_MIN &&
+                                reference.get<std::int64_t>() <= INT32_MAX;
+    const std::string error = refusal(row("number_d", number), groupTableHeader(), groupTableRow());
+    if (fits) {
+      EXPECT_EQ(error, "") << number;
+      EXPECT_EQ(
+          platform::int32At(load(row("number_d", number)).rows[0], QX_GROUP_TABLE_ROW_number_d),
+          reference.get<std::int64_t>())
+          << number;
+    } else {
+      EXPECT_NE(error.find(reference.is_number_integer() ? "outside 32-bit integers"
+                                                         : "must be a whole number"),
+                std::string::npos)
+          << number << ": " << error;
+    }
+  }
+  // Values that no number field takes.
+  for (const char* other : {"[1]", "{\"a\": 1}", "null", "true", "\"1\""}) {
+    EXPECT_NE(refusal(row("time_value", other), groupTableHeader(), groupTableRow())
+                  .find("/rows/0/time_value (line 1): must be a number"),
+              std::string::npos)
+        << other;
+    EXPECT_NE(refusal(row("number_d", other), groupTableHeader(), groupTableRow())
+                  .find("/rows/0/number_d (line 1): must be a whole number"),
+              std::string::npos)
+        << other;
+  }
 }
 
 // Texts are converted a character at a time; each must come out as the whole text converted
