@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <deque>
 #include <memory>
+#include <span>
 #include <string_view>
 #include <vector>
 
@@ -25,73 +26,81 @@ enum class CellKind : std::uint8_t {
   Boolean,
 };
 
-// 16 bytes: a report of a million rows holds ten million of them.
-struct Cell {
-  std::uint32_t style = 0;
+// 10 bytes: a report of a million rows holds ten million of them. What a value needs beyond
+// 32 bits (a fractional number, a text, the element read from the package) the store keeps
+// aside; a cell is read and written through the store. Packed to 2-byte alignment: the value
+// is read with an unaligned load, which costs nothing on the machines this runs on.
+struct __attribute__((packed, aligned(2))) Cell {
+  std::uint16_t style = 0;   // see cellStyle()
   std::uint16_t column = 0;  // 1..kMaxColumns
   CellKind kind = CellKind::Blank;
   bool used : 1 = false;  // holds a value or a style of its own: counts for the used range
   bool hadFormula : 1 = false;
-  bool phonetic : 1 = false;  // ph="1": its phonetic text is shown, whatever the value
-  union {
-    double number;
-    std::uint32_t index;
-    std::uint64_t text;               // a TextArena reference
-    pugi::xml_node_struct* original;  // kind Original: the cell's element in the package
-  } value{0};
+  bool phonetic : 1 = false;     // ph="1": its phonetic text is shown, whatever the value
+  bool wholeNumber : 1 = false;  // kind Number: `value` is the number itself (32-bit signed)
+  // By kind: Number: the number or its place in the store's numbers; SharedText: the index
+  // into the shared strings; InlineText: a TextArena reference; Boolean: 0 or 1; Original:
+  // the place of its element in the store's list.
+  std::uint32_t value = 0;
 };
 
-static_assert(kMaxColumns <= 0xFFFF && sizeof(Cell) == 16);
+static_assert(kMaxColumns <= 0xFFFF && sizeof(Cell) == 10 && alignof(Cell) == 2);
 
-// The element a cell was read from, while it is as the package holds it; null otherwise.
-inline pugi::xml_node_struct* originalOf(const Cell& cell) {
-  return cell.kind == CellKind::Original ? cell.value.original : nullptr;
+[[noreturn]] void refuseCellStyle(std::uint32_t style);
+// A format index as a cell holds it. The application keeps fewer than 64,000 formats in a
+// workbook; one beyond 16 bits is refused rather than cut.
+inline std::uint16_t cellStyle(std::uint32_t style) {
+  if (style > 0xFFFF) refuseCellStyle(style);
+  return static_cast<std::uint16_t>(style);
 }
 
-// The cells of one row in ascending columns: a run of the store's pooled cell storage, which
-// only the store grows.
-class RowCells {
- public:
-  Cell* begin() { return data_; }
-  Cell* end() { return data_ + size_; }
-  const Cell* begin() const { return data_; }
-  const Cell* end() const { return data_ + size_; }
-  std::size_t size() const { return size_; }
-  bool empty() const { return size_ == 0; }
+// 32 bytes. Its cells, in ascending columns, are a run of the store's pooled cell storage,
+// which only the store grows.
+struct Row {
+  double height = -1;       // points; negative: the sheet's default
+  std::uint32_t style = 0;  // the format of its new cells, when `styled` (customFormat)
+  std::uint32_t number : 21 = 0;
+  bool styled : 1 = false;
+  bool hidden : 1 = false;
+  bool changed : 1 = false;
+
+  std::span<Cell> cells() { return {cells_, size_}; }
+  std::span<const Cell> cells() const { return {cells_, size_}; }
 
  private:
   friend class CellStore;
-  Cell* data_ = nullptr;
-  std::uint32_t size_ = 0;
-  std::uint32_t capacity_ = 0;
+  Cell* cells_ = nullptr;
+  std::uint32_t original_ = 0;  // 1 + its element's place in the store's list; 0: none
+  std::uint16_t size_ = 0;
+  std::uint16_t capacity_ = 0;
 };
 
-struct Row {
-  std::uint32_t number = 0;
-  std::uint32_t style = 0;  // the format of its new cells, when `styled` (customFormat)
-  pugi::xml_node_struct* original = nullptr;
-  RowCells cells;
-  double height = -1;  // points; negative: the sheet's default
-  bool styled = false;
-  bool hidden = false;
-  bool changed = false;
-};
+static_assert(kMaxRows < (1u << 21) && kMaxColumns <= 0xFFFF && sizeof(Row) == 32);
 
-// Cell texts back to back in blocks that never move. A text is found by the reference its
-// cell holds (block, offset and length packed in 8 bytes), so a growing report never copies
-// its texts and a short text costs its bytes alone.
+// Cell texts back to back in blocks that never move, each after its length. A text is found by
+// the 32-bit reference its cell holds (block and offset), so a growing report never copies its
+// texts and a short text costs its bytes and one more. A text equal to one added shortly before
+// (a column that repeats a value, a field shown twice) shares that one's bytes.
 class TextArena {
  public:
-  // Stores a copy of `text` (at most 16 MiB); returns its reference.
-  std::uint64_t add(std::string_view text);
-  std::string_view operator[](std::uint64_t reference) const;
-  std::size_t size() const { return count_; }
+  // Stores `text` (shorter than 16 MiB) or finds it among the recent ones; its reference.
+  std::uint32_t add(std::string_view text);
+  std::string_view operator[](std::uint32_t reference) const;
+  std::size_t size() const { return count_; }   // texts added
+  std::size_t bytes() const { return bytes_; }  // held in blocks, lengths included
 
  private:
   static constexpr std::size_t kBlockBytes = std::size_t{1} << 20;
+  static constexpr std::size_t kOffsetBits = 20;
+  static constexpr std::size_t kRecentTexts = 4096;
+  std::uint32_t store(std::string_view text);
+
   std::vector<std::unique_ptr<char[]>> blocks_;
   std::size_t blockFree_ = 0;  // bytes left in the last block
   std::size_t count_ = 0;
+  std::size_t bytes_ = 0;
+  // References of recent texts by a hash of their bytes.
+  std::unique_ptr<std::uint64_t[]> recent_;
 };
 
 // Cell runs carved from large slabs. A run that a growing row leaves is kept for the next run
@@ -132,26 +141,70 @@ class CellStore {
   void append(Row& row, const Cell& cell);
 
   // Highest row number that has a row.
-  std::uint32_t lastRow() const { return static_cast<std::uint32_t>(slots_.size()) - 1; }
+  std::uint32_t lastRow() const { return lastRow_; }
   std::size_t rowCount() const { return rows_.size(); }
 
-  TextArena& inlineTexts() { return inlineTexts_; }
+  // The value of a cell of kind Number.
+  double number(const Cell& cell) const {
+    return cell.wholeNumber ? static_cast<std::int32_t>(cell.value) : numbers_[cell.value];
+  }
+  // Makes `cell` a number (its kind, too).
+  void setNumber(Cell& cell, double number);
+  // The text of a cell of kind InlineText.
+  std::string_view inlineText(const Cell& cell) const { return inlineTexts_[cell.value]; }
+  // Makes `cell` a text of its own (its kind, too).
+  void setInlineText(Cell& cell, std::string_view text) {
+    cell.value = inlineTexts_.add(text);
+    cell.kind = CellKind::InlineText;
+  }
+  // The element a cell was read from, while it is as the package holds it; null otherwise.
+  pugi::xml_node_struct* originalOf(const Cell& cell) const {
+    return cell.kind == CellKind::Original ? originals_[cell.value] : nullptr;
+  }
+  // The element a row was read from; null for a new row.
+  pugi::xml_node_struct* originalOf(const Row& row) const {
+    return row.original_ == 0 ? nullptr : rowOriginals_[row.original_ - 1];
+  }
+  void setOriginal(Row& row, pugi::xml_node_struct* element) {
+    rowOriginals_.push_back(element);
+    row.original_ = static_cast<std::uint32_t>(rowOriginals_.size());
+  }
+  // Makes `cell` one read from the package's `element`.
+  void setOriginal(Cell& cell, pugi::xml_node_struct* element);
+  // A cell about to be changed no longer stands for its element.
+  void forgetOriginal(const Cell& cell) {
+    if (cell.kind == CellKind::Original) originals_[cell.value] = nullptr;
+  }
+
   const TextArena& inlineTexts() const { return inlineTexts_; }
 
  private:
-  // Makes room in `cells` for at least one more cell.
-  void grow(RowCells& cells);
+  // Makes room in `row` for at least one more cell.
+  void grow(Row& row);
 
-  std::vector<std::uint32_t> slots_{0};  // row number -> index in rows_ + 1
+  // Row number -> 1 + its index in rows_ (0: none), in pages made as rows reach them: no
+  // table is copied to grow.
+  static constexpr unsigned kSlotPageBits = 12;
+  std::uint32_t slotOf(std::uint32_t number) const {
+    const std::size_t page = number >> kSlotPageBits;
+    return page < slotPages_.size() && slotPages_[page]
+               ? slotPages_[page][number & ((1u << kSlotPageBits) - 1)]
+               : 0;
+  }
+  std::vector<std::unique_ptr<std::uint32_t[]>> slotPages_;
+  std::uint32_t lastRow_ = 0;
   std::deque<Row> rows_;
   CellPool pool_;
   TextArena inlineTexts_;
-  Row* lastTouched_ = nullptr;    // the row touchRow() returned last
-  std::uint32_t currentRow_ = 0;  // the row of the last touch
-  std::size_t lastWidth_ = 1;     // cells of the row touched before it
+  std::vector<double> numbers_;                       // numbers that are not whole 32-bit ones
+  std::vector<pugi::xml_node_struct*> originals_;     // elements of cells read from the package
+  std::vector<pugi::xml_node_struct*> rowOriginals_;  // elements of rows read from it
+  Row* lastTouched_ = nullptr;                        // the row touchRow() returned last
+  std::uint32_t currentRow_ = 0;                      // the row of the last touch
+  std::size_t lastWidth_ = 1;                         // cells of the row touched before it
 };
 
 // Finds the cell of `column` in a row's ascending cells; null when absent.
-const Cell* findInRow(const RowCells& cells, std::uint32_t column);
+const Cell* findInRow(std::span<const Cell> cells, std::uint32_t column);
 
 }  // namespace qx::engine

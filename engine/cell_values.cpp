@@ -57,29 +57,29 @@ void putText(Workbook& workbook, Worksheet& sheet, Cell& cell, std::string_view 
     if (value.kind != RecognisedKind::Text) {
       if (value.kind != RecognisedKind::Number && styles != nullptr &&
           styles->isGeneral(cell.style)) {
-        cell.style = styles->withNumberFormat(
-            cell.style, value.kind == RecognisedKind::Time ? "h:mm" : "[h]:mm");
+        cell.style = cellStyle(styles->withNumberFormat(
+            cell.style, value.kind == RecognisedKind::Time ? "h:mm" : "[h]:mm"));
       }
-      cell.kind = CellKind::Number;
-      cell.value.number = value.number;
+      sheet.cells().setNumber(cell, value.number);
       return;
     }
   }
   if (SharedStrings* strings = workbook.sharedStrings()) {
     cell.kind = CellKind::SharedText;
-    cell.value.index = strings->add(text, hash);
+    cell.value = strings->add(text, hash);
     return;
   }
-  cell.kind = CellKind::InlineText;
-  cell.value.text = sheet.cells().inlineTexts().add(text);
+  sheet.cells().setInlineText(cell, text);
 }
 
 // The master cell of an array formula or a data table holds the formula of a whole range;
 // the application refuses to change it alone, and so does the engine, rather than turning the
 // other cells of the range into constants.
-void refuseArrayMaster(const Cell& cell, std::uint32_t row, std::uint32_t column) {
-  if (originalOf(cell) == nullptr) return;
-  const pugi::xml_node formula = childNamed(pugi::xml_node(originalOf(cell)), "f");
+void refuseArrayMaster(const Worksheet& sheet, const Cell& cell, std::uint32_t row,
+                       std::uint32_t column) {
+  pugi::xml_node_struct* original = sheet.cells().originalOf(cell);
+  if (original == nullptr) return;
+  const pugi::xml_node formula = childNamed(pugi::xml_node(original), "f");
   const std::string_view type = formula.attribute("t").value();
   if (type != "array" && type != "dataTable") return;
   throw EngineError("the cell " + cellName(row, column) + " holds the " +
@@ -103,8 +103,7 @@ std::string numberText(Workbook& workbook, double number, std::uint32_t style) {
   return showsNothing(number, code) ? std::string() : formatNumber(number, code);
 }
 
-std::string originalText(Workbook& workbook, const Cell& cell) {
-  const pugi::xml_node node(originalOf(cell));
+std::string originalText(Workbook& workbook, pugi::xml_node node, std::uint32_t style) {
   const std::string_view type = node.attribute("t").value();
   const pugi::xml_node v = childNamed(node, "v");
   const std::string_view value = v.text().get();
@@ -119,7 +118,7 @@ std::string originalText(Workbook& workbook, const Cell& cell) {
   double number = 0;
   const auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), number);
   if (error != std::errc()) return std::string(value);
-  return numberText(workbook, number, cell.style);
+  return numberText(workbook, number, style);
 }
 }  // namespace
 
@@ -145,7 +144,7 @@ void putCellValue(Workbook& workbook, Worksheet& sheet, std::uint32_t row, std::
     }
   }
   if (const Cell* before = sheet.cells().find(row, column); before && before->hadFormula) {
-    refuseArrayMaster(*before, row, column);
+    refuseArrayMaster(sheet, *before, row, column);
     unshareFormulaAt(sheet, row, column);
   }
   Cell& cell = sheet.touchCell(row, column);
@@ -154,22 +153,21 @@ void putCellValue(Workbook& workbook, Worksheet& sheet, std::uint32_t row, std::
     workbook.noteFormulaRemoved();
     cell.hadFormula = false;
   }
-  if (cell.kind == CellKind::Original) cell.value.original = nullptr;
+  sheet.cells().forgetOriginal(cell);
   switch (value.type()) {
     case VarType::Bstr:
       putText(workbook, sheet, cell, utf8, hash);
       break;
     case VarType::Bool:
       cell.kind = CellKind::Boolean;
-      cell.value.number = value.booleanValue() != 0 ? 1 : 0;
+      cell.value = value.booleanValue() != 0 ? 1 : 0;
       break;
     case VarType::Empty:
       cell.kind = CellKind::Blank;
       break;
     default:
       if (const std::optional<double> number = value.toReal()) {
-        cell.kind = CellKind::Number;
-        cell.value.number = *number;
+        sheet.cells().setNumber(cell, *number);
         break;
       }
       throw EngineError("a " + std::string(automation::typeName(value.type())) +
@@ -186,20 +184,23 @@ std::string cellText(Workbook& workbook, const Worksheet& sheet, std::uint32_t r
   const Cell* cell = sheet.cells().find(row, column);
   if (cell == nullptr) return {};
   switch (cell->kind) {
-    case CellKind::Original:
-      return originalOf(*cell) == nullptr ? std::string() : originalText(workbook, *cell);
+    case CellKind::Original: {
+      pugi::xml_node_struct* original = sheet.cells().originalOf(*cell);
+      return original == nullptr ? std::string()
+                                 : originalText(workbook, pugi::xml_node(original), cell->style);
+    }
     case CellKind::Blank:
       return {};
     case CellKind::Number:
-      return numberText(workbook, cell->value.number, cell->style);
+      return numberText(workbook, sheet.cells().number(*cell), cell->style);
     case CellKind::Boolean:
-      return cell->value.number != 0 ? "TRUE" : "FALSE";
+      return cell->value != 0 ? "TRUE" : "FALSE";
     case CellKind::SharedText: {
       SharedStrings* strings = workbook.sharedStrings();
-      return strings == nullptr ? std::string() : std::string(strings->text(cell->value.index));
+      return strings == nullptr ? std::string() : std::string(strings->text(cell->value));
     }
     case CellKind::InlineText:
-      return std::string(sheet.cells().inlineTexts()[cell->value.text]);
+      return std::string(sheet.cells().inlineText(*cell));
   }
   return {};
 }

@@ -116,9 +116,9 @@ void frameRange(Workbook& workbook, Worksheet& sheet, const CellRect& rect, std:
     Cell& cell = sheet.touchCell(row, column);
     const std::uint32_t style = styles.framed(cell.style, edges, line);
     if (style != cell.style) {
-      cell.style = style;
-      if (originalOf(cell) != nullptr) {
-        pugi::xml_node node(originalOf(cell));
+      cell.style = cellStyle(style);
+      if (pugi::xml_node_struct* original = sheet.cells().originalOf(cell)) {
+        pugi::xml_node node(original);
         pugi::xml_attribute s = node.attribute("s");
         if (!s) s = node.append_attribute("s");
         s.set_value(style);

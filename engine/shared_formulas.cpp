@@ -149,8 +149,9 @@ std::string shiftFormula(std::string_view f, std::int64_t rows, std::int64_t col
 
 void unshareFormulaAt(Worksheet& sheet, std::uint32_t row, std::uint32_t column) {
   const Cell* master = sheet.cells().find(row, column);
-  if (master == nullptr || originalOf(*master) == nullptr) return;
-  const pugi::xml_node formula = childNamed(pugi::xml_node(originalOf(*master)), "f");
+  const CellStore& store = sheet.cells();
+  if (master == nullptr || store.originalOf(*master) == nullptr) return;
+  const pugi::xml_node formula = childNamed(pugi::xml_node(store.originalOf(*master)), "f");
   if (std::string_view(formula.attribute("t").value()) != "shared" || !formula.attribute("ref")) {
     return;
   }
@@ -164,12 +165,12 @@ void unshareFormulaAt(Worksheet& sheet, std::uint32_t row, std::uint32_t column)
   for (std::uint32_t r = first->row; r <= last->row; ++r) {
     Row* cells = sheet.cells().row(r);
     if (cells == nullptr) continue;
-    for (Cell& cell : cells->cells) {
+    for (Cell& cell : cells->cells()) {
       if (cell.column < first->column || cell.column > last->column || &cell == master ||
-          originalOf(cell) == nullptr) {
+          store.originalOf(cell) == nullptr) {
         continue;
       }
-      pugi::xml_node f = childNamed(pugi::xml_node(originalOf(cell)), "f");
+      pugi::xml_node f = childNamed(pugi::xml_node(store.originalOf(cell)), "f");
       if (std::string_view(f.attribute("t").value()) != "shared" ||
           si != f.attribute("si").value()) {
         continue;

@@ -73,7 +73,7 @@ void Worksheet::loadRows(pugi::xml_node sheetData) {
     if (!r) rowNode.append_attribute("r") = number;
     previousRow = static_cast<std::uint32_t>(number);
     Row& row = cells_.touchRow(previousRow);
-    row.original = rowNode.internal_object();
+    cells_.setOriginal(row, rowNode.internal_object());
     if (pugi::xml_attribute ht = rowNode.attribute("ht")) row.height = ht.as_double(-1);
     row.styled = rowNode.attribute("customFormat").as_bool(false);
     row.style = row.styled ? rowNode.attribute("s").as_uint(0) : 0;
@@ -98,12 +98,17 @@ void Worksheet::loadRows(pugi::xml_node sheetData) {
         c.append_attribute("r") = cellName(previousRow, cell.column).c_str();
       }
       previousColumn = cell.column;
-      cell.style = c.attribute("s").as_uint(0);
-      cell.kind = CellKind::Original;
+      const unsigned long long style = c.attribute("s").as_ullong(0);
+      if (style > 0xFFFF) {
+        throw partError(part_, "cell " + cellName(previousRow, cell.column) + " refers to format " +
+                                   std::to_string(style) +
+                                   ", beyond the 65,536 a workbook can hold");
+      }
+      cell.style = static_cast<std::uint16_t>(style);
       cell.hadFormula = static_cast<bool>(childNamed(c, "f"));
       cell.phonetic = c.attribute("ph").as_bool(false);
       cell.used = cell.style != 0 || hasValue(c);
-      cell.value.original = c.internal_object();
+      cells_.setOriginal(cell, c.internal_object());
       cells_.append(row, cell);
       if (cell.used) noteUsed(previousRow, cell.column);
     }
@@ -130,7 +135,7 @@ Cell& Worksheet::touchCell(std::uint32_t row, std::uint32_t column) {
   Cell& cell = cells_.touch(row, column);
   // Only a cell made just now is blank, unused and without XML.
   if (cell.kind == CellKind::Blank && !cell.used) {
-    cell.style = inheritedStyle(row, column);
+    cell.style = cellStyle(inheritedStyle(row, column));
   }
   return cell;
 }
@@ -199,12 +204,13 @@ struct CellTags {
 template <typename T>
 void appendNumber(std::string& out, T value) {
   char digits[32];
-  out.append(digits, std::to_chars(digits, digits + sizeof digits, value).ptr);
+  const char* end = std::to_chars(digits, digits + sizeof digits, value).ptr;
+  out.append(digits, static_cast<std::size_t>(end - digits));
 }
 
 // Appends one cell that the engine wrote.
 void appendCell(std::string& out, const CellTags& tags, std::string_view row, const Cell& cell,
-                const TextArena& inlineTexts) {
+                const CellStore& store) {
   out += tags.open;
   appendColumnName(out, cell.column);
   out += row;
@@ -222,18 +228,22 @@ void appendCell(std::string& out, const CellTags& tags, std::string_view row, co
       return;
     case CellKind::Number:
       out += tags.number;
-      appendNumber(out, cell.value.number);
+      if (cell.wholeNumber) {
+        appendNumber(out, static_cast<std::int32_t>(cell.value));
+      } else {
+        appendNumber(out, store.number(cell));
+      }
       break;
     case CellKind::Boolean:
       out += tags.boolean;
-      out += cell.value.number != 0 ? '1' : '0';
+      out += cell.value != 0 ? '1' : '0';
       break;
     case CellKind::SharedText:
       out += tags.shared;
-      appendNumber(out, cell.value.index);
+      appendNumber(out, cell.value);
       break;
     case CellKind::InlineText: {
-      const std::string_view text = inlineTexts[cell.value.text];
+      const std::string_view text = store.inlineText(cell);
       const bool keepSpaces = !text.empty() && (text.front() == ' ' || text.back() == ' ');
       out += keepSpaces ? tags.inlineOpenSpaces : tags.inlineOpen;
       appendCellText(out, text);
@@ -245,23 +255,24 @@ void appendCell(std::string& out, const CellTags& tags, std::string_view row, co
 }
 
 // What a rewritten row holds besides its cells (extLst, comments) follows them, as it did.
-void appendOtherChildren(StringWriter& writer, const Row& row) {
-  if (row.original == nullptr) return;
-  for (pugi::xml_node child = pugi::xml_node(row.original).first_child(); child;
+void appendOtherChildren(StringWriter& writer, pugi::xml_node_struct* original) {
+  if (original == nullptr) return;
+  for (pugi::xml_node child = pugi::xml_node(original).first_child(); child;
        child = child.next_sibling()) {
     if (child.type() == pugi::node_pcdata || localName(child) == "c") continue;
     child.print(writer, "", pugi::format_raw);
   }
 }
 
-void appendRowStart(std::string& out, const std::string& prefix, const Row& row) {
+void appendRowStart(std::string& out, const std::string& prefix, const Row& row,
+                    pugi::xml_node_struct* original) {
   out += '<';
   out += prefix;
   out += "row r=\"";
   out += std::to_string(row.number);
   out += '"';
-  if (row.original != nullptr) {
-    for (pugi::xml_attribute a = pugi::xml_node(row.original).first_attribute(); a;
+  if (original != nullptr) {
+    for (pugi::xml_attribute a = pugi::xml_node(original).first_attribute(); a;
          a = a.next_attribute()) {
       const std::string_view name = a.name();
       if (name == "r" || name == "spans") continue;
@@ -297,26 +308,25 @@ ChunkSource Worksheet::saver() {
     const Row* row = cells_.row(state->nextRow++);
     if (row == nullptr) return true;
     StringWriter writer(chunk);
+    pugi::xml_node_struct* original = cells_.originalOf(*row);
     if (!row->changed) {
-      if (row->original != nullptr) {
-        pugi::xml_node(row->original).print(writer, "", pugi::format_raw);
-      }
+      if (original != nullptr) pugi::xml_node(original).print(writer, "", pugi::format_raw);
       return true;
     }
-    if (row->cells.empty() && row->original == nullptr) return true;
-    appendRowStart(chunk, state->prefix, *row);
+    if (row->cells().empty() && original == nullptr) return true;
+    appendRowStart(chunk, state->prefix, *row, original);
     char digits[16];  // the row number, written once for all its cells
     const std::string_view number(
         digits, static_cast<std::size_t>(
                     std::to_chars(digits, digits + sizeof digits, row->number).ptr - digits));
-    for (const Cell& cell : row->cells) {
-      if (originalOf(cell) != nullptr) {
-        pugi::xml_node(originalOf(cell)).print(writer, "", pugi::format_raw);
+    for (const Cell& cell : row->cells()) {
+      if (pugi::xml_node_struct* original = cells_.originalOf(cell)) {
+        pugi::xml_node(original).print(writer, "", pugi::format_raw);
       } else {
-        appendCell(chunk, *state->tags, number, cell, cells_.inlineTexts());
+        appendCell(chunk, *state->tags, number, cell, cells_);
       }
     }
-    appendOtherChildren(writer, *row);
+    appendOtherChildren(writer, original);
     chunk += state->tags->rowClose;
     return true;
   });

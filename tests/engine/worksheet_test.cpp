@@ -73,6 +73,7 @@ TEST(Worksheet, RefusesRowsAndCellsOutsideTheSheetOrOutOfOrder) {
       R"(<row r="1"><c r="A2"/></row>)",
       R"(<row r="1"><c r="B1"/><c r="A1"/></row>)",
       R"(<row r="1"><c r="1A"/></row>)",
+      R"(<row r="1"><c r="A1" s="65536"/></row>)",  // a format a cell cannot refer to
   };
   for (const char* rows : bad) {
     try {
@@ -91,8 +92,7 @@ TEST(Worksheet, WritesBackWhatItDoesNotModelAndOnlyTheCellsItChanged) {
       R"(<sheetViews><sheetView workbookViewId="0"/></sheetViews>)",
       R"(<mergeCells count="1"><mergeCell ref="A5:B5"/></mergeCells><legacyDrawing r:id="rId7"/>)");
   Cell& changed = sheet->cells().touch(1, 3);
-  changed.kind = CellKind::Number;
-  changed.value.number = 0.5;
+  sheet->cells().setNumber(changed, 0.5);
   sheet->markChanged();
   sheet->addDrawing("rId8", "http://schemas.openxmlformats.org/officeDocument/2006/relationships");
   const std::string xml = saved(*sheet);
@@ -152,7 +152,7 @@ TEST(CellStore, RowsHoldTheirCellsWhateverTheOrderTheyCameIn) {
     const Row* r = store.row(row);
     ASSERT_NE(r, nullptr);
     std::vector<std::uint32_t> columns;
-    for (const Cell& cell : r->cells) columns.push_back(cell.column);
+    for (const Cell& cell : r->cells()) columns.push_back(cell.column);
     std::vector<std::uint32_t> wanted;
     for (auto it = expected.lower_bound({row, 0}); it != expected.end() && it->first.first == row;
          ++it) {
@@ -175,13 +175,35 @@ TEST(TextArena, EveryTextComesBackAsItWas) {
   for (int i = 0; i < 200000; ++i) texts.push_back("\xE6\xB5\x8B" + std::to_string(i));
   texts.push_back(std::string(3 * block, 'h'));
   texts.push_back("end");
+  // Lengths of one to four bytes before the texts.
+  for (const std::size_t length : {127ul, 128ul, 16383ul, 16384ul, (1ul << 24) - 1}) {
+    texts.push_back(std::string(length, 'i'));
+  }
   TextArena arena;
-  std::vector<std::uint64_t> references;
+  std::vector<std::uint32_t> references;
   for (const std::string& text : texts) references.push_back(arena.add(text));
   ASSERT_EQ(arena.size(), texts.size());
-  ASSERT_EQ(std::set<std::uint64_t>(references.begin(), references.end()).size(), texts.size());
+  ASSERT_EQ(std::set<std::uint32_t>(references.begin(), references.end()).size(), texts.size());
   for (std::size_t i = 0; i < texts.size(); ++i) ASSERT_EQ(arena[references[i]], texts[i]) << i;
   EXPECT_THROW(arena.add(std::string(std::size_t{1} << 24, 'x')), EngineError);
+}
+
+// A text repeated soon after shares the bytes of the first; one seen long ago, or one that
+// only shares a hash slot with another, is stored again and still comes back as it was.
+TEST(TextArena, ARecentTextIsStoredOnce) {
+  TextArena arena;
+  const std::uint32_t first = arena.add("\xE5\x90\x88\xE6\xA0\xBC");
+  const std::size_t bytes = arena.bytes();
+  EXPECT_EQ(arena.add("\xE5\x90\x88\xE6\xA0\xBC"), first);
+  EXPECT_EQ(arena.bytes(), bytes);
+  std::vector<std::uint32_t> many;
+  for (int i = 0; i < 100000; ++i) many.push_back(arena.add(std::to_string(i)));
+  for (int i = 0; i < 100000; ++i) ASSERT_EQ(arena[many[i]], std::to_string(i));
+  const std::uint32_t again = arena.add("\xE5\x90\x88\xE6\xA0\xBC");
+  EXPECT_EQ(arena[again], "\xE5\x90\x88\xE6\xA0\xBC");
+  EXPECT_EQ(arena[first], arena[again]);
+  EXPECT_EQ(arena.add(""), arena.add(""));
+  EXPECT_EQ(arena[arena.add("")], "");
 }
 
 }  // namespace
