@@ -2,6 +2,7 @@
 #include <iconv.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <stdexcept>
 #include <vector>
@@ -73,67 +74,69 @@ class Converter {
 }  // namespace
 
 namespace {
-// ASCII is the same in code page 936 and UTF-16; most cell texts and every address are ASCII,
-// so they skip iconv.
-bool isAscii(std::string_view text) {
-  return std::all_of(text.begin(), text.end(),
-                     [](char c) { return static_cast<unsigned char>(c) < 0x80; });
-}
-}  // namespace
+// Code page 936 is stateless: a text converts character by character. ASCII is the same in
+// UTF-16; double-byte characters already converted are remembered by their two bytes (0 while
+// unknown), so a report's recurring characters reach iconv once. The table is the process's:
+// an entry is written whole, threads that race write the same value, and the common case
+// needs neither a lock nor a thread-local lookup.
+std::atomic<char16_t> knownUnits[std::size_t{1} << 16];
 
-namespace {
-// Code page 936 is stateless: a text converts character by character. Double-byte characters
-// already converted are remembered by their two bytes, so a report's recurring characters
-// reach iconv once; a text with anything else goes through iconv whole.
-class DoubleByteCache {
- public:
-  // The text converted, or false when it holds a character the cache cannot answer.
-  bool convert(std::string_view gbk, std::u16string& out, Converter& converter) {
-    out.resize(gbk.size());
-    std::size_t used = 0;
-    for (std::size_t i = 0; i < gbk.size(); ++i) {
-      const auto lead = static_cast<unsigned char>(gbk[i]);
-      if (lead < 0x80) {
-        out[used++] = lead;
-        continue;
-      }
-      if (i + 1 == gbk.size()) return false;
-      const auto key = static_cast<std::size_t>(lead << 8 | static_cast<unsigned char>(gbk[i + 1]));
-      char16_t& known = units_[key];
-      if (known == 0) {
-        unsigned char little[2];
-        if (!converter.one(gbk.data() + i, 2, reinterpret_cast<char*>(little), 2)) return false;
-        known = static_cast<char16_t>(little[0] | little[1] << 8);
-        if (known == 0) return false;
-      }
-      out[used++] = known;
-      ++i;
-    }
-    out.resize(used);
-    return true;
-  }
-
- private:
-  std::vector<char16_t> units_ = std::vector<char16_t>(std::size_t{1} << 16, 0);
-};
-}  // namespace
-
-std::u16string gbkToUtf16(std::string_view gbk) {
-  if (gbk.empty()) return {};
-  if (isAscii(gbk)) return std::u16string(gbk.begin(), gbk.end());
+Converter& toUtf16() {
   thread_local Converter converter("UTF-16LE", "CP936");
-  thread_local DoubleByteCache cache;
-  std::u16string converted;
-  if (cache.convert(gbk, converted, converter)) return converted;
+  return converter;
+}
+
+// The unit of the double-byte character at `pair`, or 0 when iconv does not make it one unit.
+char16_t doubleByteUnit(const char* pair) {
+  const auto key = static_cast<std::size_t>(static_cast<unsigned char>(pair[0]) << 8 |
+                                            static_cast<unsigned char>(pair[1]));
+  char16_t unit = knownUnits[key].load(std::memory_order_relaxed);
+  if (unit != 0) return unit;
+  unsigned char little[2];
+  if (!toUtf16().one(pair, 2, reinterpret_cast<char*>(little), 2)) return 0;
+  unit = static_cast<char16_t>(little[0] | little[1] << 8);
+  if (unit != 0) knownUnits[key].store(unit, std::memory_order_relaxed);
+  return unit;
+}
+
+// The whole text through iconv, which replaces what forms no character.
+void convertWhole(std::string_view gbk, std::u16string& out) {
   static constexpr char kReplacementLe[] = {'\xFD', '\xFF'};
   const std::vector<char> bytes =
-      converter.run(gbk.data(), gbk.size(), std::string_view(kReplacementLe, 2), 1);
-  std::u16string out(bytes.size() / 2, u'\0');
+      toUtf16().run(gbk.data(), gbk.size(), std::string_view(kReplacementLe, 2), 1);
+  out.resize(bytes.size() / 2);
   for (std::size_t i = 0; i < out.size(); ++i) {
     out[i] = static_cast<char16_t>(static_cast<unsigned char>(bytes[2 * i]) |
                                    (static_cast<unsigned char>(bytes[2 * i + 1]) << 8));
   }
+}
+}  // namespace
+
+std::u16string gbkToUtf16(std::string_view gbk) {
+  std::u16string out;
+  gbkToUtf16(gbk, out);
   return out;
+}
+
+void gbkToUtf16(std::string_view gbk, std::u16string& out) {
+  out.resize(gbk.size());  // never more units than bytes
+  std::size_t used = 0;
+  for (std::size_t i = 0; i < gbk.size(); ++i) {
+    const auto lead = static_cast<unsigned char>(gbk[i]);
+    if (lead < 0x80) {
+      out[used++] = lead;
+      continue;
+    }
+    const char16_t unit = i + 1 < gbk.size() ? doubleByteUnit(gbk.data() + i) : 0;
+    if (unit == 0) {
+      // A byte that forms no character of the table: iconv decides what replaces it.
+      convertWhole(gbk, out);
+      return;
+    }
+    out[used++] = unit;
+    ++i;
+  }
+  out.resize(used);
 }
 
 std::string utf16ToGbk(std::u16string_view text) {
