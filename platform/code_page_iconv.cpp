@@ -86,15 +86,12 @@ Converter& toUtf16() {
   return converter;
 }
 
-// The unit of the double-byte character at `pair`, or 0 when iconv does not make it one unit.
-char16_t doubleByteUnit(const char* pair) {
-  const auto key = static_cast<std::size_t>(static_cast<unsigned char>(pair[0]) << 8 |
-                                            static_cast<unsigned char>(pair[1]));
-  char16_t unit = knownUnits[key].load(std::memory_order_relaxed);
-  if (unit != 0) return unit;
+// The unit iconv makes of the double-byte character at `pair` (the table's `key`), kept in
+// the table; 0 when iconv does not make it one unit.
+char16_t learnUnit(const char* pair, std::size_t key) {
   unsigned char little[2];
   if (!toUtf16().one(pair, 2, reinterpret_cast<char*>(little), 2)) return 0;
-  unit = static_cast<char16_t>(little[0] | little[1] << 8);
+  const auto unit = static_cast<char16_t>(little[0] | little[1] << 8);
   if (unit != 0) knownUnits[key].store(unit, std::memory_order_relaxed);
   return unit;
 }
@@ -120,23 +117,32 @@ std::u16string gbkToUtf16(std::string_view gbk) {
 
 void gbkToUtf16(std::string_view gbk, std::u16string& out) {
   out.resize(gbk.size());  // never more units than bytes
-  std::size_t used = 0;
-  for (std::size_t i = 0; i < gbk.size(); ++i) {
-    const auto lead = static_cast<unsigned char>(gbk[i]);
+  char16_t* const first = out.data();
+  char16_t* next = first;
+  const char* in = gbk.data();
+  const char* const end = in + gbk.size();
+  while (in != end) {
+    const auto lead = static_cast<unsigned char>(*in);
     if (lead < 0x80) {
-      out[used++] = lead;
+      *next++ = lead;
+      ++in;
       continue;
     }
-    const char16_t unit = i + 1 < gbk.size() ? doubleByteUnit(gbk.data() + i) : 0;
+    char16_t unit = 0;
+    if (end - in > 1) {
+      const auto key = static_cast<std::size_t>(lead << 8 | static_cast<unsigned char>(in[1]));
+      unit = knownUnits[key].load(std::memory_order_relaxed);
+      if (unit == 0) unit = learnUnit(in, key);
+    }
     if (unit == 0) {
       // A byte that forms no character of the table: iconv decides what replaces it.
       convertWhole(gbk, out);
       return;
     }
-    out[used++] = unit;
-    ++i;
+    *next++ = unit;
+    in += 2;
   }
-  out.resize(used);
+  out.resize(static_cast<std::size_t>(next - first));
 }
 
 std::string utf16ToGbk(std::u16string_view text) {
