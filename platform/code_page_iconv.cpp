@@ -2,7 +2,6 @@
 #include <iconv.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cerrno>
 #include <stdexcept>
 #include <vector>
@@ -74,39 +73,49 @@ class Converter {
 }  // namespace
 
 namespace {
-// Code page 936 is stateless: a text converts character by character. ASCII is the same in
-// UTF-16; double-byte characters already converted are remembered by their two bytes (0 while
-// unknown), so a report's recurring characters reach iconv once. The table is the process's:
-// an entry is written whole, threads that race write the same value, and the common case
-// needs neither a lock nor a thread-local lookup.
-std::atomic<char16_t> knownUnits[std::size_t{1} << 16];
-
-Converter& toUtf16() {
-  thread_local Converter converter("UTF-16LE", "CP936");
-  return converter;
+// ASCII is the same in code page 936 and UTF-16; most cell texts and every address are ASCII,
+// so they skip iconv.
+bool isAscii(std::string_view text) {
+  return std::all_of(text.begin(), text.end(),
+                     [](char c) { return static_cast<unsigned char>(c) < 0x80; });
 }
+}  // namespace
 
-// The unit iconv makes of the double-byte character at `pair` (the table's `key`), kept in
-// the table; 0 when iconv does not make it one unit.
-char16_t learnUnit(const char* pair, std::size_t key) {
-  unsigned char little[2];
-  if (!toUtf16().one(pair, 2, reinterpret_cast<char*>(little), 2)) return 0;
-  const auto unit = static_cast<char16_t>(little[0] | little[1] << 8);
-  if (unit != 0) knownUnits[key].store(unit, std::memory_order_relaxed);
-  return unit;
-}
-
-// The whole text through iconv, which replaces what forms no character.
-void convertWhole(std::string_view gbk, std::u16string& out) {
-  static constexpr char kReplacementLe[] = {'\xFD', '\xFF'};
-  const std::vector<char> bytes =
-      toUtf16().run(gbk.data(), gbk.size(), std::string_view(kReplacementLe, 2), 1);
-  out.resize(bytes.size() / 2);
-  for (std::size_t i = 0; i < out.size(); ++i) {
-    out[i] = static_cast<char16_t>(static_cast<unsigned char>(bytes[2 * i]) |
-                                   (static_cast<unsigned char>(bytes[2 * i + 1]) << 8));
+namespace {
+// Code page 936 is stateless: a text converts character by character. Double-byte characters
+// already converted are remembered by their two bytes, so a report's recurring characters
+// reach iconv once; a text with anything else goes through iconv whole.
+class DoubleByteCache {
+ public:
+  // The text converted, or false when it holds a character the cache cannot answer.
+  bool convert(std::string_view gbk, std::u16string& out, Converter& converter) {
+    out.resize(gbk.size());
+    std::size_t used = 0;
+    for (std::size_t i = 0; i < gbk.size(); ++i) {
+      const auto lead = static_cast<unsigned char>(gbk[i]);
+      if (lead < 0x80) {
+        out[used++] = lead;
+        continue;
+      }
+      if (i + 1 == gbk.size()) return false;
+      const auto key = static_cast<std::size_t>(lead << 8 | static_cast<unsigned char>(gbk[i + 1]));
+      char16_t& known = units_[key];
+      if (known == 0) {
+        unsigned char little[2];
+        if (!converter.one(gbk.data() + i, 2, reinterpret_cast<char*>(little), 2)) return false;
+        known = static_cast<char16_t>(little[0] | little[1] << 8);
+        if (known == 0) return false;
+      }
+      out[used++] = known;
+      ++i;
+    }
+    out.resize(used);
+    return true;
   }
-}
+
+ private:
+  std::vector<char16_t> units_ = std::vector<char16_t>(std::size_t{1} << 16, 0);
+};
 }  // namespace
 
 std::u16string gbkToUtf16(std::string_view gbk) {
@@ -116,33 +125,21 @@ std::u16string gbkToUtf16(std::string_view gbk) {
 }
 
 void gbkToUtf16(std::string_view gbk, std::u16string& out) {
-  out.resize(gbk.size());  // never more units than bytes
-  char16_t* const first = out.data();
-  char16_t* next = first;
-  const char* in = gbk.data();
-  const char* const end = in + gbk.size();
-  while (in != end) {
-    const auto lead = static_cast<unsigned char>(*in);
-    if (lead < 0x80) {
-      *next++ = lead;
-      ++in;
-      continue;
-    }
-    char16_t unit = 0;
-    if (end - in > 1) {
-      const auto key = static_cast<std::size_t>(lead << 8 | static_cast<unsigned char>(in[1]));
-      unit = knownUnits[key].load(std::memory_order_relaxed);
-      if (unit == 0) unit = learnUnit(in, key);
-    }
-    if (unit == 0) {
-      // A byte that forms no character of the table: iconv decides what replaces it.
-      convertWhole(gbk, out);
-      return;
-    }
-    *next++ = unit;
-    in += 2;
+  if (isAscii(gbk)) {
+    out.assign(gbk.begin(), gbk.end());
+    return;
   }
-  out.resize(static_cast<std::size_t>(next - first));
+  thread_local Converter converter("UTF-16LE", "CP936");
+  thread_local DoubleByteCache cache;
+  if (cache.convert(gbk, out, converter)) return;
+  static constexpr char kReplacementLe[] = {'\xFD', '\xFF'};
+  const std::vector<char> bytes =
+      converter.run(gbk.data(), gbk.size(), std::string_view(kReplacementLe, 2), 1);
+  out.resize(bytes.size() / 2);
+  for (std::size_t i = 0; i < out.size(); ++i) {
+    out[i] = static_cast<char16_t>(static_cast<unsigned char>(bytes[2 * i]) |
+                                   (static_cast<unsigned char>(bytes[2 * i + 1]) << 8));
+  }
 }
 
 std::string utf16ToGbk(std::u16string_view text) {
