@@ -36,10 +36,22 @@ void Variant::releaseObject() noexcept {
 }
 
 void Variant::setText(std::u16string_view value) {
+  becomeText();
+  text_.assign(value);
+}
+
+void Variant::becomeText() {
   if (object_ != nullptr) releaseObject();
   type_ = VarType::Bstr;
   scalar_.r8 = 0;
-  text_.assign(value);
+}
+
+void Variant::setInteger(std::int32_t value) {
+  if (object_ != nullptr) releaseObject();
+  type_ = VarType::I4;
+  scalar_.r8 = 0;
+  scalar_.i32 = value;
+  text_.clear();
 }
 
 void Variant::clear() noexcept {

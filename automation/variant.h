@@ -51,6 +51,15 @@ class Variant {
   static Variant text(std::u16string value);
   // Makes this variant the text `value`, reusing the room its earlier text had.
   void setText(std::u16string_view value);
+  // Makes this variant a text that `fill` writes into the room of its earlier text (passed as
+  // a std::u16string&), so the text is produced in place rather than copied in.
+  template <typename Fill>
+  void fillText(Fill&& fill) {
+    becomeText();
+    fill(text_);
+  }
+  // Makes this variant the 32-bit integer `value` (VT_I4), keeping its text room.
+  void setInteger(std::int32_t value);
   static Variant error(std::int32_t code);
   // The missing argument: VT_ERROR carrying DISP_E_PARAMNOTFOUND.
   static Variant missing();
@@ -84,6 +93,7 @@ class Variant {
  private:
   void clear() noexcept;
   void releaseObject() noexcept;
+  void becomeText();
 
   VarType type_ = VarType::Empty;
   union Scalar {

@@ -75,7 +75,9 @@ void writeBodyRow(WorkbookSession& session, const CheckPointRow& record, std::st
   for (const char letter : spec) {
     const std::string* field = selectedField(record, letter);
     if (field == nullptr && letter != 'w') continue;
-    if (field != nullptr) report::writeCell(session.usedRange, row, column, *field);
+    if (field != nullptr) {
+      report::writeCell(session.usedRange, row, column, *field, session.writtenCell);
+    }
     report::frameCell(session.sheet, column, row, weight, session.framedCell);
     ++column;
   }

@@ -37,7 +37,8 @@ class TableRowWriter {
   // A cell with a value; `keep` leaves the template's content and only frames the cell.
   void cell(std::string_view text, bool keep) {
     if (!keep) {
-      report::writeCell(session_.usedRange, rowIndex(op::kRangeItemPut), column_, text);
+      report::writeCell(session_.usedRange, rowIndex(op::kRangeItemPut), column_, text,
+                        session_.writtenCell);
     }
     // No address names a row above the first: the frame is refused as the server would.
     if (row_ < 1) throw AutomationError(op::kWorksheetRange.name, hr::kInvalidArg);

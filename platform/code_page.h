@@ -10,6 +10,9 @@ namespace qx::platform {
 // GBK bytes to UTF-16. Windows converts through the ANSI code page, elsewhere through iconv's
 // CP936. Bytes that do not form a character become U+FFFD; empty gives empty.
 std::u16string gbkToUtf16(std::string_view gbk);
+// The same into `out`, replacing what it held and reusing its room: a caller that converts one
+// text after another allocates only for the longest.
+void gbkToUtf16(std::string_view gbk, std::u16string& out);
 
 // UTF-16 to GBK. Characters that code page 936 cannot hold become '?'; empty gives empty.
 std::string utf16ToGbk(std::u16string_view text);

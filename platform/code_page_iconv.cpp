@@ -119,21 +119,27 @@ class DoubleByteCache {
 }  // namespace
 
 std::u16string gbkToUtf16(std::string_view gbk) {
-  if (gbk.empty()) return {};
-  if (isAscii(gbk)) return std::u16string(gbk.begin(), gbk.end());
+  std::u16string out;
+  gbkToUtf16(gbk, out);
+  return out;
+}
+
+void gbkToUtf16(std::string_view gbk, std::u16string& out) {
+  if (isAscii(gbk)) {
+    out.assign(gbk.begin(), gbk.end());
+    return;
+  }
   thread_local Converter converter("UTF-16LE", "CP936");
   thread_local DoubleByteCache cache;
-  std::u16string converted;
-  if (cache.convert(gbk, converted, converter)) return converted;
+  if (cache.convert(gbk, out, converter)) return;
   static constexpr char kReplacementLe[] = {'\xFD', '\xFF'};
   const std::vector<char> bytes =
       converter.run(gbk.data(), gbk.size(), std::string_view(kReplacementLe, 2), 1);
-  std::u16string out(bytes.size() / 2, u'\0');
+  out.resize(bytes.size() / 2);
   for (std::size_t i = 0; i < out.size(); ++i) {
     out[i] = static_cast<char16_t>(static_cast<unsigned char>(bytes[2 * i]) |
                                    (static_cast<unsigned char>(bytes[2 * i + 1]) << 8));
   }
-  return out;
 }
 
 std::string utf16ToGbk(std::u16string_view text) {

@@ -7,13 +7,19 @@
 namespace qx::platform {
 
 std::u16string gbkToUtf16(std::string_view gbk) {
-  if (gbk.empty()) return {};
+  std::u16string out;
+  gbkToUtf16(gbk, out);
+  return out;
+}
+
+void gbkToUtf16(std::string_view gbk, std::u16string& out) {
+  out.clear();
+  if (gbk.empty()) return;
   const int length =
       MultiByteToWideChar(CP_THREAD_ACP, 0, gbk.data(), static_cast<int>(gbk.size()), nullptr, 0);
-  std::u16string out(static_cast<std::size_t>(length), u'\0');
+  out.resize(static_cast<std::size_t>(length));
   MultiByteToWideChar(CP_THREAD_ACP, 0, gbk.data(), static_cast<int>(gbk.size()),
                       reinterpret_cast<wchar_t*>(out.data()), length);
-  return out;
 }
 
 std::string utf16ToGbk(std::u16string_view text) {

@@ -91,6 +91,7 @@ std::string utf16ToUtf8(std::u16string_view text) {
 }
 
 std::size_t gbkPrefixLength(std::string_view gbk, std::size_t limit) {
+  if (gbk.size() <= limit) return gbk.size();  // whole characters, a lone last byte included
   std::size_t i = 0;
   while (i < gbk.size()) {
     const auto byte = static_cast<unsigned char>(gbk[i]);

@@ -21,6 +21,14 @@ void writeCell(const AutomationObject& range, int row, int column, std::string_v
   invoke(range, op::kRangeItemPut, arguments);
 }
 
+void writeCell(const AutomationObject& range, int row, int column, std::string_view text,
+               WrittenCell& cell) {
+  cell.arguments[0].setInteger(row);
+  cell.arguments[1].setInteger(column);
+  cell.arguments[2].fillText([text](std::u16string& room) { platform::gbkToUtf16(text, room); });
+  invoke(range, op::kRangeItemPut, cell.arguments);
+}
+
 std::string readCellText(const AutomationObject& range, int row, int column) {
   Variant item = rangeItem(range, Variant::integer(row), Variant::integer(column));
   if (item.type() != VarType::Dispatch || item.objectValue() == nullptr) {
@@ -34,15 +42,6 @@ std::string readCellText(const AutomationObject& range, int row, int column) {
 }
 
 namespace {
-// Range.BorderAround on a copy of the range; the copy is released on every path.
-// The arguments are those of rangeBorderAround(), built in place rather than copied.
-void borderCell(AutomationObject range, std::int32_t weight) {
-  const Variant arguments[] = {Variant::smallInteger(1),
-                               Variant::integer(borderWeightArgument(weight)), Variant::integer(1),
-                               Variant::unsignedInteger(0)};
-  invoke(range, op::kRangeBorderAround, arguments);
-}
-
 double pointsOf(const Variant& value, const Operation& operation) {
   const std::optional<double> points = value.toReal();
   if (!points) throw AutomationError(operation.name, hr::kTypeMismatch);
@@ -59,7 +58,15 @@ void frameCell(const AutomationObject& sheet, int column, int row, std::int32_t 
   cell.corners[0].setText(std::u16string_view(wide, length));
   cell.corners[1].setText(std::u16string_view(wide, length));
   cell.range = worksheetRange(sheet, cell.corners);
-  borderCell(cell.range.copy(), weight);
+  if (cell.borderWeight != weight) {
+    // The arguments of rangeBorderAround(): line style 1, the weight, colour index 1, colour 0.
+    cell.border[0] = Variant::smallInteger(1);
+    cell.border[1].setInteger(borderWeightArgument(weight));
+    cell.border[2].setInteger(1);
+    cell.border[3] = Variant::unsignedInteger(0);
+    cell.borderWeight = weight;
+  }
+  invoke(cell.range, op::kRangeBorderAround, cell.border);
 }
 
 bool placePicture(AutomationObject sheet, std::string_view corner1, std::string_view corner2,

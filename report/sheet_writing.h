@@ -2,6 +2,7 @@
 // Sheet writing: what every exporter fills its sheets with, built from the typed operations.
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -19,6 +20,16 @@ namespace qx::report {
 void writeCell(const automation::AutomationObject& range, int row, int column,
                std::string_view text);
 
+// The room of a written cell's three arguments, reused from cell to cell so that a long text
+// is not allocated per cell. Owned by the run, like FramedCell below.
+struct WrittenCell {
+  automation::Variant arguments[3];
+};
+
+// The same call, its arguments built in `cell`'s room.
+void writeCell(const automation::AutomationObject& range, int row, int column,
+               std::string_view text, WrittenCell& cell);
+
 // Range.Item get, then Range.Text of that cell, as a code page 936 text (empty when the cell
 // shows nothing). The cell's holder is released before returning.
 std::string readCellText(const automation::AutomationObject& range, int row, int column);
@@ -28,12 +39,15 @@ constexpr std::int32_t borderWeightArgument(std::int32_t weight) {
   return static_cast<std::int16_t>(static_cast<std::uint16_t>(weight & 0xFFFF));
 }
 
-// The one-cell range being framed, kept until the next frame replaces it, and the room of its
-// two corner texts, reused from frame to frame instead of allocated per cell. Owned by the run
-// rather than the thread: a library the host unloads leaves no thread-exit work behind.
+// The one-cell range being framed, kept until the next frame replaces it, the room of its two
+// corner texts, reused from frame to frame instead of allocated per cell, and the border's
+// arguments, built again only when the weight changes. Owned by the run rather than the
+// thread: a library the host unloads leaves no thread-exit work behind.
 struct FramedCell {
   automation::AutomationObject range;
   automation::Variant corners[2];
+  automation::Variant border[4];
+  std::optional<std::int32_t> borderWeight;  // the weight `border` was built for
 
   void release() { range.release(); }
 };

@@ -19,6 +19,7 @@ struct WorkbookSession {
   automation::AutomationObject usedRange;
   automation::AutomationObject cell;  // the cell read by a template check
   FramedCell framedCell;              // the one-cell range being framed
+  WrittenCell writtenCell;            // the arguments of the cell being written
   std::string templatePath;           // as the host wrote it (GBK), once opened
   bool saved = false;                 // the workbook was saved back to templatePath
 

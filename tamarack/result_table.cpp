@@ -21,7 +21,8 @@ int sheetRow(std::int64_t row, const automation::Operation& operation) {
 }  // namespace
 
 void ResultTable::writeCell(std::int64_t row, int column, std::string_view text) {
-  report::writeCell(session_.usedRange, sheetRow(row, automation::op::kRangeItemPut), column, text);
+  report::writeCell(session_.usedRange, sheetRow(row, automation::op::kRangeItemPut), column, text,
+                    session_.writtenCell);
 }
 
 void ResultTable::frame(int column, std::int64_t addressRow) {

@@ -91,7 +91,8 @@ class BodyWriter {
   }
 
   void writeCell(int column, std::string_view text) {
-    report::writeCell(session_.usedRange, sheetRow(automation::op::kRangeItemPut), column, text);
+    report::writeCell(session_.usedRange, sheetRow(automation::op::kRangeItemPut), column, text,
+                      session_.writtenCell);
   }
 
   void frame(int column) {

@@ -1,6 +1,7 @@
 #include "vellum/column_letters.h"
 
 #include <cmath>
+#include <utility>
 
 #include "platform/code_page.h"
 #include "platform/messages.h"
@@ -15,8 +16,8 @@ std::string number(double x, int decimals) {
   return report::numberToText(x, decimals, kRunPolicy.numberWorkArea);
 }
 
-std::string textOrDash(std::string_view text) {
-  return text.empty() ? std::string("-") : std::string(text);
+std::string_view textOrDash(std::string_view text) {
+  return text.empty() ? std::string_view("-") : text;
 }
 
 std::string levelText(char letter, double level, const GroupTableHeader& header) {
@@ -42,9 +43,10 @@ std::string stationText(double first, double second) {
   return text;
 }
 
-std::string letterB(const GroupTableRow& row, const BuildRules& rules, BodyState& state) {
-  if (!rules.letterBShowsGroupKey) return std::string(row.textB);
-  std::string text = row.groupKey != state.previousKey ? std::string(row.groupKey) : "";
+// Texts of the record are shown where they lie; only what is built is kept in the room.
+std::string_view letterB(const GroupTableRow& row, const BuildRules& rules, BodyState& state) {
+  if (!rules.letterBShowsGroupKey) return row.textB;
+  const std::string_view text = row.groupKey != state.previousKey ? row.groupKey : "";
   state.previousKey = row.groupKey;
   return text;
 }
@@ -60,63 +62,69 @@ std::string timeText(const GroupTableRow& row, const GroupTableHeader& header, B
   return cell.text;
 }
 
-std::optional<std::string> letterText(char letter, const GroupTableRow& row,
-                                      const GroupTableHeader& header, const BuildRules& rules,
-                                      BodyState& state, platform::Messages& messages) {
+// Keeps a built text in the state's room, which it shows until the next cell.
+std::string_view kept(BodyState& state, std::string text) {
+  state.room = std::move(text);
+  return state.room;
+}
+
+std::optional<std::string_view> letterText(char letter, const GroupTableRow& row,
+                                           const GroupTableHeader& header, const BuildRules& rules,
+                                           BodyState& state, platform::Messages& messages) {
   switch (letter) {
     case 'a':
-      return platform::format("%d", state.recordCounter);
+      return kept(state, platform::format("%d", state.recordCounter));
     case 'b':
       return letterB(row, rules, state);
     case 'c':
-      return std::string(row.textC);
+      return row.textC;
     case 'd':
-      return platform::format("T%d", row.numberD);
+      return kept(state, platform::format("T%d", row.numberD));
     case 'e':
     case 'j':
     case 'k':
-      return levelText(letter, row.level, header);
+      return kept(state, levelText(letter, row.level, header));
     case 'f':
-      return number(row.valueF, 3);
+      return kept(state, number(row.valueF, 3));
     case 'g':
-      return std::string(row.textG);
+      return row.textG;
     case 'h':
-      return number(row.valueH, 3);
+      return kept(state, number(row.valueH, 3));
     case 'i':
-      return number(row.valueI, 3);
+      return kept(state, number(row.valueI, 3));
     case 'l':
-      return timeText(row, header, state, messages);
+      return kept(state, timeText(row, header, state, messages));
     case 'm':
-      return number(row.valueM, 3);
+      return kept(state, number(row.valueM, 3));
     case 'n':
-      return number(row.valueN, 3);
+      return kept(state, number(row.valueN, 3));
     case 'o':
-      return number(row.valueO, 3);
+      return kept(state, number(row.valueO, 3));
     case 'p':
-      return number(row.valueP, 3);
+      return kept(state, number(row.valueP, 3));
     case 'q':
-      return std::string(row.textQ);
+      return row.textQ;
     case 'r':
-      return std::string();
+      return std::string_view();
     case 's':
-      return stationText(row.valueS1, row.valueS2);
+      return kept(state, stationText(row.valueS1, row.valueS2));
     case 't':
-      return number(row.valueT, 3);
+      return kept(state, number(row.valueT, 3));
     case 'u':
-      return number(row.valueU, 3);
+      return kept(state, number(row.valueU, 3));
     case 'v':
-      return number(row.valueV, 3);
+      return kept(state, number(row.valueV, 3));
     case 'w':
-      return std::string(row.textW);
+      return row.textW;
     case 'x':
-      return number(row.valueF - row.valueX2 + header.xCorrection, 3);
+      return kept(state, number(row.valueF - row.valueX2 + header.xCorrection, 3));
     case 'y':
-      return row.valueY > 0.01 ? number(row.valueY + header.yCorrection + 0.5, 0)
-                               : std::string("-");
+      return row.valueY > 0.01 ? kept(state, number(row.valueY + header.yCorrection + 0.5, 0))
+                               : std::string_view("-");
     case 'z':
-      return platform::format("%d", row.numberZ);
+      return kept(state, platform::format("%d", row.numberZ));
     case '1':
-      return std::string(row.yesFlag != 0 ? "Yes" : "-");
+      return std::string_view(row.yesFlag != 0 ? "Yes" : "-");
     case '2':
       return textOrDash(row.text2);
     case '3':
@@ -124,26 +132,27 @@ std::optional<std::string> letterText(char letter, const GroupTableRow& row,
     case '4':
       return textOrDash(row.text4);
     case '5':
-      return std::string(row.text5);
+      return row.text5;
     case '6':
-      return std::string(row.text6);
+      return row.text6;
     case '7':
     case '8':
-      return std::string(row.text7);
+      return row.text7;
     default:
       return std::nullopt;
   }
 }
 }  // namespace
 
-std::string boundedCellText(std::string_view gbk) {
-  return std::string(gbk.substr(0, platform::gbkPrefixLength(gbk, kCellTextRoom - 1)));
+std::string_view boundedCellText(std::string_view gbk) {
+  return gbk.substr(0, platform::gbkPrefixLength(gbk, kCellTextRoom - 1));
 }
 
 std::optional<ColumnCell> columnCell(char letter, const GroupTableRow& row,
                                      const GroupTableHeader& header, const BuildRules& rules,
                                      BodyState& state, platform::Messages& messages) {
-  std::optional<std::string> text = letterText(letter, row, header, rules, state, messages);
+  const std::optional<std::string_view> text =
+      letterText(letter, row, header, rules, state, messages);
   if (!text) return std::nullopt;
   return ColumnCell{letter != 'r', boundedCellText(*text)};
 }

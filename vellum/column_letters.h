@@ -19,18 +19,20 @@ namespace qx::vellum {
 
 // A cell text is built in 256 bytes: longer texts are cut at a GBK character boundary.
 inline constexpr std::size_t kCellTextRoom = 256;
-std::string boundedCellText(std::string_view gbk);
+std::string_view boundedCellText(std::string_view gbk);
 
 // State carried from record to record through the body.
 struct BodyState {
   std::int32_t recordCounter = 0;  // the record being written is number recordCounter
   double runningSum = 0;           // whole minutes since the last group total
   std::string previousKey;         // the group key of the current group
+  std::string room;                // the text of the last cell built rather than read
 };
 
 struct ColumnCell {
   bool writesText = true;  // letter r only frames: the cell keeps the template's content
-  std::string text;        // GBK
+  // GBK: a view into the record or into the state's room, valid until the next cell.
+  std::string_view text;
 };
 
 // The cell of one column letter for `row`; nothing for a character that is no letter. Letter l

@@ -68,20 +68,33 @@ TEST(Variant, ObjectReferencesAreCountedAcrossCopyMoveAndTake) {
   EXPECT_EQ(object.references, 0u);
 }
 
-// A variant made a text in place drops the object it held and whatever it was, and equals the
-// same text made anew, however long its earlier text was.
+// A variant made a text or an integer in place drops the object it held and whatever it was,
+// and equals the same value made anew, however long its earlier text was.
 TEST(Variant, SetTextReplacesWhatTheVariantHeld) {
   CountedObject object;
   const Variant earlier[] = {Variant::adopt(&object), Variant::real(2.5),
                              Variant::text(u"a text longer than the short-string room"),
                              Variant::missing()};
-  for (Variant value : earlier) {
+  for (const Variant& original : earlier) {
+    Variant value = original;
     value.setText(u"$B$12");
     EXPECT_EQ(value, Variant::text(u"$B$12"));
     value.setText(u"");
     EXPECT_EQ(value, Variant::text(u""));
+
+    Variant filled = original;
+    filled.fillText([](std::u16string& room) { room.assign(u"\u4E2D1"); });
+    EXPECT_EQ(filled, Variant::text(u"\u4E2D1"));
+    EXPECT_EQ(describe(filled), describe(Variant::text(u"\u4E2D1")));
+
+    Variant number = original;
+    number.setInteger(-4138);
+    EXPECT_EQ(number, Variant::integer(-4138));
+    EXPECT_EQ(number.integerValue(), -4138);
+    number.fillText([](std::u16string& room) { EXPECT_TRUE(room.empty()); });
+    EXPECT_EQ(number, Variant::text(u""));  // an integer leaves no text behind
   }
-  EXPECT_EQ(object.references, 1u);  // the copy's reference went; the array's stays
+  EXPECT_EQ(object.references, 1u);  // the copies' references went; the array's stays
 }
 
 TEST(Variant, DescribesValuesForLogs) {

@@ -4,6 +4,7 @@
 
 #include <iterator>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace qx::platform {
@@ -65,6 +66,36 @@ TEST(CodePage, RepeatedTextsConvertAsTheFirstTime) {
   for (std::size_t i = 0; i < std::size(cases); ++i) {
     EXPECT_EQ(gbkToUtf16(cases[i].first), first[i]) << i;
   }
+  // Into one buffer, longest text first: each conversion replaces all the one before left.
+  std::u16string room = u"a text longer than every case above";
+  for (std::size_t i = std::size(cases); i-- > 0;) {
+    gbkToUtf16(cases[i].first, room);
+    EXPECT_EQ(room, first[i]) << i;
+  }
+  gbkToUtf16("", room);
+  EXPECT_TRUE(room.empty());
+}
+
+TEST(CodePage, ThreadsConvertingTogetherAgreeWithOneThread) {
+  // Every double-byte character of the first GB2312 rows, met by several threads at once.
+  std::string gbk;
+  for (int lead = 0xB0; lead <= 0xB7; ++lead) {
+    for (int trail = 0xA1; trail <= 0xFE; ++trail) {
+      gbk += static_cast<char>(lead);
+      gbk += static_cast<char>(trail);
+      gbk += static_cast<char>('a' + trail % 26);
+    }
+  }
+  std::vector<std::u16string> seen(4);
+  {
+    std::vector<std::thread> threads;
+    for (std::u16string& out : seen) threads.emplace_back([&] { gbkToUtf16(gbk, out); });
+    for (std::thread& thread : threads) thread.join();
+  }
+  const std::u16string expected = gbkToUtf16(gbk);
+  EXPECT_EQ(expected.size(), gbk.size() / 3 * 2);
+  EXPECT_EQ(utf16ToGbk(expected), gbk);
+  for (const std::u16string& out : seen) EXPECT_EQ(out, expected);
 }
 
 TEST(CodePage, Utf8RoundTrip) {
@@ -80,6 +111,11 @@ TEST(CodePage, PrefixNeverEndsInsideACharacter) {
   EXPECT_EQ(gbkPrefixLength(text, 5), 4u);
   EXPECT_EQ(gbkPrefixLength(text, 4), 4u);
   EXPECT_EQ(gbkPrefixLength(text, 1), 1u);
+  // A lone lead byte at the end counts as one byte, whether the limit reaches past it or not.
+  EXPECT_EQ(gbkPrefixLength("ab\xD6", 3), 3u);
+  EXPECT_EQ(gbkPrefixLength("ab\xD6", 80), 3u);
+  EXPECT_EQ(gbkPrefixLength("a\xD6\xD0", 2), 1u);
+  EXPECT_EQ(gbkPrefixLength("", 0), 0u);
 }
 
 }  // namespace

@@ -12,6 +12,7 @@ namespace qx::report {
 using namespace automation;
 namespace {
 
+using testing::Call;
 using testing::CapturedMessages;
 using testing::RecordingServer;
 
@@ -50,6 +51,36 @@ TEST_F(SheetWriting, WritesAndFramesMeetOnlyWhenTheUsedRangeStartsAtA1) {
   EXPECT_EQ(server.frames()[0].address, "A1");  // absolute
 }
 
+// Cells written through the run's room receive the arguments a cell written on its own
+// receives, whatever the texts before them left in the room.
+TEST_F(SheetWriting, TextsWrittenThroughTheRoomMatchTextsWrittenAlone) {
+  open();
+  const std::string texts[] = {
+      "\xB2\xE2\xB5\xE3 a text longer than the short-string room 12-3",  // 测点 ...
+      "x",
+      "",
+      "\xB2\xE2\xB5\xE3",
+      "\xD6\xD0\xD6",
+      "z\xFF\xFFz",
+      "\x81\x40 1"};
+  int row = 1;
+  for (const std::string& text : texts) {
+    writeCell(session.usedRange, row, 1, text);
+    writeCell(session.usedRange, row, 2, text, session.writtenCell);
+    const auto& calls = server.calls();
+    const Call& alone = calls[calls.size() - 2];
+    const Call& room = calls.back();
+    EXPECT_EQ(room.operation(), "Range.Item");
+    ASSERT_EQ(room.arguments.size(), 3u);
+    EXPECT_EQ(room.arguments[0], Variant::integer(row));
+    EXPECT_EQ(room.arguments[1], Variant::integer(2));
+    EXPECT_EQ(room.arguments[2], alone.arguments[2]) << row;
+    EXPECT_EQ(server.cellUtf8(1, row, 2), server.cellUtf8(1, row, 1)) << row;
+    ++row;
+  }
+  EXPECT_EQ(server.cellUtf8(1, 4, 2), "\xE6\xB5\x8B\xE7\x82\xB9");  // 测点
+}
+
 TEST_F(SheetWriting, ReadCellTextIsEmptyForAnEmptyCellAndReleasesTheCell) {
   server.setCellUtf8(1, 5, 1, " ");
   open();
@@ -75,7 +106,7 @@ TEST_F(SheetWriting, FrameArgumentsAndWeightWidening) {
     EXPECT_EQ(frame.colorIndex.integerValue(), 1);
     EXPECT_EQ(frame.color.unsignedValue(), 0u);
   }
-  // The range of the last frame is held by the caller; the copy was released.
+  // The range of the last frame is held by the caller alone.
   const int held = server.outstandingReferences();
   session.framedCell.release();
   EXPECT_EQ(server.outstandingReferences(), held - 1);
