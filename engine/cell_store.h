@@ -59,10 +59,11 @@ inline std::uint16_t cellStyle(std::uint32_t style) {
 struct Row {
   double height = -1;       // points; negative: the sheet's default
   std::uint32_t style = 0;  // the format of its new cells, when `styled` (customFormat)
+  // One type for all four: Windows compilers pack only bit-fields of the same type together.
   std::uint32_t number : 21 = 0;
-  bool styled : 1 = false;
-  bool hidden : 1 = false;
-  bool changed : 1 = false;
+  std::uint32_t styled : 1 = 0;
+  std::uint32_t hidden : 1 = 0;
+  std::uint32_t changed : 1 = 0;
 
   std::span<Cell> cells() { return {cells_, size_}; }
   std::span<const Cell> cells() const { return {cells_, size_}; }
