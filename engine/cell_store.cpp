@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
-#include <functional>
 #include <string>
 
 #include "engine/engine_error.h"
@@ -30,8 +29,8 @@ std::uint64_t quickHash(std::string_view text) {
 }  // namespace
 
 void refuseCellStyle(std::uint32_t style) {
-  throw EngineError("cell format " + std::to_string(style) +
-                    " lies beyond the 65,536 formats a workbook can hold");
+  throw EngineError("cell format " + std::to_string(style) + " lies beyond the " +
+                    std::to_string(kMaxCellStyle + 1) + " formats a workbook can hold");
 }
 
 std::uint32_t TextArena::add(std::string_view text) {

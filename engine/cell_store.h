@@ -46,11 +46,12 @@ struct __attribute__((packed, aligned(2))) Cell {
 
 static_assert(kMaxColumns <= 0xFFFF && sizeof(Cell) == 10 && alignof(Cell) == 2);
 
+inline constexpr std::uint32_t kMaxCellStyle = 0xFFFF;
 [[noreturn]] void refuseCellStyle(std::uint32_t style);
 // A format index as a cell holds it. The application keeps fewer than 64,000 formats in a
 // workbook; one beyond 16 bits is refused rather than cut.
 inline std::uint16_t cellStyle(std::uint32_t style) {
-  if (style > 0xFFFF) refuseCellStyle(style);
+  if (style > kMaxCellStyle) refuseCellStyle(style);
   return static_cast<std::uint16_t>(style);
 }
 
@@ -76,7 +77,7 @@ struct Row {
   std::uint16_t capacity_ = 0;
 };
 
-static_assert(kMaxRows < (1u << 21) && kMaxColumns <= 0xFFFF && sizeof(Row) == 32);
+static_assert(kMaxRows < (1u << 21) && sizeof(Row) == 32);
 
 // Cell texts back to back in blocks that never move, each after its length. A text is found by
 // the 32-bit reference its cell holds (block and offset), so a growing report never copies its
@@ -176,8 +177,6 @@ class CellStore {
   void forgetOriginal(const Cell& cell) {
     if (cell.kind == CellKind::Original) originals_[cell.value] = nullptr;
   }
-
-  const TextArena& inlineTexts() const { return inlineTexts_; }
 
  private:
   // Makes room in `row` for at least one more cell.

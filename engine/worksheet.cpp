@@ -99,10 +99,10 @@ void Worksheet::loadRows(pugi::xml_node sheetData) {
       }
       previousColumn = cell.column;
       const unsigned long long style = c.attribute("s").as_ullong(0);
-      if (style > 0xFFFF) {
+      if (style > kMaxCellStyle) {
         throw partError(part_, "cell " + cellName(previousRow, cell.column) + " refers to format " +
-                                   std::to_string(style) +
-                                   ", beyond the 65,536 a workbook can hold");
+                                   std::to_string(style) + ", beyond the " +
+                                   std::to_string(kMaxCellStyle + 1) + " a workbook can hold");
       }
       cell.style = static_cast<std::uint16_t>(style);
       cell.hadFormula = static_cast<bool>(childNamed(c, "f"));
@@ -308,13 +308,13 @@ ChunkSource Worksheet::saver() {
     const Row* row = cells_.row(state->nextRow++);
     if (row == nullptr) return true;
     StringWriter writer(chunk);
-    pugi::xml_node_struct* original = cells_.originalOf(*row);
+    pugi::xml_node_struct* rowElement = cells_.originalOf(*row);
     if (!row->changed) {
-      if (original != nullptr) pugi::xml_node(original).print(writer, "", pugi::format_raw);
+      if (rowElement != nullptr) pugi::xml_node(rowElement).print(writer, "", pugi::format_raw);
       return true;
     }
-    if (row->cells().empty() && original == nullptr) return true;
-    appendRowStart(chunk, state->prefix, *row, original);
+    if (row->cells().empty() && rowElement == nullptr) return true;
+    appendRowStart(chunk, state->prefix, *row, rowElement);
     char digits[16];  // the row number, written once for all its cells
     const std::string_view number(
         digits, static_cast<std::size_t>(
@@ -326,7 +326,7 @@ ChunkSource Worksheet::saver() {
         appendCell(chunk, *state->tags, number, cell, cells_);
       }
     }
-    appendOtherChildren(writer, original);
+    appendOtherChildren(writer, rowElement);
     chunk += state->tags->rowClose;
     return true;
   });
