@@ -14,19 +14,17 @@ namespace qx::report {
 
 using namespace automation;
 
-void writeCell(const AutomationObject& range, int row, int column, std::string_view text) {
-  // Built in place: a text Variant copied into an argument list costs an allocation per cell.
-  const Variant arguments[] = {Variant::integer(row), Variant::integer(column),
-                               Variant::text(platform::gbkToUtf16(text))};
-  invoke(range, op::kRangeItemPut, arguments);
-}
-
 void writeCell(const AutomationObject& range, int row, int column, std::string_view text,
                WrittenCell& cell) {
   cell.arguments[0].setInteger(row);
   cell.arguments[1].setInteger(column);
   cell.arguments[2].fillText([text](std::u16string& room) { platform::gbkToUtf16(text, room); });
   invoke(range, op::kRangeItemPut, cell.arguments);
+}
+
+void writeCell(const AutomationObject& range, int row, int column, std::string_view text) {
+  WrittenCell cell;
+  writeCell(range, row, column, text, cell);
 }
 
 std::string readCellText(const AutomationObject& range, int row, int column) {
