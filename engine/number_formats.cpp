@@ -1,6 +1,7 @@
 #include "engine/number_formats.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <string>
@@ -125,6 +126,54 @@ std::string hundredfold(double magnitude, int decimals) {
   return digits;
 }
 
+// Scientific notation in a code such as "0.00E+00": `decimals` digits after the mantissa's
+// point, at least `exponentDigits` exponent digits, a plus sign before a positive exponent
+// when `plus`. Rounded half away from zero like the fixed formats.
+std::string scientificIn(double value, int decimals, std::size_t exponentDigits, bool plus,
+                         char letter) {
+  const double magnitude = std::fabs(value);
+  const double nudged = magnitude < 0x1p1000 ? magnitude * (1 + 1e-15) : magnitude;
+  std::string text(std::snprintf(nullptr, 0, "%.*E", decimals, nudged), '\0');
+  std::snprintf(text.data(), text.size() + 1, "%.*E", decimals, nudged);
+  const std::size_t e = text.find('E');
+  int exponent = 0;
+  std::from_chars(text.data() + e + 1 + (text[e + 1] == '+'), text.data() + text.size(), exponent);
+  if (magnitude == 0) exponent = 0;
+  std::string digits = std::to_string(exponent < 0 ? -exponent : exponent);
+  if (digits.size() < exponentDigits) digits.insert(0, exponentDigits - digits.size(), '0');
+  std::string out = value < 0 ? "-" : "";
+  out.append(text, 0, e).append(1, letter);
+  if (exponent < 0) {
+    out += '-';
+  } else if (plus) {
+    out += '+';
+  }
+  return out + digits;
+}
+
+// "0.00E+00", "0E-0", "0.0e+00": fills the parts and returns true; false for any other code.
+bool isScientificCode(std::string_view code, int& decimals, std::size_t& exponentDigits, bool& plus,
+                      char& letter) {
+  std::size_t i = 0;
+  if (i >= code.size() || code[i] != '0') return false;
+  ++i;
+  decimals = 0;
+  if (i < code.size() && code[i] == '.') {
+    for (++i; i < code.size() && code[i] == '0'; ++i) ++decimals;
+  }
+  if (i + 1 >= code.size() || (code[i] != 'E' && code[i] != 'e') ||
+      (code[i + 1] != '+' && code[i + 1] != '-')) {
+    return false;
+  }
+  letter = code[i];
+  plus = code[i + 1] == '+';
+  const std::size_t start = i + 2;
+  for (i = start; i < code.size() && code[i] == '0'; ++i) {
+  }
+  exponentDigits = i - start;
+  return exponentDigits > 0 && i == code.size();
+}
+
 // What a cell shows for a value no number can be: a file may store "NaN" or "INF".
 constexpr const char* kNotANumber = "#NUM!";
 
@@ -195,6 +244,14 @@ std::string formatNumber(double value, std::string_view formatCode) {
   if (code == "[h]:mm") return formatTime(value, true, false);
   if (code == "[h]:mm:ss") return formatTime(value, true, true);
 
+  int decimals = 0;
+  std::size_t exponentDigits = 0;
+  bool plus = false;
+  char letter = 'E';
+  if (isScientificCode(code, decimals, exponentDigits, plus, letter)) {
+    return scientificIn(value, decimals, exponentDigits, plus, letter);
+  }
+
   std::string_view body = code;
   const bool percent = !body.empty() && body.back() == '%';
   if (percent) body.remove_suffix(1);
@@ -203,7 +260,7 @@ std::string formatNumber(double value, std::string_view formatCode) {
   if (body.empty() || body.front() != '0') return formatGeneral(value);
   std::size_t i = 0;
   while (i < body.size() && body[i] == '0') ++i;
-  int decimals = 0;
+  decimals = 0;
   if (i < body.size() && body[i] == '.') {
     ++i;
     while (i < body.size() && body[i] == '0') ++i, ++decimals;
