@@ -224,7 +224,15 @@ std::uint32_t Styles::numberFormatId(std::string_view code) {
 std::uint32_t Styles::withNumberFormat(std::uint32_t xf, std::string_view code) {
   if (xfs_.empty()) throw partError(part_, "has no cell formats (cellXfs)");
   if (xf >= xfs_.size()) xf = 0;
-  std::string key = std::to_string(xf) + '\n' + std::string(code);
+  // A cell's text is given its format per write: the code is found by its few characters,
+  // without building a key.
+  auto codeId = formatCodeIds_.find(code);
+  if (codeId == formatCodeIds_.end()) {
+    codeId =
+        formatCodeIds_.emplace(std::string(code), static_cast<std::uint32_t>(formatCodeIds_.size()))
+            .first;
+  }
+  const std::uint64_t key = (std::uint64_t{xf} << 32) | codeId->second;
   if (const auto it = formatCache_.find(key); it != formatCache_.end()) return it->second;
   ensureIndexed();
   const std::uint32_t id = numberFormatId(code);
@@ -236,7 +244,7 @@ std::uint32_t Styles::withNumberFormat(std::uint32_t xf, std::string_view code) 
   if (!apply) apply = copy.append_attribute("applyNumberFormat");
   apply.set_value("1");
   const std::uint32_t result = addXf(copy);
-  formatCache_.emplace(std::move(key), result);
+  formatCache_.emplace(key, result);
   return result;
 }
 

@@ -6,6 +6,7 @@
 #include <pugixml.hpp>
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -75,7 +76,15 @@ class Styles {
   std::vector<BorderLine> lines_;
   std::unordered_map<std::string, std::uint32_t> lineIds_;
   std::unordered_map<std::uint64_t, std::uint32_t> framedCache_, borderCache_, quotedCache_;
-  std::unordered_map<std::string, std::uint32_t> formatCache_;
+  // Hashes a number format code as the text or a view of it, so lookups build no string.
+  struct CodeHash {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view code) const {
+      return std::hash<std::string_view>()(code);
+    }
+  };
+  std::unordered_map<std::string, std::uint32_t, CodeHash, std::equal_to<>> formatCodeIds_;
+  std::unordered_map<std::uint64_t, std::uint32_t> formatCache_;
   std::unordered_map<std::string, std::uint32_t> xfByText_, borderByText_;
   bool indexed_ = false;
   bool changed_ = false;

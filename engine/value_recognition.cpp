@@ -3,7 +3,7 @@
 #include <charconv>
 #include <cmath>
 #include <iterator>
-#include <string>
+#include <memory>
 
 namespace qx::engine {
 
@@ -27,15 +27,41 @@ bool equalsIgnoringCase(std::string_view text, std::string_view upper) {
   return true;
 }
 
-// Digits from the first to the last non-zero one: what a double must hold.
-std::size_t significantDigits(std::string_view digits) {
-  const std::size_t first = digits.find_first_not_of("0.-");
-  if (first == std::string_view::npos) return 0;
-  std::size_t count = 0;
-  const std::size_t last = digits.find_last_not_of("0.");
-  for (std::size_t i = first; i <= last; ++i) count += isDigit(digits[i]) ? 1 : 0;
-  return count;
-}
+// A number's characters without its separators, as from_chars reads them: on the stack unless
+// the text is long. Counts the significant digits (from the first to the last non-zero one of
+// the mantissa: what a double must hold) as they come.
+class NumberText {
+ public:
+  explicit NumberText(std::size_t capacity) {
+    if (capacity > sizeof local_) {
+      heap_ = std::make_unique<char[]>(capacity);
+      at_ = heap_.get();
+    }
+  }
+  void push(char c) { at_[size_++] = c; }
+  void pushDigit(char c) {
+    if (c != '0') {
+      if (firstSignificant_ < 0) firstSignificant_ = mantissaDigits_;
+      lastSignificant_ = mantissaDigits_;
+    }
+    ++mantissaDigits_;
+    push(c);
+  }
+  std::size_t significantDigits() const {
+    return firstSignificant_ < 0
+               ? 0
+               : static_cast<std::size_t>(lastSignificant_ - firstSignificant_ + 1);
+  }
+  const char* begin() const { return at_; }
+  const char* end() const { return at_ + size_; }
+
+ private:
+  char local_[64];
+  std::unique_ptr<char[]> heap_;
+  char* at_ = local_;
+  std::size_t size_ = 0;
+  long mantissaDigits_ = 0, firstSignificant_ = -1, lastSignificant_ = -1;
+};
 
 // A number as the application reads it, without the surrounding spaces:
 //   [sign] digits [. digits] [e|E [sign] digits]     "12", "-3.5", ".5", "1e3"
@@ -49,18 +75,18 @@ bool recogniseNumber(std::string_view s, RecognisedValue& value) {
   const bool percent = !s.empty() && s.back() == '%';
   if (percent) s.remove_suffix(1);
   if (parenthesised && percent) return false;
-  std::string mantissa;  // the digits without separators, for from_chars
+  NumberText text(s.size() + 3);  // and "e-2" for a percentage
   std::size_t i = 0;
   if (i < s.size() && (s[i] == '+' || s[i] == '-')) {
     if (parenthesised) return false;
-    if (s[i] == '-') mantissa += '-';
+    if (s[i] == '-') text.push('-');
     ++i;
   }
   std::size_t digits = 0, groupDigits = 0;
   bool grouped = false;
   for (; i < s.size(); ++i) {
     if (isDigit(s[i])) {
-      mantissa += s[i];
+      text.pushDigit(s[i]);
       ++digits, ++groupDigits;
     } else if (s[i] == ',') {
       // The first group holds one to three digits, every later one exactly three.
@@ -74,32 +100,34 @@ bool recogniseNumber(std::string_view s, RecognisedValue& value) {
   if (grouped && groupDigits != 3) return false;
   bool decimals = false;
   if (i < s.size() && s[i] == '.') {
-    mantissa += '.';
+    text.push('.');
     for (++i; i < s.size() && isDigit(s[i]); ++i) {
-      mantissa += s[i];
+      text.pushDigit(s[i]);
       ++digits;
       decimals = true;
     }
   }
-  if (digits == 0) return false;
-  if (significantDigits(mantissa) > 15) return false;
+  if (digits == 0 || text.significantDigits() > 15) return false;
   const bool exponent = i < s.size() && (s[i] == 'e' || s[i] == 'E');
   if (exponent) {
     if (grouped || percent) return false;
-    mantissa += 'e';
+    text.push('e');
     ++i;
-    if (i < s.size() && (s[i] == '+' || s[i] == '-')) mantissa += s[i++];
+    if (i < s.size() && (s[i] == '+' || s[i] == '-')) text.push(s[i++]);
     const std::size_t exponentStart = i;
-    for (; i < s.size() && isDigit(s[i]); ++i) mantissa += s[i];
+    for (; i < s.size() && isDigit(s[i]); ++i) text.push(s[i]);
     if (i == exponentStart) return false;
   }
   if (i != s.size()) return false;
   // A percentage is read as the number a hundred times smaller, rounded once.
-  if (percent) mantissa += "e-2";
+  if (percent) {
+    text.push('e');
+    text.push('-');
+    text.push('2');
+  }
   double number = 0;
-  const char* end = mantissa.data() + mantissa.size();
-  const auto [stop, error] = std::from_chars(mantissa.data(), end, number);
-  if (error != std::errc() || stop != end || !std::isfinite(number)) return false;
+  const auto [stop, error] = std::from_chars(text.begin(), text.end(), number);
+  if (error != std::errc() || stop != text.end() || !std::isfinite(number)) return false;
   value.kind = RecognisedKind::Number;
   value.number = parenthesised ? -number : number;
   if (exponent) {
