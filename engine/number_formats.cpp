@@ -108,10 +108,12 @@ std::string withThousands(const std::string& digits) {
 }
 
 // The application rounds half away from zero on the 15 significant digits it shows, so 2.5
-// shows 3 and 1.005 shows 1.01, where printf would round the binary value half to even.
-// From 2^53 up every double is a whole number: nothing to round, and the nudge could overflow.
+// shows 3 and 1.005 shows 1.01, where printf would round the binary value half to even. The
+// nudge that does so is left out where more than 15 digits are shown, in which it would show
+// (2e15 in "0" would show 2000000000000002); that also keeps it from overflowing.
 std::string fixed(double magnitude, int decimals) {
-  const double nudged = magnitude < 0x1p53 ? magnitude * (1 + 1e-15) : magnitude;
+  const bool within15Digits = magnitude * std::pow(10.0, decimals) < 1e15;
+  const double nudged = within15Digits ? magnitude * (1 + 1e-15) : magnitude;
   std::string text(std::snprintf(nullptr, 0, "%.*f", decimals, nudged), '\0');
   std::snprintf(text.data(), text.size() + 1, "%.*f", decimals, nudged);
   return text;
@@ -128,11 +130,13 @@ std::string hundredfold(double magnitude, int decimals) {
 
 // Scientific notation in a code such as "0.00E+00": `decimals` digits after the mantissa's
 // point, at least `exponentDigits` exponent digits, a plus sign before a positive exponent
-// when `plus`. Rounded half away from zero like the fixed formats.
+// when `plus`. Rounded half away from zero like the fixed formats, where the mantissa shows at
+// most 15 digits.
 std::string scientificIn(double value, int decimals, std::size_t exponentDigits, bool plus,
                          char letter) {
   const double magnitude = std::fabs(value);
-  const double nudged = magnitude < 0x1p1000 ? magnitude * (1 + 1e-15) : magnitude;
+  const bool nudge = decimals < 15 && magnitude < 0x1p1000;
+  const double nudged = nudge ? magnitude * (1 + 1e-15) : magnitude;
   std::string text(std::snprintf(nullptr, 0, "%.*E", decimals, nudged), '\0');
   std::snprintf(text.data(), text.size() + 1, "%.*E", decimals, nudged);
   const std::size_t e = text.find('E');

@@ -52,6 +52,11 @@ TEST(NumberFormats, ShowsNumbersAsTheApplicationDoesInAWideColumn) {
       {0.00123, "0.00E-00", "1.23E-03"},
       {1000, "0.00e+00", "1.00e+03"},
       {-1234.5, "#,##0", "-1,235"},
+      // Beyond 15 digits nothing is rounded: the digits are the double's own.
+      {2e15, "0", "2000000000000000"},
+      {2e13, "0%", "2000000000000000%"},
+      {0.125, "0.00000000000000000000", "0.12500000000000000000"},
+      {1e300, "0.0000000000000000E+00", "1.0000000000000001E+300"},
       {42, "@", "42"},
       {42, "yyyy-mm-dd", "42"},  // other formats: shown as General
   };
