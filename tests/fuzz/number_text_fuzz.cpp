@@ -54,10 +54,20 @@ double precisionOf(std::string_view format, double value) {
   return std::max(std::fabs(value) * 1e-5, 1e-9);  // General: at most 11 characters
 }
 
+// What a number is multiplied by to make its shown digits a whole number; 0 where at most 11
+// or 3 digits are shown (General, scientific).
+double digitsScale(std::string_view format) {
+  if (format == "#,##0") return 1;
+  if (format == "#,##0.00" || format == "0%") return 100;
+  if (format == "0.00%") return 1e4;
+  return 0;
+}
+
 void checkNumber(const RecognisedValue& value) {
   QX_FUZZ_CHECK(std::isfinite(value.number), "a number that is no finite double");
-  // Beyond 15 digits the shown digits are a double's, which no text of 15 digits reads back.
-  if (!value.format.empty() && std::fabs(value.number) >= 1e15) return;
+  // Shown with more than 15 digits a number shows a double's digits, which no text of 15
+  // digits reads back: the whole number of the shown digits is below 10^15 for the others.
+  if (std::fabs(value.number) * digitsScale(value.format) >= 1e15) return;
   const std::string shown =
       value.format.empty() ? formatGeneral(value.number) : formatNumber(value.number, value.format);
   const RecognisedValue again = recogniseText(shown);
