@@ -24,6 +24,7 @@ enum class CellKind : std::uint8_t {
   SharedText,  // `index` into the shared strings
   InlineText,  // `text` in the store's own texts (workbooks without shared strings)
   Boolean,
+  Error,  // `value` is the error's place in kErrorLiterals (engine/value_recognition.h)
 };
 
 // 10 bytes: a report of a million rows holds ten million of them. What a value needs beyond
@@ -39,8 +40,8 @@ struct __attribute__((packed, aligned(2))) Cell {
   bool phonetic : 1 = false;     // ph="1": its phonetic text is shown, whatever the value
   bool wholeNumber : 1 = false;  // kind Number: `value` is the number itself (32-bit signed)
   // By kind: Number: the number or its place in the store's numbers; SharedText: the index
-  // into the shared strings; InlineText: a TextArena reference; Boolean: 0 or 1; Original:
-  // the place of its element in the store's list.
+  // into the shared strings; InlineText: a TextArena reference; Boolean: 0 or 1; Error: the
+  // error's place among the literals; Original: the place of its element in the store's list.
   std::uint32_t value = 0;
 };
 

@@ -14,6 +14,9 @@ namespace qx::engine {
 using automation::VarType;
 
 namespace {
+// The most UTF-16 units a cell's text holds, in the application as here.
+constexpr std::size_t kMaxCellText = 32767;
+
 // UTF-16 to UTF-8, at most three bytes per unit, into `out`; returns the bytes written.
 // Unpaired surrogates become U+FFFD.
 std::size_t toUtf8(std::u16string_view text, char* out) {
@@ -45,6 +48,9 @@ std::size_t toUtf8(std::u16string_view text, char* out) {
   return static_cast<std::size_t>(at - out);
 }
 
+// Stores `text` as what the application makes of it when typed into the cell. A leading
+// apostrophe marks the cell's format (quotePrefix) and stays out of the value; any other text
+// takes that mark away, as a new entry does in the application.
 void putText(Workbook& workbook, Worksheet& sheet, Cell& cell, std::string_view text,
              std::uint64_t hash) {
   if (text.empty()) {
@@ -54,14 +60,33 @@ void putText(Workbook& workbook, Worksheet& sheet, Cell& cell, std::string_view 
   Styles* styles = workbook.stylesIfAny();
   if (styles == nullptr || !styles->isText(cell.style)) {
     const RecognisedValue value = recogniseText(text);
-    if (value.kind != RecognisedKind::Text) {
-      if (value.kind != RecognisedKind::Number && styles != nullptr &&
-          styles->isGeneral(cell.style)) {
-        cell.style = cellStyle(styles->withNumberFormat(
-            cell.style, value.kind == RecognisedKind::Time ? "h:mm" : "[h]:mm"));
-      }
-      sheet.cells().setNumber(cell, value.number);
-      return;
+    const bool quoted = value.kind == RecognisedKind::QuotedText;
+    if (styles != nullptr && styles->isQuotePrefixed(cell.style) != quoted) {
+      cell.style = cellStyle(styles->withQuotePrefix(cell.style, quoted));
+    }
+    switch (value.kind) {
+      case RecognisedKind::Text:
+        break;
+      case RecognisedKind::QuotedText:
+        text = value.text;
+        if (workbook.sharedStrings() != nullptr) hash = SharedStrings::hashOf(text);
+        break;
+      case RecognisedKind::Boolean:
+        cell.kind = CellKind::Boolean;
+        cell.value = value.number != 0 ? 1 : 0;
+        return;
+      case RecognisedKind::Error:
+        cell.kind = CellKind::Error;
+        cell.value = static_cast<std::uint32_t>(value.number);
+        return;
+      case RecognisedKind::Number:
+      case RecognisedKind::Time:
+      case RecognisedKind::LongTime:
+        if (!value.format.empty() && styles != nullptr && styles->isGeneral(cell.style)) {
+          cell.style = cellStyle(styles->withNumberFormat(cell.style, value.format));
+        }
+        sheet.cells().setNumber(cell, value.number);
+        return;
     }
   }
   if (SharedStrings* strings = workbook.sharedStrings()) {
@@ -131,6 +156,10 @@ void putCellValue(Workbook& workbook, Worksheet& sheet, std::uint32_t row, std::
   std::uint64_t hash = 0;
   if (value.type() == VarType::Bstr) {
     const std::u16string& text = value.textValue();
+    if (text.size() > kMaxCellText) {
+      const std::string limit = " can hold at most 32,767 characters; the text has ";
+      throw EngineError("the cell " + cellName(row, column) + limit + std::to_string(text.size()));
+    }
     char* out = shortText;
     if (text.size() * 3 > sizeof shortText) {
       longText.resize(text.size() * 3);
@@ -195,6 +224,8 @@ std::string cellText(Workbook& workbook, const Worksheet& sheet, std::uint32_t r
       return numberText(workbook, sheet.cells().number(*cell), cell->style);
     case CellKind::Boolean:
       return cell->value != 0 ? "TRUE" : "FALSE";
+    case CellKind::Error:
+      return std::string(kErrorLiterals[cell->value]);
     case CellKind::SharedText: {
       SharedStrings* strings = workbook.sharedStrings();
       return strings == nullptr ? std::string() : std::string(strings->text(cell->value));

@@ -10,9 +10,12 @@
 
 namespace qx::engine {
 
-// Puts the value into the cell, keeping its style. Texts become numbers or times when the
-// application would take them so (not in cells formatted as text "@"); a time gets an h:mm or
-// [h]:mm format when the cell's format is General. An empty text clears the value.
+// Puts the value into the cell, keeping its style. Texts become numbers, times, booleans or
+// error values when the application would take them so (not in cells formatted as text "@"),
+// and a number typed with grouping, a percent sign or an exponent, or a time, gets the format
+// the application gives it when the cell's format is General; a leading apostrophe marks a
+// copy of the cell's format (quotePrefix) and stays out of the text. An empty text clears the
+// value. A text of more than 32,767 UTF-16 units fails with EngineError: no cell holds it.
 void putCellValue(Workbook& workbook, Worksheet& sheet, std::uint32_t row, std::uint32_t column,
                   const automation::Variant& value);
 

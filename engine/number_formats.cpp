@@ -1,8 +1,10 @@
 #include "engine/number_formats.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 namespace qx::engine {
@@ -106,13 +108,57 @@ std::string withThousands(const std::string& digits) {
   return point == std::string::npos ? out : out + digits.substr(point);
 }
 
-// The application rounds half away from zero on the 15 significant digits it shows, so 2.5
-// shows 3 and 1.005 shows 1.01, where printf would round the binary value half to even.
-// From 2^53 up every double is a whole number: nothing to round, and the nudge could overflow.
+// The 15 significant digits the application keeps of a number, and the power of ten of the
+// first: 1234.5 gives "123450000000000" and 3.
+struct Digits15 {
+  char digits[16];
+  int exponent;
+};
+
+Digits15 digits15(double magnitude) {
+  char printed[32];
+  std::snprintf(printed, sizeof printed, "%.14e", magnitude);  // d.dddddddddddddde+XX
+  Digits15 out{};
+  out.digits[0] = printed[0];
+  std::memcpy(out.digits + 1, printed + 2, 14);
+  std::from_chars(printed + 17 + (printed[17] == '+'), printed + std::strlen(printed),
+                  out.exponent);
+  return out;
+}
+
+// The first `keep` of the 15 digits, rounded half away from zero on the next one, and zeros
+// after the 15th; one digit longer when the rounding carries ("9995" kept to 3 is "1000").
+std::string roundedPrefix(const Digits15& d, int keep) {
+  if (keep < 0) return {};
+  std::string kept(d.digits, static_cast<std::size_t>(std::min(keep, 15)));
+  if (keep > 15) kept.append(static_cast<std::size_t>(keep - 15), '0');
+  if (keep < 15 && d.digits[keep] >= '5') {
+    std::size_t i = kept.size();
+    while (i > 0 && kept[i - 1] == '9') kept[--i] = '0';
+    if (i == 0) {
+      kept.insert(0, 1, '1');
+    } else {
+      ++kept[i - 1];
+    }
+  }
+  return kept;
+}
+
+// The application rounds half away from zero on the 15 significant digits it keeps, so 2.5
+// shows 3 and 1.005 shows 1.01, where printf would round the binary value half to even. A
+// number shown with more than 15 digits shows the double's own digits.
 std::string fixed(double magnitude, int decimals) {
-  const double nudged = magnitude < 0x1p53 ? magnitude * (1 + 1e-15) : magnitude;
-  std::string text(std::snprintf(nullptr, 0, "%.*f", decimals, nudged), '\0');
-  std::snprintf(text.data(), text.size() + 1, "%.*f", decimals, nudged);
+  if (!(magnitude * std::pow(10.0, decimals) < 1e15)) {
+    std::string text(std::snprintf(nullptr, 0, "%.*f", decimals, magnitude), '\0');
+    std::snprintf(text.data(), text.size() + 1, "%.*f", decimals, magnitude);
+    return text;
+  }
+  const Digits15 d = digits15(magnitude);
+  // The value times 10^decimals, as a whole number.
+  std::string text = roundedPrefix(d, d.exponent + 1 + decimals);
+  const auto places = static_cast<std::size_t>(decimals);
+  if (text.size() < places + 1) text.insert(0, places + 1 - text.size(), '0');
+  if (places > 0) text.insert(text.size() - places, 1, '.');
   return text;
 }
 
@@ -123,6 +169,69 @@ std::string hundredfold(double magnitude, int decimals) {
   digits.append("00");
   if (decimals > 0) digits.append(1, '.').append(static_cast<std::size_t>(decimals), '0');
   return digits;
+}
+
+// Scientific notation in a code such as "0.00E+00": `decimals` digits after the mantissa's
+// point, at least `exponentDigits` exponent digits, a plus sign before a positive exponent
+// when `plus`. Rounded half away from zero like the fixed formats.
+std::string scientificIn(double value, int decimals, std::size_t exponentDigits, bool plus,
+                         char letter) {
+  const double magnitude = std::fabs(value);
+  std::string mantissa;
+  int exponent = 0;
+  if (decimals < 15) {
+    const Digits15 d = digits15(magnitude);
+    const auto places = static_cast<std::size_t>(decimals);
+    std::string kept = roundedPrefix(d, decimals + 1);
+    exponent = d.exponent;
+    if (kept.size() > places + 1) {  // 9.995 to two decimals is 10.00: 1.00 and one more
+      kept.pop_back();
+      ++exponent;
+    }
+    mantissa = kept.substr(0, 1);
+    if (places > 0) mantissa.append(1, '.').append(kept, 1);
+  } else {
+    std::string text(std::snprintf(nullptr, 0, "%.*E", decimals, magnitude), '\0');
+    std::snprintf(text.data(), text.size() + 1, "%.*E", decimals, magnitude);
+    const std::size_t e = text.find('E');
+    std::from_chars(text.data() + e + 1 + (text[e + 1] == '+'), text.data() + text.size(),
+                    exponent);
+    mantissa = text.substr(0, e);
+  }
+  if (magnitude == 0) exponent = 0;
+  std::string digits = std::to_string(exponent < 0 ? -exponent : exponent);
+  if (digits.size() < exponentDigits) digits.insert(0, exponentDigits - digits.size(), '0');
+  std::string out = value < 0 ? "-" : "";
+  out.append(mantissa).append(1, letter);
+  if (exponent < 0) {
+    out += '-';
+  } else if (plus) {
+    out += '+';
+  }
+  return out + digits;
+}
+
+// "0.00E+00", "0E-0", "0.0e+00": fills the parts and returns true; false for any other code.
+bool isScientificCode(std::string_view code, int& decimals, std::size_t& exponentDigits, bool& plus,
+                      char& letter) {
+  std::size_t i = 0;
+  if (i >= code.size() || code[i] != '0') return false;
+  ++i;
+  decimals = 0;
+  if (i < code.size() && code[i] == '.') {
+    for (++i; i < code.size() && code[i] == '0'; ++i) ++decimals;
+  }
+  if (i + 1 >= code.size() || (code[i] != 'E' && code[i] != 'e') ||
+      (code[i + 1] != '+' && code[i + 1] != '-')) {
+    return false;
+  }
+  letter = code[i];
+  plus = code[i + 1] == '+';
+  const std::size_t start = i + 2;
+  for (i = start; i < code.size() && code[i] == '0'; ++i) {
+  }
+  exponentDigits = i - start;
+  return exponentDigits > 0 && i == code.size();
 }
 
 // What a cell shows for a value no number can be: a file may store "NaN" or "INF".
@@ -195,6 +304,14 @@ std::string formatNumber(double value, std::string_view formatCode) {
   if (code == "[h]:mm") return formatTime(value, true, false);
   if (code == "[h]:mm:ss") return formatTime(value, true, true);
 
+  int decimals = 0;
+  std::size_t exponentDigits = 0;
+  bool plus = false;
+  char letter = 'E';
+  if (isScientificCode(code, decimals, exponentDigits, plus, letter)) {
+    return scientificIn(value, decimals, exponentDigits, plus, letter);
+  }
+
   std::string_view body = code;
   const bool percent = !body.empty() && body.back() == '%';
   if (percent) body.remove_suffix(1);
@@ -203,7 +320,7 @@ std::string formatNumber(double value, std::string_view formatCode) {
   if (body.empty() || body.front() != '0') return formatGeneral(value);
   std::size_t i = 0;
   while (i < body.size() && body[i] == '0') ++i;
-  int decimals = 0;
+  decimals = 0;
   if (i < body.size() && body[i] == '.') {
     ++i;
     while (i < body.size() && body[i] == '0') ++i, ++decimals;

@@ -11,8 +11,9 @@ namespace qx::engine {
 std::string_view builtinFormatCode(int id);
 
 // The text `value` shows in `formatCode`. General, "0", "0.00", "#,##0", "#,##0.00", "0%",
-// "0.00%", "@", h:mm, h:mm:ss, [h]:mm and [h]:mm:ss are rendered as the application renders
-// them in a wide enough column; any other code is rendered as General.
+// "0.00%", scientific codes such as "0.00E+00", "@", h:mm, h:mm:ss, [h]:mm and [h]:mm:ss are
+// rendered as the application renders them in a wide enough column; any other code is
+// rendered as General.
 std::string formatNumber(double value, std::string_view formatCode);
 
 // True when `value` shows nothing in `formatCode`: the section for it (positive; negative;

@@ -58,6 +58,7 @@ void Styles::load(std::string_view text, const std::string& partName) {
     const auto custom = customFormats_.find(id);
     std::string_view code = custom != customFormats_.end() ? custom->second : builtinFormatCode(id);
     xfFormats_.emplace_back(code.empty() ? "General" : code);
+    xfQuoted_.push_back(n.attribute("quotePrefix").as_bool(false));
   }
   for (pugi::xml_node n : childNamed(root, "borders").children()) {
     if (pugi::xml_node border = recordOf(n, "border")) borders_.push_back(border);
@@ -70,6 +71,10 @@ std::string_view Styles::numberFormat(std::uint32_t xf) const {
 
 bool Styles::isText(std::uint32_t xf) const {
   return isTextFormat(numberFormat(xf));
+}
+
+bool Styles::isQuotePrefixed(std::uint32_t xf) const {
+  return xf < xfQuoted_.size() && xfQuoted_[xf];
 }
 
 bool Styles::isGeneral(std::uint32_t xf) const {
@@ -171,6 +176,7 @@ std::uint32_t Styles::addXf(pugi::xml_node copy) {
       custom != customFormats_.end() ? custom->second : builtinFormatCode(id);
   xfs_.push_back(copy);
   xfFormats_.emplace_back(code.empty() ? "General" : code);
+  xfQuoted_.push_back(copy.attribute("quotePrefix").as_bool(false));
   changed_ = true;
   return static_cast<std::uint32_t>(xfs_.size() - 1);
 }
@@ -218,7 +224,15 @@ std::uint32_t Styles::numberFormatId(std::string_view code) {
 std::uint32_t Styles::withNumberFormat(std::uint32_t xf, std::string_view code) {
   if (xfs_.empty()) throw partError(part_, "has no cell formats (cellXfs)");
   if (xf >= xfs_.size()) xf = 0;
-  std::string key = std::to_string(xf) + '\n' + std::string(code);
+  // A cell's text is given its format per write: the code is found by its few characters,
+  // without building a key.
+  auto codeId = formatCodeIds_.find(code);
+  if (codeId == formatCodeIds_.end()) {
+    codeId =
+        formatCodeIds_.emplace(std::string(code), static_cast<std::uint32_t>(formatCodeIds_.size()))
+            .first;
+  }
+  const std::uint64_t key = (std::uint64_t{xf} << 32) | codeId->second;
   if (const auto it = formatCache_.find(key); it != formatCache_.end()) return it->second;
   ensureIndexed();
   const std::uint32_t id = numberFormatId(code);
@@ -230,7 +244,27 @@ std::uint32_t Styles::withNumberFormat(std::uint32_t xf, std::string_view code) 
   if (!apply) apply = copy.append_attribute("applyNumberFormat");
   apply.set_value("1");
   const std::uint32_t result = addXf(copy);
-  formatCache_.emplace(std::move(key), result);
+  formatCache_.emplace(key, result);
+  return result;
+}
+
+std::uint32_t Styles::withQuotePrefix(std::uint32_t xf, bool quoted) {
+  if (xfs_.empty()) throw partError(part_, "has no cell formats (cellXfs)");
+  if (xf >= xfs_.size()) xf = 0;
+  if (xfQuoted_[xf] == quoted) return xf;
+  const std::uint64_t key = (std::uint64_t{xf} << 1) | (quoted ? 1 : 0);
+  if (const auto it = quotedCache_.find(key); it != quotedCache_.end()) return it->second;
+  ensureIndexed();
+  pugi::xml_node copy = list("cellXfs").append_copy(xfs_[xf]);
+  pugi::xml_attribute mark = copy.attribute("quotePrefix");
+  if (!quoted) {
+    copy.remove_attribute(mark);
+  } else {
+    if (!mark) mark = copy.append_attribute("quotePrefix");
+    mark.set_value("1");
+  }
+  const std::uint32_t result = addXf(copy);
+  quotedCache_.emplace(key, result);
   return result;
 }
 

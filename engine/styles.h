@@ -6,6 +6,7 @@
 #include <pugixml.hpp>
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -39,6 +40,8 @@ class Styles {
   std::string_view numberFormat(std::uint32_t xf) const;
   bool isText(std::uint32_t xf) const;
   bool isGeneral(std::uint32_t xf) const;
+  // True when the format marks its cell's text as typed after an apostrophe (quotePrefix).
+  bool isQuotePrefixed(std::uint32_t xf) const;
 
   // The cell format `xf` with the edges drawn in `line`: a copy with a border that is a copy of
   // its own with those edges replaced. Equal results are the same index.
@@ -47,6 +50,9 @@ class Styles {
   std::uint32_t lineId(const BorderLine& line);
   // The cell format `xf` with the number format `code`.
   std::uint32_t withNumberFormat(std::uint32_t xf, std::string_view code);
+  // The cell format `xf` with the quotePrefix mark set or taken away; `xf` itself when it is
+  // so already. Equal results are the same index.
+  std::uint32_t withQuotePrefix(std::uint32_t xf, bool quoted);
 
   DefaultFont defaultFont() const;
 
@@ -64,12 +70,21 @@ class Styles {
   pugi::xml_document document_;
   std::vector<pugi::xml_node> xfs_;
   std::vector<std::string> xfFormats_;  // number format code per xf
+  std::vector<bool> xfQuoted_;          // quotePrefix per xf
   std::vector<pugi::xml_node> borders_;
   std::unordered_map<int, std::string> customFormats_;
   std::vector<BorderLine> lines_;
   std::unordered_map<std::string, std::uint32_t> lineIds_;
-  std::unordered_map<std::uint64_t, std::uint32_t> framedCache_, borderCache_;
-  std::unordered_map<std::string, std::uint32_t> formatCache_;
+  std::unordered_map<std::uint64_t, std::uint32_t> framedCache_, borderCache_, quotedCache_;
+  // Hashes a number format code as the text or a view of it, so lookups build no string.
+  struct CodeHash {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view code) const {
+      return std::hash<std::string_view>()(code);
+    }
+  };
+  std::unordered_map<std::string, std::uint32_t, CodeHash, std::equal_to<>> formatCodeIds_;
+  std::unordered_map<std::uint64_t, std::uint32_t> formatCache_;
   std::unordered_map<std::string, std::uint32_t> xfByText_, borderByText_;
   bool indexed_ = false;
   bool changed_ = false;

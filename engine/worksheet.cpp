@@ -7,6 +7,7 @@
 
 #include "engine/engine_error.h"
 #include "engine/shared_strings.h"
+#include "engine/value_recognition.h"
 #include "engine/xml_part.h"
 
 namespace qx::engine {
@@ -191,14 +192,15 @@ struct CellTags {
       : open("<" + p + "c r=\""),
         number("><" + p + "v>"),
         boolean(" t=\"b\"><" + p + "v>"),
+        error(" t=\"e\"><" + p + "v>"),
         shared(" t=\"s\"><" + p + "v>"),
         close("</" + p + "v></" + p + "c>"),
         inlineOpen(" t=\"inlineStr\"><" + p + "is><" + p + "t>"),
         inlineOpenSpaces(" t=\"inlineStr\"><" + p + "is><" + p + "t xml:space=\"preserve\">"),
         inlineClose("</" + p + "t></" + p + "is></" + p + "c>"),
         rowClose("</" + p + "row>") {}
-  std::string open, number, boolean, shared, close, inlineOpen, inlineOpenSpaces, inlineClose,
-      rowClose;
+  std::string open, number, boolean, error, shared, close, inlineOpen, inlineOpenSpaces,
+      inlineClose, rowClose;
 };
 
 template <typename T>
@@ -237,6 +239,10 @@ void appendCell(std::string& out, const CellTags& tags, std::string_view row, co
     case CellKind::Boolean:
       out += tags.boolean;
       out += cell.value != 0 ? '1' : '0';
+      break;
+    case CellKind::Error:
+      out += tags.error;
+      out += kErrorLiterals[cell.value];
       break;
     case CellKind::SharedText:
       out += tags.shared;

@@ -2,17 +2,24 @@
 
 #include <gtest/gtest.h>
 
+#include <pugixml.hpp>
+
 #include <fstream>
 #include <functional>
+#include <map>
+#include <string>
 #include <utility>
 #include <vector>
 
 #include "automation/automation_error.h"
 #include "automation/operations.h"
+#include "engine/number_formats.h"
+#include "engine/styles.h"
 #include "platform/code_page.h"
 #include "report/sheet_writing.h"
 #include "report/workbook_session.h"
 #include "tests/engine/package_builder.h"
+#include "tests/engine/typed_texts.h"
 #include "tests/support/captured_messages.h"
 #include "tests/support/temp_dir.h"
 
@@ -62,12 +69,13 @@ TEST_F(EngineObjects, TextsBecomeValuesAsTheApplicationTakesThem) {
   } cases[] = {
       {4, "abc", "abc"},
       {5, "12", "12"},
-      {6, "-1.5e3", "-1500"},
+      {6, "-1.5e3", "-1.50E+03"},
       {7, "1:10", "1:10"},
       {8, "100:00", "100:00"},
       {9, " 0.25 ", "0.25"},
       {3, "007", "007"},
       {2, "3", "3.00"},
+      {2, "1,234%", "12.34"},  // a cell formatted otherwise keeps its format
       {10, "1234567890123456789", "1234567890123456789"},
       {11, "中文测试", "中文测试"},
       {12, "1:60", "1:60"},
@@ -85,6 +93,141 @@ TEST_F(EngineObjects, TextsBecomeValuesAsTheApplicationTakesThem) {
   AutomationObject n1 =
       automation::worksheetRange(session.sheet, Variant::text(u"N1"), Variant::missing());
   EXPECT_EQ(automation::rangeText(n1).textValue(), u"a\U0001F600b");
+}
+
+// Every typed text put into a General cell (A), a text cell "@" (B) and a cell formatted 0.00
+// (C): what each shows, and what the saved sheet holds: kind, value, number format, quote mark.
+TEST_F(EngineObjects, TypedTextsAreHeldShownAndSavedAsTheApplicationMakesThem) {
+  std::string rows;
+  const int count = static_cast<int>(std::size(testing::kTypedTexts));
+  for (int row = 1; row <= count; ++row) {
+    const std::string r = std::to_string(row);
+    rows += "<row r=\"" + r + "\"><c r=\"B" + r + "\" s=\"2\"/><c r=\"C" + r + "\" s=\"1\"/></row>";
+  }
+  const auto file = make(testing::minimalWorkbook(rows));
+  open(file);
+  auto shown = [&](const std::string& cell) {
+    const AutomationObject range = automation::worksheetRange(
+        session.sheet, Variant::text(platform::utf8ToUtf16(cell)), Variant::missing());
+    return platform::utf16ToUtf8(automation::rangeText(range).textValue());
+  };
+  const AutomationObject a1 =
+      automation::worksheetRange(session.sheet, Variant::text(u"A1"), Variant::missing());
+  for (int row = 1; row <= count; ++row) {
+    const testing::TypedText& c = testing::kTypedTexts[row - 1];
+    const std::string r = std::to_string(row);
+    for (int column = 1; column <= 3; ++column) {
+      automation::setRangeItem(a1, Variant::integer(row), Variant::integer(column),
+                               Variant::text(platform::utf8ToUtf16(c.text)));
+    }
+    const bool number = c.kind == RecognisedKind::Number || c.kind == RecognisedKind::Time ||
+                        c.kind == RecognisedKind::LongTime;
+    EXPECT_EQ(shown("A" + r), c.shown) << c.text;
+    EXPECT_EQ(shown("B" + r), c.text) << c.text;
+    EXPECT_EQ(shown("C" + r), number ? formatNumber(c.value, "0.00") : c.shown) << c.text;
+  }
+  automation::workbookSave(session.workbook);
+
+  const testing::Parts parts = testing::readPackage(file);
+  pugi::xml_document sheet, strings;
+  ASSERT_TRUE(sheet.load_string(parts.at("xl/worksheets/sheet1.xml").c_str()));
+  ASSERT_TRUE(strings.load_string(parts.at("xl/sharedStrings.xml").c_str()));
+  std::vector<std::string> shared;
+  for (const pugi::xml_node si : strings.document_element().children("si")) {
+    shared.push_back(si.child("t").text().get());
+  }
+  Styles styles;
+  styles.load(parts.at("xl/styles.xml"), "xl/styles.xml");
+  std::map<std::string, pugi::xml_node> cells;
+  for (const pugi::xml_node row : sheet.document_element().child("sheetData").children("row")) {
+    for (const pugi::xml_node cell : row.children("c")) cells[cell.attribute("r").value()] = cell;
+  }
+  for (int row = 1; row <= count; ++row) {
+    const testing::TypedText& c = testing::kTypedTexts[row - 1];
+    const std::string r = std::to_string(row);
+    const pugi::xml_node a = cells["A" + r], b = cells["B" + r];
+    const std::string_view type = a.attribute("t").value(), v = a.child("v").text().get();
+    const std::uint32_t style = a.attribute("s").as_uint();
+    const std::string format = *c.format ? c.format : "General";
+    EXPECT_EQ(styles.isQuotePrefixed(style), c.kind == RecognisedKind::QuotedText) << c.text;
+    switch (c.kind) {
+      case RecognisedKind::Number:
+      case RecognisedKind::Time:
+      case RecognisedKind::LongTime:
+        EXPECT_EQ(type, "") << c.text;
+        EXPECT_DOUBLE_EQ(std::stod(std::string(v)), c.value) << c.text;
+        EXPECT_EQ(styles.numberFormat(style), format) << c.text;
+        break;
+      case RecognisedKind::Boolean:
+        EXPECT_EQ(type, "b") << c.text;
+        EXPECT_EQ(v, c.value != 0 ? "1" : "0") << c.text;
+        break;
+      case RecognisedKind::Error:
+        EXPECT_EQ(type, "e") << c.text;
+        EXPECT_EQ(v, c.shown) << c.text;
+        break;
+      case RecognisedKind::QuotedText:
+      case RecognisedKind::Text:
+        if (*c.text == '\0') {
+          EXPECT_FALSE(a.child("v")) << c.text;
+          break;
+        }
+        EXPECT_EQ(type, "s") << c.text;
+        EXPECT_EQ(shared.at(std::stoul(std::string(v))), c.shown) << c.text;
+        EXPECT_EQ(styles.numberFormat(style), "General") << c.text;
+        break;
+    }
+    if (*c.text == '\0') continue;
+    // The text cell holds every text as it was typed, the apostrophe included.
+    EXPECT_EQ(std::string_view(b.attribute("t").value()), "s") << c.text;
+    EXPECT_EQ(shared.at(b.child("v").text().as_uint()), c.text) << c.text;
+    EXPECT_FALSE(styles.isQuotePrefixed(b.attribute("s").as_uint())) << c.text;
+    EXPECT_EQ(styles.numberFormat(cells["C" + r].attribute("s").as_uint()), "0.00") << c.text;
+  }
+}
+
+TEST_F(EngineObjects, TheQuoteMarkIsSharedFramedAndTakenAwayByTheNextEntry) {
+  const auto file = make(testing::minimalWorkbook());
+  open(file);
+  report::FramedCell frame;
+  for (int row = 1; row <= 200; ++row) {
+    report::writeCell(session.usedRange, row, 1, "'00" + std::to_string(row));
+    report::frameCell(session.sheet, 1, row, 2, frame);
+  }
+  report::writeCell(session.usedRange, 201, 1, "'x");
+  report::writeCell(session.usedRange, 201, 1, "12");  // a new entry: a number, unmarked
+  automation::workbookSave(session.workbook);
+  const testing::Parts parts = testing::readPackage(file);
+  const std::string& sheet = parts.at("xl/worksheets/sheet1.xml");
+  Styles styles;
+  styles.load(parts.at("xl/styles.xml"), "xl/styles.xml");
+  // xf 3 is the quoted copy of General, xf 4 that copy framed; the number is back at xf 0.
+  EXPECT_EQ(styles.formatCount(), 5u);
+  EXPECT_TRUE(styles.isQuotePrefixed(3));
+  EXPECT_TRUE(styles.isQuotePrefixed(4));
+  EXPECT_NE(sheet.find(R"(<c r="A200" s="4" t="s">)"), std::string::npos) << sheet;
+  EXPECT_NE(sheet.find(R"(<c r="A201"><v>12</v></c>)"), std::string::npos) << sheet;
+  EXPECT_NE(parts.at("xl/sharedStrings.xml").find("<t>00200</t>"), std::string::npos);
+}
+
+TEST_F(EngineObjects, ATextLongerThanACellHoldsIsRefused) {
+  open(make(testing::minimalWorkbook()));
+  automation::setRangeItem(session.usedRange, Variant::integer(1), Variant::integer(1),
+                           Variant::text(std::u16string(32767, u'\x6587')));
+  EXPECT_EQ(automation::rangeText(
+                automation::worksheetRange(session.sheet, Variant::text(u"A1"), Variant::missing()))
+                .textValue()
+                .size(),
+            32767u);
+  for (const std::u16string& text :
+       {std::u16string(32768, u'x'), u"'" + std::u16string(32767, u'0')}) {
+    const std::string why = description([&] {
+      automation::setRangeItem(session.usedRange, Variant::integer(2), Variant::integer(3),
+                               Variant::text(text));
+    });
+    EXPECT_NE(why.find("C2 can hold at most 32,767 characters"), std::string::npos) << why;
+  }
+  EXPECT_EQ(text(session.usedRange, 2, 3), "");
 }
 
 TEST_F(EngineObjects, SavedValuesComeBackAfterReopening) {

@@ -40,6 +40,30 @@ TEST(NumberFormats, ShowsNumbersAsTheApplicationDoesInAWideColumn) {
       {100.0 / 24, "h:mm", "4:00"},
       {1.5 / 24, "h:mm:ss", "1:30:00"},
       {25.0 / 24, "[h]:mm:ss", "25:00:00"},
+      {1000, "0.00E+00", "1.00E+03"},
+      {-0.025, "0.00E+00", "-2.50E-02"},
+      {0, "0.00E+00", "0.00E+00"},
+      {1005, "0.00E+00", "1.01E+03"},
+      {999.5, "0.00E+00", "1.00E+03"},
+      {1e100, "0.00E+00", "1.00E+100"},
+      {5e-324, "0.00E+00", "4.94E-324"},
+      {123456, "0.0E+0", "1.2E+5"},
+      {1000, "0.00E-00", "1.00E03"},
+      {0.00123, "0.00E-00", "1.23E-03"},
+      {1000, "0.00e+00", "1.00e+03"},
+      {-1234.5, "#,##0", "-1,235"},
+      // Rounded on the 15 digits a number keeps, the last of them included.
+      {999999999999999, "0", "999999999999999"},
+      {999999999999999, "#,##0", "999,999,999,999,999"},
+      {9999999999999.5, "#,##0", "10,000,000,000,000"},
+      {9.995, "0.00E+00", "1.00E+01"},
+      {0.0005, "0.000", "0.001"},
+      {0.00049999999999, "0.000", "0.000"},
+      // Beyond 15 digits nothing is rounded: the digits are the double's own.
+      {2e15, "0", "2000000000000000"},
+      {2e13, "0%", "2000000000000000%"},
+      {0.125, "0.00000000000000000000", "0.12500000000000000000"},
+      {1e300, "0.0000000000000000E+00", "1.0000000000000001E+300"},
       {42, "@", "42"},
       {42, "yyyy-mm-dd", "42"},  // other formats: shown as General
   };
@@ -81,7 +105,8 @@ constexpr double kLargest = std::numeric_limits<double>::max();
 
 TEST(NumberFormatsAtTheEdges, ValuesNoNumberCanBeShowAsNumError) {
   for (const double value : {std::nan(""), kInfinity, -kInfinity}) {
-    for (const char* code : {"General", "0", "0.00", "#,##0", "0%", "h:mm", "[h]:mm:ss", "@"}) {
+    for (const char* code :
+         {"General", "0", "0.00", "#,##0", "0%", "0.00E+00", "h:mm", "[h]:mm:ss", "@"}) {
       EXPECT_EQ(formatNumber(value, code), "#NUM!") << value << ' ' << code;
     }
     EXPECT_EQ(formatGeneral(value), "#NUM!") << value;

@@ -4,8 +4,11 @@ every filled workbook is read back with openpyxl. Groups (--checks):
   examples       every example report, a few cells of each
   exit-codes     each exit code, what is printed for it, and that --output is only ever a report
   shared-folder  runs sharing one configuration folder take turns; the private default folder
-  installed      an installation moved away from where it was installed, with no build path"""
+  installed      an installation moved away from where it was installed, with no build path
+  typed-texts    texts a user would type (numbers, percentages, times, booleans, errors, an
+                 apostrophe) through heron, read back by openpyxl and summed by LibreOffice"""
 import argparse
+import csv
 import datetime
 import fcntl
 import json
@@ -379,8 +382,121 @@ def installed(args, work):
         passed.append("installed")
 
 
+# Texts as a user types them, each with what the application makes of it in a cell formatted
+# General: openpyxl's type ("d" for a time), the value (times in days) and the number format; quoted: the cell's
+# format carries the apostrophe mark. The rows that SUM and COUNT cover come first; booleans and
+# error values, which LibreOffice would add or pass on, after them.
+TYPED_NUMBERS_AND_TEXTS = [
+    ("12", "n", 12, "General"), ("-3.5", "n", -3.5, "General"), ("+7", "n", 7, "General"),
+    (".5", "n", 0.5, "General"), ("  42  ", "n", 42, "General"), ("007", "n", 7, "General"),
+    ("1e3", "n", 1000, "0.00E+00"), ("2.5E-3", "n", 0.0025, "0.00E+00"),
+    ("(1e3)", "n", -1000, "0.00E+00"), ("1e", "s", "1e", "General"),
+    ("1,234", "n", 1234, "#,##0"), ("1,234.5", "n", 1234.5, "#,##0.00"),
+    ("-1,234,567.25", "n", -1234567.25, "#,##0.00"), ("1,23", "s", "1,23", "General"),
+    ("12,34", "s", "12,34", "General"), ("1,2345", "s", "1,2345", "General"),
+    ("50%", "n", 0.5, "0%"), ("12.5%", "n", 0.125, "0.00%"), ("1,234%", "n", 12.34, "0%"),
+    ("%", "s", "%", "General"), ("5%%", "s", "5%%", "General"),
+    ("(5)", "n", -5, "General"), ("(1,234)", "n", -1234, "#,##0"), ("(5", "s", "(5", "General"),
+    ("()", "s", "()", "General"), ("(5%)", "s", "(5%)", "General"),
+    ("TRUEE", "s", "TRUEE", "General"),
+    ("'007", "s", "007", "General", "quoted"), ("'=1+1", "s", "=1+1", "General", "quoted"),
+    ("1:10", "d", 70 / 1440, "h:mm"), ("12:30:45", "d", 45045 / 86400, "h:mm:ss"),
+    ("100:00:00", "d", 100 / 24, "[h]:mm:ss"), ("12:60:00", "s", "12:60:00", "General"),
+    ("#N/A!", "s", "#N/A!", "General"),
+    ("1234567890123456", "s", "1234567890123456", "General"),
+    ("2024-01-02", "s", "2024-01-02", "General"), ("1/2", "s", "1/2", "General"),
+    ("1 1/2", "s", "1 1/2", "General"), ("$5", "s", "$5", "General"),
+    ("\uffe55", "s", "\uffe55", "General"), ("\uff11\uff12", "s", "\uff11\uff12", "General"),
+]
+TYPED_BOOLEANS_AND_ERRORS = [
+    ("TRUE", "b", True, "General"), ("true", "b", True, "General"), ("False", "b", False, "General"),
+    ("#NULL!", "e", "#NULL!", "General"), ("#DIV/0!", "e", "#DIV/0!", "General"),
+    ("#VALUE!", "e", "#VALUE!", "General"), ("#REF!", "e", "#REF!", "General"),
+    ("#NAME?", "e", "#NAME?", "General"), ("#NUM!", "e", "#NUM!", "General"),
+    ("#N/A", "e", "#N/A", "General"), ("#n/a", "e", "#N/A", "General"),
+]
+
+
+def days(value):
+    """A time cell's value in days, whichever way openpyxl hands it over."""
+    if isinstance(value, datetime.time):
+        return (value.hour * 3600 + value.minute * 60 + value.second) / 86400
+    if isinstance(value, datetime.timedelta):
+        return value.total_seconds() / 86400
+    if isinstance(value, datetime.datetime):
+        return (value - datetime.datetime(1899, 12, 30)).total_seconds() / 86400
+    return value
+
+
+def typed_texts(args, work):
+    """heron writes every typed text into a General column (A) and a text column "@" (B);
+    openpyxl reads each cell's type, value, number format, apostrophe mark and frame, and
+    LibreOffice computes SUM and COUNT over the columns."""
+    typed = TYPED_NUMBERS_AND_TEXTS + TYPED_BOOLEANS_AND_ERRORS
+    first, numbers_end = 5, 5 + len(TYPED_NUMBERS_AND_TEXTS) - 1
+    last = first + len(typed) - 1
+    template = Workbook()
+    ws = template.active
+    ws["A1"] = "title"
+    for row in range(first, last + 1):
+        ws.cell(row=row, column=2).number_format = "@"
+    formulas = ["=SUM(A%d:A%d)" % (first, numbers_end), "=COUNT(A%d:A%d)" % (first, numbers_end),
+                "=SUM(B%d:B%d)" % (first, last), "=SUMPRODUCT(ISERROR(A%d:A%d)*1)" % (first, last)]
+    for row, formula in enumerate(formulas, start=1):
+        ws.cell(row=row, column=6, value=formula).number_format = "0.000000"
+    template_path = os.path.join(work, "typed.xlsx")
+    template.save(template_path)
+    description = {"exporter": "heron", "template": template_path,
+                   "picture": os.path.join(os.path.abspath(args.examples), "picture.bmp"),
+                   "header": {"first_row": first, "border_weight": 2, "column_spec": "ab",
+                              "picture_cell1": "H2", "picture_cell2": "J8"},
+                   "rows": [{"field_a": entry[0], "field_b": entry[0]} for entry in typed]}
+    output = os.path.join(work, "typed-out.xlsx")
+    run = run_host(args.host, [write_description(work, "typed.json", description), "--output", output,
+                               "--conf", os.path.join(work, "conf")])
+    if run.returncode != 0:
+        failures.append("typed texts: host exited %d: %s" % (run.returncode, run.stderr.strip()))
+        return
+    before = len(failures)
+    ws = load_workbook(output).active
+    for row, (text, kind, value, number_format, *quoted) in enumerate(typed, start=first):
+        a, b = ws.cell(row=row, column=1), ws.cell(row=row, column=2)
+        what = "%r in %s" % (text, a.coordinate)
+        check(what + " type", a.data_type, kind)
+        actual = days(a.value)
+        if kind in "nd" and isinstance(actual, (int, float)):
+            check(what + " value", round(actual, 12), round(value, 12))
+        else:
+            check(what + " value", a.value, value)
+        check(what + " format", a.number_format, number_format)
+        check(what + " apostrophe mark", bool(a.quotePrefix), bool(quoted))
+        check(what + " framed", framed(ws, a.coordinate), True)
+        what = "%r in %s" % (text, b.coordinate)
+        check(what + " kept as typed", (b.data_type, b.value, b.number_format, bool(b.quotePrefix)),
+              ("s", text, "@", False))
+    office = shutil.which("soffice") or shutil.which("libreoffice")
+    if office is None:
+        print("skipped: LibreOffice is not installed, no SUM over the columns")
+    else:
+        convert = subprocess.run([office, "--headless", "--convert-to",
+                                  "csv:Text - txt - csv (StarCalc):44,34,76", "--outdir",
+                                  os.path.join(work, "csv"), output], capture_output=True, text=True,
+                                 timeout=300, env=dict(os.environ, HOME=work))
+        check("LibreOffice converts the report (%s)" % convert.stderr.strip(), convert.returncode, 0)
+        with open(os.path.join(work, "csv", "typed-out.csv"), encoding="utf-8", newline="") as out:
+            computed = [float(line[5]) for line in list(csv.reader(out))[:4]]
+        numbers = [value for _, kind, value, *_ in TYPED_NUMBERS_AND_TEXTS if kind in "nd"]
+        check("LibreOffice: SUM of the General column", round(computed[0], 6), round(sum(numbers), 6))
+        check("LibreOffice: COUNT of its numbers", computed[1], len(numbers))
+        check("LibreOffice: SUM of the text column", computed[2], 0)
+        check("LibreOffice: error values", computed[3],
+              len([entry for entry in typed if entry[1] == "e"]))
+    if len(failures) == before:
+        passed.append("typed texts")
+
+
 GROUPS = {"examples": examples, "exit-codes": exit_codes, "shared-folder": shared_folder,
-          "installed": installed}
+          "installed": installed, "typed-texts": typed_texts}
 
 
 def main():
