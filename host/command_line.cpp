@@ -191,7 +191,7 @@ CommandLine parseCommandLine(const std::vector<std::string>& args) {
 }
 
 std::string helpText() {
-  return std::string(R"(usage: qx_host REPORT.json --output FILLED.xlsx [OPTION]...
+  return std::string(R"(Usage: qx_host REPORT.json --output FILLED.xlsx [OPTION]...
 
 Fills one report: hands the report description REPORT.json (- reads it from standard
 input, relative file names then taken from the current folder) to its exporter the way

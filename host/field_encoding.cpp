@@ -173,7 +173,7 @@ std::optional<std::string> encodeText(const FieldSpec& spec, std::string_view ut
   }
   if (cell.bytes != 0 && result.size > cell.bytes) {
     return "is " + std::to_string(result.size) + " bytes in GBK; " + std::string(cell.writer) +
-           " writes at most " + std::to_string(cell.bytes) + " bytes of a text into a cell";
+           " at most " + std::to_string(cell.bytes) + " bytes of a text into a cell";
   }
   return std::nullopt;
 }

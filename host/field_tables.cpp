@@ -30,17 +30,18 @@ const FieldSpec* RecordLayout::find(std::string_view field) const {
 }
 
 const RecordLayout& checkPointHeader() {
-  static const RecordLayout layout{"QX_CHECK_POINT_HEADER", QX_CHECK_POINT_HEADER_SIZE,
-                                   kCheckPointHeader, {}};
+  static const RecordLayout layout{
+      "QX_CHECK_POINT_HEADER", QX_CHECK_POINT_HEADER_SIZE, kCheckPointHeader, {}};
   return layout;
 }
 const RecordLayout& checkPointRow() {
-  static const RecordLayout layout{"QX_CHECK_POINT_ROW", QX_CHECK_POINT_ROW_SIZE, kCheckPointRow, {}};
+  static const RecordLayout layout{
+      "QX_CHECK_POINT_ROW", QX_CHECK_POINT_ROW_SIZE, kCheckPointRow, {}};
   return layout;
 }
 const RecordLayout& groupTableHeader() {
-  static const RecordLayout layout{"QX_GROUP_TABLE_HEADER", QX_GROUP_TABLE_HEADER_SIZE,
-                                   kGroupTableHeader, {}};
+  static const RecordLayout layout{
+      "QX_GROUP_TABLE_HEADER", QX_GROUP_TABLE_HEADER_SIZE, kGroupTableHeader, {}};
   return layout;
 }
 const RecordLayout& groupTableRow() {
@@ -49,17 +50,17 @@ const RecordLayout& groupTableRow() {
   static const RecordLayout layout{"QX_GROUP_TABLE_ROW",
                                    QX_GROUP_TABLE_ROW_SIZE,
                                    kGroupTableRow,
-                                   {kCellTextBytes, "vellum and vellum_x"}};
+                                   {kCellTextBytes, "vellum and vellum_x write"}};
   return layout;
 }
 const RecordLayout& dualSpecHeader() {
-  static const RecordLayout layout{"QX_DUAL_SPEC_HEADER", QX_DUAL_SPEC_HEADER_SIZE,
-                                   kDualSpecHeader, {}};
+  static const RecordLayout layout{
+      "QX_DUAL_SPEC_HEADER", QX_DUAL_SPEC_HEADER_SIZE, kDualSpecHeader, {}};
   return layout;
 }
 const RecordLayout& dualSpecRow() {
   static const RecordLayout layout{
-      "QX_DUAL_SPEC_ROW", QX_DUAL_SPEC_ROW_SIZE, kDualSpecRow, {kCellTextBytes, "kestrel"}};
+      "QX_DUAL_SPEC_ROW", QX_DUAL_SPEC_ROW_SIZE, kDualSpecRow, {kCellTextBytes, "kestrel writes"}};
   return layout;
 }
 const RecordLayout& resultHeader() {

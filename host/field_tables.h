@@ -21,7 +21,7 @@ struct FieldSpec {
 // How much of a text an exporter writes into a cell: a longer one would be cut there.
 struct CellTextLimit {
   std::size_t bytes = 0;    // 0: the whole slot
-  std::string_view writer;  // who cuts it, for the refusal: "kestrel"
+  std::string_view writer;  // who cuts it, for the refusal: "kestrel writes"
 };
 
 struct RecordLayout {

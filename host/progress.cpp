@@ -9,6 +9,8 @@
 #include <cstdio>
 #include <fstream>
 #include <system_error>
+#include <utility>
+#include <vector>
 
 namespace qx::host {
 
@@ -45,36 +47,46 @@ constexpr std::chrono::milliseconds kRedraw{200};
 std::string progressLine(const ProgressState& s, int columns) {
   double fraction = s.fraction;
   if (s.total > 0) fraction = std::min(1.0, static_cast<double>(s.done) / s.total);
-  std::string tail;
-  const auto add = [&tail](const std::string& part, const char* separator) {
-    if (!tail.empty()) tail.append(separator);
-    tail.append(part);
-  };
+  // The parts after the bar, the least needed last: dropped from the end where they do not fit.
+  std::vector<std::pair<std::string, const char*>> parts;  // text, separator before it
   if (fraction >= 0) {
     char percent[8];
     std::snprintf(percent, sizeof percent, "%3d%%", static_cast<int>(std::floor(fraction * 100)));
-    add(percent, "");
+    parts.emplace_back(percent, "");
   }
   if (s.total > 0) {
-    add(grouped(s.done) + "/" + grouped(s.total) + " records", "  ");
+    parts.emplace_back(grouped(s.done) + "/" + grouped(s.total) + " records", "  ");
   } else if (s.done > 0) {
-    add(grouped(s.done) + " records", "  ");
+    parts.emplace_back(grouped(s.done) + " records", "  ");
   }
   if (fraction > 0 && fraction < 1 && s.elapsed >= 1) {
-    add(clock(s.elapsed * (1 - fraction) / fraction) + " left", ", ");
+    parts.emplace_back(clock(s.elapsed * (1 - fraction) / fraction) + " left", ", ");
   } else if (fraction < 1 && s.elapsed >= 1) {
-    add(clock(s.elapsed) + " so far", ", ");
+    parts.emplace_back(clock(s.elapsed) + " so far", ", ");
   }
-  std::string line = "qx_host: ";
-  line.append(s.phase).append(" ");
-  const int room = columns - 1 - static_cast<int>(line.size() + tail.size()) - 3;
+  std::string head = "qx_host: ";
+  head.append(s.phase).append(" ");
+  const auto tailOf = [&parts] {
+    std::string tail;
+    for (const auto& [text, separator] : parts)
+      tail.append(tail.empty() ? "" : separator).append(text);
+    return tail;
+  };
+  const int limit = columns - 1;  // the last column would wrap on some terminals
+  std::string tail = tailOf();
+  while (!parts.empty() && static_cast<int>(head.size() + tail.size()) > limit) {
+    parts.pop_back();
+    tail = tailOf();
+  }
+  const int room = limit - static_cast<int>(head.size() + tail.size()) - 3;
+  std::string line = head;
   if (fraction >= 0 && room >= 10) {
     const int width = std::min(room, 40);
     const int filled = static_cast<int>(std::floor(fraction * width));
     line.append("[").append(filled, '#').append(width - filled, '-').append("] ");
   }
   line.append(tail);
-  if (columns > 1 && static_cast<int>(line.size()) > columns - 1) line.resize(columns - 1);
+  if (static_cast<int>(line.size()) > limit && limit > 0) line.resize(limit);
   return line;
 }
 
