@@ -8,7 +8,7 @@
 #   qx-exporters      bin/qx_host, lib/qx-exporters/ (the exporters' libraries and heron, where
 #                     the host looks for them), share/qx-exporters/lang/ (tamarack's language
 #                     file), share/man/man1/qx_host.1.gz, share/doc/qx-exporters/
-#   qx-exporters-dev  include/qx-exporters/qx/host_records.h, lib/pkgconfig/qx-exporters.pc,
+#   qx-exporters-dev  include/qx-exporters/qx/host_records.h, share/pkgconfig/qx-exporters.pc,
 #                     lib/cmake/QxExporters/ (find_package(QxExporters)), the C example
 set(qx_doc_dir share/doc/qx-exporters)
 set(qx_dev_doc_dir share/doc/qx-exporters-dev)
@@ -18,8 +18,8 @@ set(QX_PACKAGE_MAINTAINER "qx exporters maintainers <qx-exporters@qx-exporters.o
 if(WIN32)
   foreach(exporter heron vellum vellum_x kestrel tamarack)
     if(TARGET ${exporter})
-      install(TARGETS ${exporter} RUNTIME DESTINATION bin LIBRARY DESTINATION bin
-        COMPONENT runtime)
+      install(TARGETS ${exporter} RUNTIME DESTINATION bin COMPONENT runtime
+        LIBRARY DESTINATION bin COMPONENT runtime)
     endif()
   endforeach()
   install(FILES README.md docs/reliability.md docs/engine.md docs/report-descriptions.md
@@ -29,7 +29,7 @@ if(WIN32)
 else()
   foreach(exporter heron vellum vellum_x kestrel tamarack)
     if(TARGET ${exporter})
-      install(TARGETS ${exporter} RUNTIME DESTINATION lib/qx-exporters
+      install(TARGETS ${exporter} RUNTIME DESTINATION lib/qx-exporters COMPONENT runtime
         LIBRARY DESTINATION lib/qx-exporters COMPONENT runtime)
     endif()
   endforeach()
@@ -67,7 +67,8 @@ else()
 
   install(FILES include/qx/host_records.h DESTINATION include/qx-exporters/qx COMPONENT dev)
   configure_file(packaging/qx-exporters.pc.in ${CMAKE_BINARY_DIR}/qx-exporters.pc @ONLY)
-  install(FILES ${CMAKE_BINARY_DIR}/qx-exporters.pc DESTINATION lib/pkgconfig COMPONENT dev)
+  # The file names no machine's folders (the exporters' folder is the same on every one).
+  install(FILES ${CMAKE_BINARY_DIR}/qx-exporters.pc DESTINATION share/pkgconfig COMPONENT dev)
   include(CMakePackageConfigHelpers)
   write_basic_package_version_file(${CMAKE_BINARY_DIR}/QxExportersConfigVersion.cmake
     VERSION ${PROJECT_VERSION} COMPATIBILITY SameMinorVersion ARCH_INDEPENDENT)
@@ -81,15 +82,18 @@ endif()
 
 set(CPACK_PACKAGE_NAME qx-exporters)
 set(CPACK_PACKAGE_VENDOR "qx")
-set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Spreadsheet report exporters with an embedded xlsx engine")
+set(qx_summary "Spreadsheet report exporters with an embedded xlsx engine")
 set(CPACK_PACKAGE_DESCRIPTION "Report exporters that fill template workbooks (.xlsx) from\n\
 the records of an engineering calculation program, with the sample host qx_host\n\
 that runs a report described in JSON.")
 set(CPACK_STRIP_FILES ON)
 set(CPACK_PACKAGE_CONTACT "${QX_PACKAGE_MAINTAINER}")
 if(WIN32)
+  set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "${qx_summary}")
   set(CPACK_GENERATOR ZIP)
 else()
+  # Each package's description starts with its own summary line (a package summary would be put
+  # before both).
   set(CPACK_GENERATOR DEB)
   set(CPACK_DEB_COMPONENT_INSTALL ON)
   set(CPACK_COMPONENTS_ALL runtime dev)
@@ -97,14 +101,19 @@ else()
   set(CPACK_DEBIAN_RUNTIME_PACKAGE_NAME qx-exporters)
   set(CPACK_DEBIAN_RUNTIME_PACKAGE_SECTION misc)
   set(CPACK_DEBIAN_RUNTIME_PACKAGE_SHLIBDEPS ON)
-  set(CPACK_COMPONENT_RUNTIME_DESCRIPTION "${CPACK_PACKAGE_DESCRIPTION_SUMMARY}\n\
+  set(CPACK_DEBIAN_RUNTIME_DESCRIPTION "${qx_summary}\n\
 Report exporters that fill template workbooks (.xlsx) from the records of an\n\
 engineering calculation program, with the sample host qx_host that runs a\n\
 report described in JSON.")
+  # CPack would add ldconfig calls for any library under /usr/lib; these are plugins in a folder
+  # of their own, which the linker's cache does not list.
+  set(CPACK_DEBIAN_RUNTIME_PACKAGE_CONTROL_EXTRA ${PROJECT_SOURCE_DIR}/packaging/postinst
+    ${PROJECT_SOURCE_DIR}/packaging/postrm)
+  set(CPACK_DEBIAN_RUNTIME_PACKAGE_CONTROL_STRICT_PERMISSION ON)
   set(CPACK_DEBIAN_DEV_PACKAGE_NAME qx-exporters-dev)
   set(CPACK_DEBIAN_DEV_PACKAGE_SECTION libdevel)
   set(CPACK_DEBIAN_DEV_PACKAGE_DEPENDS "qx-exporters (= ${PROJECT_VERSION})")
-  set(CPACK_COMPONENT_DEV_DESCRIPTION "Record layouts and exports of the qx report exporters\n\
+  set(CPACK_DEBIAN_DEV_DESCRIPTION "Record layouts and exports of the qx report exporters\n\
 The public header with every record's layout and the exports' declarations,\n\
 a pkg-config file and a CMake package (find_package(QxExporters)) for\n\
 programs that call the exporters, and a caller written in C.")

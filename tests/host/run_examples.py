@@ -383,7 +383,7 @@ def installed(args, work):
                 "examples/kestrel/report.json"):
         check("share/doc has %s" % doc, os.path.exists(os.path.join(moved, "share/doc/qx-exporters", doc)), True)
     # Every name is the project's; nothing lies where another package's could.
-    for path in ("include/qx-exporters/qx/host_records.h", "lib/pkgconfig/qx-exporters.pc",
+    for path in ("include/qx-exporters/qx/host_records.h", "share/pkgconfig/qx-exporters.pc",
                  "lib/cmake/QxExporters/QxExportersConfig.cmake",
                  "share/qx-exporters/lang/pinebrook_exe.txt", "share/man/man1/qx_host.1.gz",
                  "share/doc/qx-exporters-dev/examples/fill_report.c"):

@@ -37,6 +37,7 @@ ROWS = [[1, "型号-01", 12], [2, "型号-02", -3], [3, "型号-03", 0]]
 
 
 def run_caller(what, program, template, work, env=None):
+    os.makedirs(work, exist_ok=True)
     filled = os.path.join(work, "filled.xlsx")
     shutil.copy(template, filled)
     conf = os.path.join(work, "conf")
@@ -84,7 +85,7 @@ def packages(args, work):
                           "-B", built], capture_output=True, text=True, timeout=600)
     check("cpack (%s)" % run.stderr.strip()[-400:], run.returncode, 0)
     debs = sorted(glob.glob(os.path.join(built, "*.deb")))
-    check("two packages", [re.sub(r"_.*", "", os.path.basename(d)) for d in debs],
+    check("two packages", sorted(re.sub(r"_.*", "", os.path.basename(d)) for d in debs),
           ["qx-exporters", "qx-exporters-dev"])
     if len(debs) != 2:
         return
@@ -98,7 +99,7 @@ def packages(args, work):
         subprocess.run(["dpkg", "-x", deb, root], check=True)
     usr = os.path.join(root, "usr")
     for path in ("bin/qx_host", "lib/qx-exporters/libkestrel.so", "lib/qx-exporters/heron",
-                 "include/qx-exporters/qx/host_records.h", "lib/pkgconfig/qx-exporters.pc",
+                 "include/qx-exporters/qx/host_records.h", "share/pkgconfig/qx-exporters.pc",
                  "lib/cmake/QxExporters/QxExportersConfig.cmake", "share/man/man1/qx_host.1.gz",
                  "share/qx-exporters/lang/pinebrook_exe.txt", "share/doc/qx-exporters/copyright",
                  "share/doc/qx-exporters-dev/copyright", "share/doc/qx-exporters-dev/examples/fill_report.c"):
@@ -106,7 +107,7 @@ def packages(args, work):
     example = os.path.join(usr, "share/doc/qx-exporters-dev/examples/fill_report.c")
 
     # A C build with pkg-config, from the packaged example and header.
-    env = dict(os.environ, PKG_CONFIG_PATH=os.path.join(usr, "lib/pkgconfig"))
+    env = dict(os.environ, PKG_CONFIG_PATH=os.path.join(usr, "share/pkgconfig"))
     flags = subprocess.run(["pkg-config", "--cflags", "--libs", "qx-exporters"], env=env, capture_output=True,
                            text=True)
     check("pkg-config (%s)" % flags.stderr.strip(), flags.returncode, 0)
