@@ -390,7 +390,7 @@ def installed(args, work):
         check("installed %s" % path, os.path.exists(os.path.join(moved, path)), True)
     check("top folders", sorted(os.listdir(moved)), ["bin", "include", "lib", "share"])
     check("share holds only the project's", sorted(os.listdir(os.path.join(moved, "share"))),
-          ["doc", "man", "qx-exporters"])
+          ["doc", "man", "pkgconfig", "qx-exporters"])
     before = len(failures)
     host = os.path.join(moved, "bin", "qx_host")
     for report, (name, checker) in CHECKS.items():
