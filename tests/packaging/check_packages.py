@@ -68,7 +68,7 @@ def lintian(debs, allowed_file):
         tag, _, reason = line.partition(" ")
         check("lintian-allowed.txt: %s has a reason" % tag, bool(reason.strip()), True)
         allowed[tag] = reason.strip()
-    run = subprocess.run(["lintian", "--no-tag-display-limit"] + debs, capture_output=True, text=True)
+    run = subprocess.run(["lintian", "--tag-display-limit", "0"] + debs, capture_output=True, text=True)
     found = []
     for line in run.stdout.splitlines():
         match = re.match(r"^([EW]): (\S+?)(?: \w+)?: (\S+)(.*)$", line)
