@@ -1,5 +1,6 @@
 #pragma once
-// qx_host's command line: the options, --help and --version.
+// qx_host's command line: the options, --help and --version. The options are one table, which
+// both the parser and --help read (and the man page is made from --help), so they cannot drift.
 
 #include <filesystem>
 #include <optional>
@@ -10,9 +11,13 @@ namespace qx::host {
 
 struct CommandLine {
   std::filesystem::path report;                 // the description, as the user wrote it
+  bool reportFromInput = false;                 // REPORT was "-": standard input
   std::filesystem::path output;                 // --output, as the user wrote it
   std::optional<std::filesystem::path> conf;    // --conf (else $QX_CONF_DIR, else private)
   std::optional<std::filesystem::path> libDir;  // --lib-dir (else beside the running host)
+  std::optional<double> waitSeconds;            // --wait: how long to wait for a locked folder
+  bool quiet = false;                           // --quiet: no progress
+  bool json = false;                            // --json: the summary as one JSON object
   bool help = false;
   bool version = false;
 };
@@ -22,8 +27,12 @@ struct UsageError {
   std::string what;
 };
 
-// Reads argv; a wrong command line is a UsageError.
+// Reads argv; a wrong command line is a UsageError. Options take their value as the next
+// argument or after "=" ("--output=FILE"); each may be given once.
 CommandLine parseCommandLine(const std::vector<std::string>& args);
+
+// The suffixes a filled workbook may have; true when `path` ends in one (in any case).
+bool hasWorkbookSuffix(const std::filesystem::path& path);
 
 // The whole --help text, and the one line --version prints.
 std::string helpText();

@@ -4,17 +4,22 @@
 // turns and never mix their data files.
 
 #include <filesystem>
+#include <optional>
 #include <string>
 
 namespace qx::host {
 
 class ConfFolder {
  public:
-  // A private folder under the system's temporary folder.
+  // A private folder under the system's temporary folder, named after this process; the
+  // private folders of dead processes there are removed first.
   ConfFolder();
-  // `folder` (checked already), locked through its .qx_host.lock file; waits for other runs.
-  // `name` is how the user chose it (--conf, QX_CONF_DIR), for what a failure says.
-  ConfFolder(const std::string& name, const std::filesystem::path& folder);
+  // `folder` (checked already), locked through its .qx_host.lock file. Another run holding it
+  // is told on standard error ("waiting for <folder>, held by process N") and waited for, at
+  // most `waitSeconds` when given (then a UserFileError). `name` is how the user chose it
+  // (--conf, QX_CONF_DIR), for what a failure says.
+  ConfFolder(const std::string& name, const std::filesystem::path& folder,
+             std::optional<double> waitSeconds);
   ~ConfFolder();
   ConfFolder(const ConfFolder&) = delete;
   ConfFolder& operator=(const ConfFolder&) = delete;

@@ -1,5 +1,10 @@
 #include "host/description.h"
 
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
 #include "host/description_reader.h"
 #include "host/field_encoding.h"
 #include "host/json_lines.h"
@@ -10,13 +15,13 @@ namespace {
 
 [[noreturn]] void refuse(const Description& d, const std::string& pointer,
                          const std::string& what) {
-  throw DescriptionError(d.file.string() + ": " + pointer + " (line " +
-                         std::to_string(d.lineOf(pointer)) + "): " + what);
+  throw DescriptionError(d.name + ": " + pointer + " (line " + std::to_string(d.lineOf(pointer)) +
+                         "): " + what);
 }
 
 std::filesystem::path resolve(const Description& d, const std::string& utf8) {
   std::filesystem::path path(utf8);
-  return path.is_absolute() ? path : d.file.parent_path() / path;
+  return path.is_absolute() ? path : d.folder / path;
 }
 
 // The value of a parsed member, as the parser gave it.
@@ -57,11 +62,11 @@ Refusal refusalOf(const std::string& pointer, std::string_view name, std::string
 std::optional<Refusal> encodeFields(const Description& d, const RecordLayout& layout,
                                     const Json& fields, const std::string& pointer,
                                     std::uint8_t* record) {
-  const std::filesystem::path folder = d.file.parent_path();
+  const std::filesystem::path& folder = d.folder;
   for (auto it = fields.begin(); it != fields.end(); ++it) {
     const FieldSpec* spec = layout.find(it.key());
     if (spec == nullptr) return refusalOf(pointer, it.key(), unknownFieldRefusal(layout));
-    if (auto what = encodeField(*spec, valueOf(it.value()), folder, record)) {
+    if (auto what = encodeField(*spec, valueOf(it.value()), folder, record, layout.cellText)) {
       return refusalOf(pointer, it.key(), std::move(*what));
     }
   }
@@ -104,6 +109,21 @@ void takeMembers(Description& d, const DescriptionMembers& members) {
   }
 }
 
+// A description that is no readable file is refused with the reason, by the name given.
+void checkReadable(const DescriptionSource& source) {
+  std::error_code error;
+  const std::filesystem::file_status status = std::filesystem::status(source.file, error);
+  std::string why;
+  if (!std::filesystem::exists(status)) {
+    why = "no such file";
+  } else if (std::filesystem::is_directory(status)) {
+    why = "is a folder, not a report description";
+  } else if (::access(source.file.c_str(), R_OK) != 0) {
+    why = std::string("cannot be read: ") + std::strerror(errno);
+  }
+  if (!why.empty()) throw DescriptionError(source.name + ": " + why);
+}
+
 }  // namespace
 
 const RecordLayout* rowLayoutOf(const std::string& exporter) {
@@ -140,17 +160,29 @@ void Description::checkRows() const {
 }
 
 Description loadDescription(const std::filesystem::path& file, JsonReading reading) {
-  Description d;
-  d.file = std::filesystem::absolute(file);
-  const DescriptionMembers members = readDescription(file, d, nullptr, reading);
+  const std::filesystem::path absolute = std::filesystem::absolute(file);
+  return loadDescription(DescriptionSource{absolute, file.string(), absolute.parent_path()},
+                         reading);
+}
+
+Description loadDescription(const DescriptionSource& source, JsonReading reading) {
+  checkReadable(source);
+  const auto fresh = [&] {
+    Description d;
+    d.file = source.file;
+    d.name = source.name;
+    d.folder = source.folder;
+    return d;
+  };
+  Description d = fresh();
+  const DescriptionMembers members = readDescription(source.file, d, nullptr, reading);
   takeMembers(d, members);
   const RecordLayout* layout = rowLayoutOf(d.exporter);
   if (members.rowCount == 0 || members.rowsLayout == layout) return d;
 
   // The rows came before the exporter that names their layout: read them again with it.
-  Description again;
-  again.file = d.file;
-  takeMembers(again, readDescription(file, again, layout, reading));
+  Description again = fresh();
+  takeMembers(again, readDescription(source.file, again, layout, reading));
   return again;
 }
 

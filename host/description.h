@@ -38,8 +38,10 @@ struct RowPicture {
 };
 
 struct Description {
-  std::filesystem::path file;
-  std::string exporter;  // heron, vellum, vellum_x, kestrel, tamarack
+  std::filesystem::path file;    // what is read (standard input's copy for "-")
+  std::string name;              // how messages name it: the path as given, or "-"
+  std::filesystem::path folder;  // relative paths are taken from here
+  std::string exporter;          // heron, vellum, vellum_x, kestrel, tamarack
   std::filesystem::path templatePath;
   std::optional<std::filesystem::path> picture;
   Json header;
@@ -62,11 +64,22 @@ struct Description {
 // agree with, refusals and their words included).
 enum class JsonReading { Fast, NlohmannAlone };
 
+// Where a description comes from: its file, how messages name it, and the folder relative
+// paths are taken from.
+struct DescriptionSource {
+  std::filesystem::path file;
+  std::string name;
+  std::filesystem::path folder;
+};
+
 // Reads and checks a description in one pass over the file, encoding each row as it is read
 // (a description that names its exporter after the rows is read twice). Relative paths are
-// taken from the file's folder. Structure and syntax are refused here; a refused row field
-// is kept in rowRefusal, to be told after the checks of the files the description names.
+// taken from the file's folder. A missing file, a folder or an unreadable one, structure and
+// syntax are refused here; a refused row field is kept in rowRefusal, to be told after the
+// checks of the files the description names.
 Description loadDescription(const std::filesystem::path& file,
+                            JsonReading reading = JsonReading::Fast);
+Description loadDescription(const DescriptionSource& source,
                             JsonReading reading = JsonReading::Fast);
 
 // The row layout of an exporter, or null for a name that is none.

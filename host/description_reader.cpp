@@ -260,13 +260,13 @@ bool readFast(const std::filesystem::path& file, Reader& reader) {
   return !parser.Parse<kFlags>(stream, events).IsError();
 }
 
-void readChecked(const std::filesystem::path& file, Reader& reader) {
+void readChecked(const std::filesystem::path& file, const std::string& name, Reader& reader) {
   std::ifstream in(file, std::ios::binary);
-  if (!in) throw DescriptionError(file.string() + ": cannot be read");
+  if (!in) throw DescriptionError(name + ": cannot be read");
   CheckedEvents events(reader);
   Json::sax_parse(in, &events);
   if (events.syntaxError) {
-    throw DescriptionError(file.string() + " (line " +
+    throw DescriptionError(name + " (line " +
                            std::to_string(lineAtByte(file, events.syntaxError->first)) +
                            "): not valid JSON: " + events.syntaxError->second);
   }
@@ -282,11 +282,13 @@ DescriptionMembers readDescription(const std::filesystem::path& file, Descriptio
   }
   // Whatever RapidJSON stopped at, nlohmann reads the file again from the start: what it
   // accepts is taken, what it refuses is told in its words.
-  const std::filesystem::path absolute = d.file;
-  d = Description();
-  d.file = absolute;
+  Description fresh;
+  fresh.file = d.file;
+  fresh.name = d.name;
+  fresh.folder = d.folder;
+  d = std::move(fresh);
   Reader reader(d, layout);
-  readChecked(file, reader);
+  readChecked(file, d.name, reader);
   return std::move(reader.members);
 }
 

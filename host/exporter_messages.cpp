@@ -9,6 +9,8 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "host/interruption.h"
+
 namespace qx::host {
 
 namespace fs = std::filesystem;
@@ -50,6 +52,7 @@ ExporterMessages::ExporterMessages(const fs::path& folder)
   const int errors = ::open(errors_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
   if (errors < 0) throw std::runtime_error("cannot write " + errors_.string());
   savedError_ = ::fcntl(STDERR_FILENO, F_DUPFD_CLOEXEC, 3);
+  Interruption::setMessageFd(savedError_);
   ::dup2(errors, STDERR_FILENO);
   ::close(errors);
 }
@@ -70,12 +73,9 @@ void ExporterMessages::finish(const std::vector<std::pair<std::string, std::stri
     unsetenv("QX_MESSAGE_LOG");
   }
 
+  Interruption::setMessageFd(-1);
   std::istringstream lines(rename(readAll(log_), names));
   for (std::string line; std::getline(lines, line);) shown_.push_back(line);
-  if (hadUserLog_ && !userLog_.empty() && !shown_.empty()) {
-    std::ofstream user(userLog_, std::ios::binary | std::ios::app);
-    for (const std::string& message : shown_) user << message << '\n';
-  }
   const std::string printed = rename(readAll(errors_), names);
   std::fwrite(printed.data(), 1, printed.size(), stderr);
   std::error_code ignored;

@@ -3,7 +3,7 @@
 // what they show (a message each, also written to the QX_MESSAGE_LOG file) is what the host can
 // observe. While the call runs, standard error and the message log go to files of the run, so
 // that the host can print them with the user's file names in place of its internal copies, and
-// still append the messages to the user's own QX_MESSAGE_LOG file.
+// then append the messages to the user's own QX_MESSAGE_LOG file (message_log.h).
 
 #include <filesystem>
 #include <string>
@@ -21,12 +21,15 @@ class ExporterMessages {
   ExporterMessages& operator=(const ExporterMessages&) = delete;
 
   // Gives standard error and QX_MESSAGE_LOG back. Every text that names the first of a pair is
-  // rewritten to name the second; the messages go to the user's QX_MESSAGE_LOG file, when set,
-  // and everything the exporter wrote to standard error is printed there now.
+  // rewritten to name the second, and everything the exporter wrote to standard error is
+  // printed there now.
   void finish(const std::vector<std::pair<std::string, std::string>>& names);
 
   // The messages shown, one UTF-8 text each (after finish).
   const std::vector<std::string>& shown() const { return shown_; }
+
+  // Where standard error goes while the exporter runs; -1 before and after.
+  int userErrorFd() const { return savedError_; }
 
  private:
   std::filesystem::path log_;

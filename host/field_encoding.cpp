@@ -1,6 +1,7 @@
 #include "host/field_encoding.h"
 
 #include <climits>
+#include <cstdio>
 #include <cstring>
 #include <vector>
 
@@ -10,14 +11,24 @@ namespace qx::host {
 
 namespace {
 
+struct RefusedCharacter {
+  std::uint32_t code;     // the Unicode code point
+  std::size_t character;  // its place in the text, counted in characters from 1
+};
+
+struct GbkResult {
+  std::size_t size;  // of the whole text in GBK
+  std::optional<RefusedCharacter> refused;
+};
+
 // UTF-8 to GBK, refusing what code page 936 cannot hold (a character that does not come back
 // the same). The code page is stateless, so texts convert a character at a time, and each
 // character is converted and checked once: a report's characters recur in every row.
 class StrictGbk {
  public:
   // Writes the GBK text into `out`, each character only if it fits wholly in `room` bytes.
-  // The GBK size of the whole text, or nothing when a character is refused.
-  std::optional<std::size_t> convert(std::string_view utf8, std::uint8_t* out, std::size_t room) {
+  // The GBK size of the whole text, or the refused character.
+  GbkResult convert(std::string_view utf8, std::uint8_t* out, std::size_t room) {
     // Locals throughout: the output bytes may alias anything, members would be reloaded.
     const auto* at = reinterpret_cast<const std::uint8_t*>(utf8.data());
     const auto* const end = at + utf8.size();
@@ -32,6 +43,7 @@ class StrictGbk {
       }
       std::uint32_t unit = 0;
       const std::ptrdiff_t left = end - at;
+      const auto* const start = at;
       if (lead >= 0xC2 && lead <= 0xDF && left >= 2 && (at[1] & 0xC0) == 0x80) {
         unit = (lead & 0x1F) << 6 | (at[1] & 0x3F);
         at += 2;
@@ -46,9 +58,12 @@ class StrictGbk {
         return convertUnits(utf8, out, room);
       }
       const std::uint32_t code = known(static_cast<char16_t>(unit));
-      if (!put(code, out, room, size)) return std::nullopt;
+      if (!put(code, out, room, size)) {
+        const auto* const begin = reinterpret_cast<const std::uint8_t*>(utf8.data());
+        return GbkResult{0, RefusedCharacter{unit, characterCount(begin, start) + 1}};
+      }
     }
-    return size;
+    return GbkResult{size, std::nullopt};
   }
 
  private:
@@ -71,13 +86,31 @@ class StrictGbk {
     return true;
   }
 
-  std::optional<std::size_t> convertUnits(std::string_view utf8, std::uint8_t* out,
-                                          std::size_t room) {
+  GbkResult convertUnits(std::string_view utf8, std::uint8_t* out, std::size_t room) {
     std::size_t size = 0;
-    for (const char16_t unit : platform::utf8ToUtf16(utf8)) {
-      if (!put(known(unit), out, room, size)) return std::nullopt;
+    std::size_t character = 0;
+    const std::u16string units = platform::utf8ToUtf16(utf8);
+    for (std::size_t i = 0; i < units.size(); ++i) {
+      ++character;
+      const char16_t unit = units[i];
+      if (unit >= 0xD800 && unit <= 0xDBFF && i + 1 < units.size() && units[i + 1] >= 0xDC00 &&
+          units[i + 1] <= 0xDFFF) {
+        // No character beyond the basic plane is in code page 936.
+        const std::uint32_t code = 0x10000 + ((unit - 0xD800u) << 10) + (units[i + 1] - 0xDC00u);
+        return GbkResult{0, RefusedCharacter{code, character}};
+      }
+      if (!put(known(unit), out, room, size)) {
+        return GbkResult{0, RefusedCharacter{unit, character}};
+      }
     }
-    return size;
+    return GbkResult{size, std::nullopt};
+  }
+
+  // Characters of the UTF-8 text from `begin` up to `end`.
+  static std::size_t characterCount(const std::uint8_t* begin, const std::uint8_t* end) {
+    std::size_t count = 0;
+    for (const std::uint8_t* at = begin; at < end; ++at) count += (*at & 0xC0) != 0x80;
+    return count;
   }
 
   std::uint32_t known(char16_t unit) {
@@ -101,14 +134,46 @@ void storeBits(std::uint8_t* at, std::uint64_t bits, std::size_t width) {
   for (std::size_t i = 0; i < width; ++i) at[i] = (bits >> (8 * i)) & 0xFF;
 }
 
+// "U+1F600 (😀)"; control characters by their code alone.
+std::string characterName(std::uint32_t code) {
+  char name[16];
+  std::snprintf(name, sizeof name, "U+%04X", static_cast<unsigned>(code));
+  std::string text(name);
+  if (code >= 0x20 && code != 0x7F && (code < 0x80 || code >= 0xA0)) {
+    std::u16string units;
+    if (code >= 0x10000) {
+      units.push_back(static_cast<char16_t>(0xD800 + ((code - 0x10000) >> 10)));
+      units.push_back(static_cast<char16_t>(0xDC00 + ((code - 0x10000) & 0x3FF)));
+    } else {
+      units.push_back(static_cast<char16_t>(code));
+    }
+    text.append(" (").append(platform::utf16ToUtf8(units)).append(")");
+  }
+  return text;
+}
+
 std::optional<std::string> encodeText(const FieldSpec& spec, std::string_view utf8,
-                                      std::uint8_t* slot) {
+                                      std::uint8_t* slot, const CellTextLimit& cell) {
+  if (const std::size_t nul = utf8.find('\0'); nul != std::string_view::npos) {
+    const auto* begin = reinterpret_cast<const std::uint8_t*>(utf8.data());
+    std::size_t character = 1;
+    for (const auto* at = begin; at < begin + nul; ++at) character += (*at & 0xC0) != 0x80;
+    return "holds a NUL character (\\u0000) at character " + std::to_string(character) +
+           "; a text in a record ends at its first NUL, so what follows would be lost";
+  }
   static StrictGbk gbk;
-  const std::optional<std::size_t> size = gbk.convert(utf8, slot, spec.width - 1);
-  if (!size) return "holds characters that code page 936 cannot hold";
-  if (*size + 1 > spec.width) {
-    return "is " + std::to_string(*size) + " bytes in GBK; its slot holds " +
+  const GbkResult result = gbk.convert(utf8, slot, spec.width - 1);
+  if (result.refused) {
+    return "holds " + characterName(result.refused->code) + " at character " +
+           std::to_string(result.refused->character) + ", which code page 936 cannot hold";
+  }
+  if (result.size + 1 > spec.width) {
+    return "is " + std::to_string(result.size) + " bytes in GBK; its slot holds " +
            std::to_string(spec.width - 1);
+  }
+  if (cell.bytes != 0 && result.size > cell.bytes) {
+    return "is " + std::to_string(result.size) + " bytes in GBK; " + std::string(cell.writer) +
+           " at most " + std::to_string(cell.bytes) + " bytes of a text into a cell";
   }
   return std::nullopt;
 }
@@ -120,7 +185,8 @@ std::string unknownFieldRefusal(const RecordLayout& layout) {
 }
 
 std::optional<std::string> encodeField(const FieldSpec& spec, const FieldValue& value,
-                                       const std::filesystem::path& folder, std::uint8_t* record) {
+                                       const std::filesystem::path& folder, std::uint8_t* record,
+                                       const CellTextLimit& cell) {
   using Kind = FieldValue::Kind;
   std::uint8_t* slot = record + spec.offset;
   switch (spec.kind) {
@@ -155,9 +221,9 @@ std::optional<std::string> encodeField(const FieldSpec& spec, const FieldValue& 
     case FieldKind::Text: {
       if (value.kind != Kind::Text) return "must be a text";
       const bool path = spec.name.size() > 5 && spec.name.ends_with("_path") && !value.text.empty();
-      if (!path) return encodeText(spec, value.text, slot);
+      if (!path) return encodeText(spec, value.text, slot, cell);
       const std::filesystem::path named(value.text);
-      return encodeText(spec, (named.is_absolute() ? named : folder / named).string(), slot);
+      return encodeText(spec, (named.is_absolute() ? named : folder / named).string(), slot, {});
     }
     case FieldKind::Address:
       return "is an address that the host sets itself";

@@ -24,10 +24,12 @@ struct FieldValue {
 };
 
 // Lays `value` into the slot of `spec` in `record`, a slot of zeros. Returns why the value is
-// refused, or nothing. A non-empty text of a field named "*_path" is a path, taken relative to
-// `folder`.
+// refused, or nothing: besides the kind and the room, a text with a NUL inside, a character
+// code page 936 cannot hold (named, with its place) and a text longer than `cell` allows. A
+// non-empty text of a field named "*_path" is a path, taken relative to `folder`.
 std::optional<std::string> encodeField(const FieldSpec& spec, const FieldValue& value,
-                                       const std::filesystem::path& folder, std::uint8_t* record);
+                                       const std::filesystem::path& folder, std::uint8_t* record,
+                                       const CellTextLimit& cell);
 
 // Why a member that names no field of `layout` is refused.
 std::string unknownFieldRefusal(const RecordLayout& layout);

@@ -18,10 +18,17 @@ struct FieldSpec {
   FieldKind kind;
 };
 
+// How much of a text an exporter writes into a cell: a longer one would be cut there.
+struct CellTextLimit {
+  std::size_t bytes = 0;    // 0: the whole slot
+  std::string_view writer;  // who cuts it, for the refusal: "kestrel writes"
+};
+
 struct RecordLayout {
   std::string_view name;  // "QX_GROUP_TABLE_HEADER", as include/qx/host_records.h names it
   std::size_t size;
   std::span<const FieldSpec> fields;
+  CellTextLimit cellText;  // of the texts the exporter writes into cells
 
   // The field of that name, or null.
   const FieldSpec* find(std::string_view field) const;

@@ -20,8 +20,8 @@ fs::path programFolder() {
 InstallLayout findInstallLayout(const fs::path* libDir) {
   const fs::path prefix = programFolder().parent_path();
   InstallLayout layout;
-  layout.libraryDir = libDir ? fs::absolute(*libDir) : prefix / "lib" / "qx";
-  layout.languageFile = prefix / "share" / "qx" / "lang" / "pinebrook_exe.txt";
+  layout.libraryDir = libDir ? fs::absolute(*libDir) : prefix / "lib" / "qx-exporters";
+  layout.languageFile = prefix / "share" / "qx-exporters" / "lang" / "pinebrook_exe.txt";
   return layout;
 }
 

@@ -5,7 +5,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
 #include <memory>
 #include <span>
 #include <vector>
@@ -29,9 +28,17 @@ class RecordList {
   // Drops every record and gives back their memory.
   void clear();
 
+  // The blocks that hold the records, each of blockBytes() bytes starting at a page boundary;
+  // block i holds the records from i * recordsPerBlock() on.
+  std::size_t blockCount() const { return blocks_.size(); }
+  std::uint8_t* block(std::size_t i) const { return blocks_[i].get(); }
+  std::size_t recordsPerBlock() const { return perBlock_; }
+  std::size_t blockBytes() const;
+
  private:
   struct Free {
-    void operator()(std::uint8_t* block) const { std::free(block); }
+    std::size_t bytes;
+    void operator()(std::uint8_t* block) const;
   };
   std::size_t recordSize_ = 0;
   std::size_t perBlock_ = 1;

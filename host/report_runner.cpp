@@ -1,14 +1,21 @@
 #include "host/report_runner.h"
 
 #include <dlfcn.h>
-#include <spawn.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
+#include <unistd.h>
+
+#include <fcntl.h>
 
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
 
+#include "host/interruption.h"
+#include "host/progress.h"
+#include "host/record_watch.h"
+#include "host/report_checks.h"
 #include "include/qx/host_records.h"
 #include "platform/record_fields.h"
 
@@ -38,7 +45,7 @@ void writeFile(const fs::path& path, const Record& first, const RecordList& more
 Record encodeHeader(const Description& d, const RecordLayout& layout, const char* pathField,
                     const fs::path& workbook) {
   if (d.header.contains(pathField)) {
-    throw DescriptionError(d.file.string() + ": /header/" + pathField + " (line " +
+    throw DescriptionError(d.name + ": /header/" + pathField + " (line " +
                            std::to_string(d.lineOf(std::string("/header/") + pathField)) +
                            "): set by the host from \"template\"");
   }
@@ -74,6 +81,19 @@ class Library {
   void* handle_;
 };
 
+// Calls an export, telling `progress` (when shown) how far it has read the rows.
+template <class Call>
+void callWatched(RecordList& rows, Progress* progress, Call call) {
+  if (progress == nullptr || rows.empty()) {
+    call();
+    return;
+  }
+  const RecordWatch watch(rows);
+  progress->phase("filling", rows.size(), [&watch] { return watch.recordsPassed(); });
+  call();
+  progress->phase("finishing", 0, {});
+}
+
 // The picture file, or none: a stale copy of an earlier run must not be placed.
 void copyPicture(const Description& d, const fs::path& target) {
   fs::create_directories(target.parent_path());
@@ -88,12 +108,45 @@ int runHeron(const Description& d, EncodedReport& report, const HandOver& where)
 
   const std::string program = where.exporterFile.string();
   char* argv[] = {const_cast<char*>(program.c_str()), nullptr};
-  pid_t child = 0;
-  if (const int error = posix_spawn(&child, program.c_str(), nullptr, nullptr, argv, environ)) {
-    throw std::runtime_error("cannot start " + program + ": " + std::strerror(error));
+  const pid_t parent = ::getpid();
+  int started[2];
+  if (::pipe2(started, O_CLOEXEC) != 0) throw std::runtime_error("cannot start " + program);
+  const pid_t child = ::fork();
+  if (child == 0) {
+    // Only calls that are safe between fork and exec.
+    ::close(started[0]);
+    Interruption::restoreInChild();
+    ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+    if (::getppid() != parent) ::_exit(127);
+    ::execve(program.c_str(), argv, environ);
+    const int error = errno;
+    [[maybe_unused]] const ssize_t told = ::write(started[1], &error, sizeof error);
+    ::_exit(127);
+  }
+  ::close(started[1]);
+  if (child < 0) {
+    ::close(started[0]);
+    throw std::runtime_error("cannot start " + program + ": " + std::strerror(errno));
+  }
+  Interruption::setChild(child);
+  int error = 0;
+  ssize_t told;
+  while ((told = ::read(started[0], &error, sizeof error)) < 0 && errno == EINTR) {
+  }
+  ::close(started[0]);
+  if (where.progress) {
+    const fs::path data = fs::absolute(where.confDir / "temp" / "check_point_temp.dat");
+    where.progress->phase("filling", report.rows.size(), [child, data] {
+      return heronRecordsRead(child, data, QX_CHECK_POINT_HEADER_SIZE, QX_CHECK_POINT_ROW_SIZE);
+    });
   }
   int status = 0;
   while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
+  }
+  Interruption::setChild(0);
+  if (where.progress) where.progress->phase("finishing", 0, {});
+  if (told == sizeof error) {
+    throw std::runtime_error("cannot start " + program + ": " + std::strerror(error));
   }
   return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
@@ -107,7 +160,7 @@ void runTableLibrary(const Description& d, EncodedReport& report, const HandOver
   Library library(where.exporterFile);
   auto exported = reinterpret_cast<qx_table_export_fn>(
       library.symbol(d.exporter == "vellum_x" ? "excel_file_auto" : "excel_file"));
-  exported(report.header.data(), first);
+  callWatched(report.rows, where.progress, [&] { exported(report.header.data(), first); });
 }
 
 void runTamarack(EncodedReport& report, const HandOver& where) {
@@ -123,7 +176,7 @@ void runTamarack(EncodedReport& report, const HandOver& where) {
 
   Library library(where.exporterFile);
   auto exported = reinterpret_cast<qx_result_export_fn>(library.symbol("export_to_excel"));
-  exported(nullptr, nullptr);
+  callWatched(report.rows, where.progress, [&] { exported(nullptr, nullptr); });
 }
 
 }  // namespace
@@ -141,6 +194,8 @@ EncodedReport encodeReport(Description& d, const fs::path& workbook) {
         encodeHeader(d, grouped ? groupTableHeader() : dualSpecHeader(), "template_path", workbook);
   }
   d.checkRows();
+  checkRequiredFields(d, d.rows.size());
+  report.warnings = columnSpecWarnings(d);
   report.rows = std::move(d.rows);
   d.rows = {};
   if (d.exporter == "heron" && !d.header.contains("row_count")) {

@@ -12,7 +12,7 @@ constexpr std::string_view kPicturePath = "picture_path";
 }  // namespace
 
 RowEncoder::RowEncoder(Description& d, const RecordLayout* layout)
-    : d_(d), layout_(layout), folder_(d.file.parent_path()) {
+    : d_(d), layout_(layout), folder_(d.folder) {
   d_.rows = layout ? RecordList(layout->size) : RecordList();
   d_.rowPictures.clear();
   d_.rowRefusal.reset();
@@ -74,7 +74,7 @@ void RowEncoder::value(const FieldValue& value) {
   // Of a member named twice the last value counts, at the first one's place.
   const FieldSpec& spec = layout_->fields[field_];
   if (again_) std::memset(record_ + spec.offset, 0, spec.width);
-  std::optional<std::string> what = encodeField(spec, value, folder_, record_);
+  std::optional<std::string> what = encodeField(spec, value, folder_, record_, layout_->cellText);
   if (!what && !again_) return;
   const auto before = std::find_if(refused_.begin(), refused_.end(),
                                    [&](const Refused& r) { return r.field == field_; });

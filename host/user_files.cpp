@@ -6,6 +6,7 @@
 #include <cstring>
 #include <fstream>
 
+#include "host/command_line.h"
 #include "include/qx/host_records.h"
 #include "platform/code_page.h"
 
@@ -31,13 +32,9 @@ std::string leadingBytes(const std::string& name, const fs::path& path, std::siz
   return bytes;
 }
 
-void checkTemplate(const fs::path& path) {
-  const std::string head = leadingBytes("/template", path, 4);
-  if (head != std::string("PK\x03\x04", 4)) {
-    throw UserFileError("/template", path,
-                        "is no .xlsx workbook (an .xlsx, .xlsm, .xltx or .xltm package is a zip "
-                        "file; this one is not)");
-  }
+WorkbookKind checkTemplate(const fs::path& path) {
+  leadingBytes("/template", path, 4);
+  return kindOfPackage("/template", path);
 }
 
 void checkPicture(const std::string& name, const fs::path& path) {
@@ -54,14 +51,37 @@ bool sameFile(const fs::path& a, const fs::path& b) {
 
 }  // namespace
 
-void checkDescriptionFiles(const Description& d) {
-  checkTemplate(d.templatePath);
+WorkbookKind checkDescriptionFiles(const Description& d) {
+  const WorkbookKind kind = checkTemplate(d.templatePath);
   if (d.picture) checkPicture("/picture", *d.picture);
   for (const RowPicture& picture : d.rowPictures) {
     const fs::path file(picture.path);
     checkPicture("/rows/" + std::to_string(picture.row) + "/picture_path",
-                 file.is_absolute() ? file : d.file.parent_path() / file);
+                 file.is_absolute() ? file : d.folder / file);
   }
+  return kind;
+}
+
+void checkOutputKind(const fs::path& output, const WorkbookKind& templateKind,
+                     const fs::path& templatePath) {
+  const std::optional<WorkbookKind> named = kindOfName(output);
+  if (named && named->macros == templateKind.macros) return;
+  const std::string kinds = templateKind.macros ? ".xlsm or .xltm" : ".xlsx or .xltx";
+  throw UsageError{"--output " + output.string() + ": the template " + templatePath.string() +
+                   (templateKind.macros ? " holds macros (a " : " holds no macros (a ") +
+                   templateKind.suffix() + " package); name the filled workbook " + kinds};
+}
+
+fs::path writtenThrough(const fs::path& output) {
+  fs::path path = fs::absolute(output);
+  for (int links = 0; links < 40; ++links) {
+    std::error_code error;
+    if (!fs::is_symlink(fs::symlink_status(path, error))) return path;
+    const fs::path target = fs::read_symlink(path, error);
+    if (error) return path;
+    path = target.is_absolute() ? target : path.parent_path() / target;
+  }
+  throw UserFileError("--output", output, "is a symbolic link that leads round in circles");
 }
 
 void checkOutput(const fs::path& output, const fs::path& workbook, const Description& d) {
@@ -95,11 +115,7 @@ void checkOutput(const fs::path& output, const fs::path& workbook, const Descrip
   }
   fs::path folder = workbook.parent_path();
   if (!fs::exists(folder)) {
-    fs::create_directories(folder, error);
-    if (error) {
-      throw UserFileError("--output", output,
-                          "its folder " + folder.string() + " cannot be made: " + error.message());
-    }
+    throw UserFileError("--output", output, "its folder " + folder.string() + " does not exist");
   } else if (!fs::is_directory(folder)) {
     throw UserFileError("--output", output, folder.string() + " is not a folder");
   }
@@ -112,10 +128,7 @@ void checkOutput(const fs::path& output, const fs::path& workbook, const Descrip
 
 void checkConfFolder(const std::string& name, const fs::path& folder) {
   std::error_code error;
-  if (!fs::exists(folder, error)) {
-    fs::create_directories(folder, error);
-    if (error) throw UserFileError(name, folder, "cannot be made: " + error.message());
-  }
+  if (!fs::exists(folder, error)) throw UserFileError(name, folder, "no such folder");
   if (!fs::is_directory(folder, error)) throw UserFileError(name, folder, "is not a folder");
   if (::access(folder.c_str(), W_OK | X_OK) != 0) {
     throw UserFileError(name, folder, std::string("cannot be written: ") + std::strerror(errno));

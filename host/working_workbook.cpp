@@ -5,31 +5,51 @@
 #include <stdexcept>
 #include <string>
 
+#include "host/interruption.h"
+#include "host/leftovers.h"
+
 namespace qx::host {
 
 namespace fs = std::filesystem;
 
+namespace {
+
+// The mode --output is to have.
+mode_t outputMode(const fs::path& output) {
+  struct stat existing {};
+  if (::stat(output.c_str(), &existing) == 0) return existing.st_mode & 07777;
+  const mode_t mask = ::umask(0);
+  ::umask(mask);
+  return 0666 & ~mask;
+}
+
+}  // namespace
+
 WorkingWorkbook::WorkingWorkbook(const fs::path& output)
     : output_(fs::absolute(output)),
-      path_(output_.parent_path() /
-            (".qx-" + std::to_string(::getpid()) + "-" + output_.filename().string())) {}
+      path_(output_.parent_path() / workingCopyName(::getpid(), output_.filename().string())) {}
 
 WorkingWorkbook::~WorkingWorkbook() {
   if (made_) {
-    std::error_code ignored;
-    fs::remove(path_, ignored);
+    removeWorkingCopiesOf(path_.parent_path(), ::getpid());
+    Interruption::clearWorkingFolder();
   }
 }
 
-void WorkingWorkbook::copyFrom(const fs::path& templatePath) {
+void WorkingWorkbook::copyFrom(const fs::path& templatePath, const WorkbookKind& kind) {
+  removeDeadWorkingCopies(path_.parent_path());
   std::error_code error;
   made_ = true;
+  Interruption::setWorkingFolder(path_.parent_path());
   fs::copy_file(templatePath, path_, fs::copy_options::overwrite_existing, error);
-  // A read-only template still gives a report the user can edit.
-  if (!error) fs::permissions(path_, fs::perms::owner_write, fs::perm_options::add, error);
-  if (error || ::stat(path_.c_str(), &copied_) != 0) {
+  if (error) {
     throw std::runtime_error("cannot copy the template " + templatePath.string() + " into " +
                              path_.parent_path().string() + ": " + error.message());
+  }
+  setPackageKind(path_, kind);
+  // The engine keeps the mode of the file it saves over, so the report gets this one.
+  if (::chmod(path_.c_str(), outputMode(output_)) != 0 || ::stat(path_.c_str(), &copied_) != 0) {
+    throw std::runtime_error("cannot prepare the working copy " + path_.string());
   }
 }
 
@@ -47,7 +67,6 @@ void WorkingWorkbook::commit() {
     throw std::runtime_error("cannot put the filled workbook in place of " + output_.string() +
                              ": " + error.message());
   }
-  made_ = false;
 }
 
 }  // namespace qx::host

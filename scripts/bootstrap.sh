@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the project needs. Idempotent.
-#   scripts/bootstrap.sh           what the Linux exporters, the sample host and the demo need
+#   scripts/bootstrap.sh           what the Linux exporters, the sample host (and its man page,
+#                                  made with help2man) and the demo need
 #   scripts/bootstrap.sh --tests   also what the tests need: clang for the fuzz targets, mingw-w64
 #                                  and Wine for the Windows builds (with the i386 architecture
 #                                  for 32-bit Windows programs), the independent readers
-#                                  (openpyxl, LibreOffice)
+#                                  (openpyxl, LibreOffice), lintian for the .deb packages
 set -Eeuo pipefail
 cd "$(dirname "$0")/.."
 source scripts/lib/steps.sh
@@ -23,6 +24,7 @@ packages=(
   libzip-dev libpugixml-dev zlib1g-dev libisal-dev
   nlohmann-json3-dev rapidjson-dev libxlsxwriter-dev
   python3 python3-openpyxl
+  help2man
 )
 if [ $tests -eq 1 ]; then
   packages+=(
@@ -30,6 +32,7 @@ if [ $tests -eq 1 ]; then
     clang libclang-rt-14-dev clang-format
     g++-mingw-w64-x86-64 g++-mingw-w64-i686 wine wine64
     libz-mingw-w64-dev dpkg-dev debian-archive-keyring
+    lintian man-db procps
   )
 fi
 

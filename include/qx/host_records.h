@@ -228,12 +228,59 @@ enum { QX_DUAL_SPEC_ROW_FIELDS(QX_DUAL_SPEC_ROW_OFFSET) };
 enum { QX_RESULT_HEADER_FIELDS(QX_RESULT_HEADER_OFFSET) };
 enum { QX_RESULT_ROW_FIELDS(QX_RESULT_ROW_OFFSET) };
 
-/* The exports, as a host declares them. */
+/* ---- The exports -------------------------------------------------------------------------
+ * Each library exports one function under its plain name, with C linkage and the platform's C
+ * calling convention (cdecl in the 32-bit Windows build, where tamarack.dll is built; the
+ * 64-bit builds have one convention):
+ *   excel_file       libvellum.so / vellum.dll, and libkestrel.so / kestrel.dll
+ *   excel_file_auto  libvellum_x.so / vellum_x.dll
+ *   export_to_excel  libtamarack.so / tamarack.dll
+ * A host links one of the libraries that export excel_file, or loads them (dlopen, LoadLibrary)
+ * and calls through the pointer types below.
+ *
+ * Texts: every text field, the template's path included, is GBK (code page 936), ended by a NUL
+ * inside its slot; so are the paths in the data files. The configuration folder (D:\qx_conf on
+ * Windows, $QX_CONF_DIR elsewhere) holds the data files and the pictures named in each part
+ * above.
+ *
+ * What a call does to its template: it opens the workbook the header names, fills its active
+ * sheet and saves it in place, over the template file, and leaves it open (in Excel) for the
+ * user. A call never reports to its caller: every failure is shown to the user in a message
+ * box, and the template is then left as it was. Calling again on the same, already filled file
+ * does not add a second table below the first: vellum and vellum_x write the same cells again;
+ * kestrel and tamarack find the first table cell (start row, column 1) taken and start one row
+ * lower, so the second table covers the first but for its first row; heron refuses a template
+ * whose first table cell shows text. Give every report a fresh copy of its template.
+ *
+ * Threads: a call runs on the caller's thread, which it initialises for COM (single-threaded
+ * apartment), and returns when the workbook is saved. Calls of vellum, vellum_x and kestrel on
+ * different templates may run on different threads at once (vellum's picture file is one
+ * fixed file: give them the same picture, or none). tamarack reads the one transfer file of the
+ * configuration folder, so its calls in one process follow one another; so do heron runs
+ * sharing a configuration folder. The header and row records must stay valid and unchanged
+ * until the call returns; tamarack writes the shifted rows back into its header block. */
+#if defined(_WIN32) && !defined(_WIN64)
+#define QX_EXPORT_CALL __cdecl
+#else
+#define QX_EXPORT_CALL
+#endif
+
 #ifdef __cplusplus
 extern "C" {
 #endif
-typedef void (*qx_table_export_fn)(const void* header, const void* first_row); /* excel_file, excel_file_auto */
-typedef void (*qx_result_export_fn)(void* unused1, void* unused2);             /* export_to_excel */
+/* header: a QX_GROUP_TABLE_HEADER (vellum) or QX_DUAL_SPEC_HEADER (kestrel); first_row: the
+ * first QX_GROUP_TABLE_ROW or QX_DUAL_SPEC_ROW of the row list, or NULL for none (vellum then
+ * returns at once and fills nothing; kestrel fills the header texts). */
+void QX_EXPORT_CALL excel_file(const void* header, const void* first_row);
+/* header: a QX_GROUP_TABLE_HEADER, not NULL; first_row: the first QX_GROUP_TABLE_ROW, or NULL
+ * to fill the header texts alone. */
+void QX_EXPORT_CALL excel_file_auto(const void* header, const void* first_row);
+/* The arguments are never read: tamarack takes its records from the transfer record
+ * <conf>/temp/pinebrook_temp.dat (QX_RESULT_TRANSFER), which the host writes first. */
+void QX_EXPORT_CALL export_to_excel(void* unused1, void* unused2);
+
+typedef void (QX_EXPORT_CALL* qx_table_export_fn)(const void* header, const void* first_row); /* excel_file, excel_file_auto */
+typedef void (QX_EXPORT_CALL* qx_result_export_fn)(void* unused1, void* unused2);             /* export_to_excel */
 #ifdef __cplusplus
 }
 #endif

@@ -71,7 +71,17 @@ TEST_F(DescriptionTest, RefusalsNameTheFieldAndItsLine) {
        "/header/picture_cell1 (line 1): is 32 bytes in GBK; its slot holds 29"},
       {"{\"exporter\": \"heron\", \"template\": \"t.xlsx\", \"header\": {\"text1\": "
        "\"\xF0\x9F\x98\x80\"}}",
-       "/header/text1 (line 1): holds characters that code page 936 cannot hold"},
+       "/header/text1 (line 1): holds U+1F600 (\xF0\x9F\x98\x80) at character 1, which code page "
+       "936 cannot hold"},
+      // A refused character is named with its place, counted in characters.
+      {"{\"exporter\": \"heron\", \"template\": \"t.xlsx\",\n\"rows\": [{\"field_a\": "
+       "\"\u6d4b\u70b9x\\ud83d\\ude00\"}]}",
+       "/rows/0/field_a (line 2): holds U+1F600 (\xF0\x9F\x98\x80) at character 4, which code page "
+       "936 cannot hold"},
+      {"{\"exporter\": \"heron\", \"template\": \"t.xlsx\",\n\"rows\": [{\"field_b\": "
+       "\"\u6d4b\u70b9\\u0000x\"}]}",
+       "/rows/0/field_b (line 2): holds a NUL character (\\u0000) at character 3; a text in a "
+       "record ends at its first NUL"},
       {"{\"exporter\": \"heron\", \"template\": \"t.xlsx\", \"header\": {\"row_count\": 1.5}}",
        "/header/row_count (line 1): must be a whole number"},
       {"{\"exporter\": \"heron\", \"template\": \"t.xlsx\", \"header\": {\"row_count\": "
@@ -157,7 +167,7 @@ TEST_F(DescriptionTest, RefusalsNameTheFieldAndItsLine) {
        "(line 2): not valid JSON: [json.exception.parse_error.101]"},
       {"{\"exporter\": \"heron\", \"template\": \"t.xlsx\",\n\"rows\": [{\"field_a\": "
        "\"\\ud83d\\ude00\"}]}",
-       "/rows/0/field_a (line 2): holds characters that code page 936 cannot hold"},
+       "/rows/0/field_a (line 2): holds U+1F600 (\xF0\x9F\x98\x80) at character 1"},
   };
   for (const Case& c : cases) {
     const std::string error = refusal(c.json, checkPointHeader(), checkPointRow());

@@ -6,18 +6,24 @@ every filled workbook is read back with openpyxl. Groups (--checks):
   shared-folder  runs sharing one configuration folder take turns; the private default folder
   installed      an installation moved away from where it was installed, with no build path
   typed-texts    texts a user would type (numbers, percentages, times, booleans, errors, an
-                 apostrophe) through heron, read back by openpyxl and summed by LibreOffice"""
+                 apostrophe) through heron, read back by openpyxl and summed by LibreOffice
+  files          modes, links, package kinds, standard input, the summary, the log, leftovers
+  signals        200,000-row runs stopped by signals and killed outright leave nothing behind
+  progress       the progress bar on a terminal, and none with --quiet"""
 import argparse
 import csv
 import datetime
 import fcntl
 import json
 import os
+import re
 import shutil
+import socket
 import subprocess
 import sys
 import tempfile
 import time
+import zipfile
 
 from openpyxl import Workbook, load_workbook
 
@@ -117,6 +123,7 @@ def run_host(host, args, env=None, **kw):
 
 def examples(args, work):
     conf = os.path.join(work, "conf")
+    os.makedirs(conf)  # a named folder must exist; the host makes only its private one
     env = dict(os.environ, QX_MESSAGE_LOG=os.path.join(work, "messages.log"))
     for report, (name, checker) in CHECKS.items():
         output = os.path.join(work, name + ".xlsx")
@@ -238,8 +245,8 @@ def exit_codes(args, work):
          "heron did not fill the report (heron exited with 2)", []),
         ([described("heron0.json", heron_picture), "--lib-dir", os.path.join(work, "heron-saves-nothing")], 5,
          "heron did not fill the report; it saved nothing", []),
-        ([described("weight.json", kestrel, header=dict(kestrel["header"], border_weight=3))], 5,
-         "kestrel did not fill the report", [".qx-"]),
+        ([described("weight.json", kestrel, header=dict(kestrel["header"], border_weight=3))], 3,
+         "/header/border_weight (line 1): is 3", [".qx-", "did not fill"]),
         ([described("pages.json", tamarack, template=one_sheet)], 5, "it showed 1 message(s)", []),
         ([described("ownlang.json", dict(tamarack, header=dict(tamarack["header"], pagination=0))),
           "--conf", own_lang], 5, "excel_fil_11", []),
@@ -258,7 +265,7 @@ def exit_codes(args, work):
             check("%s: does not say %r" % (what, text), text in run.stderr, False)
         check("%s: old --output kept" % what, open(output, "rb").read()[:8], b"old")
         check("%s: no working copy left" % what,
-              [f for f in os.listdir(work) if f.startswith(".qx-")], [])
+              [f for f in os.listdir(work) if f.startswith(".")], [])
     # A TMPDIR that is no folder leaves no room for the private configuration folder.
     env = {k: v for k, v in os.environ.items() if k != "QX_CONF_DIR"}
     env["TMPDIR"] = os.path.join(work, "a-file")
@@ -291,6 +298,7 @@ def exit_codes(args, work):
 
 def shared_folder(args, work):
     conf = os.path.join(work, "shared")
+    os.makedirs(conf)
     pairs = 4
     processes = []
     for i in range(pairs):
@@ -306,18 +314,33 @@ def shared_folder(args, work):
         if process.returncode == 0:
             CHECKS["vellum/report.json" if name == "vellum" else "vellum/report_x.json"][1](load_workbook(output))
 
-    # A run waits while another holds the folder.
-    lock = open(os.path.join(conf, ".qx_host.lock"), "a")
+    # A run waits while another holds the folder, and says who holds it (the holder writes its
+    # process id into the lock file, as the host does).
+    lock = open(os.path.join(conf, ".qx_host.lock"), "r+")
     fcntl.flock(lock, fcntl.LOCK_EX)
+    lock.truncate(0)
+    lock.write("%d\n" % os.getpid())
+    lock.flush()
     output = os.path.join(work, "waited.xlsx")
     waiting = subprocess.Popen([args.host, os.path.join(args.examples, "kestrel/report.json"), "--output",
-                                output, "--conf", conf], stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+                                output, "--conf", conf], stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+                               text=True)
     time.sleep(1.5)
     check("a run waits for the folder's lock", waiting.poll(), None)
+    # With --wait it gives up, exit 4, naming the holder.
+    gave_up = run_host(args.host, [os.path.join(args.examples, "kestrel/report.json"), "--output",
+                                   os.path.join(work, "gave-up.xlsx"), "--conf", conf, "--wait", "0.3"])
+    held = "qx_host: waiting for %s, held by process %d" % (conf, os.getpid())
+    check("--wait: exit code", gave_up.returncode, 4)
+    check("--wait: the lines", gave_up.stderr.splitlines(),
+          [held, "qx_host: --conf %s: is still held by process %d after 0.3 seconds (--wait); gave up"
+           % (conf, os.getpid())])
+    check("--wait: no --output", os.path.exists(os.path.join(work, "gave-up.xlsx")), False)
     fcntl.flock(lock, fcntl.LOCK_UN)
     lock.close()
-    waiting.communicate(timeout=300)
+    _, err = waiting.communicate(timeout=300)
     check("the waiting run fills its report", (waiting.returncode, os.path.exists(output)), (0, True))
+    check("the waiting run said once who held the folder", err.splitlines(), [held])
 
     # Neither --conf nor QX_CONF_DIR: a private folder in TMPDIR, gone after the run; tamarack needs
     # no hand step for its language file.
@@ -355,13 +378,22 @@ def installed(args, work):
                 subprocess.run(["strip", "--strip-debug", "-o", stripped, path], check=True)
                 content = open(stripped, "rb").read()
             check("%s holds no build path" % os.path.relpath(path, moved), build in content, False)
-    lib = os.path.join(moved, "lib", "qx")
-    check("exporters in lib/qx", sorted(os.listdir(lib)),
+    lib = os.path.join(moved, "lib", "qx-exporters")
+    check("exporters in lib/qx-exporters", sorted(os.listdir(lib)),
           ["heron", "libkestrel.so", "libtamarack.so", "libvellum.so", "libvellum_x.so"])
     check("bin holds only the host", os.listdir(os.path.join(moved, "bin")), ["qx_host"])
     for doc in ("copyright", "README.md", "report-descriptions.md", "reliability.md", "engine.md",
                 "examples/kestrel/report.json"):
         check("share/doc has %s" % doc, os.path.exists(os.path.join(moved, "share/doc/qx-exporters", doc)), True)
+    # Every name is the project's; nothing lies where another package's could.
+    for path in ("include/qx-exporters/qx/host_records.h", "share/pkgconfig/qx-exporters.pc",
+                 "lib/cmake/QxExporters/QxExportersConfig.cmake",
+                 "share/qx-exporters/lang/pinebrook_exe.txt", "share/man/man1/qx_host.1.gz",
+                 "share/doc/qx-exporters-dev/examples/fill_report.c"):
+        check("installed %s" % path, os.path.exists(os.path.join(moved, path)), True)
+    check("top folders", sorted(os.listdir(moved)), ["bin", "include", "lib", "share"])
+    check("share holds only the project's", sorted(os.listdir(os.path.join(moved, "share"))),
+          ["doc", "man", "pkgconfig", "qx-exporters"])
     before = len(failures)
     host = os.path.join(moved, "bin", "qx_host")
     for report, (name, checker) in CHECKS.items():
@@ -372,7 +404,7 @@ def installed(args, work):
                               output], env)
         check("installed %s: exit code" % name, run.returncode, 0)
         loaded = [path for path in (line.split("file=")[1].split()[0] for line in run.stderr.splitlines()
-                                    if "file=" in line) if "/qx/" in path]
+                                    if "file=" in line) if "/qx-exporters/" in path]
         if name != "heron":
             check("installed %s: loads its library from the moved tree" % name,
                   bool(loaded) and all(path.startswith(lib) for path in loaded), True)
@@ -495,8 +527,296 @@ def typed_texts(args, work):
         passed.append("typed texts")
 
 
+def machine_tag():
+    """The tag the host puts into the names of what it leaves while it runs: FNV-1a of the host name."""
+    h = 2166136261
+    for c in socket.gethostname().encode():
+        h = ((h ^ c) * 16777619) & 0xFFFFFFFF
+    return "%08x" % h
+
+
+def dead_pid():
+    child = subprocess.Popen(["true"])
+    child.wait()
+    return child.pid
+
+
+def hidden(folder):
+    return sorted(f for f in os.listdir(folder) if f.startswith("."))
+
+
+def files(args, work):
+    """What the host does with the files it writes: modes, links, the kind of package, standard
+    input, the summary, the message log, and what dead runs left behind."""
+    before = len(failures)
+    kestrel_report = os.path.join(os.path.abspath(args.examples), "kestrel", "report.json")
+    kestrel = json.load(open(kestrel_report, encoding="utf-8"))
+    kestrel["template"] = os.path.join(os.path.abspath(args.examples), "kestrel", kestrel["template"])
+    tmp = os.path.join(work, "tmp")
+    os.makedirs(tmp)
+    env = {k: v for k, v in os.environ.items() if k not in ("QX_CONF_DIR", "QX_MESSAGE_LOG")}
+    env["TMPDIR"] = tmp
+
+    # Standard input, and the summary as JSON.
+    out = os.path.join(work, "stdin.xlsx")
+    run = subprocess.run([args.host, "-", "--output", out, "--json"], env=env, capture_output=True, text=True,
+                         input=json.dumps(kestrel, ensure_ascii=False), timeout=300)
+    check("-: exit code (%s)" % run.stderr.strip(), run.returncode, 0)
+    summary = json.loads(run.stdout) if run.returncode == 0 else {}
+    check("--json: keys", list(summary), ["exporter", "records", "seconds", "export_seconds", "output"])
+    check("--json: what", (summary.get("exporter"), summary.get("records"), summary.get("output")),
+          ("kestrel", len(kestrel["rows"]), out))
+    check("--json: the run holds the export call", summary.get("seconds", 0) >= summary.get("export_seconds", 1) > 0,
+          True)
+    check("-: the report", load_workbook(out).active["B5"].value if run.returncode == 0 else None, "型号-01")
+
+    # A new file gets the mode the umask leaves; an existing one keeps its own.
+    fresh = os.path.join(work, "fresh.xlsx")
+    run = subprocess.run([args.host, kestrel_report, "--output", fresh], env=env, capture_output=True,
+                         preexec_fn=lambda: os.umask(0o027), timeout=300)
+    check("umask 027: new mode", oct(os.stat(fresh).st_mode & 0o777) if run.returncode == 0 else None, "0o640")
+    kept = os.path.join(work, "kept.xlsx")
+    open(kept, "wb").write(b"old")
+    os.chmod(kept, 0o604)
+    run = run_host(args.host, [kestrel_report, "--output", kept], env)
+    check("existing mode kept", (run.returncode, oct(os.stat(kept).st_mode & 0o777)), (0, "0o604"))
+
+    # A symbolic link is written through: the link stays, its target holds the report.
+    os.makedirs(os.path.join(work, "real"))
+    target = os.path.join(work, "real", "target.xlsx")
+    open(target, "wb").write(b"old")
+    link = os.path.join(work, "link.xlsx")
+    os.symlink(os.path.join("real", "target.xlsx"), link)
+    run = run_host(args.host, [kestrel_report, "--output", link], env)
+    check("link: exit code (%s)" % run.stderr.strip(), run.returncode, 0)
+    check("link: still a link", os.path.islink(link), True)
+    check("link: target filled", load_workbook(target).active["B5"].value if run.returncode == 0 else None,
+          "型号-01")
+    check("link: nothing beside the target", hidden(os.path.join(work, "real")), [])
+
+    # A template filled into a workbook's name says "workbook", and the other way round.
+    template = os.path.join(work, "template.xltx")
+    with zipfile.ZipFile(kestrel["template"]) as old, zipfile.ZipFile(template, "w", zipfile.ZIP_DEFLATED) as new:
+        for item in old.infolist():
+            data = old.read(item.filename)
+            if item.filename == "[Content_Types].xml":
+                data = data.replace(b"spreadsheetml.sheet.main+xml", b"spreadsheetml.template.main+xml")
+            new.writestr(item, data)
+    for name, says in (("from-template.xlsx", b"spreadsheetml.sheet.main+xml"),
+                       ("again.xltx", b"spreadsheetml.template.main+xml")):
+        description = write_description(work, "xltx.json", dict(kestrel, template=template))
+        out = os.path.join(work, name)
+        run = run_host(args.host, [description, "--output", out], env)
+        check("%s: exit code (%s)" % (name, run.stderr.strip()), run.returncode, 0)
+        if run.returncode == 0:
+            types = zipfile.ZipFile(out).read("[Content_Types].xml")
+            check("%s: its content type" % name, (says in types, types.count(b".main+xml")), (True, 1))
+            check("%s: filled" % name, load_workbook(out).active["B5"].value, "型号-01")
+
+    # The message log: a line per message, with a time stamp and the run's process id; a log
+    # that cannot be written is told once.
+    one_sheet = workbook_with(os.path.join(work, "one_sheet.xlsx"), {})
+    paged = write_description(work, "paged.json", {
+        "exporter": "tamarack", "template": one_sheet,
+        "header": {"column_spec": "ae", "first_body_row": 5, "last_body_row": 5, "border_weight": 2,
+                   "pagination": 1},
+        "rows": [{"field_a": "1"}, {"field_a": "2"}]})
+    log = os.path.join(work, "messages.log")
+    for attempt in range(2):
+        run = run_host(args.host, [paged, "--output", os.path.join(work, "paged.xlsx")],
+                       dict(env, QX_MESSAGE_LOG=log))
+        check("log run %d: exit code" % attempt, run.returncode, 5)
+    lines = open(log, encoding="utf-8").read().splitlines()
+    check("log: a line per message", len(lines), 2)
+    stamped = [re.match(r"^\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}Z qx_host\[(\d+)\]: \S", line) for line in lines]
+    check("log: time stamp and process id", all(stamped), True)
+    if all(stamped):
+        check("log: two runs, two ids", stamped[0].group(1) != stamped[1].group(1), True)
+    unwritable = os.path.join(work, "no-folder", "messages.log")
+    run = run_host(args.host, [paged, "--output", os.path.join(work, "paged.xlsx")],
+                   dict(env, QX_MESSAGE_LOG=unwritable))
+    told = [line for line in run.stderr.splitlines() if "QX_MESSAGE_LOG" in line]
+    check("unwritable log: told once", told,
+          ["qx_host: QX_MESSAGE_LOG %s: cannot be written (No such file or directory); messages are not logged"
+           % unwritable])
+    check("unwritable log: the run goes on", run.returncode, 5)
+
+    # What dead runs of this machine left is removed by the next run to the same folder; a live
+    # run's files and another machine's stay.
+    tag = machine_tag()
+    gone = dead_pid()
+    left = [".qx-%d-%s-out.xlsx" % (gone, tag), "..qx-%d-%s-out.xlsx.qx-saving-%d-%s-AbC123" % (gone, tag, gone, tag)]
+    kept_files = [".qx-%d-%s-out.xlsx" % (os.getpid(), tag), ".qx-%d-0badf00d-out.xlsx" % gone]
+    for name in left + kept_files:
+        open(os.path.join(work, name), "w").write("x")
+    dead_folder = os.path.join(tmp, "qx_host-%d-%s-Xy12Zw" % (gone, tag))
+    os.makedirs(os.path.join(dead_folder, "temp"))
+    open(os.path.join(dead_folder, "temp", "pinebrook_temp.dat"), "w").write("x")
+    run = run_host(args.host, [kestrel_report, "--output", os.path.join(work, "out.xlsx")], env)
+    check("leftovers: exit code", run.returncode, 0)
+    check("leftovers: the dead run's removed, the others kept", hidden(work), sorted(kept_files))
+    check("leftovers: the dead run's private folder removed", os.listdir(tmp), [])
+    for name in kept_files:
+        os.remove(os.path.join(work, name))
+
+    # The tamarack example of docs/report-descriptions.md fills what the page says it does.
+    page = open(os.path.join(os.path.dirname(os.path.abspath(args.examples)), "docs", "report-descriptions.md"),
+                encoding="utf-8").read()
+    example = json.loads(re.findall(r"```json\n(.*?)```", page, re.S)[3])
+    two_sheets = workbook_with(os.path.join(work, "two_sheets.xlsx"), {}, sheets=2)
+    description = write_description(work, "docs-tamarack.json", dict(example, template=two_sheets))
+    run = run_host(args.host, [description, "--output", os.path.join(work, "docs-tamarack.xlsx")], env)
+    check("docs tamarack example: exit code (%s)" % run.stderr.strip(), run.returncode, 0)
+    if run.returncode == 0:
+        first, second = load_workbook(os.path.join(work, "docs-tamarack.xlsx")).worksheets
+        check("docs tamarack example: sheet 1 row 7", [c.value for c in first[7]][:5], [None, "小计:", 6, "小计:", 3.375])
+        check("docs tamarack example: sheet 2 row 6", [c.value for c in second[6]][2:5], [6, "小计:", 3.5])
+        check("docs tamarack example: sheet 2 row 7", [c.value for c in second[7]][2:5], [12, "总计:", 6.875])
+    if len(failures) == before:
+        passed.append("files")
+
+
+def big_description(folder, name, exporter, rows):
+    """A description of `rows` records, one a line."""
+    path = os.path.join(folder, name)
+    t = os.path.join(folder, "big-template.xlsx")
+    if not os.path.exists(t):
+        workbook_with(t, {"A1": "title"})
+    with open(path, "w", encoding="utf-8") as out:
+        if exporter == "heron":
+            head = {"exporter": "heron", "template": t, "picture": "",
+                    "header": {"first_row": 5, "border_weight": 2, "column_spec": "abc",
+                               "picture_cell1": "G2", "picture_cell2": "I8"}}
+            row = '{"field_a": "%d", "field_b": "测点 %d", "field_c": "合格"}'
+        else:
+            head = {"exporter": exporter, "template": t,
+                    "header": {"start_row": 5, "border_weight": 2, "group_column": 2, "column_spec": "abc"}}
+            row = '{"group_key": "G", "b_text": "构件 %d", "text_c": "%d"}'
+        text = json.dumps(head, ensure_ascii=False)[:-1]
+        out.write(text + ', "rows": [\n')
+        for i in range(rows):
+            out.write(row % (i, i) + (",\n" if i + 1 < rows else "\n"))
+        out.write("]}\n")
+    return path
+
+
+def signals(args, work):
+    """A 200,000-row run stopped by SIGINT, SIGTERM and SIGHUP removes its working copy and its
+    private folder and exits 128 + the signal; one killed outright leaves them, and the next run to
+    the same folder removes them. --output stays as it was."""
+    import signal
+    before = len(failures)
+    tmp = os.path.join(work, "tmp")
+    os.makedirs(tmp)
+    out_folder = os.path.join(work, "out")
+    os.makedirs(out_folder)
+    picture = os.path.join(os.path.abspath(args.examples), "picture.bmp")
+    vellum = big_description(work, "vellum.json", "vellum", 200000)
+    heron = big_description(work, "heron.json", "heron", 200000)
+    text = open(heron, encoding="utf-8").read().replace('"picture": ""', '"picture": "%s"' % picture)
+    open(heron, "w", encoding="utf-8").write(text)
+    env = {k: v for k, v in os.environ.items() if k not in ("QX_CONF_DIR", "QX_MESSAGE_LOG")}
+    env["TMPDIR"] = tmp
+    output = os.path.join(out_folder, "report.xlsx")
+
+    def stopped(description, sig):
+        open(output, "wb").write(b"old")
+        process = subprocess.Popen([args.host, description, "--output", output], env=env,
+                                   stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
+        deadline = time.time() + 120
+        while time.time() < deadline and not hidden(out_folder) and process.poll() is None:
+            time.sleep(0.02)
+        time.sleep(0.5)  # the exporter is filling the working copy now
+        running = process.poll() is None
+        process.send_signal(sig)
+        _, err = process.communicate(timeout=120)
+        return running, process.returncode, err
+
+    for description, sig in ((vellum, signal.SIGINT), (vellum, signal.SIGTERM), (vellum, signal.SIGHUP),
+                             (heron, signal.SIGTERM)):
+        name = "%s %s" % (os.path.basename(description), sig.name)
+        running, code, err = stopped(description, sig)
+        check("%s: still running when signalled" % name, running, True)
+        check("%s: exit code (%s)" % (name, err.strip()), code, 128 + sig.value)
+        check("%s: says so" % name, "stopped by %s" % sig.name in err, True)
+        check("%s: nothing beside --output" % name, hidden(out_folder), [])
+        check("%s: nothing in TMPDIR" % name, os.listdir(tmp), [])
+        check("%s: --output kept" % name, open(output, "rb").read(), b"old")
+        heron_left = subprocess.run(["pgrep", "-f", os.path.join("lib", "qx-exporters", "heron")],
+                                    capture_output=True, text=True).stdout.split()
+        check("%s: no heron left running" % name, heron_left, [])
+
+    # Killed outright, then the next run to the same --output.
+    for description in (vellum, heron):
+        name = "%s SIGKILL" % os.path.basename(description)
+        running, code, err = stopped(description, signal.SIGKILL)
+        check("%s: still running when killed" % name, (running, code), (True, -9))
+        time.sleep(0.5)  # heron dies with its host
+        small = write_description(work, "small.json", {
+            "exporter": "kestrel", "template": os.path.join(work, "big-template.xlsx"),
+            "header": {"start_row": 5, "border_weight": 2, "primary_spec": "ab"}, "rows": [{"primary_b": "x"}]})
+        run = run_host(args.host, [small, "--output", output], env)
+        check("%s: the next run (%s)" % (name, run.stderr.strip()), run.returncode, 0)
+        check("%s: nothing beside --output after the next run" % name, hidden(out_folder), [])
+        check("%s: nothing in TMPDIR after the next run" % name, os.listdir(tmp), [])
+    if len(failures) == before:
+        passed.append("signals")
+
+
+def progress(args, work):
+    """On a terminal a long report shows a bar with records, percent and time left, cleared at the
+    end; --quiet and a pipe show nothing."""
+    import pty
+    import threading
+    before = len(failures)
+    env = {k: v for k, v in os.environ.items() if k not in ("QX_CONF_DIR", "QX_MESSAGE_LOG")}
+
+    def on_terminal(command):
+        master, slave = pty.openpty()
+        process = subprocess.Popen(command, env=env, stdout=subprocess.PIPE, stderr=slave)
+        os.close(slave)
+        seen = []
+
+        def read():
+            while True:
+                try:
+                    chunk = os.read(master, 65536)
+                except OSError:
+                    break
+                if not chunk:
+                    break
+                seen.append(chunk)
+        reader = threading.Thread(target=read)
+        reader.start()
+        process.communicate(timeout=300)
+        reader.join(timeout=10)
+        os.close(master)
+        return process.returncode, b"".join(seen).decode("utf-8", "replace")
+
+    picture = os.path.join(os.path.abspath(args.examples), "picture.bmp")
+    vellum = big_description(work, "vellum.json", "vellum", 60000)
+    heron = big_description(work, "heron.json", "heron", 150000)
+    text = open(heron, encoding="utf-8").read().replace('"picture": ""', '"picture": "%s"' % picture)
+    open(heron, "w", encoding="utf-8").write(text)
+    for description in (vellum, heron):
+        name = os.path.basename(description)
+        code, shown = on_terminal([args.host, description, "--output", os.path.join(work, "out.xlsx")])
+        check("%s: exit code" % name, code, 0)
+        frames = [frame for frame in shown.split("\r") if frame.strip()]
+        bars = [frame for frame in frames if "] " in frame and "%" in frame and "records" in frame]
+        check("%s: a bar with records and percent (%r)" % (name, frames[-3:]), bool(bars), True)
+        check("%s: cleared at the end" % name, shown.endswith("\r\x1b[K"), True)
+        counts = [int(re.search(r"(\d[\d,]*)/", bar).group(1).replace(",", "")) for bar in bars]
+        check("%s: records never go past the report" % name, all(0 <= n <= 150000 for n in counts), True)
+        code, shown = on_terminal([args.host, description, "--output", os.path.join(work, "out.xlsx"), "--quiet"])
+        check("%s --quiet: nothing shown (%r)" % (name, shown[:80]), (code, shown), (0, ""))
+    if len(failures) == before:
+        passed.append("progress")
+
+
 GROUPS = {"examples": examples, "exit-codes": exit_codes, "shared-folder": shared_folder,
-          "installed": installed, "typed-texts": typed_texts}
+          "installed": installed, "typed-texts": typed_texts, "files": files, "signals": signals,
+          "progress": progress}
 
 
 def main():
