@@ -484,8 +484,10 @@ def typed_texts(args, work):
                               "picture_cell1": "H2", "picture_cell2": "J8"},
                    "rows": [{"field_a": entry[0], "field_b": entry[0]} for entry in typed]}
     output = os.path.join(work, "typed-out.xlsx")
+    conf = os.path.join(work, "conf")
+    os.makedirs(conf)
     run = run_host(args.host, [write_description(work, "typed.json", description), "--output", output,
-                               "--conf", os.path.join(work, "conf")])
+                               "--conf", conf])
     if run.returncode != 0:
         failures.append("typed texts: host exited %d: %s" % (run.returncode, run.stderr.strip()))
         return
@@ -700,6 +702,21 @@ def big_description(folder, name, exporter, rows):
     return path
 
 
+def herons_of_run(tmp):
+    """The heron processes started by runs whose TMPDIR is tmp (other tests may run heron meanwhile)."""
+    mine = ("TMPDIR=" + tmp).encode()
+    found = []
+    for pid in filter(str.isdigit, os.listdir("/proc")):
+        try:
+            if os.path.basename(os.readlink("/proc/%s/exe" % pid)) != "heron":
+                continue
+            if mine in open("/proc/%s/environ" % pid, "rb").read().split(b"\0"):
+                found.append(pid)
+        except OSError:
+            pass  # ended meanwhile, or not ours to read
+    return found
+
+
 def signals(args, work):
     """A 200,000-row run stopped by SIGINT, SIGTERM and SIGHUP removes its working copy and its
     private folder and exits 128 + the signal; one killed outright leaves them, and the next run to
@@ -742,9 +759,7 @@ def signals(args, work):
         check("%s: nothing beside --output" % name, hidden(out_folder), [])
         check("%s: nothing in TMPDIR" % name, os.listdir(tmp), [])
         check("%s: --output kept" % name, open(output, "rb").read(), b"old")
-        heron_left = subprocess.run(["pgrep", "-f", os.path.join("lib", "qx-exporters", "heron")],
-                                    capture_output=True, text=True).stdout.split()
-        check("%s: no heron left running" % name, heron_left, [])
+        check("%s: no heron left running" % name, herons_of_run(tmp), [])
 
     # Killed outright, then the next run to the same --output.
     for description in (vellum, heron):
