@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # Fetches the user-mode emulator that runs Wine's 32-bit loader where this kernel refuses
 # 32-bit programs: qemu-i386 of Debian's qemu-user from bookworm-backports. Debian 12's own
-# qemu (7.2) runs plain 32-bit programs but is far too slow for Wine: it emulates the
-# loader's reservation of the address space page by page (a prefix did not boot in 10
-# minutes); the backports' one does the same in a fraction of a second.
+# qemu (7.2) runs plain 32-bit programs but is far too slow for Wine: the loader's reservation
+# of its address space alone takes minutes under it, and a prefix did not boot in 10; under the
+# backports' one (10.0) a prefix boots in about half a minute.
 #
 # The package comes through apt with a list of this script's own, in an apt state folder of
 # its own (nothing of the system's apt configuration changes and nothing is installed): apt

@@ -51,8 +51,8 @@ wine_loader_fails() {
 }
 
 # Prints why no user namespace with a binfmt_misc of its own can be made here, or nothing.
-# Linux before 6.7 shares the one of the machine (never touched); a chrooted process may make
-# no user namespace at all.
+# Linux before 6.7 gives a namespace none (the machine's own is never touched); a chrooted
+# process may make no user namespace at all.
 wine_binfmt_fails() {
   local output
   if ! output=$(timeout 30 unshare --user --map-root-user --mount \
@@ -134,7 +134,7 @@ wine_refusing_kernel() {
   local why
   why=$(wine_binfmt_fails)
   if [ -n "$why" ]; then
-    export QX_WINE32_REFUSED="taken as given, since there is $why"
+    export QX_WINE32_REFUSED="taken as given: $why"
     return 0
   fi
   echo "== windows: QX_WINE32=refuse: running again where this kernel refuses 32-bit programs"
@@ -160,7 +160,7 @@ wine_probe() {
     WINE32_HOW="qemu-i386 $version emulation (binfmt_misc of this run's own namespace; $QX_WINE32_REFUSAL)"
   else
     if [[ "${QX_WINE32_REFUSED:-}" == "taken as given"* ]]; then
-      refusal="this kernel cannot execute 32-bit programs (QX_WINE32=refuse, $QX_WINE32_REFUSED)"
+      refusal="this kernel cannot execute 32-bit programs (QX_WINE32=refuse, taken as given)"
     else
       refusal=$(wine_loader_fails "$wine32_loader")
       [ -z "$refusal" ] || [ -z "${QX_WINE32_REFUSED:-}" ] || refusal+=", $QX_WINE32_REFUSED"
@@ -175,8 +175,9 @@ wine_probe() {
   [ -z "$WINE64_WHY" ] || WINE64_RUNS=0
   [ -z "$WINE32_WHY" ] || WINE32_RUNS=0
   if [ "$WINE32_RUNS" = 0 ] || [ "$WINE32_HOW" != "the 32-bit loader" ]; then
-    # Without the native 32-bit loader Wine's own tools, and every process Wine starts, go
-    # through the 64-bit one, which hands 32-bit programs on to WINELOADER without "64".
+    # Without the native 32-bit loader Wine's own tools start straight under the 64-bit one
+    # (no detour through an emulated loader); Wine starts each further process through the
+    # loader of its kind beside its own executable.
     [ "$QX_WINE" != wine ] || QX_WINE=$wine64_loader
     export WINELOADER=${WINELOADER:-$wine64_loader}
   fi

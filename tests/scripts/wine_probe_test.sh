@@ -94,10 +94,11 @@ if [ $native = 1 ]; then
     WINE32_RUNS=1 "WINE32_HOW=the 32-bit loader" QX_WINE=wine QX_WINE32_LOADER=wine \
     "loader~wine-"
 fi
+# Where no user namespace can be made (a chroot), the refusal is taken as given and said so.
 if [ $user_namespaces = 1 ]; then
-  refusal="refused~Exec format error"
+  refusal="refused~Exec format error" refusal_emulated="refused~Exec format error"
 else
-  refusal="WINE32_WHY~taken as given"
+  refusal="WINE32_WHY~taken as given" refusal_emulated="WINE32_HOW~taken as given"
 fi
 check "no emulator where it cannot be fetched" QX_WINE32=refuse \
   QX_TEST_QEMU_FETCH="$work/fetch-fails" -- \
@@ -124,7 +125,7 @@ if [ -x "$qemu" ]; then
   check "qemu-i386 through the private loader folder" QX_WINE32=refuse QX_QEMU_BINFMT=0 \
     QX_TEST_QEMU_FETCH="$source_dir/scripts/windows-qemu.sh" -- \
     WINE32_RUNS=1 "WINE32_HOW~emulation (a private Wine loader folder, QX_QEMU_BINFMT=0" \
-    "$refusal" "loader~wine-" "tool~wine-" QX_WINE32_LOADER="$folder/wine" \
+    "$refusal_emulated" "loader~wine-" "tool~wine-" QX_WINE32_LOADER="$folder/wine" \
     QX_WINE="$folder/wine64"
   if ! cmp -s "$folder/wine-i386" /usr/lib/wine/wine || ! cmp -s "$folder/wine64" /usr/lib/wine/wine64 ||
     [ "$(readlink "$folder/wineserver")" != /usr/lib/wine/wineserver ]; then
