@@ -13,8 +13,12 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 # A static runtime: no libstdc++, libgcc or winpthread DLLs beside the exporters.
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
 set(CMAKE_SHARED_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
-# 32-bit programs start through the "wine" wrapper, which runs the 32-bit loader.
+# 32-bit programs start through the "wine" wrapper, which runs the 32-bit loader (or what
+# scripts/windows-tests.sh names where the kernel refuses 32-bit programs).
 find_program(QX_WINE_LOADER NAMES wine PATHS /usr/bin /usr/lib/wine NO_DEFAULT_PATH)
+# The loader runs each test program through scripts/lib/wine-run.sh, which keeps the Wine
+# helpers the program starts off CTest's pipe.
 if(QX_WINE_LOADER)
-  set(CMAKE_CROSSCOMPILING_EMULATOR ${QX_WINE_LOADER})
+  set(CMAKE_CROSSCOMPILING_EMULATOR
+    ${CMAKE_CURRENT_LIST_DIR}/../scripts/lib/wine-run.sh ${QX_WINE_LOADER})
 endif()

@@ -16,6 +16,9 @@ set(CMAKE_SHARED_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
 # The 64-bit loader runs these programs on every machine of ours, also where the kernel refuses
 # 32-bit programs (the "wine" wrapper would start the 32-bit loader first where it is installed).
 find_program(QX_WINE_LOADER NAMES wine64 wine PATHS /usr/lib/wine /usr/bin NO_DEFAULT_PATH)
+# The loader runs each test program through scripts/lib/wine-run.sh, which keeps the Wine
+# helpers the program starts off CTest's pipe.
 if(QX_WINE_LOADER)
-  set(CMAKE_CROSSCOMPILING_EMULATOR ${QX_WINE_LOADER})
+  set(CMAKE_CROSSCOMPILING_EMULATOR
+    ${CMAKE_CURRENT_LIST_DIR}/../scripts/lib/wine-run.sh ${QX_WINE_LOADER})
 endif()

@@ -1,12 +1,17 @@
 #!/usr/bin/env bash
 # Builds the Windows presets with mingw-w64 and runs their tests under Wine in a fresh prefix,
-# as far as this machine can: the 64-bit tests under the 64-bit loader, the 32-bit ones where
-# this kernel runs 32-bit programs. Every exporter is built and checked without running it
-# (architecture, exports, imports) in any case. Ends with one summary line per preset; a part
-# that cannot run here is said so and is no failure, a part that runs and fails is.
-# Every Wine step has a time limit, so a stuck Wine process fails the run instead of hanging it.
+# as far as this machine can: the 64-bit tests under the 64-bit loader, the 32-bit ones
+# natively where this kernel runs 32-bit programs, else under qemu-i386 emulation
+# (scripts/lib/wine.sh says how it is found). Every exporter is built and checked without
+# running it (architecture, exports, imports) in any case. Ends with one summary line per
+# preset; a part that cannot run here is said so and is no failure, a part that runs and fails
+# is. Every Wine step has a time limit, so a stuck Wine process fails the run instead of hanging.
 # Usage: scripts/windows-tests.sh [windows-x64] [windows-x86]   (both by default)
-#        QX_WINE32=0 takes the path of a machine that cannot execute 32-bit programs.
+#        QX_WINE32=0       takes the path of a machine that cannot execute 32-bit programs
+#        QX_WINE32=refuse  takes the path of a kernel that refuses them: emulation
+#        QX_QEMU_BINFMT=0  the emulation without binfmt_misc (the private loader folder)
+#        QX_WINDOWS_X86_TESTS=deliverable  runs of the i686 build only what proves
+#                          tamarack.dll (scripts/lib/wine.sh: wine32_deliverable_tests)
 set -Eeuo pipefail
 cd "$(dirname "$0")/.."
 source scripts/lib/steps.sh
@@ -18,8 +23,10 @@ presets=("$@")
 jobs=$(nproc)
 started=$SECONDS
 
+[[ " ${presets[*]} " == *" windows-x86 "* ]] || export QX_WINE32_UNUSED=1
 unset DISPLAY  # a message box under a display would block a test until its timeout
-wine_probe
+# First of all: it may run this script again in a namespace of its own.
+wine_probe "$PWD/scripts/windows-tests.sh" "$@"
 declare -A why_not=()
 for preset in "${presets[@]}"; do
   case "$preset" in
@@ -31,7 +38,7 @@ for preset in "${presets[@]}"; do
   esac
 done
 echo "== windows: 64-bit programs: $([ "$WINE64_RUNS" = 1 ] && echo run || echo "not run: $WINE64_WHY")"
-echo "== windows: 32-bit programs: $([ "$WINE32_RUNS" = 1 ] && echo run || echo "not run: $WINE32_WHY")"
+echo "== windows: 32-bit programs: $([ "$WINE32_RUNS" = 1 ] && echo "run under $WINE32_HOW" || echo "not run: $WINE32_WHY")"
 
 # A new prefix, only when some tests will run in it.
 WINEPREFIX=$(mktemp -d /tmp/qx-wineprefix.XXXXXX)
@@ -43,8 +50,12 @@ cleanup() {
 }
 trap cleanup EXIT
 
+# Made through the 32-bit loader where 32-bit programs run, natively or emulated: a prefix the
+# 64-bit loader makes alone has an empty syswow64, and no 32-bit program starts in it.
 make_prefix() {
-  timeout 300 "$QX_WINE" wineboot -i && timeout 120 wineserver -w
+  local boot=$QX_WINE
+  [ "$WINE32_RUNS" = 0 ] || boot=$QX_WINE32_LOADER
+  timeout 600 "$boot" wineboot -i && timeout 120 wineserver -w
 }
 # One persistent server with its services, started off the pipes that ctest reads: a Wine
 # helper that inherits such a pipe keeps ctest waiting.
@@ -55,7 +66,7 @@ start_server() {
 runnable=0
 for preset in "${presets[@]}"; do [ -n "${why_not[$preset]:-}" ] || runnable=1; done
 if [ $runnable = 1 ]; then
-  echo "== windows: new Wine prefix $WINEPREFIX ($QX_WINE)"
+  echo "== windows: new Wine prefix $WINEPREFIX ($([ "$WINE32_RUNS" = 0 ] && echo "$QX_WINE" || echo "$QX_WINE32_LOADER"))"
   if run_quiet "windows: wineboot -i (new prefix)" make_prefix &&
     run_quiet "windows: wineboot (services)" start_server; then
     echo "== windows: prefix ready after $((SECONDS - started)) s"
@@ -66,12 +77,11 @@ if [ $runnable = 1 ]; then
   fi
 fi
 
-# Code page 936 as the ANSI code page, for the test processes only. Wine now and then fails to
-# start a test program at all ("ShellExecuteEx: internal error", seen once in a few hundred
-# starts); a failed test gets one more run, so only a repeatable failure counts.
+# Code page 936 as the ANSI code page, for the test processes only. No test gets a second run:
+# a failure, under emulation too, is one.
 run_ctest() {
   env LC_ALL=zh_CN.UTF-8 timeout 3600 ctest --preset "$1" --timeout 120 \
-    --no-tests=error --repeat until-pass:2 "${@:2}"
+    --no-tests=error "${@:2}"
 }
 
 rc=0
@@ -81,11 +91,15 @@ for preset in "${presets[@]}"; do
   skip=${why_not[$preset]:-}
   discovery=ON
   [ -z "$skip" ] || discovery=OFF
-  arch=x86_64
-  [ "$preset" = windows-x64 ] || arch=i686
+  arch=x86_64 runner=() how="the 64-bit loader"
+  if [ "$preset" = windows-x86 ]; then
+    # What starts the 32-bit test programs: the wrapper, or the emulation's loader folder.
+    arch=i686 runner=(-DQX_WINE_LOADER="$(command -v "$QX_WINE32_LOADER")") how=$WINE32_HOW
+  fi
   if ! run_quiet "$preset: the engine's libraries (scripts/windows-deps.sh $arch)" \
     scripts/windows-deps.sh "$arch" ||
-    ! run_quiet "$preset: configure" cmake --preset "$preset" -DQX_TEST_DISCOVERY=$discovery ||
+    ! run_quiet "$preset: configure" cmake --preset "$preset" -DQX_TEST_DISCOVERY=$discovery \
+      "${runner[@]}" ||
     ! run_shown "$preset: build" timeout 3600 cmake --build --preset "$preset" -j "$jobs"; then
     summary "$preset: FAILED to build (see above)"
     rc=1
@@ -107,9 +121,15 @@ for preset in "${presets[@]}"; do
     scripts/register-test-servers.sh "$preset"; then
     result=FAILED
   fi
-  run_shown "$preset: tests" run_ctest "$preset" -j "$jobs" \
-    -LE 'wine_end_to_end|wine_embedded|static_checks' || result=FAILED
-  unit=$(ctest_counts "$(qx_step_log "$preset: tests")")
+  # Of the i686 build, on request only what proves the deliverable: the unit tests of the
+  # host's records in their 4-byte layouts, then the embedded engine and end to end as always.
+  unit_selection=(-LE 'wine_end_to_end|wine_embedded|static_checks') unit_part=""
+  if [ "$preset" = windows-x86 ] && [ "${QX_WINDOWS_X86_TESTS:-}" = deliverable ]; then
+    unit_selection=(-L host_layouts) unit_part=" (only the host's 4-byte layouts)"
+  fi
+  run_shown "$preset: tests" run_ctest "$preset" -j "$jobs" "${unit_selection[@]}" ||
+    result=FAILED
+  unit="$(ctest_counts "$(qx_step_log "$preset: tests")")$unit_part"
   # The exporters on the embedded engine, while no "Excel.Application" is registered; the
   # recorder that stands for the .xlsx program stays registered from here on.
   if run_quiet "$preset: register the .xlsx opener" \
@@ -135,7 +155,7 @@ for preset in "${presets[@]}"; do
     result=FAILED
   fi
   [ "$result" = passed ] || rc=1
-  summary "$preset: $result under $([ "$preset" = windows-x64 ] && echo "the 64-bit loader" || echo "the 32-bit loader"): unit $unit; embedded engine $embedded; end to end $end ($((SECONDS - step)) s)"
+  summary "$preset: $result under $how: unit $unit; embedded engine $embedded; end to end $end ($((SECONDS - step)) s)"
 done
 echo "== windows: $((SECONDS - started)) s in all"
 exit $rc

@@ -1,6 +1,9 @@
 #pragma once
 // Tests that start the fake IDispatch server through COM, as the exporters start theirs, and
-// check afterwards that every reference it handed out came back.
+// check afterwards that every reference it handed out came back; out of process, also that
+// the server then ended, so that no later test meets it.
+
+#include <windows.h>
 
 #include <gtest/gtest.h>
 
@@ -25,6 +28,10 @@ class ComFixture : public ::testing::Test {
     ASSERT_TRUE(inProcess() ? fake.connect() : fake.connectOutOfProcess())
         << "the fake server cannot be read";
     connected_ = true;
+    if (!inProcess()) {
+      server_ = OpenProcess(SYNCHRONIZE, FALSE, fake.serverProcessId());
+      ASSERT_NE(server_, nullptr) << "the local server's process cannot be opened";
+    }
     fake.reset();
   }
 
@@ -35,6 +42,12 @@ class ComFixture : public ::testing::Test {
     }
     fake = FakeServer();
     if (initialised_) automation::uninitializeApartment();
+    if (server_ != nullptr) {
+      // It ends at its next check once nothing of it is held (a tenth of a second natively).
+      EXPECT_EQ(WaitForSingleObject(server_, kServerEndsWithinMs), WAIT_OBJECT_0)
+          << "the local server still runs after its last object was released";
+      CloseHandle(server_);
+    }
   }
 
   bool inProcess() const { return transport_ == Transport::InProcess; }
@@ -43,7 +56,9 @@ class ComFixture : public ::testing::Test {
   FakeServer fake;
 
  private:
+  static constexpr DWORD kServerEndsWithinMs = 30000;
   Transport transport_ = Transport::InProcess;
+  HANDLE server_ = nullptr;
   bool initialised_ = false;
   bool connected_ = false;
 };

@@ -88,6 +88,11 @@ HRESULT Control::Invoke(DISPID dispid, REFIID, LCID, WORD, DISPPARAMS* parameter
       result->vt = VT_I4;
       result->lVal = s.outstanding;
       return S_OK;
+    case control::kProcessId:
+      if (result == nullptr) return E_INVALIDARG;
+      result->vt = VT_I4;
+      result->lVal = static_cast<LONG>(GetCurrentProcessId());
+      return S_OK;
     case control::kReset:
       resetState();
       return S_OK;

@@ -44,6 +44,7 @@ inline constexpr std::int32_t kReset = 3;        // method
 // method: dispid I4, hresult I4, scode I4, wCode I4, source BSTR, description BSTR, deferred BOOL
 inline constexpr std::int32_t kFailNext = 4;
 inline constexpr std::int32_t kAnswerNext = 5;  // method: dispid I4, answer I4
+inline constexpr std::int32_t kProcessId = 6;   // get: I4, the server process's id
 }  // namespace control
 
 }  // namespace qx::fake

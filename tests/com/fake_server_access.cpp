@@ -97,6 +97,13 @@ void FakeServer::answerNext(std::int32_t dispid, Answer answer) const {
   callControl(control_, control::kAnswerNext, automation::InvokeKind::Method, arguments);
 }
 
+std::uint32_t FakeServer::serverProcessId() const {
+  if (control_.empty()) return 0;
+  return static_cast<std::uint32_t>(
+      callControl(control_, control::kProcessId, automation::InvokeKind::PropertyGet)
+          .integerValue());
+}
+
 bool sameArgument(const RecordedArgument& recorded, const automation::Variant& expected) {
   using automation::VarType;
   if (recorded.vt != static_cast<std::uint16_t>(expected.type())) return false;

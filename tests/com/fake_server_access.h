@@ -28,6 +28,8 @@ class FakeServer {
                 const std::u16string& source, const std::u16string& description,
                 bool deferred = false) const;
   void answerNext(std::int32_t dispid, Answer answer) const;
+  // The id of the out-of-process server's process; 0 in process.
+  std::uint32_t serverProcessId() const;
 
  private:
   QxFakeCallCount callCount_ = nullptr;

@@ -110,10 +110,12 @@ class Child : public Phases {
     PROCESS_INFORMATION started = {};
     const BOOL ok = CreateProcessW(program.c_str(), command.data(), nullptr, nullptr, TRUE, 0,
                                    nullptr, nullptr, &startup, &started);
+    const DWORD error = ok ? 0 : GetLastError();
     CloseHandle(write);
     if (!ok) {
       CloseHandle(out_);
-      throw std::runtime_error("cannot start " + std::string(QX_SAVE_CHILD));
+      throw std::runtime_error("cannot start " + std::string(QX_SAVE_CHILD) + " (error " +
+                               std::to_string(error) + ")");
     }
     CloseHandle(started.hThread);
     process_ = started.hProcess;
