@@ -12,9 +12,17 @@ namespace qx::engine {
 
 // Puts the value into the cell, keeping its style. Texts become numbers or times when the
 // application would take them so (not in cells formatted as text "@"); a time gets an h:mm or
-// [h]:mm format when the cell's format is General. An empty text clears the value.
+// [h]:mm format when the cell's format is General. An empty text clears the value. A cell that
+// another part describes too (a table's header or totals row, a pivot table) is written as
+// putDescribedCell says.
 void putCellValue(Workbook& workbook, Worksheet& sheet, std::uint32_t row, std::uint32_t column,
                   const automation::Variant& value);
+
+// How a text goes into a cell: taken as the application takes a typed value, or as it is.
+enum class TextEntry { Recognised, AsWritten };
+// Puts the value into the cell as putCellValue does, whatever else describes the cell.
+void storeCellValue(Workbook& workbook, Worksheet& sheet, std::uint32_t row, std::uint32_t column,
+                    const automation::Variant& value, TextEntry entry);
 
 // The text the cell shows (UTF-8); empty for an empty cell.
 std::string cellText(Workbook& workbook, const Worksheet& sheet, std::uint32_t row,
