@@ -20,7 +20,7 @@ StrictCheck strictCheck(
   }
   StrictCheck result;
   const std::string command =
-      "/usr/bin/python3 '" QX_STRICT_CHECK "' '" + listing.string() + "' 2>&1";
+      "/usr/bin/python3 -B '" QX_STRICT_CHECK "' '" + listing.string() + "' 2>&1";
   FILE* pipe = popen(command.c_str(), "r");
   if (pipe == nullptr) return result;
   char buffer[4096];

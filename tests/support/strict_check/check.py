@@ -35,7 +35,8 @@ def _short(message):
 
 
 class Book:
-    """What parts tell of each other: sheets, format counts, shared strings, tables."""
+    """What parts tell of each other: sheets, format counts, shared strings, tables. A count is
+    None when its part cannot be read: the indexes into it are not judged then."""
 
     def __init__(self):
         self.cell_formats = 1
@@ -210,7 +211,9 @@ class _Run:
             if styles in self.done:
                 continue
             root = self.generic(styles)
-            if root is not None:
+            if root is None:
+                book.cell_formats = book.dxf_count = None
+            else:
                 found = part_rules.Styles(root)
                 found.check(result, styles)
                 book.cell_formats = max(len(found.lists["cellXfs"]), 1)
@@ -247,7 +250,7 @@ class _Run:
                     book.texts.append(sheet_rules.A1.item_text(si, tags["t"], tags["r"]))
 
         root, count = self.stream(part, "", "si", items)
-        book.shared_count = count
+        book.shared_count = count if root is not None else None
         if root is not None:
             package_rules.check_relationship_ids(self.result, self.package, part, root)
             part_rules.check_counts(self.result, part, root, _SML_MAIN)

@@ -59,7 +59,7 @@ class SheetCheck:
                          "sheet" % (number, self.previous_row), "row %d" % number)
             self.previous_row = max(number, self.previous_row)
             s = row.get("s")
-            if s is not None and row.get("customFormat") in ("1", "true"):
+            if s is not None and row.get("customFormat") in ("1", "true") and styles is not None:
                 if not s.isdigit() or int(s) >= styles:
                     self.add(row.sourceline, "style index", "row %d has style %s of %d cell "
                              "formats" % (number, s, styles), "row %d style %s" % (number, s))
@@ -96,7 +96,8 @@ class SheetCheck:
                      % (name, previous_column), name)
         s = c.get("s")
         styled = s is not None and s != "0"
-        if styled and (not s.isdigit() or int(s) >= self.book.cell_formats):
+        formats = self.book.cell_formats
+        if styled and formats is not None and (not s.isdigit() or int(s) >= formats):
             self.add(c.sourceline, "style index", "cell %s has style %s of %s cell formats"
                      % (name, s, self.book.cell_formats), "%s style %s" % (name, s))
         t = c.get("t") or "n"
@@ -127,7 +128,8 @@ class SheetCheck:
         if v is not None:
             value = v.text or ""
             if t == "s":
-                if not value.isdigit() or int(value) >= self.book.shared_count:
+                count = self.book.shared_count
+                if not value.isdigit() or (count is not None and int(value) >= count):
                     self.add(c.sourceline, "shared string index", "cell %s refers to shared "
                              "string %r of %s" % (name, value, self.book.shared_count), name)
                 elif watched is not None:
@@ -165,8 +167,9 @@ class SheetCheck:
         if watched is not None:
             watched.line = c.sourceline
             watched.formula = f is not None
-            if t == "s" and text is not None:
-                watched.kind, watched.text = "text", text
+            if t == "s":
+                # a text beyond those kept, or of unreadable shared strings, is not judged
+                watched.kind, watched.text = ("text", text) if text is not None else ("unknown", "")
             elif t == "inlineStr" and inline is not None:
                 watched.kind, watched.text = "text", A1.item_text(inline, tags["t"], tags["r"])
             elif v is not None:
@@ -283,6 +286,8 @@ class SheetCheck:
 
     def conditional_formats(self, root):
         dxfs = self.book.dxf_count
+        if dxfs is None:
+            return
         for element in root.iter(self.tags["c"][:-1] + "cfRule"):
             dxf = element.get("dxfId")
             if dxf is not None and (not dxf.isdigit() or int(dxf) >= (dxfs or 0)):

@@ -78,7 +78,9 @@ class Table:
             if self.header_rows > 0:
                 cell = sheet.watched[(top, left + i)]
                 where = A1.cell_name(top, left + i)
-                if cell.kind == "empty":
+                if cell.kind == "unknown":
+                    pass
+                elif cell.kind == "empty":
                     self.add(column.sourceline, "table header", "table %s: header cell %s is "
                               "empty, its column is named %r" % (self.name, where, name), where)
                 elif cell.kind != "text":
@@ -93,6 +95,8 @@ class Table:
                                   sheet.watched[(bottom, left + i)])
 
     def check_totals(self, sheet, column, where, cell):
+        if cell.kind == "unknown":
+            return
         function = column.get("totalsRowFunction", "none")
         label = column.get("totalsRowLabel")
         if function != "none":
