@@ -1,5 +1,7 @@
 #include "engine/described_cells.h"
 
+#include <algorithm>
+
 #include "engine/cell_values.h"
 #include "engine/engine_error.h"
 #include "engine/number_formats.h"
@@ -17,10 +19,10 @@ void SheetDescriptions::add(DescribedCell cell) {
 }
 
 void SheetDescriptions::addTable(TablePart& table) {
-  const CellRect& range = table.range();
-  const std::uint32_t right =
-      std::min<std::uint32_t>(range.right, range.left + table.columnCount() - 1);
   if (table.columnCount() == 0) return;
+  const CellRect& range = table.range();
+  const auto right = static_cast<std::uint32_t>(
+      std::min<std::size_t>(range.right, range.left + table.columnCount() - 1));
   if (table.headerRow() != 0) {
     add({CellRole::ColumnHeader,
          {table.headerRow(), range.left, table.headerRow(), right},

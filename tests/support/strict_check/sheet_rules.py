@@ -26,6 +26,7 @@ class SheetCheck:
         self.result, self.part, self.book, self.tables = result, part, book, tables
         ns = "{%s}" % namespace
         self.tags = {k: ns + k for k in ("row", "c", "v", "f", "is", "t", "r")}
+        self.v_tag, self.f_tag, self.is_tag = self.tags["v"], self.tags["f"], self.tags["is"]
         self.previous_row = 0
         self.extent = None  # cells with a value, a formula or a style of their own
         self.watched = {}
@@ -65,9 +66,8 @@ class SheetCheck:
                              "formats" % (number, s, styles), "row %d style %s" % (number, s))
             previous_column = 0
             digits = str(number)
-            for c in row:
-                if c.tag == c_tag:
-                    previous_column = self.cell(c, number, digits, previous_column)
+            for c in row.iterchildren(c_tag):
+                previous_column = self.cell(c, number, digits, previous_column)
 
     def column_of(self, letters):
         """The column of the letters of a cell reference, None when they name none."""
@@ -104,11 +104,11 @@ class SheetCheck:
         v = f = inline = None
         for child in c:
             tag = child.tag
-            if tag == tags["v"]:
+            if tag == self.v_tag:
                 v = child
-            elif tag == tags["f"]:
+            elif tag == self.f_tag:
                 f = child
-            elif tag == tags["is"]:
+            elif tag == self.is_tag:
                 inline = child
         if v is not None or inline is not None or f is not None or styled:
             e = self.extent
