@@ -65,6 +65,8 @@ class Checker:
             return result
         try:
             _Run(self, package, result).run()
+        except Exception as e:  # a package no rule foresaw: told as a finding, never a crash
+            result.add("", 0, "check failed", "%s: %s" % (type(e).__name__, e))
         finally:
             package.close()
         return result
