@@ -19,12 +19,12 @@ function(qx_undecorated_exports target)
 endfunction()
 
 # qx_add_gtest(NAME name SOURCES ... LIBS ... [TIMEOUT seconds] [PROPERTIES ...]): one
-# GoogleTest program registered with CTest; each test may take 300 seconds unless TIMEOUT says
+# GoogleTest program registered with CTest; each test may take 600 seconds unless TIMEOUT says
 # otherwise, and has the further test PROPERTIES given.
 function(qx_add_gtest)
   cmake_parse_arguments(ARG "" "NAME;TIMEOUT" "SOURCES;LIBS;ENV;PROPERTIES" ${ARGN})
   if(NOT ARG_TIMEOUT)
-    set(ARG_TIMEOUT 300)
+    set(ARG_TIMEOUT 600)
   endif()
   add_executable(${ARG_NAME} ${ARG_SOURCES})
   target_link_libraries(${ARG_NAME} PRIVATE ${ARG_LIBS} GTest::gtest_main)
@@ -32,10 +32,14 @@ function(qx_add_gtest)
   if(WIN32)
     list(APPEND env "WINEDEBUG=-all")
   endif()
-  # The further properties first: an empty ENVIRONMENT value is dropped on its way to the
-  # discovered tests, and shifts every name and value that follows it.
-  qx_discover_tests(${ARG_NAME} PROPERTIES ${ARG_PROPERTIES} ENVIRONMENT "${env}"
-    TIMEOUT ${ARG_TIMEOUT})
+  # An empty ENVIRONMENT value is dropped on its way to the discovered tests and shifts every
+  # name and value that follows it (a TIMEOUT after it became the environment): it is given
+  # only when there is one.
+  set(properties TIMEOUT ${ARG_TIMEOUT} ${ARG_PROPERTIES})
+  if(env)
+    list(APPEND properties ENVIRONMENT "${env}")
+  endif()
+  qx_discover_tests(${ARG_NAME} PROPERTIES ${properties})
 endfunction()
 
 # Where Windows test programs run (under Wine); OFF on a machine that cannot run them, where

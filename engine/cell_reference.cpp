@@ -1,5 +1,7 @@
 #include "engine/cell_reference.h"
 
+#include <algorithm>
+
 #include "engine/cell_store.h"
 
 namespace qx::engine {
@@ -27,6 +29,16 @@ std::optional<CellPosition> parseCellReference(std::string_view text) {
   if (i == digitsStart || i != text.size()) return std::nullopt;
   if (row < 1 || row > kMaxRows || column < 1 || column > kMaxColumns) return std::nullopt;
   return CellPosition{static_cast<std::uint32_t>(row), static_cast<std::uint32_t>(column)};
+}
+
+std::optional<CellRect> parseRangeReference(std::string_view text) {
+  const std::size_t colon = text.find(':');
+  const std::optional<CellPosition> first = parseCellReference(text.substr(0, colon));
+  const std::optional<CellPosition> second =
+      colon == std::string_view::npos ? first : parseCellReference(text.substr(colon + 1));
+  if (!first || !second) return std::nullopt;
+  return CellRect{std::min(first->row, second->row), std::min(first->column, second->column),
+                  std::max(first->row, second->row), std::max(first->column, second->column)};
 }
 
 void appendColumnName(std::string& out, std::uint32_t column) {

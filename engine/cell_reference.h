@@ -21,6 +21,9 @@ struct CellRect {
 // "B7", "$B$7", "b7" -> row 7, column 2; nullopt for anything else or beyond XFD1048576.
 std::optional<CellPosition> parseCellReference(std::string_view text);
 
+// "A1:C9" (corners in any order) or "B7" as a rectangle; nullopt when either corner is none.
+std::optional<CellRect> parseRangeReference(std::string_view text);
+
 // Appends the column letters of `column` (1 -> "A", 27 -> "AA").
 void appendColumnName(std::string& out, std::uint32_t column);
 // "B7".

@@ -2,6 +2,7 @@
 
 #include <charconv>
 
+#include "engine/described_cells.h"
 #include "engine/engine_error.h"
 #include "engine/number_formats.h"
 #include "engine/shared_formulas.h"
@@ -52,13 +53,13 @@ std::size_t toUtf8(std::u16string_view text, char* out) {
 // apostrophe marks the cell's format (quotePrefix) and stays out of the value; any other text
 // takes that mark away, as a new entry does in the application.
 void putText(Workbook& workbook, Worksheet& sheet, Cell& cell, std::string_view text,
-             std::uint64_t hash) {
+             std::uint64_t hash, TextEntry entry) {
   if (text.empty()) {
     cell.kind = CellKind::Blank;
     return;
   }
   Styles* styles = workbook.stylesIfAny();
-  if (styles == nullptr || !styles->isText(cell.style)) {
+  if (entry == TextEntry::Recognised && (styles == nullptr || !styles->isText(cell.style))) {
     const RecognisedValue value = recogniseText(text);
     const bool quoted = value.kind == RecognisedKind::QuotedText;
     if (styles != nullptr && styles->isQuotePrefixed(cell.style) != quoted) {
@@ -149,6 +150,15 @@ std::string originalText(Workbook& workbook, pugi::xml_node node, std::uint32_t 
 
 void putCellValue(Workbook& workbook, Worksheet& sheet, std::uint32_t row, std::uint32_t column,
                   const automation::Variant& value) {
+  if (const DescribedCell* described = workbook.describedCell(sheet, row, column)) {
+    putDescribedCell(workbook, sheet, *described, row, column, value);
+    return;
+  }
+  storeCellValue(workbook, sheet, row, column, value, TextEntry::Recognised);
+}
+
+void storeCellValue(Workbook& workbook, Worksheet& sheet, std::uint32_t row, std::uint32_t column,
+                    const automation::Variant& value, TextEntry entry) {
   // A cell's text converted on the stack; a long one on the heap.
   char shortText[256];
   std::string longText;
@@ -185,7 +195,7 @@ void putCellValue(Workbook& workbook, Worksheet& sheet, std::uint32_t row, std::
   sheet.cells().forgetOriginal(cell);
   switch (value.type()) {
     case VarType::Bstr:
-      putText(workbook, sheet, cell, utf8, hash);
+      putText(workbook, sheet, cell, utf8, hash, entry);
       break;
     case VarType::Bool:
       cell.kind = CellKind::Boolean;

@@ -16,8 +16,16 @@ namespace qx::engine {
 // the application gives it when the cell's format is General; a leading apostrophe marks a
 // copy of the cell's format (quotePrefix) and stays out of the text. An empty text clears the
 // value. A text of more than 32,767 UTF-16 units fails with EngineError: no cell holds it.
+// A cell that another part describes too (a table's header or totals row, a pivot table) is
+// written as putDescribedCell says.
 void putCellValue(Workbook& workbook, Worksheet& sheet, std::uint32_t row, std::uint32_t column,
                   const automation::Variant& value);
+
+// How a text goes into a cell: taken as the application takes a typed value, or as it is.
+enum class TextEntry { Recognised, AsWritten };
+// Puts the value into the cell as putCellValue does, whatever else describes the cell.
+void storeCellValue(Workbook& workbook, Worksheet& sheet, std::uint32_t row, std::uint32_t column,
+                    const automation::Variant& value, TextEntry entry);
 
 // The text the cell shows (UTF-8); empty for an empty cell.
 std::string cellText(Workbook& workbook, const Worksheet& sheet, std::uint32_t row,

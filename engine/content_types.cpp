@@ -81,6 +81,23 @@ void ContentTypes::setOverride(std::string_view partName, std::string_view conte
   changed_ = true;
 }
 
+void ContentTypes::declare(std::string_view partName, std::string_view contentType,
+                           bool byExtension) {
+  if (!typeOf(partName).empty()) return;
+  const std::string name = absolute(partName);
+  const std::size_t dot = name.rfind('.');
+  const bool extension = dot != std::string::npos && name.find('/', dot) == std::string::npos;
+  bool defaults = false;
+  for (pugi::xml_node n = document_.document_element().first_child(); n; n = n.next_sibling()) {
+    defaults = defaults || localName(n) == "Default";
+  }
+  if (byExtension && extension && defaults) {
+    ensureDefault(std::string_view(name).substr(dot + 1), contentType);
+  } else {
+    setOverride(partName, contentType);
+  }
+}
+
 void ContentTypes::removeOverride(std::string_view partName) {
   const std::string name = absolute(partName);
   pugi::xml_node root = document_.document_element();

@@ -22,6 +22,12 @@ class ContentTypes {
   // Adds or replaces the Override for the part.
   void setOverride(std::string_view partName, std::string_view contentType);
 
+  // Makes sure the part has a media type, as every part of a package must: nothing when it has
+  // one; else a Default for its extension when `byExtension` and the package declares types by
+  // Default at all (pictures, relationships parts), else an Override for the part. A package
+  // that declares every part by Override so gets Overrides for the parts added to it.
+  void declare(std::string_view partName, std::string_view contentType, bool byExtension);
+
   // Removes the Override for the part, if any.
   void removeOverride(std::string_view partName);
 

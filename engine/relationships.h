@@ -10,6 +10,9 @@
 
 namespace qx::engine {
 
+inline constexpr const char* kRelationshipsContentType =
+    "application/vnd.openxmlformats-package.relationships+xml";
+
 struct Relationship {
   std::string id;
   std::string type;

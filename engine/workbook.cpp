@@ -231,7 +231,7 @@ void Workbook::addPicture(std::size_t sheetIndex, const std::string& fileName, d
   }
   const std::string mediaPart = unusedPartName("xl/media/image", type.extension);
   media_[mediaPart] = std::move(bytes);
-  contentTypes_.ensureDefault(type.extension, type.contentType);
+  contentTypes_.declare(mediaPart, type.contentType, true);
   Relationships& drawingLinks = relationshipsOf(drawingPart);
   const std::string imageId = drawingLinks.add(namespaces.relationshipTypes + "/image",
                                                relativeTarget(drawingPart, mediaPart));
@@ -269,17 +269,36 @@ void Workbook::save() {
       links.remove(*chain);
     }
   }
+  // Every part written gets a media type, should the template have left one without.
+  const std::string sml = "application/vnd.openxmlformats-officedocument.spreadsheetml.";
+  auto rewrite = [&](const std::string& part, PartContent content, const std::string& type) {
+    parts[part] = std::move(content);
+    contentTypes_.declare(part, type, false);
+  };
   for (auto& [index, sheet] : worksheets_) {
-    if (sheet->changed()) parts[sheet->part()] = PartContent{sheet->saver(), 1};
+    if (sheet->changed()) {
+      rewrite(sheet->part(), PartContent{sheet->saver(), 1}, sml + "worksheet+xml");
+    }
   }
-  if (styles_ && styles_->changed()) parts[stylesPart_] = whole(styles_->save());
+  if (styles_ && styles_->changed())
+    rewrite(stylesPart_, whole(styles_->save()), sml + "styles+xml");
   if (sharedStrings_ && sharedStrings_->changed()) {
-    parts[sharedStringsPart_] = PartContent{sharedStrings_->saver(), 1};
+    rewrite(sharedStringsPart_, PartContent{sharedStrings_->saver(), 1}, sml + "sharedStrings+xml");
   }
-  for (auto& [part, drawing] : drawings_) parts[part] = whole(drawing->save());
-  for (auto& [part, bytes] : media_) parts[part] = whole(bytes);
+  for (auto& [part, drawing] : drawings_) {
+    rewrite(part, whole(drawing->save()),
+            "application/vnd.openxmlformats-officedocument.drawing+xml");
+  }
+  for (auto& [part, bytes] : media_) parts[part] = whole(bytes);  // declared when added
+  for (auto& [key, table] : tables_) {
+    if (table && table->changed()) rewrite(table->part(), whole(table->save()), kTableContentType);
+  }
   for (auto& [source, links] : relationships_) {
-    if (links->changed()) parts[relationshipsPartOf(source)] = whole(links->save());
+    if (links->changed()) {
+      const std::string part = relationshipsPartOf(source);
+      parts[part] = whole(links->save());
+      contentTypes_.declare(part, kRelationshipsContentType, true);
+    }
   }
   if (contentTypes_.changed()) parts[kContentTypesPart] = whole(contentTypes_.save());
 

@@ -11,11 +11,13 @@
 #include <vector>
 
 #include "engine/content_types.h"
+#include "engine/described_cells.h"
 #include "engine/drawing.h"
 #include "engine/relationships.h"
 #include "engine/shared_strings.h"
 #include "engine/sheet_geometry.h"
 #include "engine/styles.h"
+#include "engine/table_part.h"
 #include "engine/worksheet.h"
 #include "engine/zip_package.h"
 
@@ -56,6 +58,23 @@ class Workbook {
   // A formula was overwritten: the calculation chain no longer matches the cells.
   void noteFormulaRemoved() { formulaRemoved_ = true; }
 
+  // What another part says about the sheet's cell (a table's header or totals row, a pivot
+  // table), null when nothing does. The sheet's tables are read at its first write; after
+  // that the answer costs constant time for nearly every cell.
+  const DescribedCell* describedCell(const Worksheet& sheet, std::uint32_t row,
+                                     std::uint32_t column) {
+    if (&sheet != describedSheet_) {
+      describedSheet_ = &sheet;
+      descriptions_ = &descriptionsOf(sheet);
+    }
+    return descriptions_->at(row, column);
+  }
+  // Names column `column` of the table `name`, and rewrites every formula of the sheets and
+  // tables that refers to it by its old name, as the application does. EngineError, before
+  // anything changed, when a part the engine does not rewrite (the workbook's names, a chart,
+  // a pivot cache) refers to the column by name.
+  void renameTableColumn(TablePart& table, std::size_t column, const std::string& name);
+
   // The BorderAround arguments (line style, weight, color index, color) as one comparable key.
   using BorderKey = std::array<std::int64_t, 4>;
   // The line id an earlier frame with these arguments got, if any.
@@ -71,6 +90,12 @@ class Workbook {
  private:
   void load();
   Relationships& relationshipsOf(const std::string& part);
+  SheetDescriptions& descriptionsOf(const Worksheet& sheet);
+  // The table part, read at its first use; null when it cannot be read (a damaged template's
+  // table is not described).
+  TablePart* tablePart(const std::string& part);
+  // Every table part of the workbook's worksheets.
+  std::vector<TablePart*> allTables();
   std::string unusedPartName(const std::string& stem, const std::string& extension) const;
   bool partExists(const std::string& part) const;
   // The workbook part, a sheet, the styles or the shared strings.
@@ -99,6 +124,10 @@ class Workbook {
   // The key asked last: a report frames cell after cell with the same arguments.
   mutable std::optional<std::pair<BorderKey, std::uint32_t>> lastBorderLine_;
   bool formulaRemoved_ = false;
+  std::map<std::string, std::unique_ptr<TablePart>> tables_;                  // by part
+  std::map<std::string, std::unique_ptr<SheetDescriptions>> describedCells_;  // by sheet part
+  const Worksheet* describedSheet_ = nullptr;  // the sheet describedCell() was asked last
+  SheetDescriptions* descriptions_ = nullptr;  // and its descriptions
 };
 
 }  // namespace qx::engine

@@ -5,7 +5,8 @@
 #   scripts/bootstrap.sh --tests   also what the tests need: clang for the fuzz targets, mingw-w64
 #                                  and Wine for the Windows builds (with the i386 architecture
 #                                  for 32-bit Windows programs), the independent readers
-#                                  (openpyxl, LibreOffice), lintian for the .deb packages
+#                                  (openpyxl, LibreOffice), lintian for the .deb packages and lxml
+#                                  for the strict check of saved packages against the ECMA-376 schemas
 set -Eeuo pipefail
 cd "$(dirname "$0")/.."
 source scripts/lib/steps.sh
@@ -28,7 +29,7 @@ packages=(
 )
 if [ $tests -eq 1 ]; then
   packages+=(
-    git python3-pil zip unzip locales libreoffice-calc-nogui
+    git python3-pil python3-lxml zip unzip locales libreoffice-calc-nogui
     clang libclang-rt-14-dev clang-format
     g++-mingw-w64-x86-64 g++-mingw-w64-i686 wine wine64
     libz-mingw-w64-dev dpkg-dev debian-archive-keyring

@@ -10,6 +10,9 @@
                                  that the written cells (texts starting with "QXW"), the frames,
                                  the dimension and an added picture do not explain, a count by
                                  class, and what was compared; exits 1 on any difference.
+                                 A table column whose header cell was written takes the written
+                                 text as its name; the formulas that named it by its old name
+                                 then name it by the new one, and nothing else changes.
 
 Two readers: openpyxl for what a user sees (every cell's value and resolved style, merged
 ranges, conditional formats, validations, names, widths, heights, hyperlinks, comments,
@@ -257,7 +260,114 @@ def row_element(raw, wrap):
     return parse(wrap[0] + raw + wrap[1])[0]
 
 
-def compare_sheet(before, after, report, part, strings, framed, sides):
+# ---- table columns named by written header cells -------------------------------------------
+
+_SPECIAL = set("\t\n\r,:.[]#'\"{}$^&*+=-<>/")
+
+
+def _unescape(text):
+    return re.sub(r"'(.)", r"\1", text)
+
+
+def _escape(name):
+    return re.sub(r"([\[\]#'])", r"'\1", name)
+
+
+def table_renames(za, zb):
+    """(table name, old column name, new name) for every column of a changed table part that
+    now has a written name."""
+    renames = []
+    for name in names_in(zb):
+        if not re.match(r"xl/tables/[^/]+\.xml$", name) or name not in names_in(za):
+            continue
+        a, b = za.read(names_in(za)[name]), zb.read(names_in(zb)[name])
+        if a == b:
+            continue
+        ta, tb = parse(a), parse(b)
+        cols = lambda t: [c for c in t.iter() if local(c.tag) == "tableColumn"]
+        for x, y in zip(cols(ta), cols(tb)):
+            if x.get("name") != y.get("name") and (y.get("name") or "").startswith(MARK):
+                renames.append((tb.get("displayName") or tb.get("name"), x.get("name"),
+                                y.get("name")))
+    return renames
+
+
+def renamed(formula, renames):
+    """The formula as the application writes it once the columns are renamed: each structured
+    reference to an old name names the new one."""
+    for table, old, new in renames:
+        def specifier(text, bare):
+            if _unescape(text).strip().lower() != old.lower():
+                return text
+            escaped = _escape(new)
+            return "[%s]" % escaped if bare and set(new) & _SPECIAL else escaped
+
+        def reference(m):
+            content = m.group(2)
+            if content.lstrip().startswith("["):
+                content = re.sub(r"\[((?:[^\[\]']|'.)*)\]",
+                                 lambda g: "[%s]" % specifier(g.group(1), False), content)
+            elif not content.startswith("#"):
+                content = specifier(content, True)
+            return m.group(1) + "[" + content + "]"
+        formula = re.sub(r"(?i)(?<![\w.\\])(%s)\[((?:[^\[\]']|'.|\[(?:[^\[\]']|'.)*\])*)\]"
+                         % re.escape(table), reference, formula)
+    return formula
+
+
+def same_but_formula(ca, cb):
+    """Whether the two cells are alike once the first takes the second's formula."""
+    copy_a = copy.deepcopy(ca)
+    fa = next(x for x in copy_a.iter() if local(x.tag) == "f")
+    fb = next(x for x in cb.iter() if local(x.tag) == "f")
+    fa.text = fb.text
+    fa.attrib.clear()
+    fa.attrib.update(fb.attrib)
+    probe = Report("")
+    compare(copy_a, cb, probe, "", "")
+    return not probe.classes
+
+
+def formulas_of(cell):
+    return [x for x in cell.iter() if local(x.tag) == "f"]
+
+
+def renames_formulas(ca, cb, renames):
+    """Whether the cell differs only by formulas that the renamed columns explain."""
+    fa, fb = formulas_of(ca), formulas_of(cb)
+    if not renames or len(fa) != 1 or len(fb) != 1:
+        return False
+    return renamed(fa[0].text or "", renames) == (fb[0].text or "") and same_but_formula(ca, cb)
+
+
+def unshared(ca, cb, written_masters):
+    """Whether the cell shared the formula of a master that was written over, and now holds that
+    formula in full, as the application writes it."""
+    fa, fb = formulas_of(ca), formulas_of(cb)
+    if len(fa) != 1 or len(fb) != 1 or fa[0].get("t") != "shared" or \
+            fa[0].get("si") not in written_masters:
+        return False
+    return fb[0].get("t") is None and bool(fb[0].text) and same_but_formula(ca, cb)
+
+
+def compare_table(a, b, report, part):
+    """A table part: a column may take a written header's name, and a totals cell's label a
+    written text (its function and formula then go)."""
+    a, b = copy.deepcopy(a), copy.deepcopy(b)
+    cols = lambda t: [c for c in t.iter() if local(c.tag) == "tableColumn"]
+    for x, y in zip(cols(a), cols(b)):
+        if x.get("name") != y.get("name") and (y.get("name") or "").startswith(MARK):
+            x.set("name", y.get("name"))
+        if (y.get("totalsRowLabel") or "").startswith(MARK):
+            for key in ("totalsRowFunction", "totalsRowLabel"):
+                x.attrib.pop(key, None)
+            x.set("totalsRowLabel", y.get("totalsRowLabel"))
+            for f in [f for f in x if local(f.tag) == "totalsRowFormula"]:
+                x.remove(f)
+    compare(a, b, report, part, "table")
+
+
+def compare_sheet(before, after, report, part, strings, framed, sides, renames=()):
     split_a, split_b = split_rows(before), split_rows(after)
     if split_a and split_b:
         a, b = parse(split_a[0]), parse(split_b[0])
@@ -269,6 +379,7 @@ def compare_sheet(before, after, report, part, strings, framed, sides):
         raw_b = {r.get("r"): r for x in b if local(x.tag) == "sheetData" for r in x
                  if local(r.tag) == "row"}
     framed_rows = {str(coordinate_from_string(c)[1]) for c in framed}
+    written_masters = set()  # shared formulas whose master cell was written over
     rows_a, rows_b = {}, {}
     for r in set(raw_a) | set(raw_b):
         ra, rb = raw_a.get(r), raw_b.get(r)
@@ -287,6 +398,14 @@ def compare_sheet(before, after, report, part, strings, framed, sides):
     if len(kids_b) == len(kids_a) + 1 and not any(local(x.tag) == "drawing" for x in kids_a):
         kids_b = [x for x in kids_b if local(x.tag) != "drawing"]  # the added picture
     compare_children(kids_a, kids_b, report, part, "worksheet")
+    for r in set(rows_a) & set(rows_b):
+        after_b = {c.get("r"): c for c in rows_b[r] if local(c.tag) == "c"}
+        for c in rows_a[r]:
+            for f in formulas_of(c):
+                written = after_b.get(c.get("r"))
+                if f.get("t") == "shared" and f.get("ref") and written is not None and \
+                        cell_text(written, strings).startswith(MARK):
+                    written_masters.add(f.get("si"))
     for r in sorted(set(rows_a) | set(rows_b), key=lambda x: int(x or 0)):
         ra, rb = rows_a.get(r), rows_b.get(r)
         cells_a = {c.get("r"): c for c in (ra if ra is not None else []) if local(c.tag) == "c"}
@@ -309,6 +428,8 @@ def compare_sheet(before, after, report, part, strings, framed, sides):
                 continue
             if cb is None:
                 report.add("cell lost", part, name, cell_text(ca, strings), None)
+                continue
+            if renames_formulas(ca, cb, renames) or unshared(ca, cb, written_masters):
                 continue
             compare(ca, cb, report, part, name, ("s",) if name in framed else ())
         if ra is None:
@@ -348,12 +469,15 @@ def compare_appended(a, b, report, part, lists):
         compare_children([], cb[len(ca):], report, part, local(a.tag))
 
 
-def compare_entries(a, b, report, part):
-    """Relationships and content types: every entry of the template stays."""
+def compare_entries(a, b, report, part, chain_dropped=False):
+    """Relationships and content types: every entry of the template stays, but those of a
+    calculation chain that was dropped with a formula written over."""
     key = lambda x: tuple(sorted(x.attrib.items()))
     kept = {key(x) for x in b}
     for x in a:
-        if key(x) not in kept:
+        chain = (x.get("Type") or x.get("ContentType") or "").endswith(("/calcChain",
+                                                                        "calcChain+xml"))
+        if key(x) not in kept and not (chain and chain_dropped):
             report.add("entry lost", part, local(x.tag), dict(x.attrib), None)
 
 
@@ -368,12 +492,14 @@ def root_name(data):
     return m.group(1).decode() if m else ""
 
 
-def compare_part(part, before, after, report, strings, framed, sides):
+def compare_part(part, before, after, report, strings, framed, sides, renames=(),
+                 chain_dropped=False):
     if prolog(before) != prolog(after):
         report.add("comment or PI", part, "prolog", prolog(before), prolog(after))
     if root_name(before) == "worksheet":
         try:
-            compare_sheet(before, after, report, part, strings, framed.get(part, set()), sides)
+            compare_sheet(before, after, report, part, strings, framed.get(part, set()), sides,
+                          renames)
         except ET.ParseError as e:
             report.add("unreadable part", part, "", "well-formed", str(e))
         return
@@ -395,7 +521,9 @@ def compare_part(part, before, after, report, strings, framed, sides):
         compare_appended(a, b, report, part, {"wsDr": ("twoCellAnchor", "oneCellAnchor",
                                                        "absoluteAnchor")})
     elif kind in ("Relationships", "Types"):
-        compare_entries(a, b, report, part)
+        compare_entries(a, b, report, part, chain_dropped)
+    elif kind == "table":
+        compare_table(a, b, report, part)
     else:
         compare(a, b, report, part, kind)
 
@@ -456,7 +584,7 @@ def user_view(ws):
     }
 
 
-def check_user_view(template, filled, report, framed_cells, changed_sheets):
+def check_user_view(template, filled, report, framed_cells, changed_sheets, renames=()):
     try:
         wa = openpyxl.load_workbook(template)
     except Exception as e:  # openpyxl reads Strict packages and a few producers' quirks poorly
@@ -506,7 +634,10 @@ def check_user_view(template, filled, report, framed_cells, changed_sheets):
                                [x for x in got if x not in expected])
                 continue
             report.cells += 1
-            if ca.value != cb.value:
+            if isinstance(ca.value, str) and ca.value.startswith("=") and \
+                    renamed(ca.value, renames) == cb.value:
+                pass
+            elif ca.value != cb.value:
                 report.add(text_kind(str(ca.value), str(cb.value))
                            if isinstance(ca.value, str) else "cell value", sa.title,
                            cb.coordinate, ca.value, cb.value)
@@ -549,6 +680,9 @@ def check_one(line):
                                 os.path.basename(template)))
     with zipfile.ZipFile(template) as za, zipfile.ZipFile(filled) as zb:
         na, nb = names_in(za), names_in(zb)
+        renames = table_renames(za, zb)
+        chain_dropped = any(n.lower().endswith("calcchain.xml") for n in na) and not any(
+            n.lower().endswith("calcchain.xml") for n in nb)
         parts, active = sheet_parts(za)
         by_part = {parts[active]: framed} if parts else {}
         strings = shared_texts(zb)
@@ -564,11 +698,12 @@ def check_one(line):
             report.parts += 1
             if name in sheet_parts.titles:
                 changed_titles.add(sheet_parts.titles[name])
-            compare_part(name, before, after, report, strings, by_part, framed_sides(zb))
+            compare_part(name, before, after, report, strings, by_part, framed_sides(zb),
+                         renames, chain_dropped)
     with zipfile.ZipFile(template) as za:
         sheets = sum(i.file_size for i in za.infolist() if i.filename.startswith("xl/worksheets/"))
     if sheets <= USER_VIEW_LIMIT:
-        check_user_view(template, filled, report, framed, changed_titles)
+        check_user_view(template, filled, report, framed, changed_titles, renames)
     else:
         report.notes.append("%d bytes of sheets: structural comparison only" % sheets)
     return report

@@ -1,9 +1,12 @@
 // The whole template comes back: every workbook of the corpus (and LibreOffice re-saves of the
 // smaller ones, where LibreOffice is installed) filled by heron inside its used area and far
-// below its data, and by kestrel further down, then compared with the template by an
-// independent reader: cells, styles, sheet features and every part the fill rewrote. Anything
-// the written cells, their frames, the dimension and the added pictures do not explain fails,
-// naming file, part, cell and both values.
+// below its data, with header texts over the first rows of its used area, then by kestrel,
+// vellum and tamarack further down, then compared with the template by an independent reader:
+// cells, styles, sheet features and every part the fill rewrote. Anything the written cells,
+// their frames, the dimension, the added pictures and the table columns named by written
+// header cells do not explain fails, naming file, part, cell and both values. The package
+// saved by each of the five fills passes the strict check with no finding its template did not
+// have.
 
 #include <gtest/gtest.h>
 
@@ -15,6 +18,9 @@
 #include "tests/heron/check_point_bytes.h"
 #include "tests/kestrel/dual_spec_records.h"
 #include "tests/support/corpus.h"
+#include "tests/support/strict_check_run.h"
+#include "tests/tamarack/host_records.h"
+#include "tests/vellum/host_records.h"
 
 namespace qx::adversarial {
 namespace {
@@ -119,11 +125,16 @@ std::string cellName(int row, int column) {
 }
 
 // heron writes `rows` rows of columns a and b from `firstRow` of the used range; it frames the
-// same numbers as sheet rows and columns, which is where the frames land.
+// same numbers as sheet rows and columns, which is where the frames land. With `headers`, its
+// three header texts go over the first two rows of the used range, where a template's title
+// or a table's header row usually stands.
 void fillWithHeron(const HostSetting& setting, const fs::path& workbook, int firstRow, int rows,
-                   std::string& framed) {
+                   std::string& framed, bool headers = false) {
   HeaderBytes header;
   header.firstRow(firstRow).borderWeight(2).rowCount(rows).columnSpec("ab");
+  if (headers) {
+    header.text1(1, 1, "QXW-heron-h1").text2(1, 2, "QXW-heron-h2").text3(2, 2, "QXW-heron-h3");
+  }
   header.pictureCells(cellName(firstRow, 2), cellName(firstRow + 4, 4));
   header.templatePath(hostText(workbook));
   std::vector<std::string> body;
@@ -146,6 +157,41 @@ void fillWithKestrel(const fs::path& workbook, int startRow, std::string& framed
   for (int column = 1; column <= 2; ++column) framed += cellName(startRow, column) + ",";
 }
 
+// vellum: a header text at (2, 1) of the used range, a group heading row and one record of
+// two text columns, framed.
+void fillWithVellum(const fs::path& workbook, int startRow, std::string& framed) {
+  vellum::test::HeaderRecord header;
+  header.slot(1, true, 2, 1, "QXW-vellum-h");
+  header.startRow(startRow);
+  header.groupColumn(1);
+  header.borderWeight(2);
+  header.columnSpec("cg");
+  header.templatePath(hostText(workbook));
+  vellum::test::RowList rows;
+  rows.add().groupKey("QXW-vellum-group");
+  rows[0].text(platform::records::group_table_row::text_c, "QXW-vellum-c");
+  rows[0].text(platform::records::group_table_row::text_g, "QXW-vellum-g");
+  callTableExport(kVellum, "excel_file", header.data(), rows.first());
+  for (int column = 1; column <= 2; ++column) framed += cellName(startRow + 1, column) + ",";
+}
+
+// tamarack: a header text at (1, 3) of the used range and one record of two text columns,
+// framed, on one page.
+void fillWithTamarack(const HostSetting& setting, const fs::path& workbook, int startRow,
+                      std::string& framed) {
+  tamarack::testing::HostRecords records;
+  records.setHeaderSlot(1, "QXW-tamarack-h", 1, 3);
+  records.setWorkbookPath(hostText(workbook));
+  records.setColumnSpec("ab");
+  records.setBodyRows(startRow, startRow + 4);
+  records.setBorderWeight(2);
+  std::uint8_t* row = records.addRow();
+  tamarack::testing::putText(row, tamarack::testing::row_fields::field_a, "QXW-tamarack-a");
+  tamarack::testing::putText(row, tamarack::testing::row_fields::field_b, "QXW-tamarack-b");
+  callTamarack(setting, records.transferRecord());
+  for (int column = 1; column <= 2; ++column) framed += cellName(startRow, column) + ",";
+}
+
 TEST(WholeTemplate, EveryTemplateComesBackWhole) {
   std::vector<fs::path> templates;
   for (const std::string& name : ::qx::testing::corpusFiles(true)) {
@@ -159,6 +205,7 @@ TEST(WholeTemplate, EveryTemplateComesBackWhole) {
   ASSERT_EQ(planned.size(), templates.size());
   std::vector<std::unique_ptr<HostSetting>> cases;
   std::string checks;
+  std::vector<std::pair<fs::path, fs::path>> stages;  // template, the package one fill saved
   for (std::size_t i = 0; i < templates.size(); ++i) {
     const Plan& plan = planned[i];
     if (!plan.worksheet) continue;  // the engine refuses a chart sheet as the active sheet
@@ -168,10 +215,22 @@ TEST(WholeTemplate, EveryTemplateComesBackWhole) {
     const fs::path workbook =
         setting.copy(templates[i], "template" + templates[i].extension().string());
     std::string framed;
-    if (plan.insideRow > 0) fillWithHeron(setting, workbook, plan.insideRow, 1, framed);
+    auto saved = [&](const char* fill) {
+      stages.emplace_back(templates[i], setting.copy(workbook, std::string(fill) + ".xlsx"));
+    };
+    if (plan.insideRow > 0) {
+      fillWithHeron(setting, workbook, plan.insideRow, 1, framed);
+      saved("heron-inside");
+    }
     const int below = plan.bottom - plan.top + 1000;
-    fillWithHeron(setting, workbook, below, 2, framed);
+    fillWithHeron(setting, workbook, below, 2, framed, true);
+    saved("heron-below");
     fillWithKestrel(workbook, below + 20, framed);
+    saved("kestrel");
+    fillWithVellum(workbook, below + 40, framed);
+    saved("vellum");
+    fillWithTamarack(setting, workbook, below + 60, framed);
+    saved("tamarack");
     EXPECT_EQ(setting.messages(), std::vector<std::string>()) << templates[i];
     checks += templates[i].string() + "\t" + workbook.string() + "\t" + framed + "\n";
   }
@@ -181,6 +240,10 @@ TEST(WholeTemplate, EveryTemplateComesBackWhole) {
   const std::string report = run(script("check", listing), status);
   std::printf("%s", report.c_str());
   EXPECT_EQ(status, 0) << "differences above";
+
+  const ::qx::testing::StrictCheck strict = ::qx::testing::strictCheck(stages, shared.folder());
+  std::printf("strict check of every fill:\n%s", strict.report.c_str());
+  EXPECT_EQ(strict.status, 0) << "findings the fills introduced above";
 }
 
 }  // namespace

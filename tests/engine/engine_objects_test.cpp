@@ -21,6 +21,7 @@
 #include "tests/engine/package_builder.h"
 #include "tests/engine/typed_texts.h"
 #include "tests/support/captured_messages.h"
+#include "tests/support/strict_check_run.h"
 #include "tests/support/temp_dir.h"
 
 namespace qx::engine {
@@ -344,6 +345,38 @@ TEST_F(EngineObjects, PlacesAPictureOverTheBlockAndEmbedsIt) {
             std::string::npos);
   EXPECT_NE(parts.at("xl/drawings/_rels/drawing1.xml.rels").find("../media/image1.png"),
             std::string::npos);
+}
+
+// A package whose content types name every part by Override, relationships parts included,
+// and declare nothing by Default: each part the picture adds gets an Override of its own.
+TEST_F(EngineObjects, APackageOfOverridesOnlyGetsOverridesForTheNewParts) {
+  testing::Parts parts = testing::minimalWorkbook();
+  std::string& types = parts["[Content_Types].xml"];
+  const std::string rels = "application/vnd.openxmlformats-package.relationships+xml";
+  for (const char* extension : {"rels", "xml"}) {
+    const std::size_t at = types.find(std::string("<Default Extension=\"") + extension);
+    types.erase(at, types.find("/>", at) + 2 - at);
+  }
+  for (const char* part : {"/_rels/.rels", "/xl/_rels/workbook.xml.rels"}) {
+    types.insert(types.rfind("</Types>"),
+                 std::string("<Override PartName=\"") + part + "\" ContentType=\"" + rels + "\"/>");
+  }
+  const auto file = make(parts);
+  const auto copy = make(parts, "template.xlsx");
+  open(file);
+  ASSERT_TRUE(report::placePicture(session.sheet.copy(), "$B$2", "$D$6",
+                                   dir.write("p.png", testing::tinyPng()).string(),
+                                   report::PictureStyle::NearestSingle, messages));
+  automation::workbookSave(session.workbook);
+  const std::string saved = testing::readPackage(file).at("[Content_Types].xml");
+  EXPECT_EQ(saved.find("<Default"), std::string::npos) << saved;
+  for (const std::string part :
+       {"/xl/drawings/drawing1.xml", "/xl/drawings/_rels/drawing1.xml.rels",
+        "/xl/worksheets/_rels/sheet1.xml.rels", "/xl/media/image1.png"}) {
+    EXPECT_NE(saved.find("<Override PartName=\"" + part + "\""), std::string::npos) << part;
+  }
+  const ::qx::testing::StrictCheck check = ::qx::testing::strictCheck({{copy, file}}, dir.path());
+  EXPECT_EQ(check.status, 0) << check.report;
 }
 
 TEST_F(EngineObjects, RefusesPicturesOfOtherKinds) {

@@ -84,6 +84,26 @@ Parts minimalWorkbook(const std::string& sheetData, const std::string& beforeDat
   return parts;
 }
 
+void addTable(Parts& parts, const std::string& table) {
+  const std::string sheet = "xl/worksheets/sheet1.xml";
+  parts["xl/tables/table1.xml"] =
+      R"(<?xml version="1.0" encoding="UTF-8" standalone="yes"?>)"
+      R"(<table xmlns="http://schemas.openxmlformats.org/spreadsheetml/2006/main" )" +
+      table + "</table>";
+  parts["xl/worksheets/_rels/sheet1.xml.rels"] =
+      R"(<?xml version="1.0" encoding="UTF-8" standalone="yes"?>)"
+      R"(<Relationships xmlns="http://schemas.openxmlformats.org/package/2006/relationships">)"
+      R"(<Relationship Id="rId9" Type="http://schemas.openxmlformats.org/officeDocument/2006/relationships/table" Target="../tables/table1.xml"/>)"
+      R"(</Relationships>)";
+  std::string& xml = parts[sheet];
+  xml.insert(xml.rfind("</worksheet>"),
+             R"(<tableParts count="1"><tablePart r:id="rId9"/></tableParts>)");
+  std::string& types = parts["[Content_Types].xml"];
+  types.insert(
+      types.rfind("</Types>"),
+      R"(<Override PartName="/xl/tables/table1.xml" ContentType="application/vnd.openxmlformats-officedocument.spreadsheetml.table+xml"/>)");
+}
+
 void writePackage(const std::filesystem::path& file, const Parts& parts) {
   int code = 0;
   zip_t* zip = zip_open(engine::pathText(file).c_str(), ZIP_CREATE | ZIP_TRUNCATE, &code);

@@ -16,6 +16,10 @@ using Parts = std::map<std::string, std::string>;
 Parts minimalWorkbook(const std::string& sheetData = "", const std::string& beforeData = "",
                       const std::string& afterData = "");
 
+// Adds a table part to the first sheet of a minimalWorkbook: `table` is the part's XML after
+// the root's attributes, e.g. R"(id="1" name="T" displayName="T" ref="A1:B3"><tableColumns ...)".
+void addTable(Parts& parts, const std::string& table);
+
 void writePackage(const std::filesystem::path& file, const Parts& parts);
 // Every part of a zip (first entry of a name), decompressed.
 Parts readPackage(const std::filesystem::path& file);

@@ -47,6 +47,32 @@ TEST(ContentTypes, AddsADefaultOnceAndOverridesByPart) {
   EXPECT_EQ(types.typeOf("xl/drawings/drawing1.xml"), "application/xml");
 }
 
+TEST(ContentTypes, DeclaresAPartWithoutATypeByDefaultOrByOverride) {
+  ContentTypes types;
+  types.load(kTypes);
+  types.declare("xl/workbook.xml", "other", false);  // has one: kept
+  types.declare("xl/styles.xml", "styles", true);    // has one by its extension: kept
+  types.declare("xl/media/image1.png", "image/png", true);
+  types.declare("xl/media/image2.PNG", "image/png", true);
+  types.declare("xl/tables/table1.bin", "table", false);
+  EXPECT_EQ(types.typeOf("xl/workbook.xml"), "main");
+  EXPECT_EQ(types.typeOf("xl/styles.xml"), "application/xml");
+  EXPECT_EQ(types.typeOf("xl/media/image3.png"), "image/png");  // by the Default it added
+  EXPECT_EQ(types.typeOf("xl/tables/table1.bin"), "table");
+  EXPECT_EQ(types.typeOf("xl/tables/table2.bin"), "");  // by its Override alone
+
+  // Without any Default, every part gets its Override.
+  ContentTypes overrides;
+  overrides.load(R"(<Types xmlns="http://schemas.openxmlformats.org/package/2006/content-types">)"
+                 R"(<Override PartName="/_rels/.rels" ContentType="rels"/></Types>)");
+  overrides.declare("xl/_rels/workbook.xml.rels", "rels", true);
+  overrides.declare("xl/media/image1.png", "image/png", true);
+  EXPECT_EQ(overrides.typeOf("xl/_rels/workbook.xml.rels"), "rels");
+  EXPECT_EQ(overrides.typeOf("xl/media/image1.png"), "image/png");
+  EXPECT_EQ(overrides.typeOf("xl/media/image2.png"), "");
+  EXPECT_EQ(overrides.save().find("<Default"), std::string::npos);
+}
+
 TEST(ContentTypes, RefusesWhatIsNoContentTypesPart) {
   ContentTypes types;
   EXPECT_THROW(types.load("<Other/>"), EngineError);

@@ -2,7 +2,9 @@
 // first byte picks which) is replaced by the rest of the input. The workbook must open or fail
 // with an EngineError; when it opens, writing, framing and saving must give a package that
 // opens again, shows what was written and keeps every text of the replaced part that the fill
-// did not change.
+// did not change. Where QX_FUZZ_SAVED_DIR names a folder, each input that saved is kept there
+// with what it saved, listed in its strict-check.txt, for the strict check to hold each saved
+// package to its input.
 
 #include <unistd.h>
 #include <zip.h>
@@ -11,6 +13,9 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -217,6 +222,22 @@ std::pair<std::uint32_t, std::uint32_t> fill(Workbook& workbook) {
   return {used.top, used.left};
 }
 
+// Keeps the input and the package it saved in the folder QX_FUZZ_SAVED_DIR names, if any.
+void keepSaved(const Parts& input, const std::string& saved) {
+  const char* folder = std::getenv("QX_FUZZ_SAVED_DIR");
+  if (folder == nullptr || *folder == '\0') return;
+  static int kept = 0;
+  const std::filesystem::path base = std::filesystem::path(folder) / std::to_string(::getpid());
+  std::filesystem::create_directories(base);
+  const std::string n = std::to_string(++kept);
+  const std::filesystem::path keptInput = base / (n + "-input.xlsx");
+  const std::filesystem::path output = base / (n + "-saved.xlsx");
+  if (!writePackage(keptInput.string(), input)) return;
+  std::filesystem::copy_file(saved, output, std::filesystem::copy_options::overwrite_existing);
+  std::ofstream(std::filesystem::path(folder) / "strict-check.txt", std::ios::app)
+      << keptInput.string() << '\t' << output.string() << '\n';
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -246,6 +267,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         QX_FUZZ_CHECK(keepsTexts(textsOf(bytes), textsOf(readPart(path, name))),
                       "a part lost a text the fill did not change");
       }
+      keepSaved(parts, path);
     } catch (const EngineError& error) {
       std::fprintf(stderr, "reopening the saved workbook: %s\n", error.what());
       QX_FUZZ_CHECK(false, "a workbook the engine saved does not open again");

@@ -1,7 +1,8 @@
 #!/usr/bin/python3
 """The sample host as a user and a script meet it, with the real exporters on the embedded engine;
 every filled workbook is read back with openpyxl. Groups (--checks):
-  examples       every example report, a few cells of each
+  examples       every example report, a few cells of each, and the strict check of each against
+                 its template (schemas after Markup Compatibility, and the rules they cannot state)
   exit-codes     each exit code, what is printed for it, and that --output is only ever a report
   shared-folder  runs sharing one configuration folder take turns; the private default folder
   installed      an installation moved away from where it was installed, with no build path
@@ -26,6 +27,9 @@ import time
 import zipfile
 
 from openpyxl import Workbook, load_workbook
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), os.pardir, "support"))
+import strict_check  # noqa: E402
 
 failures = []
 passed = []
@@ -121,10 +125,25 @@ def run_host(host, args, env=None, **kw):
                           timeout=300, **kw)
 
 
+def strictly_checked(saved):
+    """Every (template, report) pair through the strict check: a finding the template did not
+    have fails."""
+    checker = strict_check.Checker(strict_check.Schemas())
+    templates = {}
+    for template, report in saved:
+        if template not in templates:
+            templates[template] = checker.check(template)
+        new, _ = strict_check.introduced(templates[template], checker.check(report))
+        for finding in new:
+            failures.append("strict check: " + finding.text(report))
+    print("strict check: %d reports against %d templates" % (len(saved), len(templates)))
+
+
 def examples(args, work):
     conf = os.path.join(work, "conf")
     os.makedirs(conf)  # a named folder must exist; the host makes only its private one
     env = dict(os.environ, QX_MESSAGE_LOG=os.path.join(work, "messages.log"))
+    saved = []
     for report, (name, checker) in CHECKS.items():
         output = os.path.join(work, name + ".xlsx")
         run = run_host(args.host, [os.path.join(args.examples, report), "--output", output,
@@ -134,9 +153,11 @@ def examples(args, work):
             continue
         before = len(failures)
         checker(load_workbook(output))
+        saved.append((os.path.join(args.examples, os.path.dirname(report), "template.xlsx"), output))
         if len(failures) == before:
             passed.append(report)
             print("ok  " + run.stdout.strip())
+    strictly_checked(saved)
     if os.path.exists(env["QX_MESSAGE_LOG"]):
         shown = open(env["QX_MESSAGE_LOG"], encoding="utf-8").read().strip()
         check("messages shown", shown, "")

@@ -8,7 +8,9 @@ reads of the Linux engine's report for the same records (every sheet's non-empty
 cells as [value, type, number format, frame left/right/top/bottom], merged ranges, and each picture's anchor,
 extent and image bytes' digest). Every summary of the deliverables named must have its report,
 and every report its summary. With QX_UPDATE_EXPECTED=1 the summaries are rewritten from the
-reports instead (done from the Linux run). Exits 1 when anything differs or is missing.
+reports instead (done from the Linux run). Every report also goes through the strict check
+(tests/support/strict_check) against the example template it was filled from: a finding the
+template did not have counts as a difference. Exits 1 when anything differs or is missing.
 """
 
 import datetime
@@ -19,6 +21,12 @@ import sys
 from pathlib import Path
 
 import openpyxl
+
+HERE = Path(__file__).resolve().parent
+sys.path.insert(0, str(HERE.parent / "support"))
+import strict_check  # noqa: E402
+
+EXAMPLES = HERE.parent.parent / "examples"
 
 
 def value_of(value):
@@ -131,6 +139,17 @@ def main():
                 print("DIFFERS  %s:\n    %s" % (name, "\n    ".join(told[:20])))
             else:
                 print("same     %s: cells, values, frames, pictures" % name)
+    checker = strict_check.Checker(strict_check.Schemas())
+    templates = {}
+    for name, (deliverable, path) in sorted(reports.items()):
+        template = EXAMPLES / ("vellum" if deliverable == "vellum_x" else deliverable) / "template.xlsx"
+        if template not in templates:
+            templates[template] = checker.check(str(template))
+        new, _ = strict_check.introduced(templates[template], checker.check(str(path)))
+        for finding in new:
+            print("STRICT   %s" % finding.text(str(path)))
+        failed += 1 if new else 0
+    print("strict check: %d reports against %d templates" % (len(reports), len(templates)))
     print("%d reports compared, %d differ or are missing" % (len(expected), failed))
     return 1 if failed else 0
 
