@@ -217,8 +217,9 @@ output:
   the export call and its save. With --json the line is one JSON object instead:
   {"exporter", "records", "seconds" (as above), "export_seconds" (the export call
   alone: the exporter's fill and save), "output"}. Messages of the exporter and of the
-  host go to standard error. On a terminal, unless --quiet, a report that takes longer
-  than a moment shows a progress bar there (records done, percent, time left).
+  host go to standard error. On a terminal, unless --quiet, a report of 10,000 records
+  or more, or one that takes longer than a moment, shows a progress bar there (records
+  done, percent, time left).
 
 signals:
   SIGINT, SIGTERM and SIGHUP stop the run: the working copy beside FILLED.xlsx and the

@@ -38,8 +38,9 @@ std::string clock(double seconds) {
   return text;
 }
 
-// A report done before this shows no bar at all.
+// A report done before this shows no bar at all, unless it is long enough to show one at once.
 constexpr std::chrono::milliseconds kQuietStart{500};
+constexpr std::size_t kShownAtOnce = 10000;
 constexpr std::chrono::milliseconds kRedraw{200};
 
 }  // namespace
@@ -106,12 +107,16 @@ Progress::~Progress() {
 void Progress::phase(const std::string& name, std::size_t total, std::function<std::size_t()> done,
                      std::function<double()> fraction) {
   if (!shown_) return;
-  const std::lock_guard lock(mutex_);
-  name_ = name;
-  total_ = total;
-  done_ = std::move(done);
-  fraction_ = std::move(fraction);
-  phaseStarted_ = std::chrono::steady_clock::now();
+  {
+    const std::lock_guard lock(mutex_);
+    name_ = name;
+    total_ = total;
+    done_ = std::move(done);
+    fraction_ = std::move(fraction);
+    phaseStarted_ = std::chrono::steady_clock::now();
+  }
+  // A long report shows its bar from its first record, however fast the machine.
+  if (total >= kShownAtOnce && !stop_.load()) draw(false);
 }
 
 void Progress::finish() {
