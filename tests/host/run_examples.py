@@ -764,9 +764,14 @@ def signals(args, work):
         deadline = time.time() + 120
         while time.time() < deadline and not hidden(out_folder) and process.poll() is None:
             time.sleep(0.02)
-        time.sleep(0.5)  # the exporter is filling the working copy now
+        time.sleep(0.1)  # the exporter is filling the working copy now
+        # Stopped first, so that however fast this machine is the run is still going when the
+        # signal arrives; it is delivered when the run goes on.
         running = process.poll() is None
-        process.send_signal(sig)
+        if running:
+            process.send_signal(signal.SIGSTOP)
+            process.send_signal(sig)
+            process.send_signal(signal.SIGCONT)
         _, err = process.communicate(timeout=120)
         return running, process.returncode, err
 
