@@ -32,6 +32,8 @@ if [ ! -x /usr/lib/wine/wine ] || [ ! -x /usr/lib/wine/wine64 ]; then
   echo "skipped: Wine's loaders are not installed (scripts/bootstrap.sh --tests installs them)"
   exit 77
 fi
+# Each case sets what it needs: a refusal forced on the whole run must not reach the others.
+unset QX_WINE32 QX_QEMU_BINFMT QX_WINDOWS_X86_TESTS
 work=$(mktemp -d "${TMPDIR:-/tmp}/qx-wine-probe.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 export QX_LOG_DIR=$work/logs
