@@ -1,7 +1,6 @@
 #include "heron/check_point_file.h"
 
 #include <array>
-#include <system_error>
 #include <utility>
 
 namespace qx::heron {
@@ -46,46 +45,21 @@ CheckPointRow decodeRow(platform::Bytes bytes) {
 }
 
 std::optional<CheckPointFile> CheckPointFile::open(const std::filesystem::path& path) {
-  std::error_code error;
-  if (std::filesystem::is_directory(path, error)) return std::nullopt;
-#ifdef _WIN32
-  std::FILE* file = _wfopen(path.wstring().c_str(), L"rb");
-#else
-  std::FILE* file = std::fopen(path.c_str(), "rb");
-#endif
-  if (file == nullptr) return std::nullopt;
-  return CheckPointFile(file);
-}
-
-CheckPointFile::CheckPointFile(CheckPointFile&& other) noexcept
-    : file_(std::exchange(other.file_, nullptr)) {}
-
-CheckPointFile& CheckPointFile::operator=(CheckPointFile&& other) noexcept {
-  if (this != &other) {
-    close();
-    file_ = std::exchange(other.file_, nullptr);
-  }
-  return *this;
-}
-
-void CheckPointFile::close() {
-  if (file_ != nullptr) std::fclose(std::exchange(file_, nullptr));
-}
-
-bool CheckPointFile::readExactly(std::uint8_t* buffer, std::size_t size) {
-  return file_ != nullptr && std::fread(buffer, 1, size, file_) == size;
+  platform::InputFile file = platform::InputFile::open(path);
+  if (!file.isOpen()) return std::nullopt;
+  return CheckPointFile(std::move(file));
 }
 
 ReadResult CheckPointFile::readHeader(CheckPointHeader& header) {
   std::array<std::uint8_t, kHeaderSize> bytes;
-  if (!readExactly(bytes.data(), bytes.size())) return ReadResult::ShortHeader;
+  if (!file_.readExactly(bytes)) return ReadResult::ShortHeader;
   header = decodeHeader(bytes);
   return ReadResult::Complete;
 }
 
 ReadResult CheckPointFile::readRow(CheckPointRow& row) {
   std::array<std::uint8_t, kRowSize> bytes;
-  if (!readExactly(bytes.data(), bytes.size())) return ReadResult::ShortRow;
+  if (!file_.readExactly(bytes)) return ReadResult::ShortRow;
   row = decodeRow(bytes);
   return ReadResult::Complete;
 }

@@ -4,12 +4,13 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <utility>
 
 #include "platform/byte_fields.h"
+#include "platform/input_file.h"
 #include "platform/record_fields.h"
 
 namespace qx::heron {
@@ -49,18 +50,12 @@ enum class ReadResult { Complete, ShortHeader, ShortRow };
 
 // The data file opened for binary reading. Reads go forward from the start: the header first,
 // then the records in file order; nothing past the last record asked for is read. Closes the
-// file when closed explicitly or destroyed.
+// file when closed explicitly or destroyed; a move leaves the source closed.
 class CheckPointFile {
  public:
   // Opens `path` for binary reading; empty when it cannot be opened (missing, a directory, no
   // permission).
   static std::optional<CheckPointFile> open(const std::filesystem::path& path);
-
-  CheckPointFile(CheckPointFile&& other) noexcept;
-  CheckPointFile& operator=(CheckPointFile&& other) noexcept;
-  CheckPointFile(const CheckPointFile&) = delete;
-  CheckPointFile& operator=(const CheckPointFile&) = delete;
-  ~CheckPointFile() { close(); }
 
   // Reads the next kHeaderSize bytes into `header`; ShortHeader (header untouched) when the
   // file ends first.
@@ -70,14 +65,13 @@ class CheckPointFile {
   // first.
   ReadResult readRow(CheckPointRow& row);
 
-  void close();
-  bool isOpen() const { return file_ != nullptr; }
+  void close() { file_.close(); }
+  bool isOpen() const { return file_.isOpen(); }
 
  private:
-  explicit CheckPointFile(std::FILE* file) : file_(file) {}
-  bool readExactly(std::uint8_t* buffer, std::size_t size);
+  explicit CheckPointFile(platform::InputFile file) : file_(std::move(file)) {}
 
-  std::FILE* file_ = nullptr;
+  platform::InputFile file_;
 };
 
 }  // namespace qx::heron

@@ -9,6 +9,7 @@
 #include "heron/check_point_file.h"
 #include "heron/run_policy.h"
 #include "platform/code_page.h"
+#include "platform/input_file.h"
 #include "platform/paths.h"
 #include "report/sheet_row.h"
 #include "report/sheet_writing.h"

@@ -8,6 +8,7 @@
 #include "kestrel/dual_spec_row.h"
 #include "kestrel/run_policy.h"
 #include "platform/code_page.h"
+#include "platform/input_file.h"
 #include "platform/paths.h"
 #include "platform/record_chain.h"
 #include "report/cell_address.h"

@@ -1,8 +1,6 @@
 #include "platform/paths.h"
 
-#include <cstdio>
 #include <cstdlib>
-#include <system_error>
 
 #include "platform/code_page.h"
 
@@ -42,19 +40,6 @@ std::string hostTextFromPath(const std::filesystem::path& path) {
 #else
   return platform::utf8ToGbk(path.string());
 #endif
-}
-
-bool canOpenForReading(const std::filesystem::path& path) {
-  std::error_code error;
-  if (std::filesystem::is_directory(path, error)) return false;
-#ifdef _WIN32
-  std::FILE* file = _wfopen(path.wstring().c_str(), L"rb");
-#else
-  std::FILE* file = std::fopen(path.c_str(), "rb");
-#endif
-  if (file == nullptr) return false;
-  std::fclose(file);
-  return true;
 }
 
 }  // namespace qx::platform

@@ -24,8 +24,4 @@ std::filesystem::path pathFromHostText(std::string_view gbk);
 // The reverse, for paths built here that go into records or messages.
 std::string hostTextFromPath(const std::filesystem::path& path);
 
-// True when the file opens for binary reading; closes it again at once. Directories do not
-// count as readable files.
-bool canOpenForReading(const std::filesystem::path& path);
-
 }  // namespace qx::platform

@@ -6,6 +6,7 @@
 #include "automation/automation_error.h"
 #include "automation/operations.h"
 #include "platform/code_page.h"
+#include "platform/input_file.h"
 #include "platform/messages.h"
 #include "platform/paths.h"
 #include "report/cell_address.h"

@@ -7,6 +7,7 @@
 #include "automation/automation_error.h"
 #include "automation/operations.h"
 #include "platform/code_page.h"
+#include "platform/input_file.h"
 #include "platform/paths.h"
 #include "platform/record_chain.h"
 #include "report/sheet_writing.h"

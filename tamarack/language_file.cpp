@@ -2,41 +2,12 @@
 
 #include <cstdio>
 
+#include "platform/input_file.h"
 #include "platform/paths.h"
 
 namespace qx::tamarack {
 
 namespace {
-
-// Bytes of an open file, one at a time; EOF at the end.
-class FileBytes {
- public:
-  explicit FileBytes(const std::filesystem::path& path) {
-#ifdef _WIN32
-    file_ = _wfopen(path.wstring().c_str(), L"rb");
-#else
-    file_ = std::fopen(path.c_str(), "rb");
-#endif
-  }
-  ~FileBytes() {
-    if (file_ != nullptr) std::fclose(file_);
-  }
-  FileBytes(const FileBytes&) = delete;
-  FileBytes& operator=(const FileBytes&) = delete;
-
-  bool opened() const {
-    return file_ != nullptr;
-  }
-  int next() {
-    return std::fgetc(file_);
-  }
-  void putBack(int c) {
-    std::ungetc(c, file_);
-  }
-
- private:
-  std::FILE* file_ = nullptr;
-};
 
 // Bytes of a buffer, one at a time; EOF at the end.
 class MemoryBytes {
@@ -54,8 +25,7 @@ class MemoryBytes {
 
 // Reads bytes the way a text-mode stream does on Windows: a CR directly followed by LF reads
 // as one LF, on every platform. A lone CR is an ordinary byte.
-template <class Bytes>
-int nextTextByte(Bytes& bytes) {
+int nextTextByte(MemoryBytes& bytes) {
   const int c = bytes.next();
   if (c != '\r') return c;
   const int following = bytes.next();
@@ -68,8 +38,7 @@ bool isKeySeparator(int c) {
   return c == ' ' || c == ',' || c == '\n';
 }
 
-template <class Bytes>
-LanguageLookup lookUp(Bytes& bytes, std::string_view key, std::string& text) {
+LanguageLookup lookUp(MemoryBytes& bytes, std::string_view key, std::string& text) {
   // Key phase: the key is recognised the moment its last byte arrives, wherever a separator
   // started the token, so the first occurrence in file order wins.
   std::string token;
@@ -124,13 +93,13 @@ int read_language_text(std::string_view key, std::string& text, const std::files
                        platform::Messages& messages) {
   const std::string shownPath = displayPath(path);
   const std::string keyText(key);
-  FileBytes bytes(path);
-  if (!bytes.opened()) {
+  platform::InputFile file = platform::InputFile::open(path);
+  if (!file.isOpen()) {
     messages.show(platform::format("找不到 %s 语言配置文件,请重新安装!", shownPath.c_str()),
                   platform::Buttons::Ok);
     return 0;
   }
-  switch (lookUp(bytes, key, text)) {
+  switch (lookUpLanguageText(file.readRest(), key, text)) {
     case LanguageLookup::Found:
       return 1;
     case LanguageLookup::KeyMissing:

@@ -26,23 +26,10 @@ std::uintptr_t decodeRowLink(platform::Bytes row, std::size_t addressWidth) {
       platform::records::resultAddressFields(addressWidth).rowNext);
 }
 
-DataFile::DataFile(const std::filesystem::path& path) {
-#ifdef _WIN32
-  file_ = _wfopen(path.wstring().c_str(), L"rb");
-#else
-  file_ = std::fopen(path.c_str(), "rb");
-#endif
-}
-
 std::optional<TransferRecord> DataFile::readTransferRecord() {
   std::array<std::uint8_t, transfer::kSize> record{};
-  if (std::fread(record.data(), record.size(), 1, file_) != 1) return std::nullopt;
+  if (!file_.readExactly(record)) return std::nullopt;
   return decodeTransferRecord(record);
-}
-
-void DataFile::close() {
-  if (file_ != nullptr) std::fclose(file_);
-  file_ = nullptr;
 }
 
 std::string_view HeaderBlock::text(std::size_t n) const {

@@ -4,12 +4,12 @@
 // the host; the only writes are the row shifts of a shifted template.
 
 #include <cstdint>
-#include <cstdio>
 #include <filesystem>
 #include <optional>
 #include <string_view>
 
 #include "platform/byte_fields.h"
+#include "platform/input_file.h"
 #include "platform/record_view.h"
 #include "tamarack/result_layout.h"
 
@@ -35,18 +35,15 @@ std::uintptr_t decodeRowLink(platform::Bytes row, std::size_t addressWidth = kAd
 // The data file, opened for binary reading; closed when the holder ends or close() is called.
 class DataFile {
  public:
-  explicit DataFile(const std::filesystem::path& path);
-  ~DataFile() { close(); }
-  DataFile(const DataFile&) = delete;
-  DataFile& operator=(const DataFile&) = delete;
+  explicit DataFile(const std::filesystem::path& path) : file_(platform::InputFile::open(path)) {}
 
-  bool opened() const { return file_ != nullptr; }
+  bool opened() const { return file_.isOpen(); }
   // Reads the 952-byte transfer record as one item; empty when the file holds fewer bytes.
   std::optional<TransferRecord> readTransferRecord();
-  void close();
+  void close() { file_.close(); }
 
  private:
-  std::FILE* file_ = nullptr;
+  platform::InputFile file_;
 };
 
 // The host's header block, read in place each time a field is asked for.

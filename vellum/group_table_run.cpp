@@ -7,6 +7,7 @@
 #include "automation/dispatch.h"
 #include "automation/operations.h"
 #include "platform/code_page.h"
+#include "platform/input_file.h"
 #include "platform/messages.h"
 #include "platform/paths.h"
 #include "platform/record_chain.h"

@@ -10,15 +10,17 @@
 #include "platform/code_page.h"
 #include "tests/adversarial/deliverables.h"
 #include "tests/support/corpus.h"
-#include "tests/tamarack/host_records.h"
+#include "tests/support/record_bytes.h"
 
 namespace qx::adversarial {
 namespace {
 
 namespace fs = std::filesystem;
-using tamarack::testing::HostRecords;
-using tamarack::testing::putText;
-namespace row_fields = tamarack::testing::row_fields;
+using qx::testing::RecordBytes;
+using qx::testing::ResultHost;
+namespace slots = qx::testing::slots;
+namespace header_fields = platform::records::result_header;
+namespace row_fields = platform::records::result_row;
 
 class CorpusPages : public ::testing::TestWithParam<std::string> {
  protected:
@@ -29,18 +31,21 @@ TEST_P(CorpusPages, SaveOrTellOnce) {
   const HostSetting setting;
   const fs::path workbook = setting.copy(corpusFile(GetParam()), GetParam());
   const std::string before = fileBytes(workbook);
-  HostRecords host;
-  host.setWorkbookPath(hostText(workbook));
-  host.setHeaderSlot(1, platform::utf8ToGbk("标题"), 1, 1);
-  host.setColumnSpec("aen");
-  host.setBodyRows(2, 4);  // three rows a page
-  host.setBorderWeight(2);
-  host.setPagination(true, true, true);
+  ResultHost host;
+  host.header.text(header_fields::workbook_path, hostText(workbook));
+  host.header.slot(slots::kResult[0], platform::utf8ToGbk("标题"), 1, 1);
+  host.header.text(header_fields::column_spec, "aen");
+  host.header.int32(header_fields::first_body_row, 2)
+      .int32(header_fields::last_body_row, 4);  // three rows a page
+  host.header.int32(header_fields::border_weight, 2);
+  host.header.int32(header_fields::pagination, true)
+      .int32(header_fields::switch_a, true)
+      .int32(header_fields::switch_b, true);
   for (int i = 0; i < 20; ++i) {
-    std::uint8_t* row = host.addRow();
-    putText(row, row_fields::field_a, std::to_string(i));
-    putText(row, row_fields::field_e, "2");
-    putText(row, row_fields::field_n, "0.5");
+    RecordBytes& row = host.addRow();
+    row.text(row_fields::field_a, std::to_string(i));
+    row.text(row_fields::field_e, "2");
+    row.text(row_fields::field_n, "0.5");
   }
   callTamarack(setting, host.transferRecord());
 

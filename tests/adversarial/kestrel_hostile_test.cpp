@@ -12,16 +12,17 @@
 #include "platform/code_page.h"
 #include "tests/adversarial/deliverables.h"
 #include "tests/adversarial/library_run_outcome.h"
-#include "tests/adversarial/record_block.h"
-#include "tests/kestrel/dual_spec_records.h"
 #include "tests/support/loaded_library.h"
+#include "tests/support/record_bytes.h"
 
 namespace qx::adversarial {
 namespace {
 
 namespace fs = std::filesystem;
-using kestrel::testing::HeaderRecord;
-using kestrel::testing::RowList;
+using qx::testing::RecordBlock;
+using qx::testing::RecordBytes;
+using qx::testing::RecordList;
+namespace slots = qx::testing::slots;
 namespace header_fields = platform::records::dual_spec_header;
 namespace row_fields = platform::records::dual_spec_row;
 using platform::utf8ToGbk;
@@ -29,7 +30,10 @@ using platform::utf8ToGbk;
 class KestrelHostile : public ::testing::Test, protected LibraryRunOutcome {
  protected:
   KestrelHostile() : LibraryRunOutcome("kestrel") {
-    header.templatePath(hostText(workbook)).primary("ab").startRow(5).weight(2);
+    header.text(header_fields::template_path, hostText(workbook))
+        .text(header_fields::primary_spec, "ab")
+        .int32(header_fields::start_row, 5)
+        .int32(header_fields::border_weight, 2);
   }
   void TearDown() override { EXPECT_FALSE(leaksSinceLastCheck()); }
 
@@ -37,8 +41,8 @@ class KestrelHostile : public ::testing::Test, protected LibraryRunOutcome {
     callTableExport(kKestrel, "excel_file", header.data(), firstRow);
   }
 
-  HeaderRecord header;
-  RowList rows;
+  RecordBytes header{header_fields::kSize};
+  RecordList rows{row_fields::kSize, row_fields::next};
 };
 
 struct Placement {
@@ -53,7 +57,7 @@ class KestrelHeaderPlacement : public KestrelHostile,
 
 TEST_P(KestrelHeaderPlacement, OutsideTheSheetEndsWithOneMessage) {
   const Placement& p = GetParam();
-  header.headerText(3, utf8ToGbk("标题"), 1, p.row, p.column);
+  header.slot(slots::kDualSpec[2], utf8ToGbk("标题"), p.row, p.column, 1);
   rows.add().text(row_fields::primary_b, "B1");
   run(rows.first());
   if (p.refusedBy != nullptr) {
@@ -91,7 +95,7 @@ class KestrelStartRow : public KestrelHostile, public ::testing::WithParamInterf
 
 TEST_P(KestrelStartRow, RowsOffTheSheetEndWithOneMessage) {
   const StartRow& p = GetParam();
-  header.startRow(p.row);
+  header.int32(header_fields::start_row, p.row);
   for (int i = 0; i < p.records; ++i) rows.add().text(row_fields::primary_b, "B");
   run(rows.first());
   if (p.refusedBy != nullptr) {
@@ -125,7 +129,7 @@ class KestrelBorderWeight : public KestrelHostile, public ::testing::WithParamIn
 
 TEST_P(KestrelBorderWeight, OnlyTheServersCodesFrame) {
   const Weight& p = GetParam();
-  header.weight(p.weight);
+  header.int32(header_fields::border_weight, p.weight);
   rows.add().text(row_fields::primary_b, "B");
   run(rows.first());
   if (p.line == nullptr) {
@@ -171,7 +175,7 @@ TEST_F(KestrelHostile, EverySlotFullToItsLastByte) {
   workbook = longPath;
   before = fileBytes(workbook);
   header.raw(header_fields::template_path, hostText(longPath));
-  for (int k = 1; k <= 4; ++k) header.headerText(k, "", 1, 1, k);
+  for (int k = 1; k <= 4; ++k) header.slot(slots::kDualSpec[k - 1], "", 1, k, 1);
   for (const platform::TextField text :
        {header_fields::header_text1, header_fields::header_text2, header_fields::header_text3,
         header_fields::header_text4}) {
@@ -181,10 +185,10 @@ TEST_F(KestrelHostile, EverySlotFullToItsLastByte) {
   // full of text with no NUL anywhere.
   header.raw(header_fields::primary_spec, std::string(256, 'x'))
       .raw(header_fields::secondary_spec, std::string(255, 'a') + "q")
-      .startRow(3);
-  kestrel::testing::RowRecord& row = rows.add();
+      .int32(header_fields::start_row, 3);
+  RecordBytes& row = rows.add();
   row.raw(0, fullOfChinese(row_fields::next.offset));
-  row.address(row_fields::next.offset, nullptr);
+  row.address(row_fields::next, nullptr);
   row.text(row_fields::option_1,
            "\xCA\xC7");  // "是": the seven option columns follow, up to column 519
   run(rows.first());
@@ -214,7 +218,7 @@ TEST_F(KestrelHostile, EverySlotFullToItsLastByte) {
 TEST_F(KestrelHostile, ARowListOf200000RecordsCompletes) {
   RecordBlock chain(200000, row_fields::kSize, row_fields::next);
   chain.fillAll(row_fields::primary_b, "B", 2);
-  header.primary("ab").startRow(2);
+  header.text(header_fields::primary_spec, "ab").int32(header_fields::start_row, 2);
   const auto start = std::chrono::steady_clock::now();
   run(chain.first());
   const double seconds =
@@ -234,7 +238,7 @@ TEST_F(KestrelHostile, ARowListOf200000RecordsCompletes) {
 TEST_F(KestrelHostile, ALoopingRowListIsRefused) {
   // With no columns a loop would write nothing and never reach the end of the sheet.
   for (const char* spec : {"ab", ""}) {
-    header.primary(spec);
+    header.text(header_fields::primary_spec, spec);
     for (const std::size_t loopTo : {0u, 1u, 2u}) {
       RecordBlock chain(3, row_fields::kSize, row_fields::next);
       chain.link(2, chain.record(loopTo));
@@ -251,7 +255,7 @@ TEST_F(KestrelHostile, ALoopingRowListIsRefused) {
 // Bytes that are no GBK text (0xFF, a first byte without its second) still reach
 // the cell, each as the replacement character, and nothing is read past the slot.
 TEST_F(KestrelHostile, BytesThatAreNoTextBecomeReplacementCharacters) {
-  header.headerText(1, "", 1, 2, 1)
+  header.slot(slots::kDualSpec[0], "", 2, 1, 1)
       .raw(header_fields::header_text1, "\xFF\xFF" + std::string(47, 'a') + "\xD6");
   rows.add().text(row_fields::primary_b, "B");
   run(rows.first());
@@ -265,8 +269,11 @@ TEST_F(KestrelHostile, BytesThatAreNoTextBecomeReplacementCharacters) {
 // come back and both workbooks are filled.
 TEST_F(KestrelHostile, TwoHostThreadsAtOnce) {
   const fs::path second = exampleTemplate(setting, "kestrel", "第二.xlsx");
-  HeaderRecord otherHeader;
-  otherHeader.templatePath(hostText(second)).primary("ab").startRow(5).weight(2);
+  RecordBytes otherHeader{header_fields::kSize};
+  otherHeader.text(header_fields::template_path, hostText(second))
+      .text(header_fields::primary_spec, "ab")
+      .int32(header_fields::start_row, 5)
+      .int32(header_fields::border_weight, 2);
   RecordBlock chain(5000, row_fields::kSize, row_fields::next);
   chain.fillAll(row_fields::primary_b, "B", 2);
   const qx::testing::LoadedLibrary library(kKestrel);
@@ -288,7 +295,7 @@ TEST_F(KestrelHostile, ANullHeaderReturnsWithoutAWord) {
 }
 
 TEST_F(KestrelHostile, NoRowListStillSavesTheHeader) {
-  header.headerText(1, utf8ToGbk("只有表头"), 1, 2, 1);
+  header.slot(slots::kDualSpec[0], utf8ToGbk("只有表头"), 2, 1, 1);
   run(nullptr);
   expectSaved();
   EXPECT_EQ(readCells(workbook, 0, {"A2"})["A2"].value, "只有表头");

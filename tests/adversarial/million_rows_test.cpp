@@ -7,15 +7,17 @@
 #include <fstream>
 
 #include "tests/adversarial/deliverables.h"
-#include "tests/heron/check_point_bytes.h"
+#include "tests/support/record_bytes.h"
 #include "tests/support/strict_check_run.h"
 
 namespace qx::adversarial {
 namespace {
 
 namespace fs = std::filesystem;
-using heron::testing::HeaderBytes;
-using heron::testing::rowBytes;
+using qx::testing::checkPointFile;
+using qx::testing::checkPointRow;
+using qx::testing::RecordBytes;
+namespace header_fields = platform::records::check_point_header;
 
 constexpr int kRows = 1000000;
 
@@ -24,16 +26,21 @@ TEST(MillionRows, TheSavedReportPassesTheStrictCheck) {
   setting.copy(examplePicture(), "temp/set_check_point_pictrue.bmp");
   const fs::path example = fs::path(QX_EXAMPLES_DIR) / "heron" / "template.xlsx";
   const fs::path workbook = setting.copy(example, "template.xlsx");
-  HeaderBytes header;
-  header.firstRow(5).borderWeight(2).rowCount(kRows).columnSpec("abcdabcdab");
-  header.pictureCells("L2", "N12").templatePath(hostText(workbook));
+  RecordBytes header{header_fields::kSize};
+  header.int32(header_fields::first_row, 5)
+      .int32(header_fields::border_weight, 2)
+      .int32(header_fields::row_count, kRows)
+      .text(header_fields::column_spec, "abcdabcdab");
+  header.text(header_fields::picture_cell1, "L2")
+      .text(header_fields::picture_cell2, "N12")
+      .text(header_fields::template_path, hostText(workbook));
   {
     // Written as it goes: the file is 328 MB.
     std::ofstream out(setting.temp("check_point_temp.dat"), std::ios::binary);
-    out << heron::testing::fileBytes(header);
+    out << checkPointFile(header);
     for (int r = 1; r <= kRows; ++r) {
       const std::string n = std::to_string(r);
-      out << rowBytes("\xB2\xE2\xB5\xE3" + n, "\xB8\xD6\xBD\xEE" + n, "c" + n, "d" + n);
+      out << checkPointRow("\xB2\xE2\xB5\xE3" + n, "\xB8\xD6\xBD\xEE" + n, "c" + n, "d" + n);
     }
     ASSERT_TRUE(out.good());
   }

@@ -15,21 +15,29 @@
 #include "platform/code_page.h"
 #include "tamarack/export_run.h"
 #include "tests/adversarial/deliverables.h"
-#include "tests/adversarial/record_block.h"
 #include "tests/adversarial/small_reports.h"
-#include "tests/heron/check_point_bytes.h"
-#include "tests/kestrel/dual_spec_records.h"
 #include "tests/support/captured_messages.h"
-#include "tests/tamarack/host_records.h"
-#include "tests/vellum/host_records.h"
+#include "tests/support/record_bytes.h"
 #include "vellum/build_rules.h"
 #include "vellum/group_table_run.h"
 
 namespace qx::adversarial {
 namespace {
 
+using qx::testing::checkPointFile;
+using qx::testing::checkPointRow;
+using qx::testing::RecordBytes;
+using qx::testing::ResultHost;
+namespace slots = qx::testing::slots;
+namespace cp = platform::records::check_point_header;
+namespace gt = platform::records::group_table_header;
+namespace ds = platform::records::dual_spec_header;
+namespace rs = platform::records::result_header;
+namespace rr = platform::records::result_row;
+
 namespace fs = std::filesystem;
 using platform::utf8ToGbk;
+using qx::testing::RecordBlock;
 
 enum class Trouble {
   None,          // a good report: saved
@@ -105,30 +113,30 @@ class CoreRun {
   std::int32_t weight() const { return trouble_ == Trouble::FrameRefused ? 3 : 2; }
 
   void heron() {
-    heron::testing::HeaderBytes header;
-    header.text1(headerRow(), 1, utf8ToGbk("标题"))
-        .firstRow(5)
-        .borderWeight(weight())
-        .rowCount(2)
-        .columnSpec("ab")
-        .templatePath(hostText(workbook_))
-        .pictureCells("F2", "H12");
-    const std::string row = heron::testing::rowBytes("1", "B", "", "");
+    RecordBytes header{cp::kSize};
+    header.slot(slots::kCheckPoint[0], utf8ToGbk("标题"), headerRow(), 1)
+        .int32(cp::first_row, 5)
+        .int32(cp::border_weight, weight())
+        .int32(cp::row_count, 2)
+        .text(cp::column_spec, "ab")
+        .text(cp::template_path, hostText(workbook_))
+        .text(cp::picture_cell1, "F2")
+        .text(cp::picture_cell2, "H12");
+    const std::string row = checkPointRow("1", "B", "", "");
     heron::RunFiles files;
-    files.dataFile =
-        setting_.write("check_point_temp.dat", heron::testing::fileBytes(header, {row, row}));
+    files.dataFile = setting_.write("check_point_temp.dat", checkPointFile(header, {row, row}));
     files.picture = hostText(examplePicture());
     heron::runCheckPointExport(files, messages_);
   }
 
   void vellum() {
-    vellum::test::HeaderRecord header;
-    header.slot(1, true, headerRow(), 1, "标题");
-    header.templatePath(shownText(workbook_));
-    header.startRow(5);
-    header.groupColumn(3);
-    header.borderWeight(weight());
-    header.columnSpec("al");
+    RecordBytes header{gt::kSize};
+    header.slot(slots::kGroupTable[0], platform::utf8ToGbk("标题"), headerRow(), 1, true);
+    header.utf8Text(gt::template_path, shownText(workbook_));
+    header.int32(gt::start_row, 5);
+    header.int32(gt::group_column, 3);
+    header.int32(gt::border_weight, weight());
+    header.utf8Text(gt::column_spec, "al");
     RecordBlock rows(2, platform::records::group_table_row::kSize,
                      platform::records::group_table_row::next);
     if (trouble_ == Trouble::LoopingRows) rows.link(1, rows.record(0));
@@ -138,12 +146,12 @@ class CoreRun {
   }
 
   void kestrel() {
-    kestrel::testing::HeaderRecord header;
-    header.templatePath(hostText(workbook_))
-        .headerText(1, utf8ToGbk("标题"), 1, headerRow(), 1)
-        .primary("ab")
-        .startRow(5)
-        .weight(weight());
+    RecordBytes header{ds::kSize};
+    header.text(ds::template_path, hostText(workbook_))
+        .slot(slots::kDualSpec[0], utf8ToGbk("标题"), headerRow(), 1, 1)
+        .text(ds::primary_spec, "ab")
+        .int32(ds::start_row, 5)
+        .int32(ds::border_weight, weight());
     RecordBlock rows(2, platform::records::dual_spec_row::kSize,
                      platform::records::dual_spec_row::next);
     if (trouble_ == Trouble::LoopingRows) rows.link(1, rows.record(0));
@@ -152,16 +160,16 @@ class CoreRun {
   }
 
   void tamarack() {
-    tamarack::testing::HostRecords host;
-    host.setHeaderSlot(1, utf8ToGbk("标题"), headerRow(), 1);
-    host.setWorkbookPath(hostText(workbook_));
-    host.setColumnSpec("ae");
-    host.setBodyRows(5, 9);
-    host.setBorderWeight(weight());
-    tamarack::testing::putText(host.addRow(), 0, "1");
-    tamarack::testing::putText(host.addRow(), 0, "2");
+    ResultHost host;
+    host.header.slot(slots::kResult[0], utf8ToGbk("标题"), headerRow(), 1);
+    host.header.text(rs::workbook_path, hostText(workbook_));
+    host.header.text(rs::column_spec, "ae");
+    host.header.int32(rs::first_body_row, 5).int32(rs::last_body_row, 9);
+    host.header.int32(rs::border_weight, weight());
+    host.addRow().text(0, "1");
+    host.addRow().text(0, "2");
     if (trouble_ == Trouble::LoopingRows) {
-      tamarack::testing::putAddress(host.row(1) + tamarack::testing::kHostNextOffset, host.row(0));
+      host.rows[1].address(rr::next, host.rows[0].data());
     }
     tamarack::RunFiles files;
     files.languageFile = TAMARACK_LANGUAGE_FILE;

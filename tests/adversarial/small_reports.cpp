@@ -2,68 +2,78 @@
 
 #include "platform/code_page.h"
 #include "tests/adversarial/deliverables.h"
-#include "tests/heron/check_point_bytes.h"
-#include "tests/kestrel/dual_spec_records.h"
-#include "tests/tamarack/host_records.h"
-#include "tests/vellum/host_records.h"
+#include "tests/support/record_bytes.h"
 
 namespace qx::adversarial {
 
 namespace {
+
+using qx::testing::checkPointFile;
+using qx::testing::checkPointRow;
+using qx::testing::RecordBytes;
+using qx::testing::RecordList;
+using qx::testing::ResultHost;
+namespace slots = qx::testing::slots;
+namespace cp = platform::records::check_point_header;
+namespace gt = platform::records::group_table_header;
+namespace gtr = platform::records::group_table_row;
+namespace ds = platform::records::dual_spec_header;
+namespace dsr = platform::records::dual_spec_row;
+namespace rs = platform::records::result_header;
 using platform::utf8ToGbk;
 
 ProgramEnd heronReport(const HostSetting& setting, const std::filesystem::path& workbook) {
-  heron::testing::HeaderBytes header;
-  header.text1(2, 1, utf8ToGbk("标题"))
-      .firstRow(5)
-      .borderWeight(2)
-      .rowCount(1)
-      .columnSpec("ab")
-      .templatePath(hostText(workbook))
-      .pictureCells("F2", "H12");
+  RecordBytes header{cp::kSize};
+  header.slot(slots::kCheckPoint[0], utf8ToGbk("标题"), 2, 1)
+      .int32(cp::first_row, 5)
+      .int32(cp::border_weight, 2)
+      .int32(cp::row_count, 1)
+      .text(cp::column_spec, "ab")
+      .text(cp::template_path, hostText(workbook))
+      .text(cp::picture_cell1, "F2")
+      .text(cp::picture_cell2, "H12");
   setting.copy(examplePicture(), "temp/set_check_point_pictrue.bmp");
-  const std::string data =
-      heron::testing::fileBytes(header, {heron::testing::rowBytes("1", "甲", "", "")});
+  const std::string data = checkPointFile(header, {checkPointRow("1", "甲", "", "")});
   return runHeron(setting, &data);
 }
 
 void groupTableReport(const char* library, const char* exportName,
                       const std::filesystem::path& workbook) {
-  vellum::test::HeaderRecord header;
-  header.slot(1, true, 2, 1, "标题");
-  header.startRow(5);
-  header.groupColumn(3);
-  header.borderWeight(2);
-  header.columnSpec("al");
+  RecordBytes header{gt::kSize};
+  header.slot(slots::kGroupTable[0], platform::utf8ToGbk("标题"), 2, 1, true);
+  header.int32(gt::start_row, 5);
+  header.int32(gt::group_column, 3);
+  header.int32(gt::border_weight, 2);
+  header.utf8Text(gt::column_spec, "al");
   // A path as long as its room keeps no NUL.
   header.raw(platform::records::group_table_header::template_path, std::string(256, '\0'));
   header.raw(platform::records::group_table_header::template_path, hostText(workbook));
-  vellum::test::RowList rows;
-  rows.add().groupKey("一组");
-  rows[0].minutes(30);
+  RecordList rows{gtr::kSize, gtr::next};
+  rows.add().utf8Text(gtr::group_key, "一组");
+  rows[0].real(gtr::time_value, 30);
   callTableExport(library, exportName, header.data(), rows.first());
 }
 
 void kestrelReport(const std::filesystem::path& workbook) {
-  kestrel::testing::HeaderRecord header;
-  header.templatePath(hostText(workbook))
-      .headerText(1, utf8ToGbk("标题"), 1, 2, 1)
-      .primary("ab")
-      .startRow(5)
-      .weight(2);
-  kestrel::testing::RowList rows;
+  RecordBytes header{ds::kSize};
+  header.text(ds::template_path, hostText(workbook))
+      .slot(slots::kDualSpec[0], utf8ToGbk("标题"), 2, 1, 1)
+      .text(ds::primary_spec, "ab")
+      .int32(ds::start_row, 5)
+      .int32(ds::border_weight, 2);
+  RecordList rows{dsr::kSize, dsr::next};
   rows.add().text(platform::records::dual_spec_row::primary_b, utf8ToGbk("型号"));
   callTableExport(kKestrel, "excel_file", header.data(), rows.first());
 }
 
 void tamarackReport(const HostSetting& setting, const std::filesystem::path& workbook) {
-  tamarack::testing::HostRecords records;
-  records.setHeaderSlot(1, utf8ToGbk("标题"), 2, 1);
-  records.setWorkbookPath(hostText(workbook));
-  records.setColumnSpec("ab");
-  records.setBodyRows(5, 9);
-  records.setBorderWeight(2);
-  tamarack::testing::putText(records.addRow(), 0, "1");
+  ResultHost records;
+  records.header.slot(slots::kResult[0], utf8ToGbk("标题"), 2, 1);
+  records.header.text(rs::workbook_path, hostText(workbook));
+  records.header.text(rs::column_spec, "ab");
+  records.header.int32(rs::first_body_row, 5).int32(rs::last_body_row, 9);
+  records.header.int32(rs::border_weight, 2);
+  records.addRow().text(0, "1");
   callTamarack(setting, records.transferRecord());
 }
 }  // namespace

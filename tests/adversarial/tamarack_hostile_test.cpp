@@ -14,40 +14,35 @@
 #include "platform/code_page.h"
 #include "tests/adversarial/deliverables.h"
 #include "tests/adversarial/library_run_outcome.h"
-#include "tests/adversarial/record_block.h"
-#include "tests/tamarack/host_records.h"
+#include "tests/support/record_bytes.h"
 
 namespace qx::adversarial {
 namespace {
 
 namespace fs = std::filesystem;
 using platform::utf8ToGbk;
-using tamarack::testing::HostRecords;
-using tamarack::testing::kHostNextOffset;
-using tamarack::testing::kHostRowSize;
-using tamarack::testing::putAddress;
-using tamarack::testing::putText;
-namespace header_fields = tamarack::testing::header_fields;
-namespace row_fields = tamarack::testing::row_fields;
+using qx::testing::RecordBlock;
+using qx::testing::RecordBytes;
+using qx::testing::ResultHost;
+namespace slots = qx::testing::slots;
+namespace header_fields = platform::records::result_header;
+namespace row_fields = platform::records::result_row;
 
 class TamarackHostile : public ::testing::Test, protected LibraryRunOutcome {
  protected:
   TamarackHostile() : LibraryRunOutcome("tamarack") {
-    host.setWorkbookPath(hostText(workbook));
-    host.setColumnSpec("ae");
-    host.setBodyRows(5, 9);
-    host.setBorderWeight(2);
-    putText(host.addRow(), row_fields::field_a, "1");
+    host.header.text(header_fields::workbook_path, hostText(workbook));
+    host.header.text(header_fields::column_spec, "ae");
+    host.header.int32(header_fields::first_body_row, 5).int32(header_fields::last_body_row, 9);
+    host.header.int32(header_fields::border_weight, 2);
+    host.addRow().text(row_fields::field_a, "1");
   }
   void TearDown() override { EXPECT_FALSE(leaksSinceLastCheck()); }
 
   void run() { callTamarack(setting, host.transferRecord()); }
   void runWithFirstRow(const void* firstRow) {
-    std::string record = host.transferRecord();
-    putAddress(
-        reinterpret_cast<std::uint8_t*>(record.data()) + tamarack::testing::kHostFirstRowOffset,
-        firstRow);
-    callTamarack(setting, record);
+    callTamarack(setting,
+                 host.transferRecord(platform::records::result_transfer::kSize, true, firstRow));
   }
   void expectTold(const std::string& message) {
     EXPECT_EQ(setting.messages(), std::vector<std::string>{message});
@@ -55,14 +50,14 @@ class TamarackHostile : public ::testing::Test, protected LibraryRunOutcome {
   }
   void forgetMessages() { fs::remove(setting.folder() / "messages.log"); }
 
-  HostRecords host;
+  ResultHost host;
 };
 
 TEST_F(TamarackHostile, HeaderTextsOutsideTheSheetAreRefused) {
   const std::pair<int, int> places[] = {{0, 1},       {1, 0},       {-1, -1},  {INT_MIN, 1},
                                         {1, INT_MAX}, {1048577, 1}, {1, 16385}};
   for (const auto& [row, column] : places) {
-    host.setHeaderSlot(5, utf8ToGbk("标题"), row, column);
+    host.header.slot(slots::kResult[4], utf8ToGbk("标题"), row, column);
     run();
     expectRefused("Range.Item");
     forgetMessages();
@@ -85,10 +80,13 @@ class TamarackBodyRows : public TamarackHostile, public ::testing::WithParamInte
 
 TEST_P(TamarackBodyRows, RowsOffTheSheetEndWithOneMessage) {
   const BodyRows& p = GetParam();
-  host.setBodyRows(p.first, p.last);
-  host.setPagination(p.paginated, true, true);
-  host.setColumnSpec(p.spec);
-  for (int i = 1; i < p.records; ++i) putText(host.addRow(), 0, "2");
+  host.header.int32(header_fields::first_body_row, p.first)
+      .int32(header_fields::last_body_row, p.last);
+  host.header.int32(header_fields::pagination, p.paginated)
+      .int32(header_fields::switch_a, true)
+      .int32(header_fields::switch_b, true);
+  host.header.text(header_fields::column_spec, p.spec);
+  for (int i = 1; i < p.records; ++i) host.addRow().text(0, "2");
   run();
   if (p.refusedBy == nullptr) {
     expectSaved();
@@ -116,9 +114,11 @@ TEST_F(TamarackHostile, PagesThatCannotTurnAreToldOnce) {
   // A last body row above the first (or the lowest there is) fills every page at once; the
   // template's three worksheets run out at the fourth record.
   for (const std::int32_t last : {2, INT_MIN}) {
-    host.setBodyRows(5, last);
-    host.setPagination(true, true, true);
-    while (host.headerInt(936) < 6) putText(host.addRow(), 0, "3");
+    host.header.int32(header_fields::first_body_row, 5).int32(header_fields::last_body_row, last);
+    host.header.int32(header_fields::pagination, true)
+        .int32(header_fields::switch_a, true)
+        .int32(header_fields::switch_b, true);
+    while (platform::int32At(host.header.bytes(), 936) < 6) host.addRow().text(0, "3");
     run();
     expectTold("模板中的工作表不够, 请在模板中增加工作表!");
     forgetMessages();
@@ -127,7 +127,7 @@ TEST_F(TamarackHostile, PagesThatCannotTurnAreToldOnce) {
 
 TEST_F(TamarackHostile, BorderWeightsOutsideTheServersCodesAreRefused) {
   for (const std::int32_t weight : {0, 3, -1, 32767, INT_MIN, INT_MAX}) {
-    host.setBorderWeight(weight);
+    host.header.int32(header_fields::border_weight, weight);
     run();
     expectRefused("Range.BorderAround");
     forgetMessages();
@@ -137,12 +137,12 @@ TEST_F(TamarackHostile, BorderWeightsOutsideTheServersCodesAreRefused) {
 // Sums of numbers the host wrote as texts: a 32-bit sum wraps, a real sum that overflows shows
 // as infinite, and the run saves.
 TEST_F(TamarackHostile, SumsBeyondTheirRangeStillGiveATotal) {
-  host.setColumnSpec("ean");
-  putText(host.row(0), row_fields::field_e, "99999999999999");  // clamped to 2147483647
-  putText(host.row(0), row_fields::field_n, "1e308");
-  std::uint8_t* second = host.addRow();
-  putText(second, row_fields::field_e, "1");
-  putText(second, row_fields::field_n, "1.7e308");
+  host.header.text(header_fields::column_spec, "ean");
+  host.rows[0].text(row_fields::field_e, "99999999999999");  // clamped to 2147483647
+  host.rows[0].text(row_fields::field_n, "1e308");
+  RecordBytes& second = host.addRow();
+  second.text(row_fields::field_e, "1");
+  second.text(row_fields::field_n, "1.7e308");
   run();
   expectSaved();
   const auto cells = readCells(workbook, 0, {"A7", "B7", "C7"});
@@ -165,21 +165,21 @@ TEST_F(TamarackHostile, EverySlotFullToItsLastByte) {
   ASSERT_EQ(hostText(longPath).size(), 256u);
   workbook = longPath;
   before = fileBytes(workbook);
-  std::memcpy(host.header() + header_fields::workbook_path.offset, hostText(longPath).data(),
+  std::memcpy(host.header.data() + header_fields::workbook_path.offset, hostText(longPath).data(),
               header_fields::workbook_path.width);
-  for (int n = 1; n <= 5; ++n) host.setHeaderSlot(n, "", 1, n);
+  for (int n = 1; n <= 5; ++n) host.header.slot(slots::kResult[n - 1], "", 1, n);
   // The five header texts, side by side, full.
   const std::size_t texts = header_fields::header_text5.end() - header_fields::header_text1.offset;
-  std::memcpy(host.header() + header_fields::header_text1.offset, fullOfChinese(texts).data(),
+  std::memcpy(host.header.data() + header_fields::header_text1.offset, fullOfChinese(texts).data(),
               texts);
   // 256 selectors with no NUL, every one naming a text (no picture, no sums).
   std::string spec;
   while (spec.size() < 256) spec += "abcdfghijklmopqrstuvxy23z14569<[>)&w";
-  std::memcpy(host.header() + header_fields::column_spec.offset, spec.data(),
+  std::memcpy(host.header.data() + header_fields::column_spec.offset, spec.data(),
               header_fields::column_spec.width);
-  host.setBodyRows(3, 9);
-  std::uint8_t* row = host.row(0);
-  std::memcpy(row, fullOfChinese(kHostNextOffset).c_str(), kHostNextOffset);
+  host.header.int32(header_fields::first_body_row, 3).int32(header_fields::last_body_row, 9);
+  std::uint8_t* row = host.rows[0].data();
+  std::memcpy(row, fullOfChinese(row_fields::next.offset).c_str(), row_fields::next.offset);
   std::memcpy(row + row_fields::extra_1.offset, "\xCA\xC7",
               3);  // "是": the eight extra columns follow the spec's
   run();
@@ -198,29 +198,29 @@ TEST_F(TamarackHostile, EverySlotFullToItsLastByte) {
 }
 
 TEST_F(TamarackHostile, PicturesThatAreMissingOrNoPicture) {
-  host.setColumnSpec("a7");
-  putText(host.row(0), row_fields::picture_path, hostText(setting.folder() / "无此图.png"));
+  host.header.text(header_fields::column_spec, "a7");
+  host.rows[0].text(row_fields::picture_path, hostText(setting.folder() / "无此图.png"));
   run();  // a missing picture is passed over without a word
   expectSaved();
 
   before = fileBytes(workbook);
   fs::create_directory(setting.folder() / "图目录.png");
-  putText(host.row(0), row_fields::picture_path, hostText(setting.folder() / "图目录.png"));
+  host.rows[0].text(row_fields::picture_path, hostText(setting.folder() / "图目录.png"));
   run();  // so is a folder in its place
   expectSaved();
 
   before = fileBytes(workbook);
-  putText(host.row(0), row_fields::picture_path, hostText(setting.write("假图.png", "这不是图片")));
+  host.rows[0].text(row_fields::picture_path, hostText(setting.write("假图.png", "这不是图片")));
   run();
   expectRefused("Shapes.AddPicture");
 }
 
 TEST_F(TamarackHostile, ALoopingChainIsRefused) {
   for (const std::size_t loopTo : {0u, 2u}) {
-    RecordBlock chain(3, kHostRowSize, row_fields::next);
+    RecordBlock chain(3, row_fields::kSize, row_fields::next);
     chain.link(2, chain.record(loopTo));
     for (const char* spec : {"ae", ""}) {
-      host.setColumnSpec(spec);
+      host.header.text(header_fields::column_spec, spec);
       runWithFirstRow(chain.first());
       expectTold("行记录链表有环, 无法导出!");
       forgetMessages();
@@ -233,7 +233,7 @@ TEST_F(TamarackHostile, ALoopingChainIsRefused) {
 TEST_F(TamarackHostile, ALoopingChainWithAnOlderLanguageFile) {
   const fs::path language = setting.write(
       "lang/pinebrook_exe.txt", utf8ToGbk("excel_fil_11:小计:\r\nexcel_fil_12:总计:\r\n"));
-  RecordBlock chain(2, kHostRowSize, row_fields::next);
+  RecordBlock chain(2, row_fields::kSize, row_fields::next);
   chain.link(1, chain.record(0));
   runWithFirstRow(chain.first());
   expectTold("在 " + shownText(language) + " 文件中找不到 excel_fil_13: 标题,请查看标题否正确!");
@@ -248,29 +248,25 @@ TEST_F(TamarackHostile, DataFilesThatHoldNoTransferRecord) {
   callTamarack(setting, host.transferRecord(951));
   expectTold("读临时文件中的表头信息错误!");
   forgetMessages();
-  // A directory opens for reading on some systems, but yields no bytes.
-  fs::create_directories(setting.temp("pinebrook_temp.dat.d"));
-  fs::rename(setting.temp("pinebrook_temp.dat.d"), setting.temp("pinebrook_temp.dat.dir"));
+  // A folder opens for reading on some systems, but counts as a file that cannot be opened.
   fs::remove(setting.temp("pinebrook_temp.dat"));
-  fs::rename(setting.temp("pinebrook_temp.dat.dir"), setting.temp("pinebrook_temp.dat"));
+  fs::create_directory(setting.temp("pinebrook_temp.dat"));
   callTamarackAsItIs(setting);
-  expectTold("读临时文件中的表头信息错误!");
+  expectTold("打开 excel 的临时文件错误!");
 }
 
 TEST(TamarackLongChain, AChainOf200000RecordsCompletes) {
   const HostSetting setting;
   const fs::path workbook = exampleTemplate(setting, "tamarack");
-  HostRecords host;
-  host.setWorkbookPath(hostText(workbook));
-  host.setColumnSpec("ae");
-  host.setBodyRows(5, 9);
-  host.setBorderWeight(2);
-  RecordBlock chain(200000, kHostRowSize, row_fields::next);
+  ResultHost host;
+  host.header.text(header_fields::workbook_path, hostText(workbook));
+  host.header.text(header_fields::column_spec, "ae");
+  host.header.int32(header_fields::first_body_row, 5).int32(header_fields::last_body_row, 9);
+  host.header.int32(header_fields::border_weight, 2);
+  RecordBlock chain(200000, row_fields::kSize, row_fields::next);
   chain.fillAll(row_fields::field_e, "1", 2);
-  std::string record = host.transferRecord();
-  putAddress(
-      reinterpret_cast<std::uint8_t*>(record.data()) + tamarack::testing::kHostFirstRowOffset,
-      chain.first());
+  const std::string record =
+      host.transferRecord(platform::records::result_transfer::kSize, true, chain.first());
 
   const auto start = std::chrono::steady_clock::now();
   callTamarack(setting, record);

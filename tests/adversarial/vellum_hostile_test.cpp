@@ -15,15 +15,16 @@
 #include "platform/code_page.h"
 #include "tests/adversarial/deliverables.h"
 #include "tests/adversarial/library_run_outcome.h"
-#include "tests/adversarial/record_block.h"
-#include "tests/vellum/host_records.h"
+#include "tests/support/record_bytes.h"
 
 namespace qx::adversarial {
 namespace {
 
 namespace fs = std::filesystem;
-using vellum::test::HeaderRecord;
-using vellum::test::RowList;
+using qx::testing::RecordBlock;
+using qx::testing::RecordBytes;
+using qx::testing::RecordList;
+namespace slots = qx::testing::slots;
 
 namespace header_fields = platform::records::group_table_header;
 namespace row_fields = platform::records::group_table_row;
@@ -41,13 +42,13 @@ void PrintTo(const Build& build, std::ostream* out) {
 class VellumHostile : protected LibraryRunOutcome {
  protected:
   explicit VellumHostile(Build build) : LibraryRunOutcome("vellum"), build_(build) {
-    header.templatePath(shownText(workbook));
-    header.startRow(5);
-    header.groupColumn(3);
-    header.borderWeight(2);
-    header.columnSpec("ac");
-    rows.add().groupKey("G");
-    rows[0].text(row_fields::text_c, "C");
+    header.utf8Text(header_fields::template_path, shownText(workbook));
+    header.int32(header_fields::start_row, 5);
+    header.int32(header_fields::group_column, 3);
+    header.int32(header_fields::border_weight, 2);
+    header.utf8Text(header_fields::column_spec, "ac");
+    rows.add().utf8Text(row_fields::group_key, "G");
+    rows[0].utf8Text(row_fields::text_c, "C");
   }
 
   void run(const void* firstRow) {
@@ -56,8 +57,8 @@ class VellumHostile : protected LibraryRunOutcome {
   void run() { run(rows.first()); }
 
   Build build_;
-  HeaderRecord header;
-  RowList rows;
+  RecordBytes header{header_fields::kSize};
+  RecordList rows{row_fields::kSize, row_fields::next};
 };
 
 class VellumBuilds : public VellumHostile, public ::testing::TestWithParam<Build> {
@@ -72,16 +73,16 @@ TEST_P(VellumBuilds, HeaderSlotsOutsideTheSheetAreRefused) {
   const std::pair<int, int> places[] = {{0, 1},       {1, 0},       {-1, -1},  {INT_MIN, 1},
                                         {1, INT_MAX}, {1048577, 1}, {1, 16385}};
   for (const auto& [row, column] : places) {
-    header.slot(1, true, row, column, "标题");
+    header.slot(slots::kGroupTable[0], platform::utf8ToGbk("标题"), row, column, true);
     run();
     expectRefused("Range.Item");
-    header.slot(1, false, 1, 1, "");
+    header.slot(slots::kGroupTable[0], platform::utf8ToGbk(""), 1, 1, false);
     std::filesystem::remove(setting.folder() / "messages.log");
   }
 }
 
 TEST_P(VellumBuilds, TheLastCellOfTheSheetTakesAHeaderSlot) {
-  header.slot(24, true, 1048576, 16384, "角落");
+  header.slot(slots::kGroupTable[23], platform::utf8ToGbk("角落"), 1048576, 16384, true);
   run();
   expectSaved();
   EXPECT_EQ(readCells(workbook, 0, {"XFD1048576"})["XFD1048576"].value, "角落");
@@ -106,9 +107,9 @@ void PrintTo(const StartRow& row, std::ostream* out) {
 
 TEST_P(VellumStartRow, RowsOffTheSheetEndWithOneMessage) {
   const StartRow& p = std::get<0>(GetParam());
-  header.startRow(p.row);
-  header.columnSpec(p.spec);
-  for (int i = 1; i < p.records; ++i) rows.add().groupKey("G");
+  header.int32(header_fields::start_row, p.row);
+  header.utf8Text(header_fields::column_spec, p.spec);
+  for (int i = 1; i < p.records; ++i) rows.add().utf8Text(row_fields::group_key, "G");
   run();
   if (p.refusedBy == nullptr) {
     expectSaved();
@@ -137,8 +138,8 @@ INSTANTIATE_TEST_SUITE_P(Rows, VellumStartRow,
 
 TEST_P(VellumBuilds, HeadingRowPastTheInt32RangeIsRefused) {
   // vellum writes a heading row per group; from the last 32-bit row the next one is refused.
-  header.startRow(INT_MAX);
-  header.columnSpec("XYZ");
+  header.int32(header_fields::start_row, INT_MAX);
+  header.utf8Text(header_fields::column_spec, "XYZ");
   run();
   if (isVellumX()) {
     expectSaved();
@@ -148,7 +149,7 @@ TEST_P(VellumBuilds, HeadingRowPastTheInt32RangeIsRefused) {
 }
 
 TEST_P(VellumBuilds, GroupColumnsOutsideTheSheetAreRefusedByVellum) {
-  header.groupColumn(0);
+  header.int32(header_fields::group_column, 0);
   run();
   if (isVellumX()) {
     expectSaved();  // vellum_x writes no heading rows, and never reads the group column
@@ -159,12 +160,12 @@ TEST_P(VellumBuilds, GroupColumnsOutsideTheSheetAreRefusedByVellum) {
 
 TEST_P(VellumBuilds, BorderWeightsOutsideTheServersCodesAreRefused) {
   for (const std::int32_t weight : {0, 3, -1, 32767, INT_MIN, INT_MAX}) {
-    header.borderWeight(weight);
+    header.int32(header_fields::border_weight, weight);
     run();
     expectRefused("Range.BorderAround");
     std::filesystem::remove(setting.folder() / "messages.log");
   }
-  header.borderWeight(0x7FFF0004);  // the low 16 bits are 4: thick
+  header.int32(header_fields::border_weight, 0x7FFF0004);  // the low 16 bits are 4: thick
   run();
   expectSaved();
   const std::string firstCell = isVellumX() ? "A5" : "A6";  // vellum: a heading row first
@@ -194,7 +195,7 @@ constexpr double kInf = std::numeric_limits<double>::infinity();
 
 TEST_P(VellumDoubles, GiveATextAndTheRunSaves) {
   const Oddity& p = std::get<0>(GetParam());
-  header.columnSpec(p.spec);
+  header.utf8Text(header_fields::column_spec, p.spec);
   rows[0].real(p.field, p.value);
   run();
   expectSaved();
@@ -220,7 +221,7 @@ INSTANTIATE_TEST_SUITE_P(Values, VellumDoubles,
                          });
 
 TEST_P(VellumBuilds, ANumberTooLongForItsTextStopsTheRunWithOneMessage) {
-  header.columnSpec("f");
+  header.utf8Text(header_fields::column_spec, "f");
   rows[0].real(row_fields::value_f, 1e300);
   run();
   expectOneMessage("导出中止: ");
@@ -251,14 +252,15 @@ TEST_P(VellumBuilds, EverySlotFullToItsLastByte) {
       header_fields::slot16_text, header_fields::slot17_text, header_fields::slot18_text,
       header_fields::slot19_text, header_fields::slot20_text, header_fields::slot21_text,
       header_fields::slot22_text, header_fields::slot23_text, header_fields::slot24_text};
-  for (int slot = 1; slot <= 24; ++slot) header.slot(slot, true, 1, slot, "");
+  for (int slot = 1; slot <= 24; ++slot)
+    header.slot(slots::kGroupTable[slot - 1], platform::utf8ToGbk(""), 1, slot, true);
   for (const platform::TextField text : texts) header.raw(text, fullOfChinese(text.width));
   // 80 bytes of letters, no NUL: only the first 79 count.
   std::string letters;
   while (letters.size() < 80) letters += "bcgqw2345678";
   header.raw(header_fields::column_spec, letters.substr(0, 80));
-  header.startRow(3);
-  vellum::test::RowRecord& row = rows[0];
+  header.int32(header_fields::start_row, 3);
+  RecordBytes& row = rows[0];
   // Every text up to the first number, and every text after the numbers.
   row.raw(row_fields::group_key,
           fullOfChinese(row_fields::number_d.offset - row_fields::group_key.offset));
@@ -283,7 +285,9 @@ TEST_P(VellumBuilds, EverySlotFullToItsLastByte) {
 }
 
 TEST_P(VellumBuilds, MissingAndFalsePicturesAreToldOnce) {
-  header.picture(true, "E2", "G8");
+  header.int32(header_fields::picture_flag, 1)
+      .utf8Text(header_fields::picture_first_cell, "E2")
+      .utf8Text(header_fields::picture_last_cell, "G8");
   run();  // no picture file at all: told, and saved all the same
   expectSaved({"没有产生图片文件, 将不可以帖图!"});
 
@@ -296,7 +300,9 @@ TEST_P(VellumBuilds, MissingAndFalsePicturesAreToldOnce) {
 
 TEST_P(VellumBuilds, PictureCornersThatNameNoCellAreRefused) {
   setting.copy(examplePicture(), "temp/post_excel_sheet_pictrue.bmp");
-  header.picture(true, "", "ZZZ99999999");
+  header.int32(header_fields::picture_flag, 1)
+      .utf8Text(header_fields::picture_first_cell, "")
+      .utf8Text(header_fields::picture_last_cell, "ZZZ99999999");
   run();
   expectRefused("Worksheet.Range");
 }
@@ -309,7 +315,7 @@ TEST_P(VellumBuilds, ANullHeaderReturnsWithoutAWord) {
 }
 
 TEST_P(VellumBuilds, ANullRowListSkipsTheBodyOrTheCall) {
-  header.slot(1, true, 2, 1, "只有表头");
+  header.slot(slots::kGroupTable[0], platform::utf8ToGbk("只有表头"), 2, 1, true);
   run(nullptr);
   EXPECT_EQ(setting.messages(), std::vector<std::string>{});
   if (isVellumX()) {
@@ -321,7 +327,9 @@ TEST_P(VellumBuilds, ANullRowListSkipsTheBodyOrTheCall) {
 
 TEST_P(VellumBuilds, APictureOverTheWholeSheetIsPlaced) {
   setting.copy(examplePicture(), "temp/post_excel_sheet_pictrue.bmp");
-  header.picture(true, "XFD1048576", "A1");  // corners in either order
+  header.int32(header_fields::picture_flag, 1)
+      .utf8Text(header_fields::picture_first_cell, "XFD1048576")
+      .utf8Text(header_fields::picture_last_cell, "A1");  // corners in either order
   run();
   expectSaved();
 }
@@ -345,11 +353,11 @@ INSTANTIATE_TEST_SUITE_P(Builds, VellumBuilds, ::testing::Values(kVellumBuild, k
 TEST(VellumLongList, ARowListOf200000RecordsCompletes) {
   const HostSetting setting;
   const fs::path workbook = exampleTemplate(setting, "vellum");
-  HeaderRecord header;
-  header.templatePath(shownText(workbook));
-  header.startRow(3);
-  header.borderWeight(2);
-  header.columnSpec("al");
+  RecordBytes header{header_fields::kSize};
+  header.utf8Text(header_fields::template_path, shownText(workbook));
+  header.int32(header_fields::start_row, 3);
+  header.int32(header_fields::border_weight, 2);
+  header.utf8Text(header_fields::column_spec, "al");
   RecordBlock chain(200000, row_fields::kSize, row_fields::next);
   const double minute = 1;
   for (std::size_t i = 0; i < chain.count(); ++i) {

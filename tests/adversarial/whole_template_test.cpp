@@ -15,19 +15,28 @@
 #include <sstream>
 
 #include "tests/adversarial/deliverables.h"
-#include "tests/heron/check_point_bytes.h"
-#include "tests/kestrel/dual_spec_records.h"
 #include "tests/support/corpus.h"
+#include "tests/support/record_bytes.h"
 #include "tests/support/strict_check_run.h"
-#include "tests/tamarack/host_records.h"
-#include "tests/vellum/host_records.h"
 
 namespace qx::adversarial {
 namespace {
 
+using qx::testing::checkPointFile;
+using qx::testing::checkPointRow;
+using qx::testing::RecordBytes;
+using qx::testing::RecordList;
+using qx::testing::ResultHost;
+namespace slots = qx::testing::slots;
+namespace cp = platform::records::check_point_header;
+namespace gt = platform::records::group_table_header;
+namespace gtr = platform::records::group_table_row;
+namespace ds = platform::records::dual_spec_header;
+namespace dsr = platform::records::dual_spec_row;
+namespace rs = platform::records::result_header;
+namespace rr = platform::records::result_row;
+
 namespace fs = std::filesystem;
-using heron::testing::HeaderBytes;
-using heron::testing::rowBytes;
 
 // The engine's view of a template's active sheet, from template_diff.py plan.
 struct Plan {
@@ -75,7 +84,7 @@ std::vector<fs::path> libreOfficeResaves(const std::vector<fs::path>& corpus) {
   };
   for (const fs::path& file : corpus) {
     if (fs::file_size(file) < 100 * 1024 && !fs::exists(resaveOf(file))) {
-      sources += " " + quoted(file);
+      sources.append(" ").append(quoted(file));
     }
   }
   if (!sources.empty()) {
@@ -130,28 +139,37 @@ std::string cellName(int row, int column) {
 // or a table's header row usually stands.
 void fillWithHeron(const HostSetting& setting, const fs::path& workbook, int firstRow, int rows,
                    std::string& framed, bool headers = false) {
-  HeaderBytes header;
-  header.firstRow(firstRow).borderWeight(2).rowCount(rows).columnSpec("ab");
+  RecordBytes header{cp::kSize};
+  header.int32(cp::first_row, firstRow)
+      .int32(cp::border_weight, 2)
+      .int32(cp::row_count, rows)
+      .text(cp::column_spec, "ab");
   if (headers) {
-    header.text1(1, 1, "QXW-heron-h1").text2(1, 2, "QXW-heron-h2").text3(2, 2, "QXW-heron-h3");
+    header.slot(slots::kCheckPoint[0], "QXW-heron-h1", 1, 1)
+        .slot(slots::kCheckPoint[1], "QXW-heron-h2", 1, 2)
+        .slot(slots::kCheckPoint[2], "QXW-heron-h3", 2, 2);
   }
-  header.pictureCells(cellName(firstRow, 2), cellName(firstRow + 4, 4));
-  header.templatePath(hostText(workbook));
+  header.text(cp::picture_cell1, cellName(firstRow, 2))
+      .text(cp::picture_cell2, cellName(firstRow + 4, 4));
+  header.text(cp::template_path, hostText(workbook));
   std::vector<std::string> body;
   for (int i = 0; i < rows; ++i) {
     const std::string tag = "QXW-heron-" + std::to_string(firstRow + i);
-    body.push_back(rowBytes(tag + "-a", tag + "-b", "", ""));
+    body.push_back(checkPointRow(tag + "-a", tag + "-b", "", ""));
     for (int column = 1; column <= 2; ++column) framed += cellName(firstRow + i, column) + ",";
   }
-  const std::string data = heron::testing::fileBytes(header, body);
+  const std::string data = checkPointFile(header, body);
   const ProgramEnd end = runHeron(setting, &data);
   EXPECT_TRUE(end.exited && end.code == 0) << workbook << " heron ended with " << end.code;
 }
 
 void fillWithKestrel(const fs::path& workbook, int startRow, std::string& framed) {
-  kestrel::testing::HeaderRecord header;
-  header.templatePath(hostText(workbook)).primary("bb").startRow(startRow).weight(2);
-  kestrel::testing::RowList rows;
+  RecordBytes header{ds::kSize};
+  header.text(ds::template_path, hostText(workbook))
+      .text(ds::primary_spec, "bb")
+      .int32(ds::start_row, startRow)
+      .int32(ds::border_weight, 2);
+  RecordList rows{dsr::kSize, dsr::next};
   rows.add().text(platform::records::dual_spec_row::primary_b, "QXW-kestrel");
   callTableExport(kKestrel, "excel_file", header.data(), rows.first());
   for (int column = 1; column <= 2; ++column) framed += cellName(startRow, column) + ",";
@@ -160,15 +178,15 @@ void fillWithKestrel(const fs::path& workbook, int startRow, std::string& framed
 // vellum: a header text at (2, 1) of the used range, a group heading row and one record of
 // two text columns, framed.
 void fillWithVellum(const fs::path& workbook, int startRow, std::string& framed) {
-  vellum::test::HeaderRecord header;
-  header.slot(1, true, 2, 1, "QXW-vellum-h");
-  header.startRow(startRow);
-  header.groupColumn(1);
-  header.borderWeight(2);
-  header.columnSpec("cg");
-  header.templatePath(hostText(workbook));
-  vellum::test::RowList rows;
-  rows.add().groupKey("QXW-vellum-group");
+  RecordBytes header{gt::kSize};
+  header.slot(slots::kGroupTable[0], platform::utf8ToGbk("QXW-vellum-h"), 2, 1, true);
+  header.int32(gt::start_row, startRow);
+  header.int32(gt::group_column, 1);
+  header.int32(gt::border_weight, 2);
+  header.utf8Text(gt::column_spec, "cg");
+  header.utf8Text(gt::template_path, hostText(workbook));
+  RecordList rows{gtr::kSize, gtr::next};
+  rows.add().utf8Text(gtr::group_key, "QXW-vellum-group");
   rows[0].text(platform::records::group_table_row::text_c, "QXW-vellum-c");
   rows[0].text(platform::records::group_table_row::text_g, "QXW-vellum-g");
   callTableExport(kVellum, "excel_file", header.data(), rows.first());
@@ -179,15 +197,15 @@ void fillWithVellum(const fs::path& workbook, int startRow, std::string& framed)
 // framed, on one page.
 void fillWithTamarack(const HostSetting& setting, const fs::path& workbook, int startRow,
                       std::string& framed) {
-  tamarack::testing::HostRecords records;
-  records.setHeaderSlot(1, "QXW-tamarack-h", 1, 3);
-  records.setWorkbookPath(hostText(workbook));
-  records.setColumnSpec("ab");
-  records.setBodyRows(startRow, startRow + 4);
-  records.setBorderWeight(2);
-  std::uint8_t* row = records.addRow();
-  tamarack::testing::putText(row, tamarack::testing::row_fields::field_a, "QXW-tamarack-a");
-  tamarack::testing::putText(row, tamarack::testing::row_fields::field_b, "QXW-tamarack-b");
+  ResultHost records;
+  records.header.slot(slots::kResult[0], "QXW-tamarack-h", 1, 3);
+  records.header.text(rs::workbook_path, hostText(workbook));
+  records.header.text(rs::column_spec, "ab");
+  records.header.int32(rs::first_body_row, startRow).int32(rs::last_body_row, startRow + 4);
+  records.header.int32(rs::border_weight, 2);
+  RecordBytes& row = records.addRow();
+  row.text(rr::field_a, "QXW-tamarack-a");
+  row.text(rr::field_b, "QXW-tamarack-b");
   callTamarack(setting, records.transferRecord());
   for (int column = 1; column <= 2; ++column) framed += cellName(startRow, column) + ",";
 }

@@ -2,6 +2,8 @@
 
 #include <zip.h>
 
+#include <pugixml.hpp>
+#include <sstream>
 #include <stdexcept>
 
 #include "engine/file_path.h"
@@ -175,6 +177,72 @@ std::string tinyPng() {
       0x9C, 0x63, 0xF8, 0xCF, 0xC0, 0xF0, 0x1F, 0x00, 0x05, 0x00, 0x01, 0xFF, 0x89, 0x99,
       0x3D, 0x1D, 0x00, 0x00, 0x00, 0x00, 0x49, 0x45, 0x4E, 0x44, 0xAE, 0x42, 0x60, 0x82};
   return std::string(reinterpret_cast<const char*>(bytes), sizeof bytes);
+}
+
+namespace {
+
+void escaped(std::ostream& out, const char* text, bool inAttribute) {
+  for (; *text != '\0'; ++text) {
+    switch (*text) {
+      case '&':
+        out << "&amp;";
+        break;
+      case '<':
+        out << "&lt;";
+        break;
+      case '>':
+        out << "&gt;";
+        break;
+      case '"':
+        out << (inAttribute ? "&quot;" : "\"");
+        break;
+      default:
+        out << *text;
+    }
+  }
+}
+
+void attributeText(std::ostream& out, const pugi::xml_attribute& attribute) {
+  out << attribute.name() << "=\"";
+  escaped(out, attribute.value(), true);
+  out << '"';
+}
+
+// Elements as the engine writes them: double quotes, no space before "/>".
+void nodeText(std::ostream& out, const pugi::xml_node& node) {
+  if (node.type() == pugi::node_pcdata || node.type() == pugi::node_cdata) {
+    escaped(out, node.value(), false);
+    return;
+  }
+  if (node.type() != pugi::node_element) return;
+  out << '<' << node.name();
+  for (const pugi::xml_attribute& attribute : node.attributes())
+    attributeText(out << ' ', attribute);
+  if (!node.first_child()) {
+    out << "/>";
+    return;
+  }
+  out << '>';
+  for (const pugi::xml_node& child : node.children()) nodeText(out, child);
+  out << "</" << node.name() << '>';
+}
+
+}  // namespace
+
+std::string xmlFragment(const std::string& xml, const char* xpath) {
+  pugi::xml_document document;
+  const pugi::xml_parse_result parsed =
+      document.load_string(xml.c_str(), pugi::parse_default | pugi::parse_ws_pcdata);
+  if (!parsed) return std::string("(not well-formed: ") + parsed.description() + ")";
+  std::ostringstream out;
+  for (const pugi::xpath_node& selected : document.select_nodes(xpath)) {
+    if (selected.attribute()) {
+      attributeText(out, selected.attribute());
+    } else {
+      nodeText(out, selected.node());
+    }
+  }
+  return out.str();
 }
 
 }  // namespace qx::engine::testing

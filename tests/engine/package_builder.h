@@ -26,6 +26,11 @@ Parts readPackage(const std::filesystem::path& file);
 // Every entry's stored (compressed) bytes, by name.
 std::map<std::string, std::string> readRawEntries(const std::filesystem::path& file);
 
+// What `xpath` selects in `xml`, as the saved part spells it: each element serialised without
+// indentation, each attribute as name="value", one after the other; "" when nothing matches.
+// Tests compare it whole with the fragment they expect.
+std::string xmlFragment(const std::string& xml, const char* xpath);
+
 // A tiny valid PNG (1x1).
 std::string tinyPng();
 

@@ -9,6 +9,8 @@
 namespace qx::engine {
 namespace {
 
+using testing::xmlFragment;
+
 // On the heap: the styles hold handles into their own document, which must not move.
 std::unique_ptr<Styles> loaded() {
   auto styles = std::make_unique<Styles>();
@@ -51,21 +53,24 @@ TEST_F(StylesTest, FramesCopiesAndSharesEqualResults) {
   EXPECT_NE(top, a);
   EXPECT_EQ(styles.framed(top, kLeft | kRight | kBottom, line), a);  // equal border: same xf
   EXPECT_EQ(styles.lineId(BorderLine{"thin", "rgb", "FF000000"}), line);
+  // Two framed copies of format 0 (all edges, then the top alone) and one of format 1.
   const std::string saved = styles.save();
-  EXPECT_NE(saved.find(R"(<cellXfs count="6">)"), std::string::npos) << saved;
-  EXPECT_NE(saved.find(R"(<borders count="3">)"), std::string::npos) << saved;
-  EXPECT_NE(
-      saved.find(R"(<border><left style="thin"><color rgb="FF000000"/></left>)"
-                 R"(<right style="thin"><color rgb="FF000000"/></right>)"
-                 R"(<top style="thin"><color rgb="FF000000"/></top>)"
-                 R"(<bottom style="thin"><color rgb="FF000000"/></bottom><diagonal/></border>)"),
-      std::string::npos)
-      << saved;
-  EXPECT_NE(
-      saved.find(
-          R"(<xf numFmtId="2" fontId="1" fillId="0" borderId="1" xfId="0" applyFont="1" applyBorder="1"/>)"),
-      std::string::npos)
-      << saved;
+  EXPECT_EQ(xmlFragment(saved, "/styleSheet/borders"),
+            R"(<borders count="3"><border><left/><right/><top/><bottom/><diagonal/></border>)"
+            R"(<border><left style="thin"><color rgb="FF000000"/></left>)"
+            R"(<right style="thin"><color rgb="FF000000"/></right>)"
+            R"(<top style="thin"><color rgb="FF000000"/></top>)"
+            R"(<bottom style="thin"><color rgb="FF000000"/></bottom><diagonal/></border>)"
+            R"(<border><left/><right/><top style="thin"><color rgb="FF000000"/></top>)"
+            R"(<bottom/><diagonal/></border></borders>)");
+  EXPECT_EQ(
+      xmlFragment(saved, "/styleSheet/cellXfs"),
+      R"(<cellXfs count="6"><xf numFmtId="0" fontId="0" fillId="0" borderId="0" xfId="0"/>)"
+      R"(<xf numFmtId="2" fontId="1" fillId="0" borderId="0" xfId="0" applyFont="1"/>)"
+      R"(<xf numFmtId="49" fontId="0" fillId="0" borderId="0" xfId="0" applyNumberFormat="1"/>)"
+      R"(<xf numFmtId="0" fontId="0" fillId="0" borderId="1" xfId="0" applyBorder="1"/>)"
+      R"(<xf numFmtId="2" fontId="1" fillId="0" borderId="1" xfId="0" applyFont="1" applyBorder="1"/>)"
+      R"(<xf numFmtId="0" fontId="0" fillId="0" borderId="2" xfId="0" applyBorder="1"/></cellXfs>)");
 }
 
 TEST(Styles, AddsEdgesInSchemaOrderToBordersThatLackThem) {
@@ -74,12 +79,11 @@ TEST(Styles, AddsEdgesInSchemaOrderToBordersThatLackThem) {
               R"(<cellXfs count="1"><xf/></cellXfs></styleSheet>)",
               "xl/styles.xml");
   styles.framed(0, kBottom | kLeft, styles.lineId(kThinBlack));
-  const std::string saved = styles.save();
-  EXPECT_NE(
-      saved.find(R"(<border><left style="thin"><color rgb="FF000000"/></left>)"
-                 R"(<bottom style="thin"><color rgb="FF000000"/></bottom><diagonal/></border>)"),
-      std::string::npos)
-      << saved;
+  EXPECT_EQ(
+      xmlFragment(styles.save(), "/styleSheet/borders"),
+      R"(<borders count="2"><border><diagonal/></border>)"
+      R"(<border><left style="thin"><color rgb="FF000000"/></left>)"
+      R"(<bottom style="thin"><color rgb="FF000000"/></bottom><diagonal/></border></borders>)");
 }
 
 TEST_F(StylesTest, NumberFormatCopiesAddCustomCodesOnce) {
@@ -90,11 +94,13 @@ TEST_F(StylesTest, NumberFormatCopiesAddCustomCodesOnce) {
   EXPECT_EQ(styles.numberFormat(longTime), "[h]:mm");
   EXPECT_EQ(styles.withNumberFormat(0, "[h]:mm"), longTime);
   const std::string saved = styles.save();
-  EXPECT_NE(
-      saved.find(R"(<numFmts count="1"><numFmt numFmtId="164" formatCode="[h]:mm"/></numFmts>)"),
-      std::string::npos)
-      << saved;
-  EXPECT_NE(saved.find(R"(numFmtId="20")"), std::string::npos);  // h:mm is built in
+  EXPECT_EQ(xmlFragment(saved, "/styleSheet/numFmts"),
+            R"(<numFmts count="1"><numFmt numFmtId="164" formatCode="[h]:mm"/></numFmts>)");
+  // h:mm is built in: its copy names the built-in format and adds no code.
+  EXPECT_EQ(
+      xmlFragment(saved, "/styleSheet/cellXfs/xf[position() > 3]"),
+      R"(<xf numFmtId="20" fontId="0" fillId="0" borderId="0" xfId="0" applyNumberFormat="1"/>)"
+      R"(<xf numFmtId="164" fontId="0" fillId="0" borderId="0" xfId="0" applyNumberFormat="1"/>)");
 }
 
 }  // namespace

@@ -53,7 +53,8 @@ TEST(Worksheet, IgnoresTheStoredDimensionAndRewritesIt) {
   EXPECT_EQ(rectName(sheet->usedRange()), "B3");
   sheet->noteUsed(7, 4);
   sheet->markChanged();
-  EXPECT_NE(saved(*sheet).find(R"(<dimension ref="B3:D7"/>)"), std::string::npos);
+  EXPECT_EQ(testing::xmlFragment(saved(*sheet), "/worksheet/dimension"),
+            R"(<dimension ref="B3:D7"/>)");
 }
 
 TEST(Worksheet, NumbersRowsAndCellsThatCarryNoReference) {
@@ -96,20 +97,20 @@ TEST(Worksheet, WritesBackWhatItDoesNotModelAndOnlyTheCellsItChanged) {
   sheet->markChanged();
   sheet->addDrawing("rId8", "http://schemas.openxmlformats.org/officeDocument/2006/relationships");
   const std::string xml = saved(*sheet);
-  EXPECT_NE(xml.find(R"(mc:Ignorable="x14ac")"), std::string::npos);
-  EXPECT_NE(xml.find(R"(<sheetViews><sheetView workbookViewId="0"/></sheetViews>)"),
-            std::string::npos);
-  // The changed row keeps its attributes but its spans; its untouched cells are copied.
-  EXPECT_NE(xml.find(R"(<row r="1" x14ac:dyDescent="0.25"><c r="A1" s="1" t="s"><v>0</v></c>)"
-                     R"(<c r="B1"><f>A1</f><v>2</v><extLst/></c><c r="C1"><v>0.5</v></c></row>)"),
-            std::string::npos)
-      << xml;
-  EXPECT_NE(xml.find(R"(<row r="3" ht="20" customHeight="1"><c r="A3"><v>5</v></c></row>)"),
-            std::string::npos);
+  const auto part = [&xml](const char* xpath) { return testing::xmlFragment(xml, xpath); };
+  EXPECT_EQ(part("/worksheet/@mc:Ignorable"), R"(mc:Ignorable="x14ac")");
+  EXPECT_EQ(part("/worksheet/sheetViews"),
+            R"(<sheetViews><sheetView workbookViewId="0"/></sheetViews>)");
+  // The changed row keeps its attributes but its spans; its untouched cells are copied, and
+  // the row not changed is copied whole.
+  EXPECT_EQ(part("/worksheet/sheetData"),
+            R"(<sheetData><row r="1" x14ac:dyDescent="0.25"><c r="A1" s="1" t="s"><v>0</v></c>)"
+            R"(<c r="B1"><f>A1</f><v>2</v><extLst/></c><c r="C1"><v>0.5</v></c></row>)"
+            R"(<row r="3" ht="20" customHeight="1"><c r="A3"><v>5</v></c></row></sheetData>)");
   // <drawing> goes before <legacyDrawing>, as the schema orders them.
-  EXPECT_NE(xml.find(R"(</mergeCells><drawing r:id="rId8"/><legacyDrawing r:id="rId7"/>)"),
-            std::string::npos)
-      << xml;
+  EXPECT_EQ(part("/worksheet/sheetData/following-sibling::*"),
+            R"(<mergeCells count="1"><mergeCell ref="A5:B5"/></mergeCells>)"
+            R"(<drawing r:id="rId8"/><legacyDrawing r:id="rId7"/>)");
 }
 
 TEST(Worksheet, RefusesPartsThatAreNoWorksheets) {

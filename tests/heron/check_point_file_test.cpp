@@ -2,16 +2,17 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/heron/check_point_bytes.h"
 #include "tests/heron/open_files.h"
+#include "tests/support/record_bytes.h"
 #include "tests/support/temp_dir.h"
 
 namespace qx::heron {
 namespace {
 
-using testing::HeaderBytes;
-namespace header_fields = testing::header_fields;
-using testing::rowBytes;
+using qx::testing::checkPointFile;
+using qx::testing::checkPointRow;
+using qx::testing::RecordBytes;
+namespace header_fields = platform::records::check_point_header;
 
 platform::Bytes bytesOf(const std::string& text) {
   return {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()};
@@ -36,12 +37,12 @@ TEST(CheckPointHeaderDecoding, EveryIntegerComesFromItsOffset) {
       {header_fields::border_weight, &CheckPointHeader::borderWeight},
       {header_fields::row_count, &CheckPointHeader::rowCount},
   };
-  HeaderBytes bytes;
+  RecordBytes bytes{header_fields::kSize};
   // Distinct values in every word before the first text, the host's reserved words included.
   for (std::size_t offset = 0; offset < header_fields::text1.offset; offset += 4) {
-    bytes.integer(offset, static_cast<std::int32_t>(0x01020300 + offset) * -1);
+    bytes.int32(offset, static_cast<std::int32_t>(0x01020300 + offset) * -1);
   }
-  const CheckPointHeader header = decodeHeader(bytes.bytes);
+  const CheckPointHeader header = decodeHeader(bytes.bytes());
   for (const Case& c : cases) {
     EXPECT_EQ(header.*c.field, static_cast<std::int32_t>(0x01020300 + c.at.offset) * -1)
         << c.at.offset;
@@ -49,7 +50,7 @@ TEST(CheckPointHeaderDecoding, EveryIntegerComesFromItsOffset) {
 }
 
 TEST(CheckPointHeaderDecoding, TextsComeFromTheirSlotsWithText3BeforeText2) {
-  HeaderBytes bytes;
+  RecordBytes bytes{header_fields::kSize};
   bytes.text(header_fields::text1, "first")
       .text(header_fields::text3, "third")
       .text(header_fields::text2, "second")
@@ -57,7 +58,7 @@ TEST(CheckPointHeaderDecoding, TextsComeFromTheirSlotsWithText3BeforeText2) {
   bytes.text(header_fields::template_path, "C:\\\xC4\xA3\xB0\xE5.xlsx")
       .text(header_fields::picture_cell1, "B20")
       .text(header_fields::picture_cell2, "F30");
-  const CheckPointHeader header = decodeHeader(bytes.bytes);
+  const CheckPointHeader header = decodeHeader(bytes.bytes());
   EXPECT_EQ(header.text1, "first");
   EXPECT_EQ(header.text2, "second");
   EXPECT_EQ(header.text3, "third");
@@ -68,14 +69,14 @@ TEST(CheckPointHeaderDecoding, TextsComeFromTheirSlotsWithText3BeforeText2) {
 }
 
 TEST(CheckPointHeaderDecoding, ATextEndsAtItsNulOrAtTheEndOfItsSlot) {
-  HeaderBytes bytes;
+  RecordBytes bytes{header_fields::kSize};
   // text3 fills its 80 bytes without NUL and text2 follows directly: text3 must stop at 80.
   bytes.text(header_fields::text3, std::string(80, 'x')).text(header_fields::text2, "next");
   // Bytes after a NUL inside the slot are ignored.
   bytes.text(header_fields::text1, std::string("kept\0ignored", 12));
   // The last slot of the record without NUL ends with the record.
   bytes.text(header_fields::picture_cell2, std::string(30, 'Z'));
-  const CheckPointHeader header = decodeHeader(bytes.bytes);
+  const CheckPointHeader header = decodeHeader(bytes.bytes());
   EXPECT_EQ(header.text3, std::string(80, 'x'));
   EXPECT_EQ(header.text2, "next");
   EXPECT_EQ(header.text1, "kept");
@@ -83,7 +84,7 @@ TEST(CheckPointHeaderDecoding, ATextEndsAtItsNulOrAtTheEndOfItsSlot) {
 }
 
 TEST(CheckPointRowDecoding, FourFieldsOfEightyBytesAndTheTailIsNotRead) {
-  const CheckPointRow row = decodeRow(bytesOf(rowBytes("a1", "b1", "", std::string(80, 'd'))));
+  const CheckPointRow row = decodeRow(bytesOf(checkPointRow("a1", "b1", "", std::string(80, 'd'))));
   EXPECT_EQ(row.fieldA, "a1");
   EXPECT_EQ(row.fieldB, "b1");
   EXPECT_EQ(row.fieldC, "");
@@ -113,14 +114,14 @@ TEST_F(CheckPointFileReading, MissingFileAndDirectoryDoNotOpen) {
 }
 
 TEST_F(CheckPointFileReading, ShortHeaderAndShortRowAreDistinctResults) {
-  HeaderBytes header;
-  header.rowCount(2).text(header_fields::text1, "t");
+  RecordBytes header{header_fields::kSize};
+  header.int32(header_fields::row_count, 2).text(header_fields::text1, "t");
   struct Case {
     std::string bytes;
     ReadResult headerRead, firstRow, secondRow;
   };
-  const std::string row = rowBytes("a", "b", "c", "d");
-  const std::string full = testing::fileBytes(header);
+  const std::string row = checkPointRow("a", "b", "c", "d");
+  const std::string full = checkPointFile(header);
   const Case cases[] = {
       {"", ReadResult::ShortHeader, ReadResult::ShortRow, ReadResult::ShortRow},
       {full.substr(0, 1043), ReadResult::ShortHeader, ReadResult::ShortRow, ReadResult::ShortRow},
@@ -146,10 +147,10 @@ TEST_F(CheckPointFileReading, ShortHeaderAndShortRowAreDistinctResults) {
 }
 
 TEST_F(CheckPointFileReading, RecordsComeInFileOrderAndSurplusBytesAreLeftAlone) {
-  HeaderBytes header;
-  header.rowCount(2).text(header_fields::column_spec, "ab");
-  const auto path = write(testing::fileBytes(
-      header, {rowBytes("r0", "", "", ""), rowBytes("r1", "", "", ""), "surplus"}));
+  RecordBytes header{header_fields::kSize};
+  header.int32(header_fields::row_count, 2).text(header_fields::column_spec, "ab");
+  const auto path = write(checkPointFile(
+      header, {checkPointRow("r0", "", "", ""), checkPointRow("r1", "", "", ""), "surplus"}));
   std::optional<CheckPointFile> file = CheckPointFile::open(path);
   ASSERT_TRUE(file);
   CheckPointHeader decoded;

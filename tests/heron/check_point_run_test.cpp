@@ -8,9 +8,9 @@
 #include "platform/code_page.h"
 #include "platform/paths.h"
 #include "report/failure_report.h"
-#include "tests/heron/check_point_bytes.h"
 #include "tests/heron/open_files.h"
 #include "tests/support/captured_messages.h"
+#include "tests/support/record_bytes.h"
 #include "tests/support/recording_server.h"
 #include "tests/support/temp_dir.h"
 
@@ -19,10 +19,12 @@ namespace {
 
 using platform::Buttons;
 using qx::testing::CapturedMessages;
+using qx::testing::checkPointFile;
+using qx::testing::checkPointRow;
+using qx::testing::RecordBytes;
 using qx::testing::RecordingServer;
-using testing::HeaderBytes;
-namespace header_fields = testing::header_fields;
-using testing::rowBytes;
+namespace slots = qx::testing::slots;
+namespace header_fields = platform::records::check_point_header;
 
 constexpr const char* kDataFileUnreadable = "打开 excel 的临时文件错误!";
 constexpr const char* kHeaderShort = "读头信息错误!";
@@ -51,16 +53,17 @@ class CheckPointRun : public ::testing::Test {
   }
 
   // A header naming the template, first_row 5, weight 2 and picture block B2:C3.
-  HeaderBytes header() const {
-    HeaderBytes bytes;
-    bytes.templatePath(platform::hostTextFromPath(templatePath))
-        .firstRow(5)
-        .borderWeight(2)
-        .pictureCells("B2", "C3");
+  RecordBytes header() const {
+    RecordBytes bytes{header_fields::kSize};
+    bytes.text(header_fields::template_path, platform::hostTextFromPath(templatePath))
+        .int32(header_fields::first_row, 5)
+        .int32(header_fields::border_weight, 2)
+        .text(header_fields::picture_cell1, "B2")
+        .text(header_fields::picture_cell2, "C3");
     return bytes;
   }
-  void writeData(const HeaderBytes& bytes, const std::vector<std::string>& rows = {}) {
-    dir.write("check_point_temp.dat", testing::fileBytes(bytes, rows));
+  void writeData(const RecordBytes& bytes, const std::vector<std::string>& rows = {}) {
+    dir.write("check_point_temp.dat", checkPointFile(bytes, rows));
   }
   RunEnd run() {
     return runCheckPointExport(files, messages);
@@ -100,11 +103,13 @@ class CheckPointRun : public ::testing::Test {
 };
 
 TEST_F(CheckPointRun, FillsTheTableFramesEveryCellPlacesThePictureAndSaves) {
-  HeaderBytes bytes = header();
-  bytes.text1(1, 1, "\xB1\xEA\xCC\xE2").text2(2, 3, "two").text3(3, 4, "three");
-  bytes.rowCount(3).columnSpec("abcd");
-  writeData(bytes, {rowBytes("a0", "b0", "c0", "d0"), rowBytes("a1", "b1", "c1", "d1"),
-                    rowBytes("a2", "b2", "", "d2")});
+  RecordBytes bytes = header();
+  bytes.slot(slots::kCheckPoint[0], "\xB1\xEA\xCC\xE2", 1, 1)
+      .slot(slots::kCheckPoint[1], "two", 2, 3)
+      .slot(slots::kCheckPoint[2], "three", 3, 4);
+  bytes.int32(header_fields::row_count, 3).text(header_fields::column_spec, "abcd");
+  writeData(bytes, {checkPointRow("a0", "b0", "c0", "d0"), checkPointRow("a1", "b1", "c1", "d1"),
+                    checkPointRow("a2", "b2", "", "d2")});
   EXPECT_EQ(run(), RunEnd::Saved);
   expectMessages({});
   EXPECT_EQ(server.cellUtf8(1, 1, 1), "标题");
@@ -140,8 +145,9 @@ TEST_F(CheckPointRun, FillsTheTableFramesEveryCellPlacesThePictureAndSaves) {
 }
 
 TEST_F(CheckPointRun, EachTextIsWrittenBeforeItsFrame) {
-  HeaderBytes bytes = header();
-  writeData(bytes.rowCount(1).columnSpec("ab"), {rowBytes("x", "y", "", "")});
+  RecordBytes bytes = header();
+  writeData(bytes.int32(header_fields::row_count, 1).text(header_fields::column_spec, "ab"),
+            {checkPointRow("x", "y", "", "")});
   ASSERT_EQ(run(), RunEnd::Saved);
   const std::vector<std::string> tail = operationsFrom("Range.Item put");
   const std::vector<std::string> expected = {"Range.Item put",     "Worksheet.Range",
@@ -169,21 +175,21 @@ TEST_F(CheckPointRun, FailuresBeforeTheServerEndWithoutTouchingCom) {
        kHeaderShort, Buttons::OkCancel},
       {"header one byte short",
        [](CheckPointRun& t) {
-         t.dir.write("check_point_temp.dat", testing::fileBytes(t.header()).substr(0, 1043));
+         t.dir.write("check_point_temp.dat", checkPointFile(t.header()).substr(0, 1043));
        },
        kHeaderShort, Buttons::OkCancel},
       {"template missing",
        [&](CheckPointRun& t) {
-         HeaderBytes bytes = t.header();
+         RecordBytes bytes = t.header();
          bytes.text(header_fields::template_path, std::string(256, '\0'))
-             .templatePath(
-                 platform::hostTextFromPath(t.dir.path() / std::filesystem::path(u8"无.xlsx")));
+             .text(header_fields::template_path,
+                   platform::hostTextFromPath(t.dir.path() / std::filesystem::path(u8"无.xlsx")));
          t.writeData(bytes);
        },
        missingTemplate, Buttons::Ok},
       {"template path empty",
        [](CheckPointRun& t) {
-         HeaderBytes bytes = t.header();
+         RecordBytes bytes = t.header();
          t.writeData(bytes.text(header_fields::template_path, std::string(256, '\0')));
        },
        "模板文件“”, 不存在!", Buttons::Ok},
@@ -219,8 +225,11 @@ TEST_F(CheckPointRun, ServerThatCannotBeCreatedUninitialisesCom) {
 }
 
 TEST_F(CheckPointRun, TemplateWithTextInTheFirstBodyCellIsClosedAndTheServerQuit) {
-  HeaderBytes bytes = header();
-  writeData(bytes.rowCount(1).columnSpec("a").text1(1, 1, "t"), {rowBytes("x", "", "", "")});
+  RecordBytes bytes = header();
+  writeData(bytes.int32(header_fields::row_count, 1)
+                .text(header_fields::column_spec, "a")
+                .slot(slots::kCheckPoint[0], "t", 1, 1),
+            {checkPointRow("x", "", "", "")});
   server.setCellUtf8(1, 5, 1, " ");  // even one space counts
   EXPECT_EQ(run(), RunEnd::Stopped);
   expectMessages(
@@ -249,7 +258,7 @@ TEST_F(CheckPointRun, DataFileGoneOrShortAtTheSecondReadingClosesWorkbooksAndQui
        kDataFileUnreadable, Buttons::Ok},
       {"cut short",
        [](CheckPointRun& t) {
-         t.dir.write("check_point_temp.dat", testing::fileBytes(t.header()).substr(0, 1000));
+         t.dir.write("check_point_temp.dat", checkPointFile(t.header()).substr(0, 1000));
        },
        kHeaderShort, Buttons::OkCancel},
   };
@@ -258,8 +267,8 @@ TEST_F(CheckPointRun, DataFileGoneOrShortAtTheSecondReadingClosesWorkbooksAndQui
     RecordingServer fresh;
     fresh.registerAs("Excel.Application");
     messages.shown.clear();
-    HeaderBytes bytes = header();
-    writeData(bytes.text1(1, 1, "t"));
+    RecordBytes bytes = header();
+    writeData(bytes.slot(slots::kCheckPoint[0], "t", 1, 1));
     files.beforeOpeningDataFile = [&](int opening) {
       if (opening == 2) c.change(*this);
     };
@@ -277,10 +286,12 @@ TEST_F(CheckPointRun, DataFileGoneOrShortAtTheSecondReadingClosesWorkbooksAndQui
 }
 
 TEST_F(CheckPointRun, ShortBodyLeavesTheRowsWrittenSoFarOpenAndUnsaved) {
-  HeaderBytes bytes = header();
-  bytes.text1(1, 1, "head").rowCount(3).columnSpec("a");
-  const std::string third = rowBytes("r2", "", "", "").substr(0, 327);
-  writeData(bytes, {rowBytes("r0", "", "", ""), rowBytes("r1", "", "", ""), third});
+  RecordBytes bytes = header();
+  bytes.slot(slots::kCheckPoint[0], "head", 1, 1)
+      .int32(header_fields::row_count, 3)
+      .text(header_fields::column_spec, "a");
+  const std::string third = checkPointRow("r2", "", "", "").substr(0, 327);
+  writeData(bytes, {checkPointRow("r0", "", "", ""), checkPointRow("r1", "", "", ""), third});
   EXPECT_EQ(run(), RunEnd::Stopped);
   expectMessages({{kBodyShort, Buttons::OkCancel}});
   EXPECT_EQ(server.cellUtf8(1, 1, 1), "head");
@@ -322,9 +333,11 @@ TEST_F(CheckPointRun, PictureGeometryIsCutToWholePoints) {
 
 TEST_F(CheckPointRun, UsedRangeAwayFromA1OffsetsTextsButNotFrames) {
   server.setUsedRangeOrigin(1, 3, 2);  // C... B3
-  HeaderBytes bytes = header();
-  bytes.text1(1, 1, "h").rowCount(1).columnSpec("ab");
-  writeData(bytes, {rowBytes("x", "y", "", "")});
+  RecordBytes bytes = header();
+  bytes.slot(slots::kCheckPoint[0], "h", 1, 1)
+      .int32(header_fields::row_count, 1)
+      .text(header_fields::column_spec, "ab");
+  writeData(bytes, {checkPointRow("x", "y", "", "")});
   ASSERT_EQ(run(), RunEnd::Saved);
   EXPECT_EQ(server.cellUtf8(1, 3, 2), "h");
   EXPECT_EQ(server.cellUtf8(1, 7, 2), "x");  // row 5, column 1 of the used range
@@ -350,9 +363,11 @@ TEST_F(CheckPointRun, NoRecordsAreReadWhenTheCountIsZeroOrNegative) {
     SCOPED_TRACE(rows);
     RecordingServer fresh;
     fresh.registerAs("Excel.Application");
-    HeaderBytes bytes = header();
-    bytes.text2(1, 2, "t2").rowCount(rows).columnSpec("a");
-    writeData(bytes, {rowBytes("ignored", "", "", "")});
+    RecordBytes bytes = header();
+    bytes.slot(slots::kCheckPoint[1], "t2", 1, 2)
+        .int32(header_fields::row_count, rows)
+        .text(header_fields::column_spec, "a");
+    writeData(bytes, {checkPointRow("ignored", "", "", "")});
     EXPECT_EQ(run(), RunEnd::Saved);
     EXPECT_EQ(fresh.cellUtf8(1, 1, 2), "t2");
     EXPECT_EQ(fresh.cellUtf8(1, 5, 1), "");
@@ -385,8 +400,9 @@ TEST_F(CheckPointRun, ColumnSpecDecidesWhatIsWrittenFramedAndWhichColumnItTakes)
     fresh.registerAs("Excel.Application");
     fresh.setCellUtf8(1, 5, 2, "kept");  // template content beside the check cell
     fresh.setCellUtf8(1, 5, 3, "kept");
-    HeaderBytes bytes = header();
-    writeData(bytes.rowCount(1).columnSpec(c.spec), {rowBytes("A", "B", "C", "D")});
+    RecordBytes bytes = header();
+    writeData(bytes.int32(header_fields::row_count, 1).text(header_fields::column_spec, c.spec),
+              {checkPointRow("A", "B", "C", "D")});
     ASSERT_EQ(run(), RunEnd::Saved);
     int writes = 0;
     for (const auto& call : fresh.calls())
@@ -403,9 +419,11 @@ TEST_F(CheckPointRun, ColumnSpecDecidesWhatIsWrittenFramedAndWhichColumnItTakes)
 
 TEST_F(CheckPointRun, OnlyWFramesTheTemplateCellsWithoutWritingThem) {
   server.setCellUtf8(1, 6, 1, "template text");
-  HeaderBytes bytes = header();
-  writeData(bytes.rowCount(2).columnSpec("ww").borderWeight(-4138),
-            {rowBytes("x", "y", "", ""), rowBytes("x", "y", "", "")});
+  RecordBytes bytes = header();
+  writeData(bytes.int32(header_fields::row_count, 2)
+                .text(header_fields::column_spec, "ww")
+                .int32(header_fields::border_weight, -4138),
+            {checkPointRow("x", "y", "", ""), checkPointRow("x", "y", "", "")});
   ASSERT_EQ(run(), RunEnd::Saved);
   EXPECT_EQ(server.cellUtf8(1, 6, 1), "template text");
   EXPECT_EQ(count("Range.Item put"), 0);
@@ -414,8 +432,9 @@ TEST_F(CheckPointRun, OnlyWFramesTheTemplateCellsWithoutWritingThem) {
 }
 
 TEST_F(CheckPointRun, EmptySpecStillReadsEveryRecord) {
-  HeaderBytes bytes = header();
-  writeData(bytes.rowCount(2).columnSpec(""), {rowBytes("x", "", "", "")});
+  RecordBytes bytes = header();
+  writeData(bytes.int32(header_fields::row_count, 2).text(header_fields::column_spec, ""),
+            {checkPointRow("x", "", "", "")});
   EXPECT_EQ(run(), RunEnd::Stopped);
   expectMessages({{kBodyShort, Buttons::OkCancel}});
   EXPECT_TRUE(server.frames().empty());
@@ -424,11 +443,13 @@ TEST_F(CheckPointRun, EmptySpecStillReadsEveryRecord) {
 }
 
 TEST_F(CheckPointRun, FlagsOffWriteNoHeaderCell) {
-  HeaderBytes bytes = header();
-  bytes.text1(1, 1, "one").text2(1, 2, "two").text3(1, 3, "three");
-  bytes.integer(header_fields::text1_flag, 0)
-      .integer(header_fields::text2_flag, 0)
-      .integer(header_fields::text3_flag, 0);
+  RecordBytes bytes = header();
+  bytes.slot(slots::kCheckPoint[0], "one", 1, 1)
+      .slot(slots::kCheckPoint[1], "two", 1, 2)
+      .slot(slots::kCheckPoint[2], "three", 1, 3);
+  bytes.int32(header_fields::text1_flag, 0)
+      .int32(header_fields::text2_flag, 0)
+      .int32(header_fields::text3_flag, 0);
   writeData(bytes);
   ASSERT_EQ(run(), RunEnd::Saved);
   EXPECT_EQ(count("Range.Item put"), 0);
@@ -436,20 +457,24 @@ TEST_F(CheckPointRun, FlagsOffWriteNoHeaderCell) {
 
 TEST_F(CheckPointRun, FirstReadingDecidesTemplateAndRowsSecondDecidesTheRest) {
   const std::filesystem::path other = dir.write("other.xlsx", "PK");
-  HeaderBytes before = header();
-  before.text1(1, 1, "old").rowCount(1).columnSpec("a").borderWeight(2);
-  writeData(before, {rowBytes("old", "", "", "")});
+  RecordBytes before = header();
+  before.slot(slots::kCheckPoint[0], "old", 1, 1)
+      .int32(header_fields::row_count, 1)
+      .text(header_fields::column_spec, "a")
+      .int32(header_fields::border_weight, 2);
+  writeData(before, {checkPointRow("old", "", "", "")});
   files.beforeOpeningDataFile = [&](int opening) {
     if (opening != 2) return;
-    HeaderBytes after;
-    after.templatePath(platform::hostTextFromPath(other))
-        .firstRow(20)
-        .text2(2, 2, "new")
-        .rowCount(2)
-        .columnSpec("ba")
-        .borderWeight(4)
-        .pictureCells("D4", "D4");
-    writeData(after, {rowBytes("a0", "b0", "", ""), rowBytes("a1", "b1", "", "")});
+    RecordBytes after{header_fields::kSize};
+    after.text(header_fields::template_path, platform::hostTextFromPath(other))
+        .int32(header_fields::first_row, 20)
+        .slot(slots::kCheckPoint[1], "new", 2, 2)
+        .int32(header_fields::row_count, 2)
+        .text(header_fields::column_spec, "ba")
+        .int32(header_fields::border_weight, 4)
+        .text(header_fields::picture_cell1, "D4")
+        .text(header_fields::picture_cell2, "D4");
+    writeData(after, {checkPointRow("a0", "b0", "", ""), checkPointRow("a1", "b1", "", "")});
   };
   ASSERT_EQ(run(), RunEnd::Saved);
   EXPECT_EQ(server.openedFilename(),
@@ -495,9 +520,11 @@ TEST_F(CheckPointRun, ServerFailureMidRunIsToldOnceReleasesAndUninitialises) {
     exception.description = u"被拒绝";
     fresh.failCall(c.operation, c.occurrence, automation::hr::kException, exception);
     messages.shown.clear();
-    HeaderBytes bytes = header();
-    bytes.text1(1, 1, "h").rowCount(2).columnSpec("ab");
-    writeData(bytes, {rowBytes("x", "y", "", ""), rowBytes("x", "y", "", "")});
+    RecordBytes bytes = header();
+    bytes.slot(slots::kCheckPoint[0], "h", 1, 1)
+        .int32(header_fields::row_count, 2)
+        .text(header_fields::column_spec, "ab");
+    writeData(bytes, {checkPointRow("x", "y", "", ""), checkPointRow("x", "y", "", "")});
     EXPECT_EQ(run(), RunEnd::AutomationFailure);
     ASSERT_EQ(messages.shown.size(), 1u);
     EXPECT_EQ(messages.shown[0].buttons, Buttons::Ok);

@@ -6,13 +6,17 @@
 
 #include "automation/apartment.h"
 #include "platform/paths.h"
-#include "tests/heron/check_point_bytes.h"
 #include "tests/support/captured_messages.h"
+#include "tests/support/record_bytes.h"
 #include "tests/support/recording_server.h"
 #include "tests/support/temp_dir.h"
 
 namespace qx::heron {
 namespace {
+
+using qx::testing::checkPointFile;
+using qx::testing::RecordBytes;
+namespace header_fields = platform::records::check_point_header;
 
 TEST(HeronProgram, FailedStartUpWritesTheFatalLineAndExitsWithOne) {
   qx::testing::TempDir dir;
@@ -40,11 +44,12 @@ TEST(HeronProgram, ExitCodeIsZeroForEndsWithAMessageAndTwoForAServerFailure) {
   EXPECT_EQ(runProgram(initialize, files), 0);  // no data file
   ASSERT_EQ(messages.shown.size(), 1u);
 
-  testing::HeaderBytes header;
-  header.templatePath(platform::hostTextFromPath(dir.write("t.xlsx", "PK")))
-      .firstRow(2)
-      .pictureCells("A1", "B2");
-  dir.write("check_point_temp.dat", testing::fileBytes(header));
+  RecordBytes header{header_fields::kSize};
+  header.text(header_fields::template_path, platform::hostTextFromPath(dir.write("t.xlsx", "PK")))
+      .int32(header_fields::first_row, 2)
+      .text(header_fields::picture_cell1, "A1")
+      .text(header_fields::picture_cell2, "B2");
+  dir.write("check_point_temp.dat", checkPointFile(header));
   EXPECT_EQ(runProgram(initialize, files), 0);
   EXPECT_EQ(server.saveCount(), 1);
 
@@ -68,9 +73,10 @@ TEST(HeronProgram, UnforeseenErrorLeavesNoReferenceAndNoApartmentBehind) {
   FailingMessages messages;
   RunFiles files;
   files.dataFile = dir.path() / "check_point_temp.dat";
-  testing::HeaderBytes header;
-  header.templatePath(platform::hostTextFromPath(dir.write("t.xlsx", "PK"))).firstRow(2);
-  dir.write("check_point_temp.dat", testing::fileBytes(header));
+  RecordBytes header{header_fields::kSize};
+  header.text(header_fields::template_path, platform::hostTextFromPath(dir.write("t.xlsx", "PK")))
+      .int32(header_fields::first_row, 2);
+  dir.write("check_point_temp.dat", checkPointFile(header));
   ::testing::internal::CaptureStderr();
   const int code = runProgram([&]() -> platform::Messages* { return &messages; }, files);
   EXPECT_EQ(::testing::internal::GetCapturedStderr(), "heron: no box\n");

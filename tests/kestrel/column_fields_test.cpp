@@ -51,7 +51,7 @@ class DualSpecColumns : public DualSpecRun {
   // Fills every field of both tables with its own byte, the texts either as long as their slot
   // allows with a NUL after them, or over the whole slot with no NUL at all. Returns what each
   // column must show: the primary fields first, then the secondary ones.
-  std::vector<std::string> fillEveryField(RowRecord& row, bool terminated) {
+  std::vector<std::string> fillEveryField(RecordBytes& row, bool terminated) {
     std::vector<std::string> expected;
     std::size_t next = 0;
     auto fill = [&](const Field& field) {
@@ -75,7 +75,8 @@ class DualSpecColumns : public DualSpecRun {
     std::string primary, secondary;
     for (const Field& field : kPrimaryFields) primary += field.symbol;
     for (const Field& field : kSecondaryFields) secondary += field.symbol;
-    header.primary(primary).secondary(secondary);
+    header.text(header_fields::primary_spec, primary)
+        .text(header_fields::secondary_spec, secondary);
     run();
     ASSERT_TRUE(messages.shown.empty()) << messages.shown[0].text;
     const std::size_t primaryCount = std::size(kPrimaryFields);
@@ -95,13 +96,13 @@ class DualSpecColumns : public DualSpecRun {
 };
 
 TEST_F(DualSpecColumns, EverySymbolWritesItsFieldUpToTheNul) {
-  RowRecord& row = rows.add();
+  RecordBytes& row = rows.add();
   const std::vector<std::string> expected = fillEveryField(row, true);
   expectColumns(expected);
 }
 
 TEST_F(DualSpecColumns, TextsWithoutNulStopAtTheEndOfTheirSlot) {
-  RowRecord& row = rows.add();
+  RecordBytes& row = rows.add();
   const std::vector<std::string> expected = fillEveryField(row, false);
   expectColumns(expected);
 }
@@ -112,7 +113,7 @@ TEST_F(DualSpecColumns, NumbersAreSignedDecimals) {
       .int32(row_fields::primary_c, 0)
       .int32(row_fields::primary_p, 2147483647)
       .int32(row_fields::primary_9, -2147483647 - 1);
-  header.primary("1cp9");
+  header.text(header_fields::primary_spec, "1cp9");
   run();
   EXPECT_EQ(cell(5, 1), "-5");
   EXPECT_EQ(cell(5, 2), "0");
@@ -129,10 +130,10 @@ TEST_F(DualSpecColumns, UnknownAndUpperCaseSymbolsTakeNoColumn) {
   // Upper case, space, a GBK lead byte and marks outside the alphabets; digits and punctuation
   // belong to the primary alphabet only.
   header
-      .primary(
-          "aX b?\xCA\xC7"
-          "B")
-      .secondary("A1#ayZb");
+      .text(header_fields::primary_spec,
+            "aX b?\xCA\xC7"
+            "B")
+      .text(header_fields::secondary_spec, "A1#ayZb");
   run();
   EXPECT_EQ(cell(5, 1), "1");
   EXPECT_EQ(cell(5, 2), "pb");
@@ -149,7 +150,7 @@ TEST_F(DualSpecColumns, KeepSymbolsFrameTheTemplateCellWithoutWritingIt) {
       .int32(row_fields::primary_1, 42)
       .text(row_fields::primary_hash, "hash")
       .text(row_fields::secondary_a, "second a");
-  header.primary("a1z").secondary("za");
+  header.text(header_fields::primary_spec, "a1z").text(header_fields::secondary_spec, "za");
   run();
   EXPECT_EQ(cell(5, 1), "1");
   EXPECT_EQ(cell(5, 2), "42");
@@ -163,7 +164,7 @@ TEST_F(DualSpecColumns, KeepSymbolsFrameTheTemplateCellWithoutWritingIt) {
 
 TEST_F(DualSpecColumns, TheOrdinalCountsRecordsAlongTheList) {
   for (int i = 0; i < 3; ++i) rows.add();
-  header.primary("a");
+  header.text(header_fields::primary_spec, "a");
   run();
   EXPECT_EQ(cell(5, 1), "1");
   EXPECT_EQ(cell(6, 1), "2");
@@ -185,7 +186,7 @@ TEST_F(DualSpecColumns, AnOverlongTextIsCutAtACharacterBoundary) {
        std::string("x").append(wide, 0, 252).append("yz")},
   };
   for (const Case& c : cases) rows.add().text(row_fields::primary_amp, c.stored);
-  header.primary("&");
+  header.text(header_fields::primary_spec, "&");
   run();
   for (std::size_t i = 0; i < std::size(cases); ++i) {
     EXPECT_EQ(cell(5 + static_cast<int>(i), 1), cases[i].shown) << i;

@@ -2,13 +2,19 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/kestrel/dual_spec_records.h"
+#include "kestrel/dual_spec_row.h"
+#include "tests/support/record_bytes.h"
 
 namespace qx::kestrel::testing {
+
+using qx::testing::RecordBytes;
+using qx::testing::RecordList;
+namespace header_fields = platform::records::dual_spec_header;
+namespace row_fields = platform::records::dual_spec_row;
 namespace {
 
 TEST(DualSpecHeader, FieldsAreReadAtTheirOffsets) {
-  HeaderRecord record;
+  RecordBytes record{header_fields::kSize};
   record.text(header_fields::header_text1, "one")
       .text(header_fields::header_text2, "two")
       .text(header_fields::header_text3, "three")
@@ -18,7 +24,11 @@ TEST(DualSpecHeader, FieldsAreReadAtTheirOffsets) {
   for (std::size_t k = 0; k < 4; ++k) {
     for (std::size_t i = 0; i < 3; ++i) record.int32(offsets[k] + 4 * i, placements[k][i]);
   }
-  record.templatePath("C:\\t.xlsx").primary("a1z").secondary("ab").startRow(7).weight(-4138);
+  record.text(header_fields::template_path, "C:\\t.xlsx")
+      .text(header_fields::primary_spec, "a1z")
+      .text(header_fields::secondary_spec, "ab")
+      .int32(header_fields::start_row, 7)
+      .int32(header_fields::border_weight, -4138);
 
   const DualSpecHeader header = decodeDualSpecHeader(record.bytes());
   const char* texts[] = {"one", "two", "three", "four"};
@@ -36,7 +46,7 @@ TEST(DualSpecHeader, FieldsAreReadAtTheirOffsets) {
 }
 
 TEST(DualSpecHeader, TheTwelveBytesAt236BelongToNoText) {
-  HeaderRecord plain, filled;
+  RecordBytes plain{header_fields::kSize}, filled{header_fields::kSize};
   plain.int32(header_fields::show_flag4, 1)
       .int32(header_fields::header_row4, 3)
       .int32(header_fields::header_column4, 4);
@@ -46,7 +56,7 @@ TEST(DualSpecHeader, TheTwelveBytesAt236BelongToNoText) {
       .int32(236, 1)
       .int32(240, 99)
       .int32(244, 98);
-  for (const HeaderRecord* record : {&plain, &filled}) {
+  for (const RecordBytes* record : {&plain, &filled}) {
     const DualSpecHeader header = decodeDualSpecHeader(record->bytes());
     EXPECT_TRUE(header.texts[3].shown);
     EXPECT_EQ(header.texts[3].row, 3);
@@ -56,7 +66,7 @@ TEST(DualSpecHeader, TheTwelveBytesAt236BelongToNoText) {
 }
 
 TEST(DualSpecHeader, TextsEndAtTheirNulOrTheirSlot) {
-  HeaderRecord record;
+  RecordBytes record{header_fields::kSize};
   record.raw(header_fields::header_text1, std::string(50, 'h'))
       .raw(header_fields::header_text2, std::string("ab\0cd", 5));
   record.raw(header_fields::template_path, std::string(256, 'p'))
@@ -70,9 +80,9 @@ TEST(DualSpecHeader, TextsEndAtTheirNulOrTheirSlot) {
 }
 
 TEST(DualSpecRow, TheLinkAt5456LeadsToTheNextRecord) {
-  RowList rows;
-  RowRecord& first = rows.add();
-  RowRecord& second = rows.add();
+  RecordList rows{row_fields::kSize, row_fields::next};
+  RecordBytes& first = rows.add();
+  RecordBytes& second = rows.add();
   EXPECT_EQ(nextRow(first.bytes()), second.data());
   EXPECT_EQ(nextRow(second.bytes()), nullptr);
 }

@@ -26,9 +26,10 @@ TEST_F(DualSpecRun, OccupiedFirstCellMovesTheTableDownOnce) {
     fresh.registerAs();
     if (c.a5) fresh.setCellUtf8(1, 5, 1, "taken");
     if (c.a6) fresh.setCellUtf8(1, 6, 1, "taken too");
-    HeaderRecord h = header;
-    h.primary("zb").headerText(1, "title", c.headerAtA5 ? 1 : 0, 5, 1);
-    rows = RowList();
+    RecordBytes h = header;
+    h.text(header_fields::primary_spec, "zb")
+        .slot(slots::kDualSpec[0], "title", 5, 1, c.headerAtA5 ? 1 : 0);
+    rows = RecordList(row_fields::kSize, row_fields::next);
     rows.add().text(row_fields::primary_b, "first");
     rows.add().text(row_fields::primary_b, "second");
     qx::testing::CapturedMessages shown;
@@ -54,9 +55,11 @@ TEST_F(DualSpecRun, OccupiedFirstCellMovesTheTableDownOnce) {
 }
 
 TEST_F(DualSpecRun, HeaderTextsFollowTheirFlagsAndTheFourthTakesItsPlaceFrom248) {
-  header.headerText(1, "one", 1, 1, 1).headerText(2, "two", 0, 2, 2);  // the second not shown
-  header.headerText(3, "three", -3, 3, 3).headerText(4, "\xCB\xC4", 1, 4, 30);  // "四"
-  header.int32(236, 1).int32(240, 9).int32(244, 9);  // belongs to no text
+  header.slot(slots::kDualSpec[0], "one", 1, 1, 1)
+      .slot(slots::kDualSpec[1], "two", 2, 2, 0);  // the second not shown
+  header.slot(slots::kDualSpec[2], "three", 3, 3, -3)
+      .slot(slots::kDualSpec[3], "\xCB\xC4", 4, 30, 1);  // "四"
+  header.int32(236, 1).int32(240, 9).int32(244, 9);      // belongs to no text
   run();
   EXPECT_EQ(cell(1, 1), "one");
   EXPECT_EQ(server.cell(1, 2, 2), std::nullopt);
@@ -69,7 +72,9 @@ TEST_F(DualSpecRun, HeaderTextsFollowTheirFlagsAndTheFourthTakesItsPlaceFrom248)
 
 TEST_F(DualSpecRun, HeaderTextsCountFromTheUsedRangeWhileFramesAreAbsolute) {
   server.setUsedRangeOrigin(1, 2, 3);  // the used range begins at C2
-  header.headerText(1, "title", 1, 1, 1).startRow(4).primary("b");
+  header.slot(slots::kDualSpec[0], "title", 1, 1, 1)
+      .int32(header_fields::start_row, 4)
+      .text(header_fields::primary_spec, "b");
   rows.add().text(row_fields::primary_b, "value");
   run();
   EXPECT_EQ(cell(2, 3), "title");
@@ -88,13 +93,13 @@ TEST_F(DualSpecRun, OnlyTheExactMarkerSwitchesTheOptionBlockOn) {
       {"\xB7\xF1", false}, {"Y", false},
   };
   for (const Case& c : cases) {
-    RowRecord& row = rows.add().text(row_fields::secondary_a, "s");
+    RecordBytes& row = rows.add().text(row_fields::secondary_a, "s");
     row.text(row_fields::option_1, c.marker);
     for (std::size_t i = 1; i < 7; ++i)
       row.text(row_fields::option_1.offset + row_fields::option_1.width * i,
                "opt" + std::to_string(i + 1));
   }
-  header.secondary("a");
+  header.text(header_fields::secondary_spec, "a");
   run();
   for (std::size_t i = 0; i < std::size(cases); ++i) {
     const int row = 5 + static_cast<int>(i);
@@ -111,12 +116,12 @@ TEST_F(DualSpecRun, OnlyTheExactMarkerSwitchesTheOptionBlockOn) {
 }
 
 TEST_F(DualSpecRun, OptionTextsAreWrittenWhateverThePrimarySpecHolds) {
-  RowRecord& row = rows.add();
+  RecordBytes& row = rows.add();
   row.text(row_fields::option_1, kYes);
   for (std::size_t i = 1; i < 7; ++i)
     row.text(row_fields::option_1.offset + row_fields::option_1.width * i,
              "opt" + std::to_string(i + 1));
-  header.primary("zzzzzzz");
+  header.text(header_fields::primary_spec, "zzzzzzz");
   run();
   EXPECT_EQ(cell(5, 8), kYes);
   for (int k = 2; k <= 7; ++k) EXPECT_EQ(cell(5, 7 + k), "opt" + std::to_string(k));
@@ -125,7 +130,7 @@ TEST_F(DualSpecRun, OptionTextsAreWrittenWhateverThePrimarySpecHolds) {
 
 TEST_F(DualSpecRun, Column27IsFramedAsAA) {
   rows.add().text(row_fields::option_1, kYes).text(row_fields::option_7, "last");
-  header.primary(std::string(20, 'a'));
+  header.text(header_fields::primary_spec, std::string(20, 'a'));
   run();
   const std::vector<std::string> frames = frameAddresses();
   ASSERT_EQ(frames.size(), 27u);
@@ -160,7 +165,7 @@ TEST_F(DualSpecRun, EmptySpecsStillAdvanceOneRowPerRecord) {
 }
 
 TEST_F(DualSpecRun, ANullRowListStillWritesTheHeaderAndSaves) {
-  header.headerText(1, "title", 1, 1, 2).primary("ab");
+  header.slot(slots::kDualSpec[0], "title", 1, 2, 1).text(header_fields::primary_spec, "ab");
   run();
   EXPECT_TRUE(messages.shown.empty());
   EXPECT_EQ(cell(1, 2), "title");
@@ -175,7 +180,8 @@ TEST_F(DualSpecRun, ANullRowListStillWritesTheHeaderAndSaves) {
 
 TEST_F(DualSpecRun, ASuccessfulRunOpensSavesReleasesAndKeepsTheApartment) {
   rows.add().text(row_fields::primary_b, "b");
-  header.primary("b").weight(65538);  // only the low 16 bits travel
+  header.text(header_fields::primary_spec, "b")
+      .int32(header_fields::border_weight, 65538);  // only the low 16 bits travel
   run();
   EXPECT_TRUE(messages.shown.empty());
   EXPECT_EQ(platform::utf16ToGbk(server.openedFilename()), templatePath);

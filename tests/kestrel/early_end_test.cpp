@@ -9,7 +9,7 @@ namespace {
 
 TEST_F(DualSpecRun, AMissingTemplateIsNamedAndCreatesNoServer) {
   const std::string missing = platform::hostTextFromPath(dir.path() / "none.xlsx");
-  header.templatePath(missing);
+  header.text(header_fields::template_path, missing);
   run();
   ASSERT_EQ(messages.shown.size(), 1u);
   EXPECT_EQ(messages.shown[0].text, "模板文件“" + missing + "”, 不存在!");
@@ -23,7 +23,7 @@ TEST_F(DualSpecRun, TheTemplateMessageHoldsTheWholeLongestPath) {
   std::string path = platform::hostTextFromPath(dir.path()) + "/%s%d";
   while (path.size() + 2 <= 255) path += "\xB1\xA8";  // "报"
   while (path.size() < 255) path += "x";
-  header.templatePath(path);
+  header.text(header_fields::template_path, path);
   run();
   ASSERT_EQ(messages.shown.size(), 1u);
   EXPECT_EQ(messages.shown[0].text, "模板文件“" + platform::gbkToUtf8(path) + "”, 不存在!");
@@ -33,7 +33,7 @@ TEST_F(DualSpecRun, TheTemplateMessageHoldsTheWholeLongestPath) {
 TEST_F(DualSpecRun, AnEmptyTemplatePathOrADirectoryIsMissing) {
   for (const std::string& path : {std::string(), platform::hostTextFromPath(dir.path())}) {
     messages.shown.clear();
-    header.templatePath(path);
+    header.text(header_fields::template_path, path);
     run();
     EXPECT_EQ(shownTexts(), std::vector<std::string>{"模板文件“" + path + "”, 不存在!"});
   }
@@ -75,9 +75,9 @@ TEST_F(DualSpecRun, AFailedCallEndsTheRunWithOneMessageAndReleasesEverything) {
     const automation::ExceptionInfo exception{static_cast<std::int32_t>(0x800A03ECu), u"Excel",
                                               u"服务器拒绝"};
     failing.failCall(c.operation, c.occurrence, automation::hr::kException, exception);
-    HeaderRecord h = header;
-    h.headerText(1, "title", 1, 1, 1).primary("ab");
-    rows = RowList();
+    RecordBytes h = header;
+    h.slot(slots::kDualSpec[0], "title", 1, 1, 1).text(header_fields::primary_spec, "ab");
+    rows = RecordList(row_fields::kSize, row_fields::next);
     rows.add().text(row_fields::primary_b, "x");
     rows.add().text(row_fields::primary_b, "y");
     qx::testing::CapturedMessages shown;
@@ -96,7 +96,7 @@ TEST_F(DualSpecRun, AFailedCallEndsTheRunWithOneMessageAndReleasesEverything) {
 
 TEST_F(DualSpecRun, AFrameAboveTheFirstRowIsRefusedNotCrashed) {
   server.setUsedRangeOrigin(1, 3, 1);  // used-range row 0 is sheet row 2
-  header.startRow(0).primary("b");
+  header.int32(header_fields::start_row, 0).text(header_fields::primary_spec, "b");
   rows.add().text(row_fields::primary_b, "x");
   run();
   EXPECT_EQ(cell(2, 1), "x");

@@ -9,11 +9,17 @@
 
 #include "platform/code_page.h"
 #include "platform/paths.h"
-#include "tests/kestrel/dual_spec_records.h"
 #include "tests/support/loaded_library.h"
+#include "tests/support/record_bytes.h"
 #include "tests/support/temp_dir.h"
 
 namespace qx::kestrel::testing {
+
+using qx::testing::RecordBytes;
+using qx::testing::RecordList;
+namespace slots = qx::testing::slots;
+namespace header_fields = platform::records::dual_spec_header;
+namespace row_fields = platform::records::dual_spec_row;
 
 using ::qx::testing::LoadedLibrary;
 namespace {
@@ -59,23 +65,23 @@ TEST(KestrelEndToEnd, FillsFramesAndSavesARealTemplate) {
   const auto log = dir.path() / "messages.log";
   qx::testing::ScopedEnv logEnv("QX_MESSAGE_LOG", log.string());
 
-  HeaderRecord header;
-  header.templatePath(platform::hostTextFromPath(workbook))
-      .headerText(1, platform::utf8ToGbk("报表"), 1, 2, 1)
-      .headerText(4, platform::utf8ToGbk("第四"), 1, 3, 2)
-      .primary("azb1")
-      .secondary("a")
-      .startRow(5)
-      .weight(2);
-  RowList rows;
+  RecordBytes header{header_fields::kSize};
+  header.text(header_fields::template_path, platform::hostTextFromPath(workbook))
+      .slot(slots::kDualSpec[0], platform::utf8ToGbk("报表"), 2, 1, 1)
+      .slot(slots::kDualSpec[3], platform::utf8ToGbk("第四"), 3, 2, 1)
+      .text(header_fields::primary_spec, "azb1")
+      .text(header_fields::secondary_spec, "a")
+      .int32(header_fields::start_row, 5)
+      .int32(header_fields::border_weight, 2);
+  RecordList rows{row_fields::kSize, row_fields::next};
   rows.add()
       .text(row_fields::primary_b, platform::utf8ToGbk("型号一"))
       .int32(row_fields::primary_1, -5)
       .text(row_fields::secondary_a, "s1");
-  RowRecord& second = rows.add()
-                          .text(row_fields::primary_b, "B2")
-                          .int32(row_fields::primary_1, 0)
-                          .text(row_fields::secondary_a, "s2");
+  RecordBytes& second = rows.add()
+                            .text(row_fields::primary_b, "B2")
+                            .int32(row_fields::primary_1, 0)
+                            .text(row_fields::secondary_a, "s2");
   second.text(row_fields::option_1, platform::utf8ToGbk("是"))
       .text(row_fields::option_7, platform::utf8ToGbk("完"));
 

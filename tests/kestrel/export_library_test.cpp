@@ -5,13 +5,20 @@
 #include <fstream>
 #include <iterator>
 
+#include "kestrel/dual_spec_header.h"
+#include "kestrel/dual_spec_row.h"
 #include "platform/code_page.h"
 #include "platform/paths.h"
-#include "tests/kestrel/dual_spec_records.h"
 #include "tests/support/loaded_library.h"
+#include "tests/support/record_bytes.h"
 #include "tests/support/temp_dir.h"
 
 namespace qx::kestrel::testing {
+
+using qx::testing::RecordBytes;
+using qx::testing::RecordList;
+namespace header_fields = platform::records::dual_spec_header;
+namespace row_fields = platform::records::dual_spec_row;
 
 using ::qx::testing::LoadedLibrary;
 namespace {
@@ -33,8 +40,8 @@ class KestrelLibrary : public ::testing::Test {
   qx::testing::TempDir dir;
   std::filesystem::path log = dir.path() / "messages.log";
   qx::testing::ScopedEnv logEnv{"QX_MESSAGE_LOG", log.string()};
-  HeaderRecord header;
-  RowList rows;
+  RecordBytes header{header_fields::kSize};
+  RecordList rows{row_fields::kSize, row_fields::next};
 };
 
 TEST_F(KestrelLibrary, TheExportIsFoundByItsPlainName) {

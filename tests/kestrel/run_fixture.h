@@ -11,12 +11,18 @@
 #include "kestrel/dual_spec_run.h"
 #include "platform/code_page.h"
 #include "platform/paths.h"
-#include "tests/kestrel/dual_spec_records.h"
 #include "tests/support/captured_messages.h"
+#include "tests/support/record_bytes.h"
 #include "tests/support/recording_server.h"
 #include "tests/support/temp_dir.h"
 
 namespace qx::kestrel::testing {
+
+using qx::testing::RecordBytes;
+using qx::testing::RecordList;
+namespace slots = qx::testing::slots;
+namespace header_fields = platform::records::dual_spec_header;
+namespace row_fields = platform::records::dual_spec_row;
 
 class DualSpecRun : public ::testing::Test {
  protected:
@@ -24,7 +30,9 @@ class DualSpecRun : public ::testing::Test {
     server.registerAs();
     depthBefore = automation::apartmentDepthForTesting();
     templatePath = platform::hostTextFromPath(dir.write("report.xlsx", "template"));
-    header.templatePath(templatePath).startRow(5).weight(2);
+    header.text(header_fields::template_path, templatePath)
+        .int32(header_fields::start_row, 5)
+        .int32(header_fields::border_weight, 2);
   }
   void TearDown() override {
     while (automation::apartmentDepthForTesting() > depthBefore) {
@@ -63,8 +71,8 @@ class DualSpecRun : public ::testing::Test {
   qx::testing::RecordingServer server;
   qx::testing::CapturedMessages messages;
   qx::testing::TempDir dir;
-  HeaderRecord header;
-  RowList rows;
+  RecordBytes header{header_fields::kSize};
+  RecordList rows{row_fields::kSize, row_fields::next};
   std::string templatePath;
   int depthBefore = 0;
 };

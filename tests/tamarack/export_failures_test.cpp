@@ -15,7 +15,7 @@ using platform::Buttons;
 class TamarackFailures : public TamarackRun {
  protected:
   TamarackFailures() {
-    host.setColumnSpec("ae");
+    host.header.text(header_fields::column_spec, "ae");
     addRow({{'e', "1"}});
   }
 
@@ -55,21 +55,32 @@ TEST_F(TamarackFailures, MissingLabelsShowTheLookupsOwnMessage) {
   }
 }
 
+// A folder in the file's place cannot be opened either, on every system.
 TEST_F(TamarackFailures, MissingLanguageFileIsToldOnce) {
-  std::filesystem::remove(languageFile);
-  serve();
-  run();
-  expectOnly("找不到 " + utf8Of(languageFile) + " 语言配置文件,请重新安装!", Buttons::Ok);
-  EXPECT_FALSE(serverStarted());
+  for (const bool folder : {false, true}) {
+    SCOPED_TRACE(folder ? "a folder" : "missing");
+    messages.shown.clear();
+    std::filesystem::remove(languageFile);
+    if (folder) std::filesystem::create_directory(languageFile);
+    serve();
+    run();
+    expectOnly("找不到 " + utf8Of(languageFile) + " 语言配置文件,请重新安装!", Buttons::Ok);
+    EXPECT_FALSE(serverStarted());
+  }
 }
 
 TEST_F(TamarackFailures, DataFileMissing) {
-  serve();
-  depthBefore = automation::apartmentDepthForTesting();
-  runExport({languageFile, dir.path() / "temp" / "none.dat"}, messages);
-  expectOnly("数据文件打不开", Buttons::Ok);
-  EXPECT_FALSE(serverStarted());
-  EXPECT_EQ(apartmentsLeft(), 0);
+  std::filesystem::create_directories(dir.path() / "temp" / "folder.dat");
+  for (const char* name : {"none.dat", "folder.dat"}) {
+    SCOPED_TRACE(name);
+    messages.shown.clear();
+    serve();
+    depthBefore = automation::apartmentDepthForTesting();
+    runExport({languageFile, dir.path() / "temp" / name}, messages);
+    expectOnly("数据文件打不开", Buttons::Ok);
+    EXPECT_FALSE(serverStarted());
+    EXPECT_EQ(apartmentsLeft(), 0);
+  }
 }
 
 TEST_F(TamarackFailures, DataFileShorterThanOneRecord) {
@@ -83,7 +94,7 @@ TEST_F(TamarackFailures, DataFileShorterThanOneRecord) {
 // A null header address would take the host down; it reads as a failed read instead.
 TEST_F(TamarackFailures, NullHeaderAddressIsAFailedRead) {
   serve();
-  run(kHostTransferSize, /*withHeader=*/false);
+  run(platform::records::result_transfer::kSize, /*withHeader=*/false);
   expectOnly("数据文件太短", Buttons::OkCancel);
   EXPECT_FALSE(serverStarted());
 }
@@ -91,7 +102,7 @@ TEST_F(TamarackFailures, NullHeaderAddressIsAFailedRead) {
 TEST_F(TamarackFailures, NullHeaderAddressOnTheSecondRead) {
   serveChanging([this] {
     dir.write("temp/pinebrook_temp.dat",
-              host.transferRecord(kHostTransferSize, /*withHeader=*/false));
+              host.transferRecord(platform::records::result_transfer::kSize, /*withHeader=*/false));
   });
   run();
   expectOnly("数据文件再读太短", Buttons::OkCancel);
@@ -102,7 +113,7 @@ TEST_F(TamarackFailures, NullHeaderAddressOnTheSecondRead) {
 
 TEST_F(TamarackFailures, TemplateNotReadable) {
   const std::string missing = utf8Of(dir.path() / localName(u8"无.xlsx"));
-  host.setWorkbookPath(platform::utf8ToGbk(missing));
+  host.header.text(header_fields::workbook_path, platform::utf8ToGbk(missing));
   serve();
   run();
   expectOnly("模板“" + missing + "”, 读不了!", Buttons::Ok);
@@ -116,7 +127,7 @@ TEST_F(TamarackFailures, TemplateMessageIsNeverCut) {
   texts["excel_fil_04:"] = std::string(250, 'z');
   writeLanguageFile(texts);
   const std::string missing = utf8Of(dir.path() / (std::string(200, 'p') + ".xlsx"));
-  host.setWorkbookPath(platform::utf8ToGbk(missing));
+  host.header.text(header_fields::workbook_path, platform::utf8ToGbk(missing));
   serve();
   run();
   expectOnly(texts["excel_fil_03:"] + "“" + missing + "”, " + texts["excel_fil_04:"], Buttons::Ok);

@@ -15,8 +15,8 @@
 
 #include "platform/code_page.h"
 #include "tests/support/loaded_library.h"
+#include "tests/support/record_bytes.h"
 #include "tests/support/temp_dir.h"
-#include "tests/tamarack/host_records.h"
 
 namespace qx::tamarack::testing {
 namespace {
@@ -24,6 +24,8 @@ namespace {
 using ResultExport = void (*)(void*, void*);
 
 using ::qx::testing::LoadedLibrary;
+using qx::testing::ResultHost;
+namespace header_fields = platform::records::result_header;
 
 class ExportLibrary : public ::testing::Test {
  protected:
@@ -51,7 +53,7 @@ class ExportLibrary : public ::testing::Test {
   std::filesystem::path log = dir.path() / "messages.log";
   qx::testing::ScopedEnv logEnv{"QX_MESSAGE_LOG", log.string()};
   qx::testing::ScopedEnv confEnv{"QX_CONF_DIR", dir.path().string()};
-  HostRecords host;
+  ResultHost host;
 };
 
 TEST_F(ExportLibrary, ExportsOnlyThePlainName) {
@@ -74,8 +76,8 @@ TEST_F(ExportLibrary, FollowsTheTransferRecordIntoTheHostsMemory) {
   ASSERT_NE(exported, nullptr);
   writeLanguageFile();
   const std::string missing = dir.path().string() + "/报表.xlsx";
-  host.setWorkbookPath(platform::utf8ToGbk(missing));
-  host.setColumnSpec("a");
+  host.header.text(header_fields::workbook_path, platform::utf8ToGbk(missing));
+  host.header.text(header_fields::column_spec, "a");
   host.addRow();
   writeDataFile();
   exported(nullptr, nullptr);

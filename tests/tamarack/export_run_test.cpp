@@ -10,9 +10,9 @@ using Strings = std::vector<std::string>;
 
 TEST_F(TamarackRun, ColumnsAEWBWithTheirTotalRow) {
   serve();
-  host.setHeaderSlot(1, platform::utf8ToGbk("报告"), 2, 1);
-  host.setHeaderSlot(2, "off", 2, 2, false);
-  host.setColumnSpec("aewb");
+  host.header.slot(slots::kResult[0], platform::utf8ToGbk("报告"), 2, 1);
+  host.header.slot(slots::kResult[1], "off", 2, 2, false);
+  host.header.text(header_fields::column_spec, "aewb");
   addRow({{'a', "甲"}, {'e', "1"}, {'b', "b1"}});
   addRow({{'a', "乙"}, {'e', "2"}, {'b', "b2"}});
   addRow({{'a', "丙"}, {'e', "4"}, {'b', "b3"}});
@@ -39,13 +39,13 @@ TEST_F(TamarackRun, ColumnsAEWBWithTheirTotalRow) {
   EXPECT_TRUE(server->visible());
   EXPECT_EQ(server->outstandingReferences(), 0);
   EXPECT_EQ(apartmentsLeft(), 1);  // COM stays initialised for the host's thread
-  EXPECT_EQ(host.headerInt(testing::header_fields::first_body_row),
+  EXPECT_EQ(host.header.view().int32(header_fields::first_body_row),
             5);  // nothing written back: the template was not shifted
 }
 
 TEST_F(TamarackRun, ACharacterThatNamesNoFieldTakesNoColumn) {
   serve();
-  host.setColumnSpec("a-b");
+  host.header.text(header_fields::column_spec, "a-b");
   addRow({{'a', "x"}, {'b', "y"}});
   run();
   EXPECT_EQ(cell(1, 5, 1), "x");
@@ -56,10 +56,12 @@ TEST_F(TamarackRun, ACharacterThatNamesNoFieldTakesNoColumn) {
 
 TEST_F(TamarackRun, PagesSpreadOverWorksheetsWithSubtotalsAndHeadersAgain) {
   serve(3);
-  host.setHeaderSlot(1, "title", 2, 1);
-  host.setColumnSpec("ae");
-  host.setBodyRows(5, 7);
-  host.setPagination(true, /*switchA=*/true);
+  host.header.slot(slots::kResult[0], "title", 2, 1);
+  host.header.text(header_fields::column_spec, "ae");
+  host.header.int32(header_fields::first_body_row, 5).int32(header_fields::last_body_row, 7);
+  host.header.int32(header_fields::pagination, true)
+      .int32(header_fields::switch_a, /*switchA=*/true)
+      .int32(header_fields::switch_b, false);
   for (const char* e : {"1", "2", "3", "10"}) addRow({{'a', e}, {'e', e}});
   run();
 
@@ -83,9 +85,11 @@ TEST_F(TamarackRun, PagesSpreadOverWorksheetsWithSubtotalsAndHeadersAgain) {
 
 TEST_F(TamarackRun, NoSubtotalWhenNoPageFilled) {
   serve();
-  host.setColumnSpec("ae");
-  host.setBodyRows(5, 10);
-  host.setPagination(true, true, true);
+  host.header.text(header_fields::column_spec, "ae");
+  host.header.int32(header_fields::first_body_row, 5).int32(header_fields::last_body_row, 10);
+  host.header.int32(header_fields::pagination, true)
+      .int32(header_fields::switch_a, true)
+      .int32(header_fields::switch_b, true);
   for (const char* e : {"1", "2", "3"}) addRow({{'e', e}});
   run();
   EXPECT_EQ(cell(1, 7, 2), "3");
@@ -97,9 +101,11 @@ TEST_F(TamarackRun, NoSubtotalWhenNoPageFilled) {
 
 TEST_F(TamarackRun, ARecordOnTheLastBodyRowGetsTheSubtotalRowThenTheTotal) {
   serve();
-  host.setColumnSpec("ae");
-  host.setBodyRows(5, 7);
-  host.setPagination(true, true);
+  host.header.text(header_fields::column_spec, "ae");
+  host.header.int32(header_fields::first_body_row, 5).int32(header_fields::last_body_row, 7);
+  host.header.int32(header_fields::pagination, true)
+      .int32(header_fields::switch_a, true)
+      .int32(header_fields::switch_b, false);
   for (const char* e : {"1", "2", "3"}) addRow({{'e', e}});
   run();
   EXPECT_EQ(cell(1, 7, 2), "3");
@@ -123,11 +129,13 @@ TEST_F(TamarackRun, SubtotalSwitchesChooseTheColumns) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::to_string(c.switchA) + std::to_string(c.switchB));
-    host = HostRecords();
-    host.setWorkbookPath(platform::utf8ToGbk(utf8Of(templatePath_)));
-    host.setColumnSpec("aen8");
-    host.setBodyRows(5, 5);
-    host.setPagination(true, c.switchA, c.switchB);
+    host = ResultHost();
+    host.header.text(header_fields::workbook_path, platform::utf8ToGbk(utf8Of(templatePath_)));
+    host.header.text(header_fields::column_spec, "aen8");
+    host.header.int32(header_fields::first_body_row, 5).int32(header_fields::last_body_row, 5);
+    host.header.int32(header_fields::pagination, true)
+        .int32(header_fields::switch_a, c.switchA)
+        .int32(header_fields::switch_b, c.switchB);
     addRow({{'e', "1"}, {'n', "1.5"}, {'8', "3"}});
     serve();
     run();
@@ -143,9 +151,11 @@ TEST_F(TamarackRun, SubtotalSwitchesChooseTheColumns) {
 
 TEST_F(TamarackRun, OneWorksheetOnlyEndsWithTheMessageAndNoSave) {
   serve(1);
-  host.setColumnSpec("ae");
-  host.setBodyRows(5, 6);
-  host.setPagination(true, true);
+  host.header.text(header_fields::column_spec, "ae");
+  host.header.int32(header_fields::first_body_row, 5).int32(header_fields::last_body_row, 6);
+  host.header.int32(header_fields::pagination, true)
+      .int32(header_fields::switch_a, true)
+      .int32(header_fields::switch_b, false);
   for (const char* e : {"1", "2", "3"}) addRow({{'e', e}});
   run();
   EXPECT_EQ(shownTexts(), Strings{"工作表不够"});
@@ -160,16 +170,17 @@ TEST_F(TamarackRun, OneWorksheetOnlyEndsWithTheMessageAndNoSave) {
 
 TEST_F(TamarackRun, AShiftedTemplateMovesRowsAndTellsTheHost) {
   serve().setCellUtf8(1, 5, 1, "已占用");
-  for (int n = 1; n <= 5; ++n) host.setHeaderSlot(n, "h", n, 1, n == 1);
-  host.setColumnSpec("ae");
-  host.setBodyRows(5, 20);
+  for (int n = 1; n <= 5; ++n) host.header.slot(slots::kResult[n - 1], "h", n, 1, n == 1);
+  host.header.text(header_fields::column_spec, "ae");
+  host.header.int32(header_fields::first_body_row, 5).int32(header_fields::last_body_row, 20);
   addRow({{'a', "r1"}, {'e', "4"}});
   addRow({{'a', "r2"}, {'e', "5"}});
   run();
 
-  EXPECT_EQ(host.headerInt(testing::header_fields::first_body_row), 6);
-  EXPECT_EQ(host.headerInt(testing::header_fields::last_body_row), 21);
-  for (int n = 0; n < 5; ++n) EXPECT_EQ(host.headerInt(testing::kHeaderTexts[n].row), n + 2) << n;
+  EXPECT_EQ(host.header.view().int32(header_fields::first_body_row), 6);
+  EXPECT_EQ(host.header.view().int32(header_fields::last_body_row), 21);
+  for (int n = 0; n < 5; ++n)
+    EXPECT_EQ(host.header.view().int32(slots::kResult[n].row), n + 2) << n;
   EXPECT_EQ(cell(1, 2, 1), "h");  // header text 1 moved from row 1
   EXPECT_EQ(cell(1, 6, 1), "r1");
   EXPECT_EQ(cell(1, 7, 1), "r2");
@@ -182,7 +193,7 @@ TEST_F(TamarackRun, AShiftedTemplateMovesRowsAndTellsTheHost) {
 
 TEST_F(TamarackRun, WideColumnsUseTwoLetterAddresses) {
   serve();
-  host.setColumnSpec(std::string(27, 'w') + "ewa");
+  host.header.text(header_fields::column_spec, std::string(27, 'w') + "ewa");
   addRow({{'a', "x"}, {'e', "3"}});
   run();
   EXPECT_EQ(cell(1, 5, 30), "x");
@@ -204,9 +215,11 @@ TEST_F(TamarackRun, WideColumnsUseTwoLetterAddresses) {
 
 TEST_F(TamarackRun, GrandTotalRoundsHalfUpWhereThePageSubtotalPrintsAsIs) {
   serve();
-  host.setColumnSpec("an");
-  host.setBodyRows(5, 6);
-  host.setPagination(true, false, true);
+  host.header.text(header_fields::column_spec, "an");
+  host.header.int32(header_fields::first_body_row, 5).int32(header_fields::last_body_row, 6);
+  host.header.int32(header_fields::pagination, true)
+      .int32(header_fields::switch_a, false)
+      .int32(header_fields::switch_b, true);
   addRow({{'n', "1.2345"}});
   addRow({{'n', "1"}});
   run();
@@ -218,7 +231,7 @@ TEST_F(TamarackRun, GrandTotalRoundsHalfUpWhereThePageSubtotalPrintsAsIs) {
 
 TEST_F(TamarackRun, SummedFieldsReadTheNumberInFront) {
   serve();
-  host.setColumnSpec("aew8wnw0");
+  host.header.text(header_fields::column_spec, "aew8wnw0");
   addRow({{'e', " 12abc"}, {'8', "1.5e1x"}, {'n', "2.50"}, {'0', "abc"}});
   addRow({{'e', "-3"}, {'8', ".25"}, {'n', "-0.5"}, {'0', "3"}});
   run();
@@ -229,14 +242,14 @@ TEST_F(TamarackRun, SummedFieldsReadTheNumberInFront) {
 
 TEST_F(TamarackRun, EightExtraColumnsFollowTheSpecWithTheWMask) {
   serve();
-  host.setColumnSpec("abw");
-  std::uint8_t* row = addRow({{'a', "x"}, {'b', "y"}});
-  putText(row, kExtraColumns[0], "\xCA\xC7");
+  host.header.text(header_fields::column_spec, "abw");
+  RecordBytes& row = addRow({{'a', "x"}, {'b', "y"}});
+  row.text(kResultExtraColumns[0], "\xCA\xC7");
   for (std::size_t k = 1; k < 8; ++k)
-    putText(row, kExtraColumns[k], std::string{'x', char('0' + k)});
-  std::uint8_t* off = addRow({{'a', "z"}});
-  putText(off, kExtraColumns[0], "\xCA\xC7 ");  // not exactly "是"
-  putText(off, kExtraColumns[1], "never");
+    row.text(kResultExtraColumns[k], std::string{'x', char('0' + k)});
+  RecordBytes& off = addRow({{'a', "z"}});
+  off.text(kResultExtraColumns[0], "\xCA\xC7 ");  // not exactly "是"
+  off.text(kResultExtraColumns[1], "never");
   run();
   EXPECT_EQ(cell(1, 5, 4), "是");
   EXPECT_EQ(cell(1, 5, 5), "x1");
@@ -253,7 +266,7 @@ TEST_F(TamarackRun, EightExtraColumnsFollowTheSpecWithTheWMask) {
 TEST_F(TamarackRun, PicturesGoIntoTheirCellSilently) {
   serve();
   const auto picture = writeFile(u8"图片.bmp", "BM");
-  host.setColumnSpec("7a");
+  host.header.text(header_fields::column_spec, "7a");
   addRow({{'7', utf8Of(picture)}, {'a', "1"}});
   addRow({{'7', utf8Of(dir.path() / "none.bmp")}, {'a', "2"}});
   run();
@@ -270,8 +283,8 @@ TEST_F(TamarackRun, PicturesGoIntoTheirCellSilently) {
 
 TEST_F(TamarackRun, NoRowsWritesNothingButSaves) {
   serve();
-  host.setHeaderSlot(1, "title", 2, 1);
-  host.setColumnSpec("ae");
+  host.header.slot(slots::kResult[0], "title", 2, 1);
+  host.header.text(header_fields::column_spec, "ae");
   run();
   EXPECT_EQ(shownTexts(), Strings{});
   EXPECT_FALSE(server->cell(1, 2, 1).has_value());
@@ -281,7 +294,7 @@ TEST_F(TamarackRun, NoRowsWritesNothingButSaves) {
 
 TEST_F(TamarackRun, AFailedServerCallEndsWithOneMessageAndReleasesEverything) {
   serve();
-  host.setColumnSpec("ae");
+  host.header.text(header_fields::column_spec, "ae");
   addRow({{'e', "1"}});
   addRow({{'e', "2"}});
   server->failCall("Range.BorderAround", 3, automation::hr::kException,
@@ -296,8 +309,8 @@ TEST_F(TamarackRun, AFailedServerCallEndsWithOneMessageAndReleasesEverything) {
 
 TEST_F(TamarackRun, ARowWithNoCellNameEndsLikeAFailedCall) {
   serve();
-  host.setColumnSpec("a");
-  host.setBodyRows(0, 20);
+  host.header.text(header_fields::column_spec, "a");
+  host.header.int32(header_fields::first_body_row, 0).int32(header_fields::last_body_row, 20);
   addRow({{'a', "x"}});
   run();
   ASSERT_EQ(messages.shown.size(), 1u);

@@ -4,13 +4,18 @@
 
 #include <string>
 
+#include "tests/support/record_bytes.h"
 #include "tests/support/temp_dir.h"
-#include "tests/tamarack/host_records.h"
 
 namespace qx::tamarack {
 namespace {
 
-using testing::HostRecords;
+using qx::testing::kResultExtraColumns;
+using qx::testing::RecordBytes;
+using qx::testing::ResultHost;
+namespace slots = qx::testing::slots;
+namespace header_fields = platform::records::result_header;
+namespace row_fields = platform::records::result_row;
 
 struct FieldSlot {
   char selector;
@@ -22,36 +27,36 @@ struct FieldSlot {
 // The row record's fields by the selector the column spec names them with (where they lie is
 // checked against the contract by the record layout test).
 const FieldSlot kHostRowLayout[] = {
-    {'a', testing::row_fields::field_a},        {'b', testing::row_fields::field_b},
-    {'c', testing::row_fields::field_c},        {'d', testing::row_fields::field_d},
-    {'e', testing::row_fields::field_e},        {'f', testing::row_fields::field_f},
-    {'g', testing::row_fields::field_g},        {'h', testing::row_fields::field_h},
-    {'i', testing::row_fields::field_i},        {'j', testing::row_fields::field_j},
-    {'k', testing::row_fields::field_k},        {'l', testing::row_fields::field_l},
-    {'m', testing::row_fields::field_m},        {'n', testing::row_fields::field_n},
-    {'o', testing::row_fields::field_o},        {'p', testing::row_fields::field_p},
-    {'q', testing::row_fields::field_q},        {'r', testing::row_fields::field_r},
-    {'s', testing::row_fields::field_s},        {'t', testing::row_fields::field_t},
-    {'u', testing::row_fields::field_u},        {'v', testing::row_fields::field_v},
-    {'x', testing::row_fields::field_x},        {'y', testing::row_fields::field_y},
-    {'2', testing::row_fields::field_2},        {'3', testing::row_fields::field_3},
-    {'1', testing::row_fields::field_1},        {'z', testing::row_fields::field_z},
-    {'4', testing::row_fields::field_4},        {'5', testing::row_fields::field_5},
-    {'6', testing::row_fields::field_6},        {'7', testing::row_fields::picture_path},
-    {'8', testing::row_fields::field_8},        {'9', testing::row_fields::field_9},
-    {'0', testing::row_fields::field_0},        {'<', testing::row_fields::field_lt},
-    {'[', testing::row_fields::field_lbracket}, {'>', testing::row_fields::field_gt},
-    {')', testing::row_fields::field_rparen},   {'&', testing::row_fields::field_amp},
+    {'a', row_fields::field_a},        {'b', row_fields::field_b},
+    {'c', row_fields::field_c},        {'d', row_fields::field_d},
+    {'e', row_fields::field_e},        {'f', row_fields::field_f},
+    {'g', row_fields::field_g},        {'h', row_fields::field_h},
+    {'i', row_fields::field_i},        {'j', row_fields::field_j},
+    {'k', row_fields::field_k},        {'l', row_fields::field_l},
+    {'m', row_fields::field_m},        {'n', row_fields::field_n},
+    {'o', row_fields::field_o},        {'p', row_fields::field_p},
+    {'q', row_fields::field_q},        {'r', row_fields::field_r},
+    {'s', row_fields::field_s},        {'t', row_fields::field_t},
+    {'u', row_fields::field_u},        {'v', row_fields::field_v},
+    {'x', row_fields::field_x},        {'y', row_fields::field_y},
+    {'2', row_fields::field_2},        {'3', row_fields::field_3},
+    {'1', row_fields::field_1},        {'z', row_fields::field_z},
+    {'4', row_fields::field_4},        {'5', row_fields::field_5},
+    {'6', row_fields::field_6},        {'7', row_fields::picture_path},
+    {'8', row_fields::field_8},        {'9', row_fields::field_9},
+    {'0', row_fields::field_0},        {'<', row_fields::field_lt},
+    {'[', row_fields::field_lbracket}, {'>', row_fields::field_gt},
+    {')', row_fields::field_rparen},   {'&', row_fields::field_amp},
 };
 
 TEST(RowRecordFields, EverySelectorReadsItsSlotAndStopsAtItsRoom) {
-  HostRecords host;
-  std::uint8_t* row = host.addRow();
+  ResultHost host;
+  RecordBytes& row = host.addRow();
   // Each slot filled to its last byte with no NUL: a field that ran past its room would run into
   // the next slot's bytes.
   for (const FieldSlot& slot : kHostRowLayout)
-    std::memset(row + slot.offset(), slot.selector, slot.room());
-  const RowRecord record(reinterpret_cast<std::uintptr_t>(row));
+    std::memset(row.data() + slot.offset(), slot.selector, slot.room());
+  const RowRecord record(reinterpret_cast<std::uintptr_t>(row.data()));
   for (const FieldSlot& slot : kHostRowLayout) {
     const std::optional<RowField> field = rowField(slot.selector);
     ASSERT_TRUE(field) << slot.selector;
@@ -77,37 +82,36 @@ TEST(RowRecordFields, ExtraColumnsNeedExactlyYes) {
   const Case cases[] = {{"\xCA\xC7", true},   {"\xCA\xC7 ", false}, {"\xCA\xC7\xB7\xF1", false},
                         {" \xCA\xC7", false}, {"", false},          {"yes", false}};
   for (const Case& c : cases) {
-    HostRecords host;
-    std::uint8_t* row = host.addRow();
-    testing::putText(row, testing::kExtraColumns[0], c.marker);
+    ResultHost host;
+    RecordBytes& row = host.addRow();
+    row.text(kResultExtraColumns[0], c.marker);
     for (std::size_t k = 1; k < 8; ++k)
-      testing::putText(row, testing::kExtraColumns[k],
-                       std::string{'x', static_cast<char>('0' + k)});
-    const RowRecord record(reinterpret_cast<std::uintptr_t>(row));
+      row.text(kResultExtraColumns[k], std::string{'x', static_cast<char>('0' + k)});
+    const RowRecord record(reinterpret_cast<std::uintptr_t>(row.data()));
     EXPECT_EQ(record.extraColumnsOn(), c.on) << c.marker;
     EXPECT_EQ(record.extraColumn(7), "x7");
   }
 }
 
 TEST(RowRecordChain, LinksFollowTheBuildsAddressWidth) {
-  HostRecords host;
-  std::uint8_t* first = host.addRow();
-  std::uint8_t* second = host.addRow();
-  EXPECT_EQ(RowRecord(reinterpret_cast<std::uintptr_t>(first)).nextAddress(),
-            reinterpret_cast<std::uintptr_t>(second));
-  EXPECT_EQ(RowRecord(reinterpret_cast<std::uintptr_t>(second)).nextAddress(), 0u);
-  EXPECT_EQ(row::fields::next.offset, testing::kHostNextOffset);
+  ResultHost host;
+  RecordBytes& first = host.addRow();
+  RecordBytes& second = host.addRow();
+  EXPECT_EQ(RowRecord(reinterpret_cast<std::uintptr_t>(first.data())).nextAddress(),
+            reinterpret_cast<std::uintptr_t>(second.data()));
+  EXPECT_EQ(RowRecord(reinterpret_cast<std::uintptr_t>(second.data())).nextAddress(), 0u);
+  EXPECT_EQ(row::fields::next.offset, row_fields::next.offset);
 }
 
 TEST(TransferRecordFile, ReadsBothAddressesFromTheFirst952Bytes) {
-  HostRecords host;
+  ResultHost host;
   host.addRow();
   qx::testing::TempDir dir;
   struct Case {
     std::size_t size;
     bool read;
   };
-  constexpr std::size_t kSize = testing::kHostTransferSize;
+  constexpr std::size_t kSize = platform::records::result_transfer::kSize;
   for (const Case& c : {Case{kSize - 1, false}, Case{kSize, true}, Case{kSize + 1, true},
                         Case{4000, true}, Case{0, false}}) {
     const auto path = dir.write("temp/pinebrook_temp.dat", host.transferRecord(c.size));
@@ -116,23 +120,26 @@ TEST(TransferRecordFile, ReadsBothAddressesFromTheFirst952Bytes) {
     const std::optional<TransferRecord> record = file.readTransferRecord();
     ASSERT_EQ(record.has_value(), c.read) << c.size;
     if (!record) continue;
-    EXPECT_EQ(record->headerAddress, reinterpret_cast<std::uintptr_t>(host.header()));
-    EXPECT_EQ(record->firstRowAddress, reinterpret_cast<std::uintptr_t>(host.row(0)));
+    EXPECT_EQ(record->headerAddress, reinterpret_cast<std::uintptr_t>(host.header.data()));
+    EXPECT_EQ(record->firstRowAddress, reinterpret_cast<std::uintptr_t>(host.rows[0].data()));
   }
   EXPECT_FALSE(DataFile(dir.path() / "none.dat").opened());
 }
 
 TEST(HeaderBlockFields, ReadInPlaceAndShiftedRowsWrittenBack) {
-  HostRecords host;
+  ResultHost host;
   for (int n = 1; n <= 5; ++n)
-    host.setHeaderSlot(n, std::string{'h', static_cast<char>('0' + n)}, 10 * n, n, n != 3);
-  host.setWorkbookPath("C:\\t.xlsx");
-  host.setColumnSpec("aewb");
-  host.setBodyRows(5, 7);
-  host.setBorderWeight(-4138);
-  host.setPagination(true, false, true);
+    host.header.slot(slots::kResult[n - 1], std::string{'h', static_cast<char>('0' + n)}, 10 * n, n,
+                     n != 3);
+  host.header.text(header_fields::workbook_path, "C:\\t.xlsx");
+  host.header.text(header_fields::column_spec, "aewb");
+  host.header.int32(header_fields::first_body_row, 5).int32(header_fields::last_body_row, 7);
+  host.header.int32(header_fields::border_weight, -4138);
+  host.header.int32(header_fields::pagination, true)
+      .int32(header_fields::switch_a, false)
+      .int32(header_fields::switch_b, true);
   host.addRow();
-  HeaderBlock header(reinterpret_cast<std::uintptr_t>(host.header()));
+  HeaderBlock header(reinterpret_cast<std::uintptr_t>(host.header.data()));
   EXPECT_EQ(header.text(4), "h5");
   EXPECT_FALSE(header.textEnabled(2));
   EXPECT_TRUE(header.textEnabled(3));
@@ -148,11 +155,11 @@ TEST(HeaderBlockFields, ReadInPlaceAndShiftedRowsWrittenBack) {
 
   header.shiftBodyRows();
   header.shiftHeaderRows();
-  EXPECT_EQ(host.headerInt(testing::header_fields::first_body_row), 6);
-  EXPECT_EQ(host.headerInt(testing::header_fields::last_body_row), 8);
+  EXPECT_EQ(host.header.view().int32(header_fields::first_body_row), 6);
+  EXPECT_EQ(host.header.view().int32(header_fields::last_body_row), 8);
   for (int n = 0; n < 5; ++n)
-    EXPECT_EQ(host.headerInt(testing::kHeaderTexts[n].row), 10 * (n + 1) + 1);
-  EXPECT_EQ(host.headerInt(testing::header_fields::text1_column), 1);  // columns stay
+    EXPECT_EQ(host.header.view().int32(slots::kResult[n].row), 10 * (n + 1) + 1);
+  EXPECT_EQ(host.header.view().int32(header_fields::text1_column), 1);  // columns stay
   EXPECT_EQ(header.firstBodyRow(), 6);
 }
 

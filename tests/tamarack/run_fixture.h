@@ -12,11 +12,24 @@
 #include "platform/code_page.h"
 #include "tamarack/export_run.h"
 #include "tests/support/captured_messages.h"
+#include "tests/support/record_bytes.h"
 #include "tests/support/recording_server.h"
 #include "tests/support/temp_dir.h"
-#include "tests/tamarack/host_records.h"
 
 namespace qx::tamarack::testing {
+
+using qx::testing::kResultExtraColumns;
+using qx::testing::RecordBytes;
+using qx::testing::ResultHost;
+namespace slots = qx::testing::slots;
+namespace header_fields = platform::records::result_header;
+namespace row_fields = platform::records::result_row;
+
+// A path as UTF-8, the way messages and the recording server's texts show it.
+inline std::string utf8Of(const std::filesystem::path& path) {
+  const std::u8string text = path.u8string();
+  return std::string(text.begin(), text.end());
+}
 
 // The texts the test's language file holds, in UTF-8 (written as code page 936).
 inline const std::map<std::string, std::string>& testTexts() {
@@ -41,9 +54,9 @@ class TamarackRun : public ::testing::Test {
   TamarackRun() {
     writeLanguageFile(testTexts());
     templatePath_ = writeFile(u8"模板.xlsx", "template");
-    host.setWorkbookPath(platform::utf8ToGbk(utf8Of(templatePath_)));
-    host.setBorderWeight(2);
-    host.setBodyRows(5, 20);
+    host.header.text(header_fields::workbook_path, platform::utf8ToGbk(utf8Of(templatePath_)));
+    host.header.int32(header_fields::border_weight, 2);
+    host.header.int32(header_fields::first_body_row, 5).int32(header_fields::last_body_row, 20);
   }
 
   // A file named in UTF-8, so that paths outside ASCII travel as code page 936 from the host.
@@ -79,24 +92,23 @@ class TamarackRun : public ::testing::Test {
   }
 
   // A row record with field texts by selector (UTF-8 written as code page 936).
-  std::uint8_t* addRow(const std::map<char, std::string>& fields) {
-    std::uint8_t* row = host.addRow();
-    for (const auto& [selector, text] : fields)
-      putText(row, offsetOf(selector), platform::utf8ToGbk(text));
+  RecordBytes& addRow(const std::map<char, std::string>& fields) {
+    RecordBytes& row = host.addRow();
+    for (const auto& [selector, text] : fields) row.utf8Text(fieldOf(selector), text);
     return row;
   }
 
-  static std::size_t offsetOf(char selector) {
-    static const std::map<char, std::size_t> offsets = {
-        {'a', row_fields::field_a.offset},      {'b', row_fields::field_b.offset},
-        {'e', row_fields::field_e.offset},      {'n', row_fields::field_n.offset},
-        {'7', row_fields::picture_path.offset}, {'8', row_fields::field_8.offset},
-        {'0', row_fields::field_0.offset}};
-    return offsets.at(selector);
+  static platform::TextField fieldOf(char selector) {
+    static const std::map<char, platform::TextField> fields = {
+        {'a', row_fields::field_a}, {'b', row_fields::field_b},      {'e', row_fields::field_e},
+        {'n', row_fields::field_n}, {'7', row_fields::picture_path}, {'8', row_fields::field_8},
+        {'0', row_fields::field_0}};
+    return fields.at(selector);
   }
 
   // Writes the data file with the transfer record and runs the export.
-  void run(std::size_t transferSize = kHostTransferSize, bool withHeader = true) {
+  void run(std::size_t transferSize = platform::records::result_transfer::kSize,
+           bool withHeader = true) {
     dataFile = dir.write("temp/pinebrook_temp.dat", host.transferRecord(transferSize, withHeader));
     depthBefore = automation::apartmentDepthForTesting();
     runExport({languageFile, dataFile}, messages);
@@ -127,7 +139,7 @@ class TamarackRun : public ::testing::Test {
   }
 
   qx::testing::TempDir dir;
-  HostRecords host;
+  ResultHost host;
   std::optional<qx::testing::RecordingServer> server;
   qx::testing::CapturedMessages messages;
   std::filesystem::path languageFile, dataFile, templatePath_;

@@ -19,18 +19,18 @@ class BodyRows : public GroupTableRunTest {
  protected:
   // Records with the given group keys and minutes, time format on.
   void groups(std::initializer_list<std::pair<const char*, double>> records) {
-    header.timeFormat(true);
+    header.int32(header_fields::time_format, 1);
     for (const auto& [key, minutes] : records) {
-      RowRecord& row = rows.add();
-      row.groupKey(key);
-      row.minutes(minutes);
+      RecordBytes& row = rows.add();
+      row.utf8Text(row_fields::group_key, key);
+      row.real(row_fields::time_value, minutes);
     }
   }
 };
 
 TEST_F(BodyRows, VellumWritesHeadingRowsAndGroupTotals) {
-  header.columnSpec("al");
-  header.groupColumn(4);
+  header.utf8Text(header_fields::column_spec, "al");
+  header.int32(header_fields::group_column, 4);
   groups({{"A", 30}, {"A", 40}, {"B", 50}});
   run(kVellumRules);
   EXPECT_EQ(writes(), (Strings{"R5C4=A", "R6C1=1", "R6C2=0:30", "R7C1=2", "R7C2=0:40",
@@ -43,7 +43,7 @@ TEST_F(BodyRows, VellumWritesHeadingRowsAndGroupTotals) {
 }
 
 TEST_F(BodyRows, VellumXShowsTheKeyOnceThroughLetterB) {
-  header.columnSpec("bal");
+  header.utf8Text(header_fields::column_spec, "bal");
   groups({{"A", 30}, {"A", 40}, {"B", 50}});
   run(kVellumXRules);
   EXPECT_EQ(writes(), (Strings{"R5C1=A", "R5C2=1", "R5C3=0:30", "R6C1=", "R6C2=2", "R6C3=0:40",
@@ -54,7 +54,7 @@ TEST_F(BodyRows, VellumXShowsTheKeyOnceThroughLetterB) {
 }
 
 TEST_F(BodyRows, VellumXWithoutLetterBBreaksOnEveryKeyedRecord) {
-  header.columnSpec("al");
+  header.utf8Text(header_fields::column_spec, "al");
   groups({{"A", 30}, {"A", 40}, {"B", 50}});
   run(kVellumXRules);
   EXPECT_EQ(writes(), (Strings{"R5C1=1", "R5C2=0:30", "R6C1=总计:", "R6C2=0:30", "R7C1=2",
@@ -78,10 +78,10 @@ TEST_F(BodyRows, TimeTextsAndTheMinutesTheyAdd) {
       SCOPED_TRACE(std::to_string(c.minutes) + (hoursFormat ? " h:mm" : " plain"));
       testing::RecordingServer fresh;
       fresh.registerAs("Excel.Application");
-      RowList list;
-      list.add().minutes(c.minutes);
-      header.columnSpec("al");
-      header.timeFormat(hoursFormat);
+      RecordList list{row_fields::kSize, row_fields::next};
+      list.add().real(row_fields::time_value, c.minutes);
+      header.utf8Text(header_fields::column_spec, "al");
+      header.int32(header_fields::time_format, hoursFormat ? 1 : 0);
       testing::CapturedMessages shown;
       exportGroupTable(header.data(), list.first(), kVellumXRules, shown);
       const std::string expected = hoursFormat ? c.hoursAndMinutes : c.plain;
@@ -94,10 +94,10 @@ TEST_F(BodyRows, TimeTextsAndTheMinutesTheyAdd) {
 }
 
 TEST_F(BodyRows, PlainTotalsAreNumbersOfTheSum) {
-  header.columnSpec("al");
-  header.timeFormat(false);
-  rows.add().minutes(61.5);  // 62
-  rows.add().minutes(0.5);   // 1
+  header.utf8Text(header_fields::column_spec, "al");
+  header.int32(header_fields::time_format, 0);
+  rows.add().real(row_fields::time_value, 61.5);  // 62
+  rows.add().real(row_fields::time_value, 0.5);   // 1
   run(kVellumXRules);
   EXPECT_EQ(cell(5, 2), "62");
   EXPECT_EQ(cell(6, 2), "1");
@@ -106,7 +106,7 @@ TEST_F(BodyRows, PlainTotalsAreNumbersOfTheSum) {
 }
 
 TEST_F(BodyRows, TheNoValueSentinelEmptiesTheRunningSum) {
-  header.columnSpec("al");
+  header.utf8Text(header_fields::column_spec, "al");
   groups({{"A", 30}, {"A", -10000}, {"A", 20}, {"B", 15}, {"B", -10000}, {"C", 5}});
   run(kVellumRules);
   EXPECT_EQ(writes(), (Strings{"R5C1=A", "R6C1=1", "R6C2=0:30", "R7C1=2", "R7C2=-", "R8C1=3",
@@ -117,7 +117,7 @@ TEST_F(BodyRows, TheNoValueSentinelEmptiesTheRunningSum) {
 }
 
 TEST_F(BodyRows, NoTotalAfterALastRecordWithoutTime) {
-  header.columnSpec("al");
+  header.utf8Text(header_fields::column_spec, "al");
   groups({{"", 30}, {"", -10000}});
   run(kVellumXRules);
   EXPECT_EQ(writes(), (Strings{"R5C1=1", "R5C2=0:30", "R6C1=2", "R6C2=-"}));
@@ -143,9 +143,9 @@ TEST_F(BodyRows, GroupKeyEdges) {
     SCOPED_TRACE(c.name);
     testing::RecordingServer fresh;
     fresh.registerAs("Excel.Application");
-    RowList list;
-    for (const char* key : c.keys) list.add().groupKey(key);
-    header.columnSpec("a");
+    RecordList list{row_fields::kSize, row_fields::next};
+    for (const char* key : c.keys) list.add().utf8Text(row_fields::group_key, key);
+    header.utf8Text(header_fields::column_spec, "a");
     testing::CapturedMessages shown;
     exportGroupTable(header.data(), list.first(), c.rules, shown);
     EXPECT_EQ(writesOf(fresh), c.expected);
@@ -153,7 +153,7 @@ TEST_F(BodyRows, GroupKeyEdges) {
 }
 
 TEST_F(BodyRows, UnknownCharactersTakeNoColumnAndNoFrame) {
-  header.columnSpec("aX?Z09 b");
+  header.utf8Text(header_fields::column_spec, "aX?Z09 b");
   rows.add().raw(row_fields::b_text, "bee");
   run(kVellumRules);
   EXPECT_EQ(writes(), (Strings{"R5C1=1", "R5C2=bee"}));
@@ -161,7 +161,7 @@ TEST_F(BodyRows, UnknownCharactersTakeNoColumnAndNoFrame) {
 }
 
 TEST_F(BodyRows, ASpecWithoutLWritesNoTotals) {
-  header.columnSpec("ab");
+  header.utf8Text(header_fields::column_spec, "ab");
   groups({{"A", 30}, {"B", 40}});
   run(kVellumXRules);
   EXPECT_EQ(writes(), (Strings{"R5C1=1", "R5C2=A", "R6C1=2", "R6C2=B"}));
@@ -169,14 +169,14 @@ TEST_F(BodyRows, ASpecWithoutLWritesNoTotals) {
 
 TEST_F(BodyRows, TheTotalColumnIsTheFirstLEvenAfterUnknownCharacters) {
   // The l fills column 2, but the total column counts the X as well.
-  header.columnSpec("aXl");
+  header.utf8Text(header_fields::column_spec, "aXl");
   groups({{"", 30}});
   run(kVellumXRules);
   EXPECT_EQ(writes(), (Strings{"R5C1=1", "R5C2=0:30", "R6C2=总计:", "R6C3=0:30"}));
 }
 
 TEST_F(BodyRows, ATotalColumnOf28UsesDoubleLetterAddresses) {
-  header.columnSpec(std::string(25, 'r') + "ral");  // l at 28
+  header.utf8Text(header_fields::column_spec, std::string(25, 'r') + "ral");  // l at 28
   groups({{"", 70}});
   run(kVellumXRules);
   EXPECT_EQ(cell(5, 27), "1");
@@ -200,7 +200,7 @@ TEST_F(BodyRows, ATotalColumnOf28UsesDoubleLetterAddresses) {
 }
 
 TEST_F(BodyRows, ASpecStartingWithLWritesTheTotalWithoutALabel) {
-  header.columnSpec("la");
+  header.utf8Text(header_fields::column_spec, "la");
   groups({{"", 30}, {"", 12}});
   run(kVellumXRules);
   EXPECT_EQ(writes(), (Strings{"R5C1=0:30", "R5C2=1", "R6C1=0:12", "R6C2=2", "R7C1=0:42"}));
@@ -216,8 +216,8 @@ TEST_F(BodyRows, OnlyTheFirst79LettersOfTheSpecAreUsed) {
 }
 
 TEST_F(BodyRows, TheBorderWeightReachesEveryFrame) {
-  header.columnSpec("al");
-  header.borderWeight(-4138);
+  header.utf8Text(header_fields::column_spec, "al");
+  header.int32(header_fields::border_weight, -4138);
   groups({{"", 5}});
   run(kVellumXRules);
   ASSERT_EQ(server.frames().size(), 4u);

@@ -11,10 +11,15 @@
 #include "platform/code_page.h"
 #include "platform/paths.h"
 #include "tests/support/loaded_library.h"
+#include "tests/support/record_bytes.h"
 #include "tests/support/temp_dir.h"
-#include "tests/vellum/host_records.h"
 
 namespace qx::vellum::test {
+
+using qx::testing::RecordBytes;
+using qx::testing::RecordList;
+namespace header_fields = platform::records::group_table_header;
+namespace row_fields = platform::records::group_table_row;
 
 using ::qx::testing::LoadedLibrary;
 namespace {
@@ -32,11 +37,11 @@ class ExportLibrary : public ::testing::TestWithParam<Build> {
   ExportLibrary() {
     header.int32(QX_GROUP_TABLE_HEADER_start_row, 5);
     header.int32(QX_GROUP_TABLE_HEADER_border_weight, 2);
-    header.text(QX_GROUP_TABLE_HEADER_column_spec, 80, "abl");
-    RowRecord& first = rows.add();
-    first.text(QX_GROUP_TABLE_ROW_group_key, 80, "一号");
+    header.utf8Text(platform::TextField{QX_GROUP_TABLE_HEADER_column_spec, 80}, "abl");
+    RecordBytes& first = rows.add();
+    first.utf8Text(platform::TextField{QX_GROUP_TABLE_ROW_group_key, 80}, "一号");
     first.real(QX_GROUP_TABLE_ROW_time_value, 30);
-    rows.add().text(QX_GROUP_TABLE_ROW_group_key, 80, "二号");
+    rows.add().utf8Text(platform::TextField{QX_GROUP_TABLE_ROW_group_key, 80}, "二号");
   }
 
   std::string messageLog() const {
@@ -44,7 +49,7 @@ class ExportLibrary : public ::testing::TestWithParam<Build> {
     return std::string(std::istreambuf_iterator<char>(in), {});
   }
   void templateAt(const std::string& utf8Path) {
-    header.text(QX_GROUP_TABLE_HEADER_template_path, 256, utf8Path);
+    header.utf8Text(platform::TextField{QX_GROUP_TABLE_HEADER_template_path, 256}, utf8Path);
   }
 
   LoadedLibrary library{GetParam().library};
@@ -53,8 +58,8 @@ class ExportLibrary : public ::testing::TestWithParam<Build> {
   std::filesystem::path log = dir.path() / "messages.log";
   qx::testing::ScopedEnv logEnv{"QX_MESSAGE_LOG", log.string()};
   qx::testing::ScopedEnv confEnv{"QX_CONF_DIR", dir.path().string()};
-  HeaderRecord header;
-  RowList rows;
+  RecordBytes header{header_fields::kSize};
+  RecordList rows{row_fields::kSize, row_fields::next};
 };
 
 TEST_P(ExportLibrary, ExportsOnlyItsPlainName) {
@@ -97,8 +102,9 @@ TEST(ExportLibraryDifferences, OnlyVellumNeedsARowList) {
   qx::testing::TempDir dir;
   const std::filesystem::path log = dir.path() / "messages.log";
   qx::testing::ScopedEnv logEnv{"QX_MESSAGE_LOG", log.string()};
-  HeaderRecord header;
-  header.text(QX_GROUP_TABLE_HEADER_template_path, 256, dir.path().string() + "/none.xlsx");
+  RecordBytes header{header_fields::kSize};
+  header.utf8Text(platform::TextField{QX_GROUP_TABLE_HEADER_template_path, 256},
+                  dir.path().string() + "/none.xlsx");
   LoadedLibrary vellum(VELLUM_LIBRARY), vellumX(VELLUM_X_LIBRARY);
   vellum.tableExport("excel_file")(header.data(), nullptr);
   EXPECT_FALSE(std::filesystem::exists(log));  // returned before looking at the template

@@ -23,9 +23,9 @@ using Strings = std::vector<std::string>;
 class GroupTableRun : public GroupTableRunTest {
  protected:
   void oneRecord() {
-    header.columnSpec("al");
-    header.timeFormat(true);
-    rows.add().minutes(30);
+    header.utf8Text(header_fields::column_spec, "al");
+    header.int32(header_fields::time_format, 1);
+    rows.add().real(row_fields::time_value, 30);
   }
   void expectNothingStarted(int depthBefore) {
     EXPECT_FALSE(server.created());
@@ -51,7 +51,7 @@ TEST_F(GroupTableRun, ASuccessfulRunSavesAndLeavesTheWorkbookOpenAndVisible) {
 
 TEST_F(GroupTableRun, NullArgumentsOfBothBuilds) {
   oneRecord();
-  header.slot(1, true, 1, 1, "title");
+  header.slot(slots::kGroupTable[0], platform::utf8ToGbk("title"), 1, 1, true);
   const int depth = automation::apartmentDepthForTesting();
 
   exportGroupTable(nullptr, rows.first(), kVellumRules, messages);
@@ -71,7 +71,7 @@ TEST_F(GroupTableRun, NullArgumentsOfBothBuilds) {
 }
 
 TEST_F(GroupTableRun, AMissingTemplateIsNamedAndNothingStarts) {
-  header.templatePath(dir.path().string() + "/缺少.xlsx");
+  header.utf8Text(header_fields::template_path, dir.path().string() + "/缺少.xlsx");
   const int depth = automation::apartmentDepthForTesting();
   run(kVellumXRules);
   std::string expected = "模板文件“";
@@ -124,7 +124,9 @@ TEST_F(GroupTableRun, AFailingCallEndsTheRunWithOneMessageAndReleasesEverything)
   };
   oneRecord();
   const bool picture = writeHostPicture();
-  header.picture(picture, "B2", "C3");
+  header.int32(header_fields::picture_flag, picture ? 1 : 0)
+      .utf8Text(header_fields::picture_first_cell, "B2")
+      .utf8Text(header_fields::picture_last_cell, "C3");
   for (const Case& c : cases) {
     SCOPED_TRACE(c.operation);
     if (c.needsPicture && !picture) continue;
@@ -156,26 +158,26 @@ TEST_F(GroupTableRun, AFailingCallEndsTheRunWithOneMessageAndReleasesEverything)
 TEST_F(GroupTableRun, InputOutsideTheSheetEndsTheRunWithAMessage) {
   struct Case {
     const char* name;
-    void (*prepare)(HeaderRecord&, RowRecord&);
+    void (*prepare)(RecordBytes&, RecordBytes&);
   };
   const Case cases[] = {
       {"a number too large for its text",
-       [](HeaderRecord& h, RowRecord& r) {
-         h.columnSpec("f");
+       [](RecordBytes& h, RecordBytes& r) {
+         h.utf8Text(header_fields::column_spec, "f");
          r.real(row_fields::value_f, 1e100);
        }},
       {"a start row above the sheet",
-       [](HeaderRecord& h, RowRecord&) {
-         h.columnSpec("a");
-         h.startRow(0);
+       [](RecordBytes& h, RecordBytes&) {
+         h.utf8Text(header_fields::column_spec, "a");
+         h.int32(header_fields::start_row, 0);
        }},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     testing::RecordingServer fresh;
     fresh.registerAs("Excel.Application");
-    HeaderRecord record = header;
-    RowList list;
+    RecordBytes record = header;
+    RecordList list{row_fields::kSize, row_fields::next};
     c.prepare(record, list.add());
     testing::CapturedMessages shown;
     exportGroupTable(record.data(), list.first(), kVellumRules, shown);
@@ -188,7 +190,8 @@ TEST_F(GroupTableRun, InputOutsideTheSheetEndsTheRunWithAMessage) {
 TEST_F(GroupTableRun, HeaderSlotsAreWrittenInWritingOrder) {
   // Each slot names row = its number; the triplets lie out of slot order in the record.
   for (int slot = 1; slot <= 24; ++slot) {
-    header.slot(slot, true, slot, 2, platform::format("slot %d", slot));
+    header.slot(slots::kGroupTable[slot - 1],
+                platform::utf8ToGbk(platform::format("slot %d", slot)), slot, 2, true);
   }
   runWithoutRows(kVellumXRules);
   Strings expected;
@@ -201,16 +204,18 @@ TEST_F(GroupTableRun, HeaderSlotsAreWrittenInWritingOrder) {
 TEST_F(GroupTableRun, HeaderSlotEdges) {
   server.setCellUtf8(1, 3, 3, "template text");
   server.setCellUtf8(1, 4, 4, "kept");
-  header.slot(21, true, 2, 2, "slot 21");
-  header.slot(22, true, 2, 2, "slot 22");  // its triplet lies before slot 3's
-  header.slot(3, true, 3, 3, "");          // shown and empty: clears the cell
-  header.slot(4, false, 4, 4, "hidden");
+  header.slot(slots::kGroupTable[20], platform::utf8ToGbk("slot 21"), 2, 2, true);
+  header.slot(slots::kGroupTable[21], platform::utf8ToGbk("slot 22"), 2, 2,
+              true);  // its triplet lies before slot 3's
+  header.slot(slots::kGroupTable[2], platform::utf8ToGbk(""), 3, 3,
+              true);  // shown and empty: clears the cell
+  header.slot(slots::kGroupTable[3], platform::utf8ToGbk("hidden"), 4, 4, false);
   std::string gbkTitle(132, 'h');
   header.raw(header_fields::slot5_text, gbkTitle);  // slot 5: 132 bytes and the NUL fill its 133
   header.int32(header_fields::slot5_show, 1);
   header.int32(header_fields::slot5_row, 6);
   header.int32(header_fields::slot5_column, 1);
-  header.slot(6, true, 7, 1, "报告标题");
+  header.slot(slots::kGroupTable[5], platform::utf8ToGbk("报告标题"), 7, 1, true);
   run(kVellumXRules);
   EXPECT_EQ(cell(2, 2), "slot 22");
   EXPECT_EQ(cell(3, 3), "");
@@ -222,7 +227,9 @@ TEST_F(GroupTableRun, HeaderSlotEdges) {
 
 TEST_F(GroupTableRun, ThePictureCoversTheNamedBlockAsSingles) {
   oneRecord();
-  header.picture(true, "B2", "C3");
+  header.int32(header_fields::picture_flag, 1)
+      .utf8Text(header_fields::picture_first_cell, "B2")
+      .utf8Text(header_fields::picture_last_cell, "C3");
   server.setGeometry(10.7, 15);
   if (!writeHostPicture()) GTEST_SKIP() << "the picture's folder cannot be written here";
   run(kVellumRules);
@@ -244,7 +251,9 @@ TEST_F(GroupTableRun, ThePictureCoversTheNamedBlockAsSingles) {
 
 TEST_F(GroupTableRun, AMissingPictureIsToldAndTheWorkbookStillSaved) {
   oneRecord();
-  header.picture(true, "B2", "C3");
+  header.int32(header_fields::picture_flag, 1)
+      .utf8Text(header_fields::picture_first_cell, "B2")
+      .utf8Text(header_fields::picture_last_cell, "C3");
   run(kVellumXRules);
   EXPECT_EQ(messageTexts(), (Strings{std::string(report::kMissingPictureMessage)}));
   EXPECT_TRUE(server.pictures().empty());
@@ -254,7 +263,9 @@ TEST_F(GroupTableRun, AMissingPictureIsToldAndTheWorkbookStillSaved) {
 
 TEST_F(GroupTableRun, NoPictureWithoutTheFlag) {
   oneRecord();
-  header.picture(false, "B2", "C3");
+  header.int32(header_fields::picture_flag, 0)
+      .utf8Text(header_fields::picture_first_cell, "B2")
+      .utf8Text(header_fields::picture_last_cell, "C3");
   run(kVellumRules);
   EXPECT_TRUE(messages.shown.empty());
   EXPECT_TRUE(server.pictures().empty());

@@ -13,10 +13,10 @@ GroupTableRunTest::GroupTableRunTest()
     : confDir("QX_CONF_DIR", dir.path().string()),
       templatePath(dir.write("report.xlsx", "PK").string()) {
   server.registerAs("Excel.Application");
-  header.templatePath(templatePath);
-  header.startRow(5);
-  header.borderWeight(2);
-  header.groupColumn(1);
+  header.utf8Text(header_fields::template_path, templatePath);
+  header.int32(header_fields::start_row, 5);
+  header.int32(header_fields::border_weight, 2);
+  header.int32(header_fields::group_column, 1);
 }
 
 GroupTableRunTest::~GroupTableRunTest() {

@@ -9,12 +9,18 @@
 #include <vector>
 
 #include "tests/support/captured_messages.h"
+#include "tests/support/record_bytes.h"
 #include "tests/support/recording_server.h"
 #include "tests/support/temp_dir.h"
-#include "tests/vellum/host_records.h"
 #include "vellum/build_rules.h"
 
 namespace qx::vellum::test {
+
+using qx::testing::RecordBytes;
+using qx::testing::RecordList;
+namespace slots = qx::testing::slots;
+namespace header_fields = platform::records::group_table_header;
+namespace row_fields = platform::records::group_table_row;
 
 // "R6C2=0:30" for every Range.Item put the server received, in order (UTF-8).
 std::vector<std::string> writesOf(const testing::RecordingServer& server);
@@ -43,8 +49,8 @@ class GroupTableRunTest : public ::testing::Test {
   testing::ScopedEnv confDir;
   testing::RecordingServer server;
   testing::CapturedMessages messages;
-  HeaderRecord header;
-  RowList rows;
+  RecordBytes header{header_fields::kSize};
+  RecordList rows{row_fields::kSize, row_fields::next};
   std::string templatePath;
   std::filesystem::path picturePath;
 };

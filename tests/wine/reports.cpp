@@ -8,15 +8,25 @@
 
 #include "platform/code_page.h"
 #include "platform/paths.h"
-#include "tests/heron/check_point_bytes.h"
-#include "tests/kestrel/dual_spec_records.h"
-#include "tests/tamarack/host_records.h"
-#include "tests/vellum/host_records.h"
+#include "tests/support/record_bytes.h"
 #include "tests/wine/call_log.h"
 
 namespace qx::wine {
 
 namespace {
+
+using qx::testing::checkPointFile;
+using qx::testing::checkPointRow;
+using qx::testing::RecordBytes;
+using qx::testing::RecordList;
+using qx::testing::ResultHost;
+namespace slots = qx::testing::slots;
+namespace cp = platform::records::check_point_header;
+namespace gt = platform::records::group_table_header;
+namespace gtr = platform::records::group_table_row;
+namespace ds = platform::records::dual_spec_header;
+namespace dsr = platform::records::dual_spec_row;
+namespace rs = platform::records::result_header;
 
 namespace fs = std::filesystem;
 
@@ -70,9 +80,9 @@ void hostPicture(const char* name, PreparedReport& prepared) {
   prepared.paths.emplace_back(utf8Of(picture), kPicturePlaceholder);
 }
 
-template <class Record>
-std::shared_ptr<Record> keep(PreparedReport& prepared) {
-  auto record = std::make_shared<Record>();
+template <class Record, class... Arguments>
+std::shared_ptr<Record> keep(PreparedReport& prepared, Arguments... arguments) {
+  auto record = std::make_shared<Record>(arguments...);
   prepared.records.push_back(record);
   return record;
 }
@@ -82,14 +92,14 @@ std::shared_ptr<Record> keep(PreparedReport& prepared) {
 PreparedReport groupTable(const fs::path& configuration, bool withPicture) {
   PreparedReport prepared;
   const fs::path workbook = freshFolders(configuration, prepared);
-  auto header = keep<vellum::test::HeaderRecord>(prepared);
-  auto rows = keep<vellum::test::RowList>(prepared);
-  header->templatePath(utf8Of(workbook));
-  header->columnSpec("abl");
-  header->startRow(5);
-  header->borderWeight(2);
-  header->timeFormat(true);
-  header->groupColumn(1);
+  auto header = keep<RecordBytes>(prepared, gt::kSize);
+  auto rows = keep<RecordList>(prepared, gtr::kSize, gtr::next);
+  header->utf8Text(gt::template_path, utf8Of(workbook));
+  header->utf8Text(gt::column_spec, "abl");
+  header->int32(gt::start_row, 5);
+  header->int32(gt::border_weight, 2);
+  header->int32(gt::time_format, 1);
+  header->int32(gt::group_column, 1);
   // Slots 1 and 2: shown flag, row and column at 4 and 16, their texts at 312 and 568.
   header->int32(4, 1);
   header->int32(8, 2);
@@ -100,7 +110,9 @@ PreparedReport groupTable(const fs::path& configuration, bool withPicture) {
   header->int32(24, 3);
   header->raw(568, gbk("不显示"));
   if (withPicture) {
-    header->picture(true, "B2", "C3");
+    header->int32(gt::picture_flag, 1)
+        .utf8Text(gt::picture_first_cell, "B2")
+        .utf8Text(gt::picture_last_cell, "C3");
     hostPicture("post_excel_sheet_pictrue.bmp", prepared);
   }
   const struct {
@@ -108,9 +120,9 @@ PreparedReport groupTable(const fs::path& configuration, bool withPicture) {
     double minutes;
   } records[] = {{"一号", 30}, {"一号", 45}, {"二号", 90}};
   for (const auto& record : records) {
-    vellum::test::RowRecord& row = rows->add();
+    RecordBytes& row = rows->add();
     row.raw(4, gbk(record.key));  // the group key
-    row.minutes(record.minutes);
+    row.real(gtr::time_value, record.minutes);
   }
   prepared.header = header->data();
   prepared.firstRow = rows->first();
@@ -128,14 +140,14 @@ PreparedReport groupTableWithoutTemplate(const fs::path& configuration) {
 PreparedReport dualSpec(const fs::path& configuration) {
   PreparedReport prepared;
   const fs::path workbook = freshFolders(configuration, prepared);
-  auto header = keep<kestrel::testing::HeaderRecord>(prepared);
-  auto rows = keep<kestrel::testing::RowList>(prepared);
-  header->templatePath(platform::hostTextFromPath(workbook))
-      .primary("abc")
-      .startRow(5)
-      .weight(2)
-      .headerText(1, gbk("双规格报表"), 1, 2, 1)
-      .headerText(4, gbk("第四"), 1, 3, 2);
+  auto header = keep<RecordBytes>(prepared, ds::kSize);
+  auto rows = keep<RecordList>(prepared, dsr::kSize, dsr::next);
+  header->text(ds::template_path, platform::hostTextFromPath(workbook))
+      .text(ds::primary_spec, "abc")
+      .int32(ds::start_row, 5)
+      .int32(ds::border_weight, 2)
+      .slot(slots::kDualSpec[0], gbk("双规格报表"), 2, 1, 1)
+      .slot(slots::kDualSpec[3], gbk("第四"), 3, 2, 1);
   const struct {
     const char* name;
     int count;
@@ -174,21 +186,23 @@ PreparedReport resultTable(const fs::path& configuration, bool paged) {
   for (const auto& [key, text] : texts) language += key + gbk(text) + "\r\n";
   writeFile(platform::languageFile("pinebrook_exe.txt"), language);
 
-  auto host = keep<tamarack::testing::HostRecords>(prepared);
-  host->setWorkbookPath(platform::hostTextFromPath(workbook));
-  host->setBorderWeight(2);
-  host->setHeaderSlot(1, gbk("结果表"), 2, 1);
-  host->setHeaderSlot(2, "off", 2, 2, false);
-  host->setColumnSpec(paged ? "ae" : "aeb");
-  host->setBodyRows(5, paged ? 7 : 20);
-  host->setPagination(paged, /*switchA=*/paged);
+  auto host = keep<ResultHost>(prepared);
+  host->header.text(rs::workbook_path, platform::hostTextFromPath(workbook));
+  host->header.int32(rs::border_weight, 2);
+  host->header.slot(slots::kResult[0], gbk("结果表"), 2, 1);
+  host->header.slot(slots::kResult[1], "off", 2, 2, false);
+  host->header.text(rs::column_spec, paged ? "ae" : "aeb");
+  host->header.int32(rs::first_body_row, 5).int32(rs::last_body_row, paged ? 7 : 20);
+  host->header.int32(rs::pagination, paged)
+      .int32(rs::switch_a, /*switchA=*/paged)
+      .int32(rs::switch_b, false);
   const char* names[] = {"甲", "乙", "丙", "丁"};
   const char* amounts[] = {"1", "2", "4", "10"};
   for (int i = 0; i < 4; ++i) {
-    std::uint8_t* row = host->addRow();
-    tamarack::testing::putText(row, 0, gbk(names[i]));
-    tamarack::testing::putText(row, 200, amounts[i]);
-    tamarack::testing::putText(row, 50, std::string(1, 'b').append(std::to_string(i)));
+    RecordBytes& row = host->addRow();
+    row.text(0, gbk(names[i]));
+    row.text(200, amounts[i]);
+    row.text(50, std::string(1, 'b').append(std::to_string(i)));
   }
   writeFile(platform::tempFile("pinebrook_temp.dat"), host->transferRecord());
   return prepared;
@@ -205,20 +219,21 @@ PreparedReport resultTableWithoutTemplate(const fs::path& configuration) {
 PreparedReport checkPoint(const fs::path& configuration, bool withPicture) {
   PreparedReport prepared;
   const fs::path workbook = freshFolders(configuration, prepared);
-  heron::testing::HeaderBytes header;
-  header.templatePath(platform::hostTextFromPath(workbook))
-      .firstRow(5)
-      .borderWeight(2)
-      .pictureCells("B2", "C3")
-      .text1(1, 1, gbk("检查点表"))
-      .text2(2, 3, "two")
-      .text3(3, 4, gbk("第三"))
-      .rowCount(3)
-      .columnSpec("abcd");
-  const std::vector<std::string> rows = {heron::testing::rowBytes(gbk("甲"), "b0", "c0", "d0"),
-                                         heron::testing::rowBytes(gbk("乙"), "b1", "", "d1"),
-                                         heron::testing::rowBytes("a2", gbk("丙二"), "c2", "d2")};
-  writeFile(platform::tempFile("check_point_temp.dat"), heron::testing::fileBytes(header, rows));
+  RecordBytes header{cp::kSize};
+  header.text(cp::template_path, platform::hostTextFromPath(workbook))
+      .int32(cp::first_row, 5)
+      .int32(cp::border_weight, 2)
+      .text(cp::picture_cell1, "B2")
+      .text(cp::picture_cell2, "C3")
+      .slot(slots::kCheckPoint[0], gbk("检查点表"), 1, 1)
+      .slot(slots::kCheckPoint[1], "two", 2, 3)
+      .slot(slots::kCheckPoint[2], gbk("第三"), 3, 4)
+      .int32(cp::row_count, 3)
+      .text(cp::column_spec, "abcd");
+  const std::vector<std::string> rows = {checkPointRow(gbk("甲"), "b0", "c0", "d0"),
+                                         checkPointRow(gbk("乙"), "b1", "", "d1"),
+                                         checkPointRow("a2", gbk("丙二"), "c2", "d2")};
+  writeFile(platform::tempFile("check_point_temp.dat"), checkPointFile(header, rows));
   if (withPicture) {
     hostPicture("set_check_point_pictrue.bmp", prepared);
   } else {
