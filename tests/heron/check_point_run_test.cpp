@@ -62,7 +62,7 @@ class CheckPointRun : public ::testing::Test {
   void writeData(const HeaderBytes& bytes, const std::vector<std::string>& rows = {}) {
     dir.write("check_point_temp.dat", testing::fileBytes(bytes, rows));
   }
-  RunEnd run() {
+  report::Outcome run() {
     return runCheckPointExport(files, messages);
   }
 
@@ -105,7 +105,7 @@ TEST_F(CheckPointRun, FillsTheTableFramesEveryCellPlacesThePictureAndSaves) {
   bytes.rowCount(3).columnSpec("abcd");
   writeData(bytes, {rowBytes("a0", "b0", "c0", "d0"), rowBytes("a1", "b1", "c1", "d1"),
                     rowBytes("a2", "b2", "", "d2")});
-  EXPECT_EQ(run(), RunEnd::Saved);
+  EXPECT_EQ(run(), report::Outcome::Saved);
   expectMessages({});
   EXPECT_EQ(server.cellUtf8(1, 1, 1), "标题");
   EXPECT_EQ(server.cellUtf8(1, 2, 3), "two");
@@ -142,7 +142,7 @@ TEST_F(CheckPointRun, FillsTheTableFramesEveryCellPlacesThePictureAndSaves) {
 TEST_F(CheckPointRun, EachTextIsWrittenBeforeItsFrame) {
   HeaderBytes bytes = header();
   writeData(bytes.rowCount(1).columnSpec("ab"), {rowBytes("x", "y", "", "")});
-  ASSERT_EQ(run(), RunEnd::Saved);
+  ASSERT_EQ(run(), report::Outcome::Saved);
   const std::vector<std::string> tail = operationsFrom("Range.Item put");
   const std::vector<std::string> expected = {"Range.Item put",     "Worksheet.Range",
                                              "Range.BorderAround", "Range.Item put",
@@ -193,7 +193,7 @@ TEST_F(CheckPointRun, FailuresBeforeTheServerEndWithoutTouchingCom) {
     std::filesystem::remove_all(files.dataFile);
     messages.shown.clear();
     c.prepare(*this);
-    EXPECT_EQ(run(), RunEnd::Stopped);
+    EXPECT_EQ(run(), report::Outcome::Stopped);
     expectMessages({{c.message, c.buttons}});
     EXPECT_FALSE(server.created());
     expectReleasedAndClosed();
@@ -203,7 +203,7 @@ TEST_F(CheckPointRun, FailuresBeforeTheServerEndWithoutTouchingCom) {
 TEST_F(CheckPointRun, ApartmentThatCannotBeInitialisedStopsBeforeTheServer) {
   writeData(header());
   automation::failNextApartmentInitializeForTesting(automation::hr::kOutOfMemory);
-  EXPECT_EQ(run(), RunEnd::Stopped);
+  EXPECT_EQ(run(), report::Outcome::Stopped);
   expectMessages({{"初始化环境失败!", Buttons::Ok}});
   EXPECT_FALSE(server.created());
   expectReleasedAndClosed();
@@ -212,7 +212,7 @@ TEST_F(CheckPointRun, ApartmentThatCannotBeInitialisedStopsBeforeTheServer) {
 TEST_F(CheckPointRun, ServerThatCannotBeCreatedUninitialisesCom) {
   writeData(header());
   server.failCreation();
-  EXPECT_EQ(run(), RunEnd::Stopped);
+  EXPECT_EQ(run(), report::Outcome::Stopped);
   expectMessages({{"无法启动Excel服务器!", Buttons::Ok}});
   EXPECT_TRUE(server.calls().empty());
   expectReleasedAndClosed();
@@ -222,7 +222,7 @@ TEST_F(CheckPointRun, TemplateWithTextInTheFirstBodyCellIsClosedAndTheServerQuit
   HeaderBytes bytes = header();
   writeData(bytes.rowCount(1).columnSpec("a").text1(1, 1, "t"), {rowBytes("x", "", "", "")});
   server.setCellUtf8(1, 5, 1, " ");  // even one space counts
-  EXPECT_EQ(run(), RunEnd::Stopped);
+  EXPECT_EQ(run(), report::Outcome::Stopped);
   expectMessages(
       {{templateMessage("模板文件“", "”, 不是一个空的表格, 请清除表格内的内容!"), Buttons::Ok}});
   EXPECT_EQ(operationsFrom("Workbook.Close"),
@@ -263,7 +263,7 @@ TEST_F(CheckPointRun, DataFileGoneOrShortAtTheSecondReadingClosesWorkbooksAndQui
     files.beforeOpeningDataFile = [&](int opening) {
       if (opening == 2) c.change(*this);
     };
-    EXPECT_EQ(run(), RunEnd::Stopped);
+    EXPECT_EQ(run(), report::Outcome::Stopped);
     expectMessages({{c.message, c.buttons}});
     EXPECT_FALSE(fresh.workbookClosed());
     EXPECT_TRUE(fresh.workbooksClosed());
@@ -281,7 +281,7 @@ TEST_F(CheckPointRun, ShortBodyLeavesTheRowsWrittenSoFarOpenAndUnsaved) {
   bytes.text1(1, 1, "head").rowCount(3).columnSpec("a");
   const std::string third = rowBytes("r2", "", "", "").substr(0, 327);
   writeData(bytes, {rowBytes("r0", "", "", ""), rowBytes("r1", "", "", ""), third});
-  EXPECT_EQ(run(), RunEnd::Stopped);
+  EXPECT_EQ(run(), report::Outcome::Stopped);
   expectMessages({{kBodyShort, Buttons::OkCancel}});
   EXPECT_EQ(server.cellUtf8(1, 1, 1), "head");
   EXPECT_EQ(server.cellUtf8(1, 5, 1), "r0");
@@ -299,7 +299,7 @@ TEST_F(CheckPointRun, ShortBodyLeavesTheRowsWrittenSoFarOpenAndUnsaved) {
 TEST_F(CheckPointRun, MissingPictureIsToldAndTheWorkbookStillSaved) {
   writeData(header());
   files.picture = platform::hostTextFromPath(dir.path() / "none.bmp");
-  EXPECT_EQ(run(), RunEnd::Saved);
+  EXPECT_EQ(run(), report::Outcome::Saved);
   expectMessages({{kPictureMissing, Buttons::Ok}});
   EXPECT_TRUE(server.pictures().empty());
   EXPECT_EQ(server.saveCount(), 1);
@@ -309,7 +309,7 @@ TEST_F(CheckPointRun, MissingPictureIsToldAndTheWorkbookStillSaved) {
 TEST_F(CheckPointRun, PictureGeometryIsCutToWholePoints) {
   server.setGeometry(10.7, 15);
   writeData(header());  // B2:C3
-  ASSERT_EQ(run(), RunEnd::Saved);
+  ASSERT_EQ(run(), report::Outcome::Saved);
   ASSERT_EQ(server.pictures().size(), 1u);
   const qx::testing::Picture& picture = server.pictures()[0];
   EXPECT_EQ(picture.left.singleValue(), 12.0f);    // 10.7 + 2
@@ -325,7 +325,7 @@ TEST_F(CheckPointRun, UsedRangeAwayFromA1OffsetsTextsButNotFrames) {
   HeaderBytes bytes = header();
   bytes.text1(1, 1, "h").rowCount(1).columnSpec("ab");
   writeData(bytes, {rowBytes("x", "y", "", "")});
-  ASSERT_EQ(run(), RunEnd::Saved);
+  ASSERT_EQ(run(), report::Outcome::Saved);
   EXPECT_EQ(server.cellUtf8(1, 3, 2), "h");
   EXPECT_EQ(server.cellUtf8(1, 7, 2), "x");  // row 5, column 1 of the used range
   EXPECT_EQ(server.cellUtf8(1, 7, 3), "y");
@@ -339,7 +339,7 @@ TEST_F(CheckPointRun, EmptinessCheckReadsThroughTheUsedRange) {
   server.setCellUtf8(1, 5, 1, "absolute A5 is outside the check");
   server.setCellUtf8(1, 7, 2, "taken");  // used-range cell (5, 1)
   writeData(header());
-  EXPECT_EQ(run(), RunEnd::Stopped);
+  EXPECT_EQ(run(), report::Outcome::Stopped);
   ASSERT_EQ(messages.shown.size(), 1u);
   EXPECT_NE(messages.shown[0].text.find("不是一个空的表格"), std::string::npos);
   EXPECT_TRUE(server.quit());
@@ -353,7 +353,7 @@ TEST_F(CheckPointRun, NoRecordsAreReadWhenTheCountIsZeroOrNegative) {
     HeaderBytes bytes = header();
     bytes.text2(1, 2, "t2").rowCount(rows).columnSpec("a");
     writeData(bytes, {rowBytes("ignored", "", "", "")});
-    EXPECT_EQ(run(), RunEnd::Saved);
+    EXPECT_EQ(run(), report::Outcome::Saved);
     EXPECT_EQ(fresh.cellUtf8(1, 1, 2), "t2");
     EXPECT_EQ(fresh.cellUtf8(1, 5, 1), "");
     EXPECT_TRUE(fresh.frames().empty());
@@ -387,7 +387,7 @@ TEST_F(CheckPointRun, ColumnSpecDecidesWhatIsWrittenFramedAndWhichColumnItTakes)
     fresh.setCellUtf8(1, 5, 3, "kept");
     HeaderBytes bytes = header();
     writeData(bytes.rowCount(1).columnSpec(c.spec), {rowBytes("A", "B", "C", "D")});
-    ASSERT_EQ(run(), RunEnd::Saved);
+    ASSERT_EQ(run(), report::Outcome::Saved);
     int writes = 0;
     for (const auto& call : fresh.calls())
       writes +=
@@ -406,7 +406,7 @@ TEST_F(CheckPointRun, OnlyWFramesTheTemplateCellsWithoutWritingThem) {
   HeaderBytes bytes = header();
   writeData(bytes.rowCount(2).columnSpec("ww").borderWeight(-4138),
             {rowBytes("x", "y", "", ""), rowBytes("x", "y", "", "")});
-  ASSERT_EQ(run(), RunEnd::Saved);
+  ASSERT_EQ(run(), report::Outcome::Saved);
   EXPECT_EQ(server.cellUtf8(1, 6, 1), "template text");
   EXPECT_EQ(count("Range.Item put"), 0);
   ASSERT_EQ(server.frames().size(), 4u);
@@ -416,7 +416,7 @@ TEST_F(CheckPointRun, OnlyWFramesTheTemplateCellsWithoutWritingThem) {
 TEST_F(CheckPointRun, EmptySpecStillReadsEveryRecord) {
   HeaderBytes bytes = header();
   writeData(bytes.rowCount(2).columnSpec(""), {rowBytes("x", "", "", "")});
-  EXPECT_EQ(run(), RunEnd::Stopped);
+  EXPECT_EQ(run(), report::Outcome::Stopped);
   expectMessages({{kBodyShort, Buttons::OkCancel}});
   EXPECT_TRUE(server.frames().empty());
   EXPECT_EQ(server.saveCount(), 0);
@@ -430,7 +430,7 @@ TEST_F(CheckPointRun, FlagsOffWriteNoHeaderCell) {
       .integer(header_fields::text2_flag, 0)
       .integer(header_fields::text3_flag, 0);
   writeData(bytes);
-  ASSERT_EQ(run(), RunEnd::Saved);
+  ASSERT_EQ(run(), report::Outcome::Saved);
   EXPECT_EQ(count("Range.Item put"), 0);
 }
 
@@ -451,7 +451,7 @@ TEST_F(CheckPointRun, FirstReadingDecidesTemplateAndRowsSecondDecidesTheRest) {
         .pictureCells("D4", "D4");
     writeData(after, {rowBytes("a0", "b0", "", ""), rowBytes("a1", "b1", "", "")});
   };
-  ASSERT_EQ(run(), RunEnd::Saved);
+  ASSERT_EQ(run(), report::Outcome::Saved);
   EXPECT_EQ(server.openedFilename(),
             platform::gbkToUtf16(platform::hostTextFromPath(templatePath)));
   EXPECT_EQ(server.cellUtf8(1, 1, 1), "");  // text1 of the first reading is not written
@@ -498,7 +498,7 @@ TEST_F(CheckPointRun, ServerFailureMidRunIsToldOnceReleasesAndUninitialises) {
     HeaderBytes bytes = header();
     bytes.text1(1, 1, "h").rowCount(2).columnSpec("ab");
     writeData(bytes, {rowBytes("x", "y", "", ""), rowBytes("x", "y", "", "")});
-    EXPECT_EQ(run(), RunEnd::AutomationFailure);
+    EXPECT_EQ(run(), report::Outcome::Failed);
     ASSERT_EQ(messages.shown.size(), 1u);
     EXPECT_EQ(messages.shown[0].buttons, Buttons::Ok);
     EXPECT_EQ(messages.shown[0].text.rfind("Excel 操作失败: ", 0), 0u) << messages.shown[0].text;
@@ -509,9 +509,9 @@ TEST_F(CheckPointRun, ServerFailureMidRunIsToldOnceReleasesAndUninitialises) {
     EXPECT_EQ(automation::apartmentDepthForTesting(), 0);
     EXPECT_FALSE(testing::openedByThisProcess(files.dataFile));
   }
-  EXPECT_EQ(exitCodeFor(RunEnd::AutomationFailure), 2);
-  EXPECT_EQ(exitCodeFor(RunEnd::Stopped), 0);
-  EXPECT_EQ(exitCodeFor(RunEnd::Saved), 0);
+  EXPECT_EQ(exitCodeFor(report::Outcome::Failed), 2);
+  EXPECT_EQ(exitCodeFor(report::Outcome::Stopped), 0);
+  EXPECT_EQ(exitCodeFor(report::Outcome::Saved), 0);
 }
 
 TEST(CheckPointRunFiles, FixedFilesLieInTheTempFolderOfTheConfigurationDirectory) {

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "automation/variant.h"
+#include "tests/heron/open_files.h"
 #include "tests/tamarack/run_fixture.h"
 
 namespace qx::tamarack::testing {
@@ -147,7 +148,15 @@ TEST_F(TamarackRun, OneWorksheetOnlyEndsWithTheMessageAndNoSave) {
   host.setBodyRows(5, 6);
   host.setPagination(true, true);
   for (const char* e : {"1", "2", "3"}) addRow({{'e', e}});
+  // The user is told while the data file is still open; it is closed after the message.
+  std::optional<bool> dataOpenWhenTold;
+  messages.onShow = [&](const qx::testing::ShownMessage&) {
+    dataOpenWhenTold = heron::testing::openedByThisProcess(dataFile);
+  };
   run();
+  EXPECT_EQ(dataOpenWhenTold, true);
+  EXPECT_FALSE(heron::testing::openedByThisProcess(dataFile));
+  EXPECT_EQ(outcome, report::Outcome::Stopped);
   EXPECT_EQ(shownTexts(), Strings{"工作表不够"});
   EXPECT_EQ(messages.shown[0].buttons, platform::Buttons::Ok);
   EXPECT_EQ(cell(1, 6, 2), "2");
@@ -277,6 +286,7 @@ TEST_F(TamarackRun, NoRowsWritesNothingButSaves) {
   EXPECT_FALSE(server->cell(1, 2, 1).has_value());
   EXPECT_TRUE(server->frames().empty());
   EXPECT_EQ(server->saveCount(), 1);
+  EXPECT_EQ(outcome, report::Outcome::Saved);
 }
 
 TEST_F(TamarackRun, AFailedServerCallEndsWithOneMessageAndReleasesEverything) {
@@ -292,6 +302,8 @@ TEST_F(TamarackRun, AFailedServerCallEndsWithOneMessageAndReleasesEverything) {
       << messages.shown[0].text;
   EXPECT_EQ(server->saveCount(), 0);
   EXPECT_EQ(server->outstandingReferences(), 0);
+  EXPECT_EQ(server->referencesReleased(), server->objectsCreated() + server->referencesAdded());
+  EXPECT_EQ(outcome, report::Outcome::Failed);
 }
 
 TEST_F(TamarackRun, ARowWithNoCellNameEndsLikeAFailedCall) {
