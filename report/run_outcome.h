@@ -5,7 +5,8 @@ namespace qx::report {
 
 enum class Outcome {
   Saved,    // the workbook was filled and saved (a missing picture included)
-  Stopped,  // a foreseen end, told to the user (or told why its message could not be had)
+  Stopped,  // a foreseen end before the save, told to the user (or why its message could not
+            // be had); also a call that brings nothing to export
   Failed,   // the server failed a call, or input sheet writing cannot name: told once, every
             // reference released
 };
