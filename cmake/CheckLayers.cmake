@@ -7,18 +7,19 @@ if(NOT DEFINED SOURCE_DIR)
   message(FATAL_ERROR "CheckLayers: SOURCE_DIR is not set")
 endif()
 
-# The layers from the bottom up. The engine stands beside the transports; the exporters above
-# the report layer never include one another; the host reads the records' layouts and converts
-# code pages, and reaches the exporters only by loading them.
+# The layers from the bottom up. The engine stands beside the transports; the exporters reach
+# the sheet only through the report layer, never the automation layer under it, and never
+# include one another; the host reads the records' layouts and converts code pages, and
+# reaches the exporters only by loading them.
 set(allowed_include "")
 set(allowed_platform include)
 set(allowed_automation platform)
 set(allowed_engine automation platform)
 set(allowed_report automation platform)
-set(allowed_heron report automation platform include)
-set(allowed_vellum report automation platform include)
-set(allowed_kestrel report automation platform include)
-set(allowed_tamarack report automation platform include)
+set(allowed_heron report platform include)
+set(allowed_vellum report platform include)
+set(allowed_kestrel report platform include)
+set(allowed_tamarack report platform include)
 set(allowed_host platform include)
 set(layers include platform automation engine report heron vellum kestrel tamarack host)
 

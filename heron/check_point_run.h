@@ -7,6 +7,7 @@
 #include <string>
 
 #include "platform/messages.h"
+#include "report/run_outcome.h"
 
 namespace qx::heron {
 
@@ -23,18 +24,12 @@ struct RunFiles {
 // the configuration directory.
 RunFiles fixedRunFiles();
 
-// How a run ended.
-enum class RunEnd {
-  Saved,              // the workbook was filled and saved (a missing picture included)
-  Stopped,            // a foreseen failure, told to the user; nothing to report further
-  AutomationFailure,  // the server failed a call; told to the user, references released
-};
-
-// The process exit code for a run's end: 2 after an automation failure, 0 otherwise.
-int exitCodeFor(RunEnd end);
+// The process exit code for a run's end: 2 after a failure in the middle (a failed call), 0
+// otherwise.
+int exitCodeFor(report::Outcome outcome);
 
 // One export. Releases every reference it obtained (the Application last), closes the data
 // file and uninitialises COM (when it initialised it) on every path before returning.
-RunEnd runCheckPointExport(const RunFiles& files, platform::Messages& messages);
+report::Outcome runCheckPointExport(const RunFiles& files, platform::Messages& messages);
 
 }  // namespace qx::heron

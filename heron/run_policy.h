@@ -1,7 +1,8 @@
 #pragma once
 // Where heron's run differs from the other exporters'.
 
-#include "automation/dispatch.h"
+#include <optional>
+
 #include "report/exporter_policy.h"
 
 namespace qx::heron {
@@ -10,10 +11,12 @@ namespace qx::heron {
 inline constexpr report::ExporterPolicy kRunPolicy{
     .uninitializeAfterGoodRun = true,
     .uninitializeAfterFailure = true,
-    .rowOutOfRange = automation::hr::kBadIndex,
+    .rowOutOfRange = report::kBadIndex,
+    .frameAboveSheet = std::nullopt,
     .picture = report::PictureStyle::WholePoints,
     .numberWorkArea = 0,
     .otherFailurePrefix = report::kFailurePrefix,
+    .startTexts = &report::kFixedStartTexts,
 };
 
 }  // namespace qx::heron

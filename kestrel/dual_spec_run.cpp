@@ -2,29 +2,18 @@
 
 #include <string>
 
-#include "automation/automation_error.h"
-#include "automation/operations.h"
 #include "kestrel/column_symbols.h"
 #include "kestrel/dual_spec_row.h"
 #include "kestrel/run_policy.h"
-#include "platform/code_page.h"
-#include "platform/input_file.h"
-#include "platform/paths.h"
 #include "platform/record_chain.h"
 #include "report/cell_address.h"
-#include "report/sheet_row.h"
-#include "report/sheet_writing.h"
 #include "report/workbook_run.h"
-#include "report/workbook_session.h"
 
 namespace qx::kestrel {
 
 namespace {
 
-using automation::AutomationError;
-using report::WorkbookSession;
-namespace op = automation::op;
-namespace hr = automation::hr;
+using report::Outcome;
 
 // Two full specs and the option block stay inside the columns a cell address can name.
 static_assert(2 * 256 + kOptions.size() <= report::kMaxAddressColumn);
@@ -32,19 +21,15 @@ static_assert(2 * 256 + kOptions.size() <= report::kMaxAddressColumn);
 // Writes the cells of one table row, left to right, each value followed by its frame.
 class TableRowWriter {
  public:
-  TableRowWriter(WorkbookSession& session, std::int64_t row, std::int32_t weight)
-      : session_(session), row_(row), weight_(weight) {}
+  TableRowWriter(report::Table& table, std::int64_t row, std::int32_t weight)
+      : table_(table), row_(row), weight_(weight) {}
 
-  // A cell with a value; `keep` leaves the template's content and only frames the cell.
+  // A cell with a value; `keep` leaves the template's content and only frames the cell. No
+  // address names a row above the first: the policy has the table refuse such a frame as the
+  // server would.
   void cell(std::string_view text, bool keep) {
-    if (!keep) {
-      report::writeCell(session_.usedRange, rowIndex(op::kRangeItemPut), column_, text,
-                        session_.writtenCell);
-    }
-    // No address names a row above the first: the frame is refused as the server would.
-    if (row_ < 1) throw AutomationError(op::kWorksheetRange.name, hr::kInvalidArg);
-    report::frameCell(session_.sheet, column_, rowIndex(op::kWorksheetRange), weight_,
-                      session_.framedCell);
+    if (!keep) table_.write(row_, column_, text);
+    table_.frame(column_, row_, weight_);
     ++column_;
   }
 
@@ -66,69 +51,54 @@ class TableRowWriter {
   }
 
  private:
-  int rowIndex(const automation::Operation& operation) const {
-    return report::sheetRow(row_, operation, kRunPolicy);
-  }
-
-  WorkbookSession& session_;
+  report::Table& table_;
   std::int64_t row_;
   std::int32_t weight_;
   int column_ = 1;
 };
 
-void fillWorkbook(WorkbookSession& session, const DualSpecHeader& header,
-                  const std::uint8_t* firstRow) {
-  report::openTemplate(session, header.templatePath);
+Outcome fillWorkbook(report::WorkbookRun& run, const DualSpecHeader& header,
+                     const std::uint8_t* firstRow) {
+  run.openTemplate(header.templatePath);
+  report::Table& table = run.table();
 
   // A taken first table cell moves the table down by one row, once.
   std::int64_t row = header.startRow;
-  if (!report::readCellText(session.usedRange, header.startRow, 1).empty()) ++row;
+  if (!table.readText(header.startRow, 1).empty()) ++row;
 
   for (const HeaderText& text : header.texts) {
-    if (text.shown) report::writeCell(session.usedRange, text.row, text.column, text.text);
+    if (text.shown) table.write(text.row, text.column, text.text);
   }
 
   int ordinal = 1;
   for (const std::uint8_t* record = firstRow; record != nullptr; ++ordinal, ++row) {
     const platform::Bytes bytes = rowBytes(record);
-    TableRowWriter writer(session, row, header.borderWeight);
+    TableRowWriter writer(table, row, header.borderWeight);
     writer.symbols(header.primarySpec, primaryField, bytes, ordinal);
     writer.symbols(header.secondarySpec, secondaryField, bytes, ordinal);
     writer.options(bytes);
     record = nextRow(bytes);
   }
 
-  report::saveWorkbook(session);
+  run.save();
+  return Outcome::Saved;
 }
 
 }  // namespace
 
-void runDualSpecExport(const DualSpecHeader& header, const std::uint8_t* firstRow,
-                       platform::Messages& messages) {
-  const auto ok = platform::Buttons::Ok;
+Outcome runDualSpecExport(const DualSpecHeader& header, const std::uint8_t* firstRow,
+                          platform::Messages& messages) {
   report::WorkbookRun run(kRunPolicy, messages);
   // Everything is guarded, the checks before COM included: whatever ends the run is told once.
-  run.guarded([&] {
-    if (!platform::canOpenForReading(platform::pathFromHostText(header.templatePath))) {
-      const std::string path = platform::gbkToUtf8(header.templatePath);
-      messages.show(platform::format(kTemplateMissingMessage, path.c_str()), ok);
-      return;
-    }
+  return run.guarded([&] {
+    if (!run.checkTemplate(header.templatePath)) return Outcome::Stopped;
     if (platform::chainLoops(
             firstRow, [](const std::uint8_t* record) { return nextRow(rowBytes(record)); })) {
-      messages.show(kLoopingRowListMessage, ok);
-      return;
+      messages.show(kLoopingRowListMessage, platform::Buttons::Ok);
+      return Outcome::Stopped;
     }
-    if (!run.leaseApartment()) {
-      messages.show(kEnvironmentFailedMessage, ok);
-      return;
-    }
-    if (!run.startServer()) {
-      messages.show(kServerFailedMessage, ok);
-      run.handBackApartment();
-      return;
-    }
-    fillWorkbook(run.session(), header, firstRow);
+    if (!run.start()) return Outcome::Stopped;
+    return fillWorkbook(run, header, firstRow);
   });
 }
 

@@ -7,20 +7,18 @@
 
 #include "kestrel/dual_spec_header.h"
 #include "platform/messages.h"
+#include "report/run_outcome.h"
 
 namespace qx::kestrel {
 
-// The messages of the three early ends (UTF-8); the first takes the template path.
-inline constexpr const char* kTemplateMissingMessage = "模板文件“%s”, 不存在!";
-inline constexpr std::string_view kEnvironmentFailedMessage = "初始化环境失败!";
-inline constexpr std::string_view kServerFailedMessage = "无法启动Excel服务器!";
 // A row list that leads back to a record already passed has no end; refused before COM.
 inline constexpr std::string_view kLoopingRowListMessage = "行记录链表有环, 无法导出!";
 
 // Runs one export. `firstRow` is the first record of the host's row list, or null for a table
 // without rows. Every failure is shown through `messages`; nothing is thrown. COM stays
-// initialised on the calling thread after a successful run, as the host expects.
-void runDualSpecExport(const DualSpecHeader& header, const std::uint8_t* firstRow,
-                       platform::Messages& messages);
+// initialised on the calling thread after a successful run, as the host expects. The start-up
+// messages are the policy's (report::kFixedStartTexts).
+report::Outcome runDualSpecExport(const DualSpecHeader& header, const std::uint8_t* firstRow,
+                                  platform::Messages& messages);
 
 }  // namespace qx::kestrel

@@ -41,6 +41,11 @@ std::string readCellText(const AutomationObject& range, int row, int column) {
 }
 
 namespace {
+// The bordered-cell step: Range.BorderAround on its own copy of the range, released on return.
+void borderAround(AutomationObject range, std::span<const Variant, 4> border) {
+  invoke(range, op::kRangeBorderAround, border);
+}
+
 double pointsOf(const Variant& value, const Operation& operation) {
   const std::optional<double> points = value.toReal();
   if (!points) throw AutomationError(operation.name, hr::kTypeMismatch);
@@ -65,7 +70,7 @@ void frameCell(const AutomationObject& sheet, int column, int row, std::int32_t 
     cell.border[3] = Variant::unsignedInteger(0);
     cell.borderWeight = weight;
   }
-  invoke(cell.range, op::kRangeBorderAround, cell.border);
+  borderAround(cell.range.copy(), cell.border);
 }
 
 bool placePicture(AutomationObject sheet, std::string_view corner1, std::string_view corner2,

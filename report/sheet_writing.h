@@ -52,9 +52,9 @@ struct FramedCell {
   void release() { range.release(); }
 };
 
-// Frames the cell at (column, row) of the sheet: Worksheet.Range at its absolute address, then
-// Range.BorderAround with line style 1 (VT_I2), the weight, colour index 1 and colour 0
-// (VT_UI4).
+// Frames the cell at (column, row) of the sheet: Worksheet.Range at its absolute address, kept in
+// `cell`, then Range.BorderAround on a copy of that holder, released once the border is drawn,
+// with line style 1 (VT_I2), the weight, colour index 1 and colour 0 (VT_UI4).
 void frameCell(const automation::AutomationObject& sheet, int column, int row, std::int32_t weight,
                FramedCell& cell);
 

@@ -4,7 +4,10 @@
 
 #include "automation/apartment.h"
 #include "automation/dispatch.h"
+#include "automation/operations.h"
 #include "platform/code_page.h"
+#include "platform/input_file.h"
+#include "platform/paths.h"
 #include "platform/shell_open.h"
 #include "report/server_choice.h"
 
@@ -17,8 +20,56 @@ constexpr const char* kReportNotOpened = "报表已保存到“%s”, 但无法�
 #endif
 
 WorkbookRun::~WorkbookRun() {
-  session_.release();
+  releaseAll();
   if (policy_.uninitializeAfterGoodRun) handBackApartment();
+}
+
+void WorkbookRun::releaseAll() {
+  table_.release();
+  session_.release();
+}
+
+bool WorkbookRun::tell(StartText which, std::string_view templatePath) {
+  return policy_.startTexts != nullptr && policy_.startTexts->tell(which, templatePath, messages_);
+}
+
+bool WorkbookRun::checkTemplate(std::string_view templatePath) {
+  if (platform::canOpenForReading(platform::pathFromHostText(templatePath))) return true;
+  tell(StartText::TemplateMissing, templatePath);
+  return false;
+}
+
+bool WorkbookRun::start() {
+  if (!leaseApartment()) {
+    tell(StartText::ApartmentFailed);
+    return false;
+  }
+  if (!startServer()) {
+    if (tell(StartText::ServerNotStarted)) handBackApartment();
+    return false;
+  }
+  return true;
+}
+
+void WorkbookRun::openTemplate(std::string_view templatePath) {
+  report::openTemplate(session_, templatePath);
+}
+
+void WorkbookRun::save() {
+  saveWorkbook(session_);
+}
+
+void WorkbookRun::closeTemplate() {
+  automation::workbookClose(session_.workbook, automation::Variant::missing(),
+                            automation::Variant::text(platform::gbkToUtf16(session_.templatePath)),
+                            automation::Variant::missing());
+}
+
+void WorkbookRun::abandon() {
+  automation::workbooksClose(session_.workbooks);
+  automation::applicationQuit(session_.application);
+  releaseAll();
+  handBackApartment();
 }
 
 bool WorkbookRun::leaseApartment() {
@@ -51,19 +102,20 @@ bool WorkbookRun::startServer() {
 #endif
 }
 
-bool WorkbookRun::guarded(const std::function<void()>& step,
-                          const std::function<void()>& afterFailure) {
+Outcome WorkbookRun::guarded(const std::function<Outcome()>& step,
+                             const std::function<void()>& afterFailure) {
+  Outcome outcome;
   try {
-    step();
+    outcome = step();
   } catch (const std::exception& error) {
     reportRunFailure(messages_, error, policy_.otherFailurePrefix);
     if (afterFailure) afterFailure();
-    session_.release();
+    releaseAll();
     if (policy_.uninitializeAfterFailure) handBackApartment();
-    return false;
+    return Outcome::Failed;
   }
   openSavedReport();
-  return true;
+  return outcome;
 }
 
 // Excel keeps the filled workbook on screen; the engine's saved one is shown by the program
@@ -73,7 +125,7 @@ void WorkbookRun::openSavedReport() {
   if (!embedded_ || !openReport_ || !session_.saved) return;
   session_.saved = false;
   // The engine lets go of the workbook before another program opens it.
-  session_.release();
+  releaseAll();
 #ifdef _WIN32
   if (!platform::openWithAssociatedProgram(session_.templatePath)) {
     messages_.show(

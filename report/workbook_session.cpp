@@ -7,7 +7,6 @@ namespace qx::report {
 using namespace automation;
 
 void WorkbookSession::release() {
-  framedCell.release();
   cell.release();
   usedRange.release();
   sheet.release();

@@ -5,7 +5,6 @@
 #include <string_view>
 
 #include "automation/automation_object.h"
-#include "report/sheet_writing.h"
 
 namespace qx::report {
 
@@ -18,8 +17,6 @@ struct WorkbookSession {
   automation::AutomationObject sheet;
   automation::AutomationObject usedRange;
   automation::AutomationObject cell;  // the cell read by a template check
-  FramedCell framedCell;              // the one-cell range being framed
-  WrittenCell writtenCell;            // the arguments of the cell being written
   std::string templatePath;           // as the host wrote it (GBK), once opened
   bool saved = false;                 // the workbook was saved back to templatePath
 

@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "platform/messages.h"
+#include "report/run_outcome.h"
 
 namespace qx::tamarack {
 
@@ -18,6 +19,6 @@ RunFiles installedFiles();
 
 // Runs one export. Raises nothing: a failure of the server mid-run is shown as one message and
 // every reference taken is released.
-void runExport(const RunFiles& files, platform::Messages& messages);
+report::Outcome runExport(const RunFiles& files, platform::Messages& messages);
 
 }  // namespace qx::tamarack

@@ -1,33 +1,17 @@
 #include "tamarack/result_table.h"
 
-#include "automation/automation_error.h"
-#include "automation/dispatch.h"
-#include "automation/operations.h"
-#include "report/cell_address.h"
-#include "report/sheet_row.h"
-#include "report/sheet_writing.h"
-#include "tamarack/run_policy.h"
-
 namespace qx::tamarack {
 
-ResultTable::ResultTable(report::WorkbookSession& session, HeaderBlock header, bool shifted,
-                         const TotalLabels& labels, platform::Messages& messages)
-    : session_(session), header_(header), shifted_(shifted), labels_(labels), messages_(messages) {}
-
-namespace {
-int sheetRow(std::int64_t row, const automation::Operation& operation) {
-  return report::sheetRow(row, operation, kRunPolicy);
-}
-}  // namespace
+ResultTable::ResultTable(report::Table& table, HeaderBlock header, bool shifted,
+                         const TotalLabels& labels)
+    : table_(table), header_(header), shifted_(shifted), labels_(labels) {}
 
 void ResultTable::writeCell(std::int64_t row, int column, std::string_view text) {
-  report::writeCell(session_.usedRange, sheetRow(row, automation::op::kRangeItemPut), column, text,
-                    session_.writtenCell);
+  table_.write(row, column, text);
 }
 
 void ResultTable::frame(int column, std::int64_t addressRow) {
-  report::frameCell(session_.sheet, column, sheetRow(addressRow, automation::op::kWorksheetRange),
-                    header_.borderWeight(), session_.framedCell);
+  table_.frame(column, addressRow, header_.borderWeight());
 }
 
 bool ResultTable::writeRows(std::uintptr_t firstRowAddress) {
@@ -57,12 +41,7 @@ bool ResultTable::writeRows(std::uintptr_t firstRowAddress) {
 bool ResultTable::turnPage() {
   currentRow_ = header_.firstBodyRow();
   sums_.clearPage();
-  automation::AutomationObject next = automation::worksheetNext(session_.sheet);
-  if (next.empty()) return false;
-  session_.usedRange.release();
-  session_.sheet = std::move(next);
-  session_.usedRange = automation::worksheetUsedRange(session_.sheet);
-  return true;
+  return table_.nextSheet();
 }
 
 void ResultTable::writeHeaderTexts() {
@@ -79,10 +58,7 @@ void ResultTable::writeColumns(const RowRecord& record) {
     if (!field && selector != kEmptyCellSelector) continue;  // names nothing, takes no column
     sums_.noteColumn(selector, column);
     if (selector == kPictureSelector) {
-      const std::string address =
-          report::cellAddress(column, sheetRow(addressRow(), automation::op::kWorksheetRange));
-      report::placePicture(session_.sheet.copy(), address, address, record.picturePath(),
-                           *kRunPolicy.picture, messages_);
+      table_.placePicture(column, addressRow(), record.picturePath());
     } else if (field) {
       writeCell(currentRow_, column, record.field(*field));
     }

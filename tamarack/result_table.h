@@ -5,8 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "platform/messages.h"
-#include "report/workbook_session.h"
+#include "report/table.h"
 #include "tamarack/result_records.h"
 #include "tamarack/summed_columns.h"
 
@@ -22,8 +21,7 @@ class ResultTable {
  public:
   // `shifted`: the template's first body row was taken, so frames and pictures stand one row
   // above the written row.
-  ResultTable(report::WorkbookSession& session, HeaderBlock header, bool shifted,
-              const TotalLabels& labels, platform::Messages& messages);
+  ResultTable(report::Table& table, HeaderBlock header, bool shifted, const TotalLabels& labels);
 
   // Writes every record of the chain. Returns false when a page is full and the workbook has
   // no further worksheet; the rows written so far stay.
@@ -39,16 +37,15 @@ class ResultTable {
   void writeExtraColumns(const RowRecord& record, int& column);
   bool writeSubtotals(int recordIndex);
   // Rows are counted in 64 bits from the host's 32-bit ones, so no row from the host can
-  // overflow; a row past the 32-bit range names no cell and is refused like any bad index.
+  // overflow; the table refuses a row past the 32-bit range like any bad index.
   void writeCell(std::int64_t row, int column, std::string_view text);
   void frame(int column, std::int64_t addressRow);
   std::int64_t addressRow() const { return shifted_ ? currentRow_ - 1 : currentRow_; }
 
-  report::WorkbookSession& session_;
+  report::Table& table_;
   HeaderBlock header_;
   bool shifted_;
   const TotalLabels& labels_;
-  platform::Messages& messages_;
 
   std::string columnSpec_;
   std::int64_t currentRow_ = 0;

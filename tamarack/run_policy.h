@@ -1,7 +1,8 @@
 #pragma once
 // Where the paged result table exporter's run differs from the other exporters'.
 
-#include "automation/dispatch.h"
+#include <optional>
+
 #include "report/exporter_policy.h"
 
 namespace qx::tamarack {
@@ -12,10 +13,12 @@ namespace qx::tamarack {
 inline constexpr report::ExporterPolicy kRunPolicy{
     .uninitializeAfterGoodRun = false,
     .uninitializeAfterFailure = false,
-    .rowOutOfRange = automation::hr::kBadIndex,
+    .rowOutOfRange = report::kBadIndex,
+    .frameAboveSheet = std::nullopt,
     .picture = report::PictureStyle::NearestSingleSilent,
     .numberWorkArea = 256,
     .otherFailurePrefix = report::kFailurePrefix,
+    .startTexts = nullptr,  // the run's language file (LanguageTexts) stands here
 };
 
 }  // namespace qx::tamarack

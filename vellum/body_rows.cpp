@@ -3,12 +3,8 @@
 #include <cstdint>
 #include <string>
 
-#include "automation/dispatch.h"
-#include "automation/operations.h"
 #include "platform/code_page.h"
 #include "report/number_text.h"
-#include "report/sheet_row.h"
-#include "report/sheet_writing.h"
 #include "vellum/column_letters.h"
 #include "vellum/run_policy.h"
 #include "vellum/time_text.h"
@@ -21,46 +17,50 @@ constexpr std::size_t kColumnSpecLetters = 79;
 
 class BodyWriter {
  public:
-  BodyWriter(const GroupTableHeader& header, const BuildRules& rules,
-             report::WorkbookSession& session, platform::Messages& messages)
+  BodyWriter(const GroupTableHeader& header, const BuildRules& rules, report::Table& table,
+             platform::Messages& messages)
       : header_(header),
         rules_(rules),
-        session_(session),
+        table_(table),
         messages_(messages),
         spec_(header.columnSpec.substr(0, kColumnSpecLetters)),
         totalColumn_(static_cast<int>(spec_.find('l') + 1)),  // npos + 1 is 0: no total
         row_(header.startRow) {}
 
-  // Decodes each record as it is reached: the host's list is never copied.
-  void write(const std::uint8_t* first) {
+  // Decodes each record as it is reached: the host's list is never copied. False when a time
+  // text was refused (told to the user).
+  bool write(const std::uint8_t* first) {
     for (const std::uint8_t* record = first; record != nullptr;) {
-      writeRecord(decodeRow(platform::Bytes(record, kRowRecordSize)));
+      if (!writeRecord(decodeRow(platform::Bytes(record, kRowRecordSize)))) return false;
       record = nextRowRecord(record);
-      if (record == nullptr && totalDue()) writeTotal();
+      if (record == nullptr && totalDue() && !writeTotal()) return false;
     }
+    return true;
   }
 
  private:
   bool totalDue() const { return state_.runningSum != 0 && totalColumn_ != 0; }
 
-  void writeRecord(const GroupTableRow& record) {
+  bool writeRecord(const GroupTableRow& record) {
     ++state_.recordCounter;
-    if (record.groupKey != state_.previousKey) breakGroup(record.groupKey);
+    if (record.groupKey != state_.previousKey && !breakGroup(record.groupKey)) return false;
     int column = 1;
     for (const char letter : spec_) {
       const std::optional<ColumnCell> cell =
           columnCell(letter, record, header_, rules_, state_, messages_);
+      if (state_.stopped) return false;
       if (!cell) continue;
       if (cell->writesText) writeCell(column, cell->text);
       frame(column);
       ++column;
     }
     ++row_;
+    return true;
   }
 
-  void breakGroup(std::string_view key) {
+  bool breakGroup(std::string_view key) {
     if (totalDue()) {
-      writeTotal();
+      if (!writeTotal()) return false;
       ++row_;
       state_.runningSum = 0;
     }
@@ -69,40 +69,33 @@ class BodyWriter {
       state_.previousKey = key;
       ++row_;
     }
+    return true;
   }
 
-  void writeTotal() {
+  bool writeTotal() {
     // A column spec that starts with l leaves no column for the label; the total is still
     // written.
     if (totalColumn_ > 1) {
       writeCell(totalColumn_ - 1, platform::utf8ToGbk(kTotalLabel));
       frame(totalColumn_ - 1);
     }
-    const std::string total =
+    const std::optional<std::string> total =
         header_.timeFormat ? minutesText(truncateToInt32(state_.runningSum), messages_)
                            : report::numberToText(state_.runningSum, 3, kRunPolicy.numberWorkArea);
-    writeCell(totalColumn_, total);
+    if (!total) return false;
+    writeCell(totalColumn_, *total);
     frame(totalColumn_);
+    return true;
   }
 
-  // Rows run on from the host's start row in 64 bits.
-  int sheetRow(const automation::Operation& operation) const {
-    return report::sheetRow(row_, operation, kRunPolicy);
-  }
+  // Rows run on from the host's start row in 64 bits; the table refuses those past 32 bits.
+  void writeCell(int column, std::string_view text) { table_.write(row_, column, text); }
 
-  void writeCell(int column, std::string_view text) {
-    report::writeCell(session_.usedRange, sheetRow(automation::op::kRangeItemPut), column, text,
-                      session_.writtenCell);
-  }
-
-  void frame(int column) {
-    report::frameCell(session_.sheet, column, sheetRow(automation::op::kWorksheetRange),
-                      header_.borderWeight, session_.framedCell);
-  }
+  void frame(int column) { table_.frame(column, row_, header_.borderWeight); }
 
   const GroupTableHeader& header_;
   const BuildRules& rules_;
-  report::WorkbookSession& session_;
+  report::Table& table_;
   platform::Messages& messages_;
   std::string_view spec_;
   int totalColumn_;
@@ -111,10 +104,9 @@ class BodyWriter {
 };
 }  // namespace
 
-void writeBody(const GroupTableHeader& header, const std::uint8_t* firstRecord,
-               const BuildRules& rules, report::WorkbookSession& session,
-               platform::Messages& messages) {
-  BodyWriter(header, rules, session, messages).write(firstRecord);
+bool writeBody(const GroupTableHeader& header, const std::uint8_t* firstRecord,
+               const BuildRules& rules, report::Table& table, platform::Messages& messages) {
+  return BodyWriter(header, rules, table, messages).write(firstRecord);
 }
 
 }  // namespace qx::vellum

@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "report/workbook_session.h"
+#include "report/table.h"
 #include "vellum/build_rules.h"
 #include "vellum/group_table_header.h"
 #include "vellum/group_table_row.h"
@@ -18,10 +18,10 @@ namespace qx::vellum {
 // The label written one column left of the total.
 inline constexpr const char* kTotalLabel = "总计:";
 
-// Writes the host's row list (which must end) from the header's start row on, through the
-// session's used range; frames go through its sheet.
-void writeBody(const GroupTableHeader& header, const std::uint8_t* firstRecord,
-               const BuildRules& rules, report::WorkbookSession& session,
-               platform::Messages& messages);
+// Writes the host's row list (which must end) from the header's start row on into the table.
+// False when the body stopped on a refused time text, after its message: the run then ends
+// unsaved.
+bool writeBody(const GroupTableHeader& header, const std::uint8_t* firstRecord,
+               const BuildRules& rules, report::Table& table, platform::Messages& messages);
 
 }  // namespace qx::vellum

@@ -53,13 +53,17 @@ std::string_view letterB(const GroupTableRow& row, const BuildRules& rules, Body
 
 std::string timeText(const GroupTableRow& row, const GroupTableHeader& header, BodyState& state,
                      platform::Messages& messages) {
-  const TimeCell cell = timeCell(row.minutes, header.timeFormat, messages);
-  if (cell.resetsSum) {
+  std::optional<TimeCell> cell = timeCell(row.minutes, header.timeFormat, messages);
+  if (!cell) {
+    state.stopped = true;
+    return {};
+  }
+  if (cell->resetsSum) {
     state.runningSum = 0;
   } else {
-    state.runningSum += cell.addedMinutes;
+    state.runningSum += cell->addedMinutes;
   }
-  return cell.text;
+  return std::move(cell->text);
 }
 
 // Keeps a built text in the state's room, which it shows until the next cell.

@@ -27,6 +27,7 @@ struct BodyState {
   double runningSum = 0;           // whole minutes since the last group total
   std::string previousKey;         // the group key of the current group
   std::string room;                // the text of the last cell built rather than read
+  bool stopped = false;            // a time text was refused: told, the run stops unsaved
 };
 
 struct ColumnCell {
@@ -36,7 +37,8 @@ struct ColumnCell {
 };
 
 // The cell of one column letter for `row`; nothing for a character that is no letter. Letter l
-// moves the running sum on; letter b in vellum_x moves the previous key on.
+// moves the running sum on, or stops the body (state.stopped) when its text is refused; letter
+// b in vellum_x moves the previous key on.
 std::optional<ColumnCell> columnCell(char letter, const GroupTableRow& row,
                                      const GroupTableHeader& header, const BuildRules& rules,
                                      BodyState& state, platform::Messages& messages);

@@ -1,13 +1,10 @@
 #include "vellum/header_slots.h"
 
-#include "report/sheet_writing.h"
-
 namespace qx::vellum {
 
-void fillHeaderSlots(const GroupTableHeader& header,
-                     const automation::AutomationObject& usedRange) {
+void fillHeaderSlots(const GroupTableHeader& header, report::Table& table) {
   for (const HeaderSlot& slot : header.slots) {
-    if (slot.shown) report::writeCell(usedRange, slot.row, slot.column, slot.text);
+    if (slot.shown) table.write(slot.row, slot.column, slot.text);
   }
 }
 

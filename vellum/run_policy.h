@@ -4,7 +4,8 @@
 
 #include <string_view>
 
-#include "automation/dispatch.h"
+#include <optional>
+
 #include "report/exporter_policy.h"
 
 namespace qx::vellum {
@@ -17,10 +18,12 @@ inline constexpr std::string_view kRunAbortedMessage = "导出中止: ";
 inline constexpr report::ExporterPolicy kRunPolicy{
     .uninitializeAfterGoodRun = false,
     .uninitializeAfterFailure = false,
-    .rowOutOfRange = automation::hr::kBadIndex,
+    .rowOutOfRange = report::kBadIndex,
+    .frameAboveSheet = std::nullopt,
     .picture = report::PictureStyle::NearestSingle,
     .numberWorkArea = 80,
     .otherFailurePrefix = kRunAbortedMessage,
+    .startTexts = &report::kFixedStartTexts,
 };
 
 }  // namespace qx::vellum

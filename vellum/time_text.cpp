@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <limits>
+#include <utility>
 
 #include "platform/messages.h"
 #include "vellum/group_table_row.h"
@@ -27,23 +28,28 @@ std::optional<HourSplit> splitHours(double a, double b, platform::Messages& mess
   return HourSplit{whole, a - whole * b};
 }
 
-std::string minutesText(std::int32_t minutes, platform::Messages& messages) {
+std::optional<std::string> minutesText(std::int32_t minutes, platform::Messages& messages) {
   if (minutes < 10) return platform::format("0:0%d", minutes);
   if (minutes < 60) return platform::format("0:%d", minutes);
   const std::optional<HourSplit> split = splitHours(minutes, 60, messages);
-  if (!split) throw RunStopped{};
+  if (!split) return std::nullopt;
   const std::int32_t hours = truncateToInt32(split->whole);
   const std::int32_t rest = truncateToInt32(split->remainder);
   return platform::format(rest < 10 ? "%d:0%d" : "%d:%d", hours, rest);
 }
 
-TimeCell timeCell(double minutesValue, bool hoursAndMinutes, platform::Messages& messages) {
-  if (minutesValue == kNoValue) return {"-", true, 0};
-  if (minutesValue >= 0 && minutesValue < 1) return {hoursAndMinutes ? "0:01" : "1", false, 1};
+std::optional<TimeCell> timeCell(double minutesValue, bool hoursAndMinutes,
+                                 platform::Messages& messages) {
+  if (minutesValue == kNoValue) return TimeCell{"-", true, 0};
+  if (minutesValue >= 0 && minutesValue < 1) {
+    return TimeCell{hoursAndMinutes ? "0:01" : "1", false, 1};
+  }
   // A started minute counts unless it is less than 0.05 of a minute.
   const std::int32_t minutes = truncateToInt32(minutesValue + 0.95);
-  return {hoursAndMinutes ? minutesText(minutes, messages) : platform::format("%d", minutes), false,
-          minutes};
+  if (!hoursAndMinutes) return TimeCell{platform::format("%d", minutes), false, minutes};
+  std::optional<std::string> text = minutesText(minutes, messages);
+  if (!text) return std::nullopt;
+  return TimeCell{std::move(*text), false, minutes};
 }
 
 }  // namespace qx::vellum

@@ -14,9 +14,6 @@ namespace qx::vellum {
 // The message of a refused hour split (a dividend smaller than its divisor).
 inline constexpr const char* kHourSplitRefusedMessage = "ori_number < dou_number, err!";
 
-// Thrown when a run must stop before saving: the user has been told already.
-struct RunStopped {};
-
 // x truncated toward zero to 32 bits; values beyond the range saturate, NaN gives 0.
 std::int32_t truncateToInt32(double x);
 
@@ -29,9 +26,10 @@ struct HourSplit {
 // nothing.
 std::optional<HourSplit> splitHours(double a, double b, platform::Messages& messages);
 
-// "0:05", "0:42", "1:00", "100:00" for a whole number of minutes. Throws RunStopped when the
-// hour split refuses (it cannot for minutes of 60 or more).
-std::string minutesText(std::int32_t minutes, platform::Messages& messages);
+// "0:05", "0:42", "1:00", "100:00" for a whole number of minutes; nothing, after the hour
+// split's message, when the split refuses (it cannot for minutes of 60 or more): the run then
+// stops before the save.
+std::optional<std::string> minutesText(std::int32_t minutes, platform::Messages& messages);
 
 // What the time column shows for one record and what it does to the running sum.
 struct TimeCell {
@@ -39,6 +37,8 @@ struct TimeCell {
   bool resetsSum;  // the no-value sentinel empties the running sum
   std::int32_t addedMinutes;
 };
-TimeCell timeCell(double minutesValue, bool hoursAndMinutes, platform::Messages& messages);
+// Nothing when the minutes text refuses.
+std::optional<TimeCell> timeCell(double minutesValue, bool hoursAndMinutes,
+                                 platform::Messages& messages);
 
 }  // namespace qx::vellum

@@ -65,7 +65,7 @@ class CheckPointRun : public ::testing::Test {
   void writeData(const RecordBytes& bytes, const std::vector<std::string>& rows = {}) {
     dir.write("check_point_temp.dat", checkPointFile(bytes, rows));
   }
-  RunEnd run() {
+  report::Outcome run() {
     return runCheckPointExport(files, messages);
   }
 
@@ -110,7 +110,7 @@ TEST_F(CheckPointRun, FillsTheTableFramesEveryCellPlacesThePictureAndSaves) {
   bytes.int32(header_fields::row_count, 3).text(header_fields::column_spec, "abcd");
   writeData(bytes, {checkPointRow("a0", "b0", "c0", "d0"), checkPointRow("a1", "b1", "c1", "d1"),
                     checkPointRow("a2", "b2", "", "d2")});
-  EXPECT_EQ(run(), RunEnd::Saved);
+  EXPECT_EQ(run(), report::Outcome::Saved);
   expectMessages({});
   EXPECT_EQ(server.cellUtf8(1, 1, 1), "标题");
   EXPECT_EQ(server.cellUtf8(1, 2, 3), "two");
@@ -148,7 +148,7 @@ TEST_F(CheckPointRun, EachTextIsWrittenBeforeItsFrame) {
   RecordBytes bytes = header();
   writeData(bytes.int32(header_fields::row_count, 1).text(header_fields::column_spec, "ab"),
             {checkPointRow("x", "y", "", "")});
-  ASSERT_EQ(run(), RunEnd::Saved);
+  ASSERT_EQ(run(), report::Outcome::Saved);
   const std::vector<std::string> tail = operationsFrom("Range.Item put");
   const std::vector<std::string> expected = {"Range.Item put",     "Worksheet.Range",
                                              "Range.BorderAround", "Range.Item put",
@@ -199,7 +199,7 @@ TEST_F(CheckPointRun, FailuresBeforeTheServerEndWithoutTouchingCom) {
     std::filesystem::remove_all(files.dataFile);
     messages.shown.clear();
     c.prepare(*this);
-    EXPECT_EQ(run(), RunEnd::Stopped);
+    EXPECT_EQ(run(), report::Outcome::Stopped);
     expectMessages({{c.message, c.buttons}});
     EXPECT_FALSE(server.created());
     expectReleasedAndClosed();
@@ -209,7 +209,7 @@ TEST_F(CheckPointRun, FailuresBeforeTheServerEndWithoutTouchingCom) {
 TEST_F(CheckPointRun, ApartmentThatCannotBeInitialisedStopsBeforeTheServer) {
   writeData(header());
   automation::failNextApartmentInitializeForTesting(automation::hr::kOutOfMemory);
-  EXPECT_EQ(run(), RunEnd::Stopped);
+  EXPECT_EQ(run(), report::Outcome::Stopped);
   expectMessages({{"初始化环境失败!", Buttons::Ok}});
   EXPECT_FALSE(server.created());
   expectReleasedAndClosed();
@@ -218,7 +218,7 @@ TEST_F(CheckPointRun, ApartmentThatCannotBeInitialisedStopsBeforeTheServer) {
 TEST_F(CheckPointRun, ServerThatCannotBeCreatedUninitialisesCom) {
   writeData(header());
   server.failCreation();
-  EXPECT_EQ(run(), RunEnd::Stopped);
+  EXPECT_EQ(run(), report::Outcome::Stopped);
   expectMessages({{"无法启动Excel服务器!", Buttons::Ok}});
   EXPECT_TRUE(server.calls().empty());
   expectReleasedAndClosed();
@@ -231,7 +231,7 @@ TEST_F(CheckPointRun, TemplateWithTextInTheFirstBodyCellIsClosedAndTheServerQuit
                 .slot(slots::kCheckPoint[0], "t", 1, 1),
             {checkPointRow("x", "", "", "")});
   server.setCellUtf8(1, 5, 1, " ");  // even one space counts
-  EXPECT_EQ(run(), RunEnd::Stopped);
+  EXPECT_EQ(run(), report::Outcome::Stopped);
   expectMessages(
       {{templateMessage("模板文件“", "”, 不是一个空的表格, 请清除表格内的内容!"), Buttons::Ok}});
   EXPECT_EQ(operationsFrom("Workbook.Close"),
@@ -272,7 +272,7 @@ TEST_F(CheckPointRun, DataFileGoneOrShortAtTheSecondReadingClosesWorkbooksAndQui
     files.beforeOpeningDataFile = [&](int opening) {
       if (opening == 2) c.change(*this);
     };
-    EXPECT_EQ(run(), RunEnd::Stopped);
+    EXPECT_EQ(run(), report::Outcome::Stopped);
     expectMessages({{c.message, c.buttons}});
     EXPECT_FALSE(fresh.workbookClosed());
     EXPECT_TRUE(fresh.workbooksClosed());
@@ -292,7 +292,7 @@ TEST_F(CheckPointRun, ShortBodyLeavesTheRowsWrittenSoFarOpenAndUnsaved) {
       .text(header_fields::column_spec, "a");
   const std::string third = checkPointRow("r2", "", "", "").substr(0, 327);
   writeData(bytes, {checkPointRow("r0", "", "", ""), checkPointRow("r1", "", "", ""), third});
-  EXPECT_EQ(run(), RunEnd::Stopped);
+  EXPECT_EQ(run(), report::Outcome::Stopped);
   expectMessages({{kBodyShort, Buttons::OkCancel}});
   EXPECT_EQ(server.cellUtf8(1, 1, 1), "head");
   EXPECT_EQ(server.cellUtf8(1, 5, 1), "r0");
@@ -310,7 +310,7 @@ TEST_F(CheckPointRun, ShortBodyLeavesTheRowsWrittenSoFarOpenAndUnsaved) {
 TEST_F(CheckPointRun, MissingPictureIsToldAndTheWorkbookStillSaved) {
   writeData(header());
   files.picture = platform::hostTextFromPath(dir.path() / "none.bmp");
-  EXPECT_EQ(run(), RunEnd::Saved);
+  EXPECT_EQ(run(), report::Outcome::Saved);
   expectMessages({{kPictureMissing, Buttons::Ok}});
   EXPECT_TRUE(server.pictures().empty());
   EXPECT_EQ(server.saveCount(), 1);
@@ -320,7 +320,7 @@ TEST_F(CheckPointRun, MissingPictureIsToldAndTheWorkbookStillSaved) {
 TEST_F(CheckPointRun, PictureGeometryIsCutToWholePoints) {
   server.setGeometry(10.7, 15);
   writeData(header());  // B2:C3
-  ASSERT_EQ(run(), RunEnd::Saved);
+  ASSERT_EQ(run(), report::Outcome::Saved);
   ASSERT_EQ(server.pictures().size(), 1u);
   const qx::testing::Picture& picture = server.pictures()[0];
   EXPECT_EQ(picture.left.singleValue(), 12.0f);    // 10.7 + 2
@@ -338,7 +338,7 @@ TEST_F(CheckPointRun, UsedRangeAwayFromA1OffsetsTextsButNotFrames) {
       .int32(header_fields::row_count, 1)
       .text(header_fields::column_spec, "ab");
   writeData(bytes, {checkPointRow("x", "y", "", "")});
-  ASSERT_EQ(run(), RunEnd::Saved);
+  ASSERT_EQ(run(), report::Outcome::Saved);
   EXPECT_EQ(server.cellUtf8(1, 3, 2), "h");
   EXPECT_EQ(server.cellUtf8(1, 7, 2), "x");  // row 5, column 1 of the used range
   EXPECT_EQ(server.cellUtf8(1, 7, 3), "y");
@@ -352,7 +352,7 @@ TEST_F(CheckPointRun, EmptinessCheckReadsThroughTheUsedRange) {
   server.setCellUtf8(1, 5, 1, "absolute A5 is outside the check");
   server.setCellUtf8(1, 7, 2, "taken");  // used-range cell (5, 1)
   writeData(header());
-  EXPECT_EQ(run(), RunEnd::Stopped);
+  EXPECT_EQ(run(), report::Outcome::Stopped);
   ASSERT_EQ(messages.shown.size(), 1u);
   EXPECT_NE(messages.shown[0].text.find("不是一个空的表格"), std::string::npos);
   EXPECT_TRUE(server.quit());
@@ -368,7 +368,7 @@ TEST_F(CheckPointRun, NoRecordsAreReadWhenTheCountIsZeroOrNegative) {
         .int32(header_fields::row_count, rows)
         .text(header_fields::column_spec, "a");
     writeData(bytes, {checkPointRow("ignored", "", "", "")});
-    EXPECT_EQ(run(), RunEnd::Saved);
+    EXPECT_EQ(run(), report::Outcome::Saved);
     EXPECT_EQ(fresh.cellUtf8(1, 1, 2), "t2");
     EXPECT_EQ(fresh.cellUtf8(1, 5, 1), "");
     EXPECT_TRUE(fresh.frames().empty());
@@ -403,7 +403,7 @@ TEST_F(CheckPointRun, ColumnSpecDecidesWhatIsWrittenFramedAndWhichColumnItTakes)
     RecordBytes bytes = header();
     writeData(bytes.int32(header_fields::row_count, 1).text(header_fields::column_spec, c.spec),
               {checkPointRow("A", "B", "C", "D")});
-    ASSERT_EQ(run(), RunEnd::Saved);
+    ASSERT_EQ(run(), report::Outcome::Saved);
     int writes = 0;
     for (const auto& call : fresh.calls())
       writes +=
@@ -424,7 +424,7 @@ TEST_F(CheckPointRun, OnlyWFramesTheTemplateCellsWithoutWritingThem) {
                 .text(header_fields::column_spec, "ww")
                 .int32(header_fields::border_weight, -4138),
             {checkPointRow("x", "y", "", ""), checkPointRow("x", "y", "", "")});
-  ASSERT_EQ(run(), RunEnd::Saved);
+  ASSERT_EQ(run(), report::Outcome::Saved);
   EXPECT_EQ(server.cellUtf8(1, 6, 1), "template text");
   EXPECT_EQ(count("Range.Item put"), 0);
   ASSERT_EQ(server.frames().size(), 4u);
@@ -435,7 +435,7 @@ TEST_F(CheckPointRun, EmptySpecStillReadsEveryRecord) {
   RecordBytes bytes = header();
   writeData(bytes.int32(header_fields::row_count, 2).text(header_fields::column_spec, ""),
             {checkPointRow("x", "", "", "")});
-  EXPECT_EQ(run(), RunEnd::Stopped);
+  EXPECT_EQ(run(), report::Outcome::Stopped);
   expectMessages({{kBodyShort, Buttons::OkCancel}});
   EXPECT_TRUE(server.frames().empty());
   EXPECT_EQ(server.saveCount(), 0);
@@ -451,7 +451,7 @@ TEST_F(CheckPointRun, FlagsOffWriteNoHeaderCell) {
       .int32(header_fields::text2_flag, 0)
       .int32(header_fields::text3_flag, 0);
   writeData(bytes);
-  ASSERT_EQ(run(), RunEnd::Saved);
+  ASSERT_EQ(run(), report::Outcome::Saved);
   EXPECT_EQ(count("Range.Item put"), 0);
 }
 
@@ -476,7 +476,7 @@ TEST_F(CheckPointRun, FirstReadingDecidesTemplateAndRowsSecondDecidesTheRest) {
         .text(header_fields::picture_cell2, "D4");
     writeData(after, {checkPointRow("a0", "b0", "", ""), checkPointRow("a1", "b1", "", "")});
   };
-  ASSERT_EQ(run(), RunEnd::Saved);
+  ASSERT_EQ(run(), report::Outcome::Saved);
   EXPECT_EQ(server.openedFilename(),
             platform::gbkToUtf16(platform::hostTextFromPath(templatePath)));
   EXPECT_EQ(server.cellUtf8(1, 1, 1), "");  // text1 of the first reading is not written
@@ -525,7 +525,7 @@ TEST_F(CheckPointRun, ServerFailureMidRunIsToldOnceReleasesAndUninitialises) {
         .int32(header_fields::row_count, 2)
         .text(header_fields::column_spec, "ab");
     writeData(bytes, {checkPointRow("x", "y", "", ""), checkPointRow("x", "y", "", "")});
-    EXPECT_EQ(run(), RunEnd::AutomationFailure);
+    EXPECT_EQ(run(), report::Outcome::Failed);
     ASSERT_EQ(messages.shown.size(), 1u);
     EXPECT_EQ(messages.shown[0].buttons, Buttons::Ok);
     EXPECT_EQ(messages.shown[0].text.rfind("Excel 操作失败: ", 0), 0u) << messages.shown[0].text;
@@ -536,9 +536,9 @@ TEST_F(CheckPointRun, ServerFailureMidRunIsToldOnceReleasesAndUninitialises) {
     EXPECT_EQ(automation::apartmentDepthForTesting(), 0);
     EXPECT_FALSE(testing::openedByThisProcess(files.dataFile));
   }
-  EXPECT_EQ(exitCodeFor(RunEnd::AutomationFailure), 2);
-  EXPECT_EQ(exitCodeFor(RunEnd::Stopped), 0);
-  EXPECT_EQ(exitCodeFor(RunEnd::Saved), 0);
+  EXPECT_EQ(exitCodeFor(report::Outcome::Failed), 2);
+  EXPECT_EQ(exitCodeFor(report::Outcome::Stopped), 0);
+  EXPECT_EQ(exitCodeFor(report::Outcome::Saved), 0);
 }
 
 TEST(CheckPointRunFiles, FixedFilesLieInTheTempFolderOfTheConfigurationDirectory) {

@@ -25,6 +25,8 @@ class SheetWriting : public ::testing::Test {
   }
   RecordingServer server;
   WorkbookSession session;
+  FramedCell framed;
+  WrittenCell written;
   CapturedMessages messages;
   testing::TempDir dir;
 };
@@ -45,7 +47,7 @@ TEST_F(SheetWriting, WritesAndFramesMeetOnlyWhenTheUsedRangeStartsAtA1) {
   server.setUsedRangeOrigin(1, 3, 2);
   open();
   writeCell(session.usedRange, 1, 1, "x");
-  frameCell(session.sheet, 1, 1, 2, session.framedCell);
+  frameCell(session.sheet, 1, 1, 2, framed);
   EXPECT_EQ(server.cellUtf8(1, 3, 2), "x");  // counted from C... B3
   ASSERT_EQ(server.frames().size(), 1u);
   EXPECT_EQ(server.frames()[0].address, "A1");  // absolute
@@ -66,7 +68,7 @@ TEST_F(SheetWriting, TextsWrittenThroughTheRoomMatchTextsWrittenAlone) {
   int row = 1;
   for (const std::string& text : texts) {
     writeCell(session.usedRange, row, 1, text);
-    writeCell(session.usedRange, row, 2, text, session.writtenCell);
+    writeCell(session.usedRange, row, 2, text, written);
     const auto& calls = server.calls();
     const Call& alone = calls[calls.size() - 2];
     const Call& room = calls.back();
@@ -97,7 +99,12 @@ TEST_F(SheetWriting, FrameArgumentsAndWeightWidening) {
   };
   const Case cases[] = {{2, 2}, {-4138, -4138}, {4, 4}, {65538, 2}, {-1, -1}, {0x18000, -32768}};
   for (const Case& c : cases) {
-    frameCell(session.sheet, 27, 5, c.weight, session.framedCell);
+    const int added = server.referencesAdded(), held = server.outstandingReferences();
+    frameCell(session.sheet, 27, 5, c.weight, framed);
+    // The border is drawn through a copy of the held range, released once it is drawn: one
+    // AddRef, and no more references held than the range itself (the previous one let go).
+    EXPECT_EQ(server.referencesAdded(), added + 1) << c.weight;
+    EXPECT_EQ(server.outstandingReferences(), held + (&c == cases ? 1 : 0)) << c.weight;
     const testing::Frame& frame = server.frames().back();
     EXPECT_EQ(frame.address, "AA5");
     EXPECT_EQ(frame.lineStyle.type(), VarType::I2);
@@ -108,7 +115,7 @@ TEST_F(SheetWriting, FrameArgumentsAndWeightWidening) {
   }
   // The range of the last frame is held by the caller alone.
   const int held = server.outstandingReferences();
-  session.framedCell.release();
+  framed.release();
   EXPECT_EQ(server.outstandingReferences(), held - 1);
 }
 
@@ -151,9 +158,13 @@ TEST_F(SheetWriting, MissingPictureShowsTheMessageUnlessSilent) {
 
 TEST_F(SheetWriting, SessionReleaseLeavesNoReference) {
   open();
-  frameCell(session.sheet, 1, 1, 2, session.framedCell);
+  frameCell(session.sheet, 1, 1, 2, framed);
+  frameCell(session.sheet, 2, 1, 2, framed);
+  framed.release();
   session.release();
   EXPECT_EQ(server.outstandingReferences(), 0);
+  // Every reference, the server's own and each AddRef, was released exactly once.
+  EXPECT_EQ(server.referencesReleased(), server.objectsCreated() + server.referencesAdded());
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #pragma once
 // Captures what a run tells the user, in order.
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -17,8 +18,11 @@ class CapturedMessages final : public platform::Messages {
  public:
   void show(std::string_view text, platform::Buttons buttons) override {
     shown.push_back({std::string(text), buttons});
+    if (onShow) onShow(shown.back());
   }
   std::vector<ShownMessage> shown;
+  // Called while each message is shown, so that a test can look at what the run holds then.
+  std::function<void(const ShownMessage&)> onShow;
 };
 
 }  // namespace qx::testing

@@ -43,6 +43,7 @@ struct RecordingServer::State {
 
   int liveReferences = 0;
   int objectsCreated = 0;
+  int referencesAdded = 0, referencesReleased = 0;  // AddRef and Release calls
 
   std::pair<int, int> origin(int sheet) const {
     auto it = usedRangeOrigin.find(sheet);
@@ -65,11 +66,13 @@ class RecordedObject : public Dispatch {
   }
   std::uint32_t addRef() override {
     ++state_->liveReferences;
+    ++state_->referencesAdded;
     return ++references_;
   }
   std::uint32_t release() override {
     if (references_ == 0) throw std::logic_error(kind_ + " released more often than referenced");
     --state_->liveReferences;
+    ++state_->referencesReleased;
     const std::uint32_t left = --references_;
     if (left == 0) delete this;
     return left;
@@ -535,6 +538,12 @@ int RecordingServer::outstandingReferences() const {
 }
 int RecordingServer::objectsCreated() const {
   return state_->objectsCreated;
+}
+int RecordingServer::referencesAdded() const {
+  return state_->referencesAdded;
+}
+int RecordingServer::referencesReleased() const {
+  return state_->referencesReleased;
 }
 
 }  // namespace qx::testing

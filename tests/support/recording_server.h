@@ -99,6 +99,10 @@ class RecordingServer {
   int outstandingReferences() const;
   // Objects created so far (every one of them counts once).
   int objectsCreated() const;
+  // AddRef and Release calls so far. Every reference is released once when
+  // objectsCreated() + referencesAdded() == referencesReleased().
+  int referencesAdded() const;
+  int referencesReleased() const;
 
   struct State;
 

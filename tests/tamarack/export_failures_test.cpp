@@ -173,19 +173,31 @@ TEST_F(TamarackFailures, SecondReadShort) {
 }
 
 // Without the text for its message, the run ends at once: no Workbooks.Close, no Quit, COM
-// left as it is; only the references are released.
+// left as it is; only the references are released. The start-up texts plug into the run like
+// the others: a server that does not start keeps the apartment when its text is missing.
 TEST_F(TamarackFailures, MissingTextForAClosingMessageSkipsTheClosingSteps) {
-  auto texts = testTexts();
-  texts.erase("excel_fil_07:");
-  writeLanguageFile(texts);
-  serveChanging([this] { std::filesystem::remove(dataFile); });
-  run();
-  expectOnly("在 " + utf8Of(languageFile) + " 文件中找不到 excel_fil_07: 标题,请查看标题否正确!",
-             Buttons::Ok);
-  EXPECT_FALSE(server->workbooksClosed());
-  EXPECT_FALSE(server->quit());
-  EXPECT_EQ(server->outstandingReferences(), 0);
-  EXPECT_EQ(apartmentsLeft(), 1);
+  struct Case {
+    const char* key;
+    bool serverFails;
+  };
+  for (const Case c : {Case{"excel_fil_07:", false}, Case{"excel_fil_06:", true}}) {
+    SCOPED_TRACE(c.key);
+    messages.shown.clear();
+    auto texts = testTexts();
+    texts.erase(c.key);
+    writeLanguageFile(texts);
+    serveChanging([this] { std::filesystem::remove(dataFile); });
+    server->failCreation(c.serverFails);
+    run();
+    expectOnly("在 " + utf8Of(languageFile) + " 文件中找不到 " + c.key + " 标题,请查看标题否正确!",
+               Buttons::Ok);
+    EXPECT_EQ(outcome, report::Outcome::Stopped);
+    EXPECT_FALSE(server->workbooksClosed());
+    EXPECT_FALSE(server->quit());
+    EXPECT_EQ(server->outstandingReferences(), 0);
+    EXPECT_EQ(apartmentsLeft(), 1);
+    automation::uninitializeApartment();
+  }
 }
 
 TEST_F(TamarackFailures, ServerFailingToOpenTheWorkbook) {

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "automation/variant.h"
+#include "tests/heron/open_files.h"
 #include "tests/tamarack/run_fixture.h"
 
 namespace qx::tamarack::testing {
@@ -157,7 +158,15 @@ TEST_F(TamarackRun, OneWorksheetOnlyEndsWithTheMessageAndNoSave) {
       .int32(header_fields::switch_a, true)
       .int32(header_fields::switch_b, false);
   for (const char* e : {"1", "2", "3"}) addRow({{'e', e}});
+  // The user is told while the data file is still open; it is closed after the message.
+  std::optional<bool> dataOpenWhenTold;
+  messages.onShow = [&](const qx::testing::ShownMessage&) {
+    dataOpenWhenTold = heron::testing::openedByThisProcess(dataFile);
+  };
   run();
+  EXPECT_EQ(dataOpenWhenTold, true);
+  EXPECT_FALSE(heron::testing::openedByThisProcess(dataFile));
+  EXPECT_EQ(outcome, report::Outcome::Stopped);
   EXPECT_EQ(shownTexts(), Strings{"工作表不够"});
   EXPECT_EQ(messages.shown[0].buttons, platform::Buttons::Ok);
   EXPECT_EQ(cell(1, 6, 2), "2");
@@ -290,6 +299,7 @@ TEST_F(TamarackRun, NoRowsWritesNothingButSaves) {
   EXPECT_FALSE(server->cell(1, 2, 1).has_value());
   EXPECT_TRUE(server->frames().empty());
   EXPECT_EQ(server->saveCount(), 1);
+  EXPECT_EQ(outcome, report::Outcome::Saved);
 }
 
 TEST_F(TamarackRun, AFailedServerCallEndsWithOneMessageAndReleasesEverything) {
@@ -305,6 +315,8 @@ TEST_F(TamarackRun, AFailedServerCallEndsWithOneMessageAndReleasesEverything) {
       << messages.shown[0].text;
   EXPECT_EQ(server->saveCount(), 0);
   EXPECT_EQ(server->outstandingReferences(), 0);
+  EXPECT_EQ(server->referencesReleased(), server->objectsCreated() + server->referencesAdded());
+  EXPECT_EQ(outcome, report::Outcome::Failed);
 }
 
 TEST_F(TamarackRun, ARowWithNoCellNameEndsLikeAFailedCall) {

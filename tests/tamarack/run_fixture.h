@@ -111,7 +111,7 @@ class TamarackRun : public ::testing::Test {
            bool withHeader = true) {
     dataFile = dir.write("temp/pinebrook_temp.dat", host.transferRecord(transferSize, withHeader));
     depthBefore = automation::apartmentDepthForTesting();
-    runExport({languageFile, dataFile}, messages);
+    outcome = runExport({languageFile, dataFile}, messages);
   }
 
   int apartmentsLeft() const {
@@ -144,6 +144,7 @@ class TamarackRun : public ::testing::Test {
   qx::testing::CapturedMessages messages;
   std::filesystem::path languageFile, dataFile, templatePath_;
   int depthBefore = 0;
+  std::optional<report::Outcome> outcome;  // of the last run()
 };
 
 }  // namespace qx::tamarack::testing
