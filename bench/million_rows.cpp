@@ -316,10 +316,10 @@ void writeVellumDescription(const Setup& s, long rows, const fs::path& file) {
 int runner(bool quick, bool hostOnly, const Setup& s) {
   const int repeats = 3;
   const fs::path heron = s.build / "heron" / "heron";
-  const fs::path lib = s.build / "lib" / "qx";
+  const fs::path lib = s.build / "lib" / "qx-exporters";
   fs::create_directories(s.conf / "temp");
   fs::create_directories(s.conf / "lang");
-  fs::copy_file(s.build / "share" / "qx" / "lang" / "pinebrook_exe.txt",
+  fs::copy_file(s.build / "share" / "qx-exporters" / "lang" / "pinebrook_exe.txt",
                 s.conf / "lang" / "pinebrook_exe.txt", fs::copy_options::overwrite_existing);
   fs::copy_file(s.examples / "picture.bmp", s.conf / "temp" / "set_check_point_pictrue.bmp",
                 fs::copy_options::overwrite_existing);
