@@ -9,8 +9,9 @@
 // `--host` runs the sample host's comparison alone.
 //
 // CPU is user + system time of the job's process (and its children); peak is its maximum
-// resident set. For the libraries, CPU and peak count the export call alone: its peak over
-// the resident set just before the call, which already holds the records.
+// resident set. heron also runs with QX_SAVE_THREADS=1, its save on one thread; the ratios
+// are CPU and wall time against libxlsxwriter's. For the libraries, CPU and peak count the export
+// call alone: its peak over the resident set just before the call, which already holds the records.
 
 #include <dlfcn.h>
 #include <sys/resource.h>
@@ -251,7 +252,8 @@ void printRow(const char* what, long rows, long cells, const Series& s, const Se
   const double cpu = median(s.cpu), peak = median(s.peakKb) * 1024.0;
   std::printf("%-28s %9ld %7.2f s %7.2f s %8.1f MB %7.1f", what, rows, cpu, median(s.wall),
               peak / 1e6, peak / static_cast<double>(cells));
-  if (versus) std::printf("   %.2f", cpu / median(versus->cpu));
+  if (versus)
+    std::printf("   %.2f   %.2f", cpu / median(versus->cpu), median(s.wall) / median(versus->wall));
   std::printf("\n");
 }
 
@@ -316,10 +318,10 @@ void writeVellumDescription(const Setup& s, long rows, const fs::path& file) {
 int runner(bool quick, bool hostOnly, const Setup& s) {
   const int repeats = 3;
   const fs::path heron = s.build / "heron" / "heron";
-  const fs::path lib = s.build / "lib" / "qx";
+  const fs::path lib = s.build / "lib" / "qx-exporters";
   fs::create_directories(s.conf / "temp");
   fs::create_directories(s.conf / "lang");
-  fs::copy_file(s.build / "share" / "qx" / "lang" / "pinebrook_exe.txt",
+  fs::copy_file(s.build / "share" / "qx-exporters" / "lang" / "pinebrook_exe.txt",
                 s.conf / "lang" / "pinebrook_exe.txt", fs::copy_options::overwrite_existing);
   fs::copy_file(s.examples / "picture.bmp", s.conf / "temp" / "set_check_point_pictrue.bmp",
                 fs::copy_options::overwrite_existing);
@@ -329,7 +331,7 @@ int runner(bool quick, bool hostOnly, const Setup& s) {
   std::printf("machine load before: %s (%ld cores online)\n", loadAverage().c_str(),
               sysconf(_SC_NPROCESSORS_ONLN));
   std::printf("%-28s %9s %9s %9s %11s %7s   %s\n", "job", "rows", "CPU", "wall", "peak RSS",
-              "B/cell", "CPU ratio");
+              "B/cell", "CPU and wall ratios");
 
   // heron against libxlsxwriter, alternating.
   std::vector<long> heronSizes =
@@ -337,15 +339,21 @@ int runner(bool quick, bool hostOnly, const Setup& s) {
   if (hostOnly) heronSizes.clear();
   for (const long rows : heronSizes) {
     const fs::path workbook = s.work / "heron.xlsx";
-    Series engine, writer;
+    Series engine, oneThread, writer;
     for (int i = 0; i < repeats; ++i) {
       copyTemplate(s.examples / "heron" / "template.xlsx", workbook);
       writeHeronData(s, rows, workbook);
       engine.add(run({heron.string()}));
+      copyTemplate(s.examples / "heron" / "template.xlsx", workbook);
+      writeHeronData(s, rows, workbook);
+      setenv("QX_SAVE_THREADS", "1", 1);
+      oneThread.add(run({heron.string()}));
+      unsetenv("QX_SAVE_THREADS");
       writer.add(run({s.self.string(), "--xlsxwriter", std::to_string(rows), "4", lxw.string()}));
     }
     const long cells = rows * kCells;
     printRow("heron", rows, cells, engine, &writer);
+    printRow("heron, save on one thread", rows, cells, oneThread, &writer);
     printRow("libxlsxwriter constant_memory", rows, cells, writer, nullptr);
     std::printf("%-28s %9s %9.0f ns per cell; output %.1f MB (libxlsxwriter %.1f MB)\n", "", "",
                 median(engine.cpu) / static_cast<double>(cells) * 1e9,

@@ -2,8 +2,9 @@
 # Builds the release preset with the benchmarks, then runs the large-report comparison:
 # heron at 10k, 100k and 1M rows against libxlsxwriter constant_memory, vellum and tamarack
 # through their exports at 300k records, and the sample host against the exporter alone.
-# Every figure is the median of three alternating runs. `--quick` runs smaller sizes, `--host`
-# the sample host's comparison alone.
+# Every figure is the median of three alternating runs; the ratios are CPU and wall time
+# against libxlsxwriter's. `--quick` runs smaller sizes, `--host` the sample host's comparison
+# alone. bench/README.md says how to read the table.
 #
 #   bench/million_rows.sh [--quick] [--host] [WORK_DIR]
 set -eu
