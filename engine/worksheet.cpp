@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cctype>
 #include <charconv>
 #include <memory>
 
@@ -27,14 +28,112 @@ constexpr std::array<std::string_view, 9> kAfterDrawing = {
     "controls",      "webPublishItems", "tableParts", "extLst"};
 }  // namespace
 
-void Worksheet::load(std::string_view text) {
-  loadXml(document_, text, part_);
-  const pugi::xml_node root = document_.document_element();
-  if (localName(root) != "worksheet") {
-    throw partError(part_, "is a " + std::string(localName(root)) + ", not a worksheet");
+namespace {
+// As loadXml parses, for the rows parsed apart from their sheet.
+constexpr unsigned kRowOptions = pugi::parse_default | pugi::parse_ws_pcdata_single |
+                                 pugi::parse_comments | pugi::parse_pi | pugi::parse_fragment;
+// Rows are checked this many bytes at a time: the parser's nodes for them are dropped after.
+constexpr std::size_t kBatchBytes = std::size_t{1} << 20;
+
+// Reads the cells of a row element in order, each checked and handed to `each` with its
+// element. `name` gives each cell without a reference one.
+template <typename Each>
+void readCells(const std::string& part, pugi::xml_node rowNode, std::uint32_t rowNumber, bool name,
+               Each&& each) {
+  std::uint32_t previousColumn = 0;
+  for (pugi::xml_node c = rowNode.first_child(); c; c = c.next_sibling()) {
+    if (c.type() != pugi::node_element || localName(c) != "c") continue;
+    Cell cell;
+    pugi::xml_attribute reference = c.attribute("r");
+    if (reference) {
+      const std::optional<CellPosition> at = parseCellReference(reference.value());
+      if (!at || at->row != rowNumber || at->column <= previousColumn) {
+        throw partError(part, "cell " + std::string(reference.value()) + " in row " +
+                                  std::to_string(rowNumber) +
+                                  " lies outside the sheet, its row, or out of order");
+      }
+      cell.column = at->column;
+    } else {
+      cell.column = previousColumn + 1;
+      if (cell.column > kMaxColumns) throw partError(part, "a row has too many cells");
+      if (name) c.append_attribute("r") = cellName(rowNumber, cell.column).c_str();
+    }
+    previousColumn = cell.column;
+    const unsigned long long style = c.attribute("s").as_ullong(0);
+    if (style > kMaxCellStyle) {
+      throw partError(part, "cell " + cellName(rowNumber, cell.column) + " refers to format " +
+                                std::to_string(style) + ", beyond the " +
+                                std::to_string(kMaxCellStyle + 1) + " a workbook can hold");
+    }
+    cell.style = static_cast<std::uint16_t>(style);
+    cell.hadFormula = static_cast<bool>(childNamed(c, "f"));
+    cell.phonetic = c.attribute("ph").as_bool(false);
+    cell.used = cell.style != 0 || hasValue(c);
+    each(cell, c);
   }
+}
+
+void checkRoot(const pugi::xml_document& document, const std::string& part) {
+  const pugi::xml_node root = document.document_element();
+  if (localName(root) != "worksheet") {
+    throw partError(part, "is a " + std::string(localName(root)) + ", not a worksheet");
+  }
+  if (!childNamed(root, "sheetData")) throw partError(part, "has no sheetData element");
+}
+
+std::string printed(const pugi::xml_document& document) {
+  std::string out;
+  StringWriter writer(out);
+  document.save(writer, "", pugi::format_raw, pugi::encoding_utf8);
+  return out;
+}
+}  // namespace
+
+std::string Worksheet::utf8Text(std::string text, const std::string& part) {
+  const std::string_view view = text;
+  bool utf8 = !view.starts_with("\xFF\xFE") && !view.starts_with("\xFE\xFF") &&
+              !(view.size() >= 2 && (view[0] == '\0' || view[1] == '\0'));
+  if (utf8 && view.find("<?xml") <= 3) {
+    const std::string_view declaration = view.substr(0, view.find("?>"));
+    if (const std::size_t at = declaration.find("encoding"); at != std::string_view::npos) {
+      std::string name;
+      for (char c : declaration.substr(at + 8)) {
+        if (c == '"' || c == '\'' || c == '=' || c == ' ') {
+          if (!name.empty()) break;
+          continue;
+        }
+        name += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+      }
+      utf8 = name == "utf-8" || name == "utf8";
+    }
+  }
+  if (utf8) return text;
+  // Rare: parsed whole once and printed in UTF-8, which loadXml declares.
+  pugi::xml_document document;
+  loadXml(document, text, part);
+  return printed(document);
+}
+
+void Worksheet::load(std::string text) {
+  text_ = utf8Text(std::move(text), part_);
+  std::optional<SheetLayout> layout = sheetLayout(text_);
+  if (!layout) {
+    // The parser says what is wrong; a text it reads is printed regularly and found in.
+    pugi::xml_document whole;
+    loadXml(whole, text_, part_);
+    checkRoot(whole, part_);
+    text_ = printed(whole);
+    layout = sheetLayout(text_);
+    if (!layout) throw partError(part_, "its sheetData cannot be read");
+  }
+  // The part without the rows: small, parsed and kept whole.
+  std::string rest = text_.substr(0, layout->content.begin);
+  rest.append(text_, layout->content.end);
+  loadXml(document_, rest, part_);
+  rest = std::string();
+  checkRoot(document_, part_);
+  const pugi::xml_node root = document_.document_element();
   sheetData_ = childNamed(root, "sheetData");
-  if (!sheetData_) throw partError(part_, "has no sheetData element");
   if (const pugi::xml_node f = childNamed(root, "sheetFormatPr")) {
     format_.defaultRowHeight = f.attribute("defaultRowHeight").as_double(-1);
     format_.defaultColumnWidth = f.attribute("defaultColWidth").as_double(-1);
@@ -57,63 +156,65 @@ void Worksheet::load(std::string_view text) {
   }
   std::sort(columns_.begin(), columns_.end(),
             [](const ColumnSpan& a, const ColumnSpan& b) { return a.min < b.min; });
-  loadRows(sheetData_);
+  cells_.setKeptText(text_, this);
+  keepRows(layout->rows);
 }
 
-void Worksheet::loadRows(pugi::xml_node sheetData) {
+void Worksheet::keepRows(const std::vector<TextSpan>& rows) {
   std::uint32_t previousRow = 0;
-  for (pugi::xml_node rowNode = sheetData.first_child(); rowNode;
-       rowNode = rowNode.next_sibling()) {
-    if (rowNode.type() != pugi::node_element || localName(rowNode) != "row") continue;
-    pugi::xml_attribute r = rowNode.attribute("r");
-    const unsigned long long number = r ? r.as_ullong(0) : previousRow + 1ull;
-    if (number < 1 || number > kMaxRows || number <= previousRow) {
-      throw partError(part_, "row " + std::string(r ? r.value() : "without number") +
-                                 " lies outside the sheet or out of order");
+  for (std::size_t first = 0; first < rows.size();) {
+    std::size_t last = first + 1;
+    while (last < rows.size() && rows[last].end - rows[first].begin <= kBatchBytes) ++last;
+    const std::size_t begin = rows[first].begin;
+    pugi::xml_document batch;
+    const pugi::xml_parse_result result = batch.load_buffer(
+        text_.data() + begin, rows[last - 1].end - begin, kRowOptions, pugi::encoding_utf8);
+    if (!result) {
+      throw partError(part_, std::string("not well-formed XML (") + result.description() +
+                                 " at byte " + std::to_string(begin + result.offset) + ")");
     }
-    if (!r) rowNode.append_attribute("r") = number;
-    previousRow = static_cast<std::uint32_t>(number);
-    Row& row = cells_.touchRow(previousRow);
-    cells_.setOriginal(row, rowNode.internal_object());
-    if (pugi::xml_attribute ht = rowNode.attribute("ht")) row.height = ht.as_double(-1);
-    row.styled = rowNode.attribute("customFormat").as_bool(false);
-    row.style = row.styled ? rowNode.attribute("s").as_uint(0) : 0;
-    row.hidden = rowNode.attribute("hidden").as_bool(format_.rowsHiddenByDefault &&
-                                                     !rowNode.attribute("ht"));
-    std::uint32_t previousColumn = 0;
-    for (pugi::xml_node c = rowNode.first_child(); c; c = c.next_sibling()) {
-      if (c.type() != pugi::node_element || localName(c) != "c") continue;
-      Cell cell;
-      pugi::xml_attribute reference = c.attribute("r");
-      if (reference) {
-        const std::optional<CellPosition> at = parseCellReference(reference.value());
-        if (!at || at->row != previousRow || at->column <= previousColumn) {
-          throw partError(part_, "cell " + std::string(reference.value()) + " in row " +
-                                     std::to_string(previousRow) +
-                                     " lies outside the sheet, its row, or out of order");
-        }
-        cell.column = at->column;
-      } else {
-        cell.column = previousColumn + 1;
-        if (cell.column > kMaxColumns) throw partError(part_, "a row has too many cells");
-        c.append_attribute("r") = cellName(previousRow, cell.column).c_str();
+    std::size_t index = first;
+    for (pugi::xml_node rowNode = batch.first_child(); rowNode; rowNode = rowNode.next_sibling()) {
+      if (rowNode.type() != pugi::node_element || localName(rowNode) != "row") continue;
+      if (index == last) break;
+      pugi::xml_attribute r = rowNode.attribute("r");
+      const unsigned long long number = r ? r.as_ullong(0) : previousRow + 1ull;
+      if (number < 1 || number > kMaxRows || number <= previousRow) {
+        throw partError(part_, "row " + std::string(r ? r.value() : "without number") +
+                                   " lies outside the sheet or out of order");
       }
-      previousColumn = cell.column;
-      const unsigned long long style = c.attribute("s").as_ullong(0);
-      if (style > kMaxCellStyle) {
-        throw partError(part_, "cell " + cellName(previousRow, cell.column) + " refers to format " +
-                                   std::to_string(style) + ", beyond the " +
-                                   std::to_string(kMaxCellStyle + 1) + " a workbook can hold");
-      }
-      cell.style = static_cast<std::uint16_t>(style);
-      cell.hadFormula = static_cast<bool>(childNamed(c, "f"));
-      cell.phonetic = c.attribute("ph").as_bool(false);
-      cell.used = cell.style != 0 || hasValue(c);
-      cells_.setOriginal(cell, c.internal_object());
-      cells_.append(row, cell);
-      if (cell.used) noteUsed(previousRow, cell.column);
+      previousRow = static_cast<std::uint32_t>(number);
+      const TextSpan span = rows[index++];
+      Row& row = cells_.keep(previousRow, span.begin, span.end - span.begin);
+      if (pugi::xml_attribute ht = rowNode.attribute("ht")) row.height = ht.as_double(-1);
+      row.styled = rowNode.attribute("customFormat").as_bool(false);
+      row.style = row.styled ? rowNode.attribute("s").as_uint(0) : 0;
+      row.hidden = rowNode.attribute("hidden").as_bool(format_.rowsHiddenByDefault &&
+                                                       !rowNode.attribute("ht"));
+      readCells(part_, rowNode, previousRow, false, [&](const Cell& cell, pugi::xml_node) {
+        if (cell.hadFormula) row.formulas = true;
+        if (cell.used) noteUsed(previousRow, cell.column);
+      });
     }
+    if (index != last) throw partError(part_, "its rows cannot be told apart");
+    first = last;
   }
+}
+
+void Worksheet::read(Row& row, std::string_view element) {
+  if (!rowsRoot_) rowsRoot_ = rows_.append_child("rows");
+  // The element was parsed when the sheet was read: it parses again.
+  if (!rowsRoot_.append_buffer(element.data(), element.size(), kRowOptions, pugi::encoding_utf8)) {
+    throw partError(part_, "row " + std::to_string(row.number) + " cannot be read");
+  }
+  pugi::xml_node rowNode = rowsRoot_.last_child();
+  while (rowNode && rowNode.type() != pugi::node_element) rowNode = rowNode.previous_sibling();
+  if (!rowNode.attribute("r")) rowNode.append_attribute("r") = row.number;
+  cells_.setOriginal(row, rowNode.internal_object());
+  readCells(part_, rowNode, row.number, true, [&](Cell cell, pugi::xml_node c) {
+    cells_.setOriginal(cell, c.internal_object());
+    cells_.append(row, cell);
+  });
 }
 
 CellRect Worksheet::usedRange() const {
@@ -313,6 +414,10 @@ ChunkSource Worksheet::saver() {
     if (state->nextRow > cells_.lastRow()) return false;
     const Row* row = cells_.row(state->nextRow++);
     if (row == nullptr) return true;
+    if (row->kept) {
+      chunk += cells_.keptElement(*row);
+      return true;
+    }
     StringWriter writer(chunk);
     pugi::xml_node_struct* rowElement = cells_.originalOf(*row);
     if (!row->changed) {
