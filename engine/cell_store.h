@@ -240,9 +240,9 @@ class CellStore {
   std::vector<pugi::xml_node_struct*> rowOriginals_;  // elements of rows read from it
   std::string_view keptText_;
   RowReader* reader_ = nullptr;
-  Row* lastTouched_ = nullptr;                        // the row touchRow() returned last
-  std::uint32_t currentRow_ = 0;                      // the row of the last touch
-  std::size_t lastWidth_ = 1;                         // cells of the row touched before it
+  Row* lastTouched_ = nullptr;    // the row touchRow() returned last
+  std::uint32_t currentRow_ = 0;  // the row of the last touch
+  std::size_t lastWidth_ = 1;     // cells of the row touched before it
 };
 
 // Finds the cell of `column` in a row's ascending cells; null when absent.

@@ -10,8 +10,9 @@ bool isNameEnd(char c) {
 }
 }  // namespace
 
-std::optional<SheetLayout> sheetLayout(std::string_view text) {
-  SheetLayout layout;
+std::optional<TextSpan> sheetDataContent(std::string_view text,
+                                         const std::function<void(TextSpan)>& row) {
+  TextSpan content;
   constexpr std::size_t npos = std::string_view::npos;
   std::size_t depth = 0;  // elements open around the position
   bool inSheetData = false;
@@ -48,21 +49,21 @@ std::optional<SheetLayout> sheetLayout(std::string_view text) {
     if (endTag) {
       if (depth == 0) return std::nullopt;
       --depth;
-      if (inSheetData && depth == 2 && name == "row") layout.rows.push_back({rowBegin, after});
+      if (inSheetData && depth == 2 && name == "row" && row) row({rowBegin, after});
       if (inSheetData && depth == 1) {
         if (name != "sheetData") return std::nullopt;
-        layout.content.end = at;
-        return layout;
+        content.end = at;
+        return content;
       }
     } else {
       const bool empty = text[end - 1] == '/';
       if (!inSheetData && depth == 1 && name == "sheetData") {
-        layout.content = {after, after};
-        if (empty) return layout;
+        content = {after, after};
+        if (empty) return content;
         inSheetData = true;
       } else if (inSheetData && depth == 2 && name == "row") {
         rowBegin = at;
-        if (empty) layout.rows.push_back({at, after});
+        if (empty && row) row({at, after});
       }
       if (!empty) ++depth;
     }

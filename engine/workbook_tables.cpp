@@ -71,7 +71,8 @@ void renameInSheet(Worksheet& sheet, const TablePart& table, std::string_view fr
   for (std::uint32_t number = 1; number <= cells.lastRow(); ++number) {
     const Row* record = cells.row(number);
     if (record == nullptr || !record->formulas) continue;
-    if (record->kept && foldedName(cells.keptElement(*record)).find(tableName) == std::string::npos) {
+    if (record->kept &&
+        foldedName(cells.keptElement(*record)).find(tableName) == std::string::npos) {
       continue;
     }
     Row* row = cells.readRow(number);

@@ -33,7 +33,7 @@ namespace {
 constexpr unsigned kRowOptions = pugi::parse_default | pugi::parse_ws_pcdata_single |
                                  pugi::parse_comments | pugi::parse_pi | pugi::parse_fragment;
 // Rows are checked this many bytes at a time: the parser's nodes for them are dropped after.
-constexpr std::size_t kBatchBytes = std::size_t{1} << 20;
+constexpr std::size_t kBatchBytes = std::size_t{1} << 17;
 
 // Reads the cells of a row element in order, each checked and handed to `each` with its
 // element. `name` gives each cell without a reference one.
@@ -116,19 +116,19 @@ std::string Worksheet::utf8Text(std::string text, const std::string& part) {
 
 void Worksheet::load(std::string text) {
   text_ = utf8Text(std::move(text), part_);
-  std::optional<SheetLayout> layout = sheetLayout(text_);
-  if (!layout) {
+  std::optional<TextSpan> content = sheetDataContent(text_);
+  if (!content) {
     // The parser says what is wrong; a text it reads is printed regularly and found in.
     pugi::xml_document whole;
     loadXml(whole, text_, part_);
     checkRoot(whole, part_);
     text_ = printed(whole);
-    layout = sheetLayout(text_);
-    if (!layout) throw partError(part_, "its sheetData cannot be read");
+    content = sheetDataContent(text_);
+    if (!content) throw partError(part_, "its sheetData cannot be read");
   }
   // The part without the rows: small, parsed and kept whole.
-  std::string rest = text_.substr(0, layout->content.begin);
-  rest.append(text_, layout->content.end);
+  std::string rest = text_.substr(0, content->begin);
+  rest.append(text_, content->end);
   loadXml(document_, rest, part_);
   rest = std::string();
   checkRoot(document_, part_);
@@ -157,48 +157,52 @@ void Worksheet::load(std::string text) {
   std::sort(columns_.begin(), columns_.end(),
             [](const ColumnSpan& a, const ColumnSpan& b) { return a.min < b.min; });
   cells_.setKeptText(text_, this);
-  keepRows(layout->rows);
+  // The rows again, a batch at a time.
+  std::vector<TextSpan> batch;
+  std::uint32_t previousRow = 0;
+  sheetDataContent(text_, [&](TextSpan row) {
+    if (!batch.empty() && row.end - batch.front().begin > kBatchBytes) {
+      keepRows(batch, previousRow);
+      batch.clear();
+    }
+    batch.push_back(row);
+  });
+  if (!batch.empty()) keepRows(batch, previousRow);
 }
 
-void Worksheet::keepRows(const std::vector<TextSpan>& rows) {
-  std::uint32_t previousRow = 0;
-  for (std::size_t first = 0; first < rows.size();) {
-    std::size_t last = first + 1;
-    while (last < rows.size() && rows[last].end - rows[first].begin <= kBatchBytes) ++last;
-    const std::size_t begin = rows[first].begin;
-    pugi::xml_document batch;
-    const pugi::xml_parse_result result = batch.load_buffer(
-        text_.data() + begin, rows[last - 1].end - begin, kRowOptions, pugi::encoding_utf8);
-    if (!result) {
-      throw partError(part_, std::string("not well-formed XML (") + result.description() +
-                                 " at byte " + std::to_string(begin + result.offset) + ")");
-    }
-    std::size_t index = first;
-    for (pugi::xml_node rowNode = batch.first_child(); rowNode; rowNode = rowNode.next_sibling()) {
-      if (rowNode.type() != pugi::node_element || localName(rowNode) != "row") continue;
-      if (index == last) break;
-      pugi::xml_attribute r = rowNode.attribute("r");
-      const unsigned long long number = r ? r.as_ullong(0) : previousRow + 1ull;
-      if (number < 1 || number > kMaxRows || number <= previousRow) {
-        throw partError(part_, "row " + std::string(r ? r.value() : "without number") +
-                                   " lies outside the sheet or out of order");
-      }
-      previousRow = static_cast<std::uint32_t>(number);
-      const TextSpan span = rows[index++];
-      Row& row = cells_.keep(previousRow, span.begin, span.end - span.begin);
-      if (pugi::xml_attribute ht = rowNode.attribute("ht")) row.height = ht.as_double(-1);
-      row.styled = rowNode.attribute("customFormat").as_bool(false);
-      row.style = row.styled ? rowNode.attribute("s").as_uint(0) : 0;
-      row.hidden = rowNode.attribute("hidden").as_bool(format_.rowsHiddenByDefault &&
-                                                       !rowNode.attribute("ht"));
-      readCells(part_, rowNode, previousRow, false, [&](const Cell& cell, pugi::xml_node) {
-        if (cell.hadFormula) row.formulas = true;
-        if (cell.used) noteUsed(previousRow, cell.column);
-      });
-    }
-    if (index != last) throw partError(part_, "its rows cannot be told apart");
-    first = last;
+void Worksheet::keepRows(const std::vector<TextSpan>& rows, std::uint32_t& previousRow) {
+  const std::size_t begin = rows.front().begin;
+  pugi::xml_document batch;
+  const pugi::xml_parse_result result = batch.load_buffer(
+      text_.data() + begin, rows.back().end - begin, kRowOptions, pugi::encoding_utf8);
+  if (!result) {
+    throw partError(part_, std::string("not well-formed XML (") + result.description() +
+                               " at byte " + std::to_string(begin + result.offset) + ")");
   }
+  std::size_t index = 0;
+  for (pugi::xml_node rowNode = batch.first_child(); rowNode; rowNode = rowNode.next_sibling()) {
+    if (rowNode.type() != pugi::node_element || localName(rowNode) != "row") continue;
+    if (index == rows.size()) break;
+    pugi::xml_attribute r = rowNode.attribute("r");
+    const unsigned long long number = r ? r.as_ullong(0) : previousRow + 1ull;
+    if (number < 1 || number > kMaxRows || number <= previousRow) {
+      throw partError(part_, "row " + std::string(r ? r.value() : "without number") +
+                                 " lies outside the sheet or out of order");
+    }
+    previousRow = static_cast<std::uint32_t>(number);
+    const TextSpan span = rows[index++];
+    Row& row = cells_.keep(previousRow, span.begin, span.end - span.begin);
+    if (pugi::xml_attribute ht = rowNode.attribute("ht")) row.height = ht.as_double(-1);
+    row.styled = rowNode.attribute("customFormat").as_bool(false);
+    row.style = row.styled ? rowNode.attribute("s").as_uint(0) : 0;
+    row.hidden = rowNode.attribute("hidden").as_bool(format_.rowsHiddenByDefault &&
+                                                     !rowNode.attribute("ht"));
+    readCells(part_, rowNode, previousRow, false, [&](const Cell& cell, pugi::xml_node) {
+      if (cell.hadFormula) row.formulas = true;
+      if (cell.used) noteUsed(previousRow, cell.column);
+    });
+  }
+  if (index != rows.size()) throw partError(part_, "its rows cannot be told apart");
 }
 
 void Worksheet::read(Row& row, std::string_view element) {

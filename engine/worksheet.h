@@ -72,16 +72,17 @@ class Worksheet final : private RowReader {
   ChunkSource saver();
 
  private:
-  // Checks the rows of the text in batches and keeps them; the used range from their cells.
-  void keepRows(const std::vector<TextSpan>& rows);
+  // Checks a batch of rows of the text and keeps them; the used range from their cells.
+  // `previousRow` is the number of the row before them, then of their last.
+  void keepRows(const std::vector<TextSpan>& rows, std::uint32_t& previousRow);
   void read(Row& row, std::string_view element) override;
   // The part's text in UTF-8, whatever it was read in.
   static std::string utf8Text(std::string text, const std::string& part);
 
   std::string part_;
-  std::string text_;                   // the part as read: the kept rows' bytes
-  pugi::xml_document document_;        // the part without the rows of its sheetData
-  pugi::xml_document rows_;            // the elements of rows read into the store
+  std::string text_;             // the part as read: the kept rows' bytes
+  pugi::xml_document document_;  // the part without the rows of its sheetData
+  pugi::xml_document rows_;      // the elements of rows read into the store
   pugi::xml_node rowsRoot_;
   pugi::xml_node sheetData_;
   CellStore cells_;
