@@ -10,13 +10,15 @@ bool isNameEnd(char c) {
 }
 }  // namespace
 
-std::optional<TextSpan> sheetDataContent(std::string_view text,
-                                         const std::function<void(TextSpan)>& row) {
+std::optional<TextSpan> elementContent(std::string_view text, std::size_t containerDepth,
+                                       std::string_view container, std::string_view child,
+                                       const std::function<void(TextSpan)>& each) {
   TextSpan content;
+  const std::size_t top = containerDepth, inner = containerDepth + 1;
   constexpr std::size_t npos = std::string_view::npos;
   std::size_t depth = 0;  // elements open around the position
-  bool inSheetData = false;
-  std::size_t rowBegin = 0;
+  bool inside = false;
+  std::size_t childBegin = 0;
   for (std::size_t at = text.find('<'); at != npos; at = text.find('<', at)) {
     const std::string_view rest = text.substr(at);
     if (rest.starts_with("<!--") || rest.starts_with("<![CDATA[") || rest.starts_with("<?")) {
@@ -49,27 +51,32 @@ std::optional<TextSpan> sheetDataContent(std::string_view text,
     if (endTag) {
       if (depth == 0) return std::nullopt;
       --depth;
-      if (inSheetData && depth == 2 && name == "row" && row) row({rowBegin, after});
-      if (inSheetData && depth == 1) {
-        if (name != "sheetData") return std::nullopt;
+      if (inside && depth == inner && name == child && each) each({childBegin, after});
+      if (inside && depth == top) {
+        if (name != container) return std::nullopt;
         content.end = at;
         return content;
       }
     } else {
       const bool empty = text[end - 1] == '/';
-      if (!inSheetData && depth == 1 && name == "sheetData") {
+      if (!inside && depth == top && name == container) {
         content = {after, after};
         if (empty) return content;
-        inSheetData = true;
-      } else if (inSheetData && depth == 2 && name == "row") {
-        rowBegin = at;
-        if (empty && row) row({at, after});
+        inside = true;
+      } else if (inside && depth == inner && name == child) {
+        childBegin = at;
+        if (empty && each) each({at, after});
       }
       if (!empty) ++depth;
     }
     at = after;
   }
   return std::nullopt;
+}
+
+std::optional<TextSpan> sheetDataContent(std::string_view text,
+                                         const std::function<void(TextSpan)>& row) {
+  return elementContent(text, 1, "sheetData", "row", row);
 }
 
 }  // namespace qx::engine

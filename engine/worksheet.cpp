@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <array>
-#include <cctype>
 #include <charconv>
 #include <memory>
 
@@ -81,48 +80,17 @@ void checkRoot(const pugi::xml_document& document, const std::string& part) {
   if (!childNamed(root, "sheetData")) throw partError(part, "has no sheetData element");
 }
 
-std::string printed(const pugi::xml_document& document) {
-  std::string out;
-  StringWriter writer(out);
-  document.save(writer, "", pugi::format_raw, pugi::encoding_utf8);
-  return out;
-}
 }  // namespace
 
-std::string Worksheet::utf8Text(std::string text, const std::string& part) {
-  const std::string_view view = text;
-  bool utf8 = !view.starts_with("\xFF\xFE") && !view.starts_with("\xFE\xFF") &&
-              !(view.size() >= 2 && (view[0] == '\0' || view[1] == '\0'));
-  if (utf8 && view.find("<?xml") <= 3) {
-    const std::string_view declaration = view.substr(0, view.find("?>"));
-    if (const std::size_t at = declaration.find("encoding"); at != std::string_view::npos) {
-      std::string name;
-      for (char c : declaration.substr(at + 8)) {
-        if (c == '"' || c == '\'' || c == '=' || c == ' ') {
-          if (!name.empty()) break;
-          continue;
-        }
-        name += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-      }
-      utf8 = name == "utf-8" || name == "utf8";
-    }
-  }
-  if (utf8) return text;
-  // Rare: parsed whole once and printed in UTF-8, which loadXml declares.
-  pugi::xml_document document;
-  loadXml(document, text, part);
-  return printed(document);
-}
-
 void Worksheet::load(std::string text) {
-  text_ = utf8Text(std::move(text), part_);
+  text_ = utf8Part(std::move(text), part_);
   std::optional<TextSpan> content = sheetDataContent(text_);
   if (!content) {
     // The parser says what is wrong; a text it reads is printed regularly and found in.
     pugi::xml_document whole;
     loadXml(whole, text_, part_);
     checkRoot(whole, part_);
-    text_ = printed(whole);
+    text_ = printedXml(whole);
     content = sheetDataContent(text_);
     if (!content) throw partError(part_, "its sheetData cannot be read");
   }

@@ -76,8 +76,6 @@ class Worksheet final : private RowReader {
   // `previousRow` is the number of the row before them, then of their last.
   void keepRows(const std::vector<TextSpan>& rows, std::uint32_t& previousRow);
   void read(Row& row, std::string_view element) override;
-  // The part's text in UTF-8, whatever it was read in.
-  static std::string utf8Text(std::string text, const std::string& part);
 
   std::string part_;
   std::string text_;             // the part as read: the kept rows' bytes

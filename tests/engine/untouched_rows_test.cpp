@@ -12,6 +12,7 @@
 
 #include "automation/operations.h"
 #include "engine/engine_error.h"
+#include "engine/shared_strings.h"
 #include "engine/worksheet.h"
 #include "report/workbook_session.h"
 #include "tests/engine/package_builder.h"
@@ -233,6 +234,37 @@ TEST(UntouchedSheet, FormulasInKeptRowsFollowARenamedColumn) {
   EXPECT_NE(sheet.find("<f>table1[[#This Row],[Sum]]+1</f>"), std::string::npos) << sheet;
   EXPECT_EQ(sheet.find("[Value]"), std::string::npos) << sheet;
   EXPECT_EQ(sheet.find("[value]"), std::string::npos) << sheet;
+}
+
+// Shared strings are held as plain texts; an item whose text does not give its bytes back keeps
+// its bytes, so a part with a new item holds every item of the package as it was.
+TEST(UntouchedSharedStrings, ItemsGoOutAsTheyWereReadBesideNewOnes) {
+  const std::string items[] = {
+      "<si><t>plain</t></si>",
+      "<si><t xml:space=\"preserve\"> spaced</t></si>",
+      "<si><t xml:space='preserve'>quoted</t></si>",
+      "<si><t>&#x41;&amp;b</t></si>",
+      "<si><r><rPr><b/></rPr><t>rich</t></r><r><t> part</t></r></si>",
+      "<si><t>kana</t><rPh sb=\"0\" eb=\"1\"><t>KA</t></rPh></si>",
+      "<!-- a comment --><si><t>after a comment</t></si>",
+  };
+  std::string part = R"(<?xml version="1.0" encoding="UTF-8" standalone="yes"?>)"
+                     R"(<sst xmlns="http://schemas.openxmlformats.org/spreadsheetml/2006/main">)";
+  for (const std::string& item : items) part += item;
+  part += "<extLst/></sst>";
+  SharedStrings strings;
+  strings.load(part, "xl/sharedStrings.xml");
+  EXPECT_EQ(strings.text(3), "A&b");
+  EXPECT_EQ(strings.text(4), "rich part");
+  EXPECT_EQ(strings.add("rich part"), 7u);  // a rich item is no plain text's item
+  std::string out, chunk;
+  const ChunkSource source = strings.saver();
+  while (source(chunk)) out += chunk;
+  std::string expected;
+  for (const std::string& item : items) expected += item;
+  expected += "<si><t>rich part</t></si><extLst/></sst>";
+  EXPECT_NE(out.find(expected), std::string::npos) << out;
+  EXPECT_NE(out.find(R"(count="8" uniqueCount="8")"), std::string::npos) << out;
 }
 
 }  // namespace
