@@ -70,6 +70,7 @@ struct Row {
   std::uint32_t changed : 1 = 0;
   std::uint32_t kept : 1 = 0;      // its cells are still only in the sheet's text
   std::uint32_t formulas : 1 = 0;  // a cell of it holds a formula
+  std::uint32_t regular : 1 = 0;   // kept: its bytes are as the engine prints the row
 
   // Empty while the row is kept.
   std::span<Cell> cells() { return kept ? std::span<Cell>() : std::span<Cell>{cells_, size_}; }

@@ -154,7 +154,7 @@ void SharedStrings::readItems(std::string_view text,
     throw partError(part_, std::string("not well-formed XML (") + result.description() +
                                " at byte " + std::to_string(begin + result.offset) + ")");
   }
-  std::string plain, written;
+  std::string plain, written, printed;
   std::size_t next = 0;
   for (pugi::xml_node si = document.first_child(); si; si = si.next_sibling()) {
     if (si.type() != pugi::node_element || localName(si) != "si") continue;
@@ -171,9 +171,21 @@ void SharedStrings::readItems(std::string_view text,
     // Comments and instructions between items stay, spaces go.
     const std::string_view gap = text.substr(itemsEnd_, itemBegin - itemsEnd_);
     itemsEnd_ = itemEnd;
-    if (gap.find('<') != std::string_view::npos) keep(index, gap, true);
-    const std::string_view bytes = text.substr(itemBegin, itemEnd - itemBegin);
-    if (!simple || written != bytes) keep(index, bytes, false);
+    if (gap.find('<') != std::string_view::npos) {
+      pugi::xml_document between;
+      between.load_buffer(gap.data(), gap.size(), kItemOptions, pugi::encoding_utf8);
+      std::string bytes;
+      StringWriter writer(bytes);
+      for (pugi::xml_node node = between.first_child(); node; node = node.next_sibling()) {
+        if (node.type() != pugi::node_pcdata) node.print(writer, "", pugi::format_raw);
+      }
+      keep(index, bytes, true);
+    }
+    // An item goes out as it prints parsed; one that its plain text gives is not kept.
+    printed.clear();
+    StringWriter writer(printed);
+    si.print(writer, "", pugi::format_raw);
+    if (!simple || written != printed) keep(index, printed, false);
   }
   if (next != items.size()) throw partError(part_, "its items cannot be told apart");
 }

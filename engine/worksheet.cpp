@@ -148,6 +148,7 @@ void Worksheet::keepRows(const std::vector<TextSpan>& rows, std::uint32_t& previ
                                " at byte " + std::to_string(begin + result.offset) + ")");
   }
   std::size_t index = 0;
+  std::string printed;
   for (pugi::xml_node rowNode = batch.first_child(); rowNode; rowNode = rowNode.next_sibling()) {
     if (rowNode.type() != pugi::node_element || localName(rowNode) != "row") continue;
     if (index == rows.size()) break;
@@ -165,12 +166,34 @@ void Worksheet::keepRows(const std::vector<TextSpan>& rows, std::uint32_t& previ
     row.style = row.styled ? rowNode.attribute("s").as_uint(0) : 0;
     row.hidden = rowNode.attribute("hidden").as_bool(format_.rowsHiddenByDefault &&
                                                      !rowNode.attribute("ht"));
-    readCells(part_, rowNode, previousRow, false, [&](const Cell& cell, pugi::xml_node) {
+    if (!r) rowNode.append_attribute("r") = previousRow;
+    readCells(part_, rowNode, previousRow, true, [&](const Cell& cell, pugi::xml_node) {
       if (cell.hadFormula) row.formulas = true;
       if (cell.used) noteUsed(previousRow, cell.column);
     });
+    // Most producers write rows as the engine prints them: those go out as bytes.
+    printed.clear();
+    StringWriter writer(printed);
+    rowNode.print(writer, "", pugi::format_raw);
+    row.regular = printed == std::string_view(text_).substr(span.begin, span.end - span.begin);
   }
   if (index != rows.size()) throw partError(part_, "its rows cannot be told apart");
+}
+
+void Worksheet::printKept(std::string& out, const Row& row, pugi::xml_document& scratch) const {
+  const std::string_view element = cells_.keptElement(row);
+  if (row.regular) {
+    out += element;
+    return;
+  }
+  // Written as if it had been read into cells and left as it was.
+  scratch.load_buffer(element.data(), element.size(), kRowOptions, pugi::encoding_utf8);
+  pugi::xml_node rowNode = scratch.first_child();
+  while (rowNode && rowNode.type() != pugi::node_element) rowNode = rowNode.next_sibling();
+  if (!rowNode.attribute("r")) rowNode.append_attribute("r") = row.number;
+  readCells(part_, rowNode, row.number, true, [](const Cell&, pugi::xml_node) {});
+  StringWriter writer(out);
+  rowNode.print(writer, "", pugi::format_raw);
 }
 
 void Worksheet::read(Row& row, std::string_view element) {
@@ -377,6 +400,7 @@ ChunkSource Worksheet::saver() {
     std::string prefix;
     std::unique_ptr<CellTags> tags;
     std::uint32_t nextRow = 1;
+    pugi::xml_document scratch;  // a kept row printed anew
   };
   auto state = std::make_shared<State>();
   state->prefix = prefixOf(sheetData_);
@@ -387,7 +411,7 @@ ChunkSource Worksheet::saver() {
     const Row* row = cells_.row(state->nextRow++);
     if (row == nullptr) return true;
     if (row->kept) {
-      chunk += cells_.keptElement(*row);
+      printKept(chunk, *row, state->scratch);
       return true;
     }
     StringWriter writer(chunk);

@@ -76,6 +76,8 @@ class Worksheet final : private RowReader {
   // `previousRow` is the number of the row before them, then of their last.
   void keepRows(const std::vector<TextSpan>& rows, std::uint32_t& previousRow);
   void read(Row& row, std::string_view element) override;
+  // Appends a kept row: its bytes when regular, else as it prints when parsed.
+  void printKept(std::string& out, const Row& row, pugi::xml_document& scratch) const;
 
   std::string part_;
   std::string text_;             // the part as read: the kept rows' bytes

@@ -25,18 +25,26 @@ using automation::Variant;
 
 constexpr const char* kSheet = "xl/worksheets/sheet1.xml";
 
-// Rows 2, 3, 5 and 8 written as no printer of parsed XML would write them again: single
-// quotes, a character reference, spaces inside tags, an empty element closed by an end tag.
-const std::vector<std::pair<std::uint32_t, std::string>> kRows = {
-    {2, R"(<row r='2' spans="1:3"><c r="A2" t="inlineStr"><is><t>a&#x41;</t></is></c></row>)"},
-    {3, R"(<row r="3" ht="20" customHeight="1" ><c r="B3" ><v>2</v></c></row>)"},
-    {5, R"(<row r="5"><c r="A5"><v>4</v></c><c r="C5" s="1"></c></row>)"},
-    {8, R"(<row r="8"><c r="A8"><f>A5*2</f><v>8</v></c><c r="B8"/></row>)"},
+// Rows 2, 3 and 5 written as the engine does not print rows: single quotes, a character
+// reference, spaces inside tags, an empty element closed by an end tag; and how it prints them.
+struct TemplateRow {
+  std::uint32_t number;
+  std::string xml, printed;
+};
+const std::vector<TemplateRow> kRows = {
+    {2, R"(<row r='2' spans="1:3"><c r="A2" t="inlineStr"><is><t>a&#x41;</t></is></c></row>)",
+     R"(<row r="2" spans="1:3"><c r="A2" t="inlineStr"><is><t>aA</t></is></c></row>)"},
+    {3, R"(<row r="3" ht="20" customHeight="1" ><c r="B3" ><v>2</v></c></row>)",
+     R"(<row r="3" ht="20" customHeight="1"><c r="B3"><v>2</v></c></row>)"},
+    {5, R"(<row r="5"><c r="A5"><v>4</v></c><c r="C5" s="1"></c></row>)",
+     R"(<row r="5"><c r="A5"><v>4</v></c><c r="C5" s="1"/></row>)"},
+    {8, R"(<row r="8"><c r="A8"><f>A5*2</f><v>8</v></c><c r="B8"/></row>)",
+     R"(<row r="8"><c r="A8"><f>A5*2</f><v>8</v></c><c r="B8"/></row>)"},
 };
 
 std::string templateRows() {
   std::string rows;
-  for (const auto& [number, xml] : kRows) rows += xml;
+  for (const TemplateRow& row : kRows) rows += row.xml;
   return rows;
 }
 
@@ -120,19 +128,23 @@ const UntouchedCase kCases[] = {
 
 class UntouchedRows : public ::testing::TestWithParam<UntouchedCase> {};
 
-// Every row the calls did not reach stays kept and goes out byte for byte; the others as the
-// case says, all in row order.
+// Every row the calls did not reach stays kept and goes out as its bytes when the engine
+// prints it so, else as it prints it; the others as the case says, all in row order.
 TEST_P(UntouchedRows, GoOutAsTheyWereReadAroundTheRowsCallsReach) {
   const UntouchedCase& c = GetParam();
   auto sheet = keptSheet();
   c.calls(*sheet);
   EXPECT_EQ(rectName(sheet->usedRange()), c.used);
   std::map<std::uint32_t, std::string> expected(c.written.begin(), c.written.end());
-  for (const auto& [number, xml] : kRows) {
-    const Row* row = sheet->cells().row(number);
+  for (const TemplateRow& templateRow : kRows) {
+    const Row* row = sheet->cells().row(templateRow.number);
     ASSERT_NE(row, nullptr);
-    EXPECT_EQ(row->kept != 0, c.read.count(number) == 0) << "row " << number;
-    expected.emplace(number, xml);
+    const bool kept = c.read.count(templateRow.number) == 0;
+    EXPECT_EQ(row->kept != 0, kept) << "row " << templateRow.number;
+    if (kept) {
+      EXPECT_EQ(row->regular != 0, templateRow.xml == templateRow.printed);
+    }
+    expected.emplace(templateRow.number, templateRow.printed);
   }
   std::string rows;
   for (const auto& [number, xml] : expected) rows += xml;
@@ -147,12 +159,13 @@ void PrintTo(const UntouchedCase& c, std::ostream* out) {
   *out << c.name;
 }
 
-// A sheet whose rows no call reached is the part it was read from, byte for byte, whatever
-// comments, spaces and quotes its rows hold.
+// A sheet whose rows no call reached, written as the engine writes rows, is the part it was
+// read from, byte for byte, but for what lay between its rows.
 TEST(UntouchedSheet, ComesBackByteForByte) {
-  const std::string rows =
-      templateRows() +
-      "\n  <!-- kept --><row r=\"9\"><c r=\"A9\"><v>1</v></c>\n</row>"
+  std::string rows;
+  for (const TemplateRow& row : kRows) rows += row.printed;
+  rows +=
+      "\n  <!-- between --><row r=\"9\"><c r=\"A9\"><v>1</v></c></row>"
       R"(<row r="10"><c r="A10" t="str"><f><![CDATA[">"]]></f><v>&gt;</v></c></row>)";
   std::string part = testing::minimalWorkbook(rows).at(kSheet);
   const std::size_t dimension = part.find(R"(<dimension ref="A1"/>)");
@@ -161,14 +174,12 @@ TEST(UntouchedSheet, ComesBackByteForByte) {
   Worksheet sheet(kSheet);
   sheet.load(part);
   EXPECT_EQ(rectName(sheet.usedRange()), "A2:C10");
+  EXPECT_TRUE(sheet.cells().row(10)->regular);
   sheet.markChanged();
-  const std::string out = saved(sheet);
-  // What lies between rows (spaces, comments) goes; the rows stay as they were.
   std::string expected = part;
-  for (const char* between : {"\n  <!-- kept -->"}) {
-    expected.erase(expected.find(between), std::string_view(between).size());
-  }
-  EXPECT_EQ(out, expected);
+  const std::string between = "\n  <!-- between -->";
+  expected.erase(expected.find(between), between.size());
+  EXPECT_EQ(saved(sheet), expected);
 }
 
 // Rows checked in batches: a fault in a row far from the first is found and named.
@@ -205,10 +216,10 @@ TEST(UntouchedSheet, FormulasInKeptRowsFollowARenamedColumn) {
       R"(<row r="1"><c r="A1" t="inlineStr"><is><t>Key</t></is></c>)"
       R"(<c r="B1" t="inlineStr"><is><t>Value</t></is></c></row>)"
       R"(<row r="2"><c r="A2"><v>1</v></c><c r="B2"><v>2</v></c></row>)"
-      R"(<row r='5'><c r="D5"><f>SUM(Table1[Value])</f><v>2</v></c></row>)"
-      R"(<row r='6'><c r="D6"><f>SUM(B2:B2)</f><v>2</v></c></row>)"
-      R"(<row r='7'><c r="D7" ><v>3</v></c></row>)"
-      R"(<row r='9'><c r="D9"><f>table1[[#This Row],[value]]+1</f><v>3</v></c></row>)");
+      R"(<row r="5"><c r="D5"><f>SUM(Table1[Value])</f><v>2</v></c></row>)"
+      R"(<row r="6"><c r="D6"><f>SUM(B2:B2)</f><v>2</v></c></row>)"
+      R"(<row r="7"><c r="D7"><v>3</v></c></row>)"
+      R"(<row r="9"><c r="D9"><f>table1[[#This Row],[value]]+1</f><v>3</v></c></row>)");
   testing::addTable(parts, R"(id="1" name="Table1" displayName="Table1" ref="A1:B2">)"
                            R"(<tableColumns count="2"><tableColumn id="1" name="Key"/>)"
                            R"(<tableColumn id="2" name="Value"/></tableColumns>)");
@@ -225,8 +236,8 @@ TEST(UntouchedSheet, FormulasInKeptRowsFollowARenamedColumn) {
     automation::workbookSave(session.workbook);
   }
   const std::string sheet = testing::readPackage(file).at(kSheet);
-  for (const char* kept : {R"(<row r='6'><c r="D6"><f>SUM(B2:B2)</f><v>2</v></c></row>)",
-                           R"(<row r='7'><c r="D7" ><v>3</v></c></row>)",
+  for (const char* kept : {R"(<row r="6"><c r="D6"><f>SUM(B2:B2)</f><v>2</v></c></row>)",
+                           R"(<row r="7"><c r="D7"><v>3</v></c></row>)",
                            R"(<row r="2"><c r="A2"><v>1</v></c><c r="B2"><v>2</v></c></row>)"}) {
     EXPECT_NE(sheet.find(kept), std::string::npos) << kept << "\n" << sheet;
   }
@@ -236,21 +247,27 @@ TEST(UntouchedSheet, FormulasInKeptRowsFollowARenamedColumn) {
   EXPECT_EQ(sheet.find("[value]"), std::string::npos) << sheet;
 }
 
-// Shared strings are held as plain texts; an item whose text does not give its bytes back keeps
-// its bytes, so a part with a new item holds every item of the package as it was.
+// Shared strings are held as plain texts; an item whose text does not print as it does keeps
+// its printed bytes, so a part with a new item holds every item of the package.
 TEST(UntouchedSharedStrings, ItemsGoOutAsTheyWereReadBesideNewOnes) {
-  const std::string items[] = {
-      "<si><t>plain</t></si>",
-      "<si><t xml:space=\"preserve\"> spaced</t></si>",
-      "<si><t xml:space='preserve'>quoted</t></si>",
-      "<si><t>&#x41;&amp;b</t></si>",
-      "<si><r><rPr><b/></rPr><t>rich</t></r><r><t> part</t></r></si>",
-      "<si><t>kana</t><rPh sb=\"0\" eb=\"1\"><t>KA</t></rPh></si>",
-      "<!-- a comment --><si><t>after a comment</t></si>",
+  // Each item, and how it goes out: as it prints parsed.
+  const std::pair<std::string, std::string> items[] = {
+      {"<si><t>plain</t></si>", "<si><t>plain</t></si>"},
+      {"<si><t xml:space=\"preserve\"> spaced</t></si>",
+       "<si><t xml:space=\"preserve\"> spaced</t></si>"},
+      {"<si><t xml:space='preserve'>quoted</t></si>",
+       "<si><t xml:space=\"preserve\">quoted</t></si>"},
+      {"<si><t>&#x41;&amp;b</t></si>", "<si><t>A&amp;b</t></si>"},
+      {"<si><r><rPr><b/></rPr><t>rich</t></r><r><t> part</t></r></si>",
+       "<si><r><rPr><b/></rPr><t>rich</t></r><r><t> part</t></r></si>"},
+      {"<si><t>kana</t><rPh sb=\"0\" eb=\"1\"><t>KA</t></rPh></si>",
+       "<si><t>kana</t><rPh sb=\"0\" eb=\"1\"><t>KA</t></rPh></si>"},
+      {"\n<!-- a comment --><si><t>after a comment</t></si>",
+       "<!-- a comment --><si><t>after a comment</t></si>"},
   };
   std::string part = R"(<?xml version="1.0" encoding="UTF-8" standalone="yes"?>)"
                      R"(<sst xmlns="http://schemas.openxmlformats.org/spreadsheetml/2006/main">)";
-  for (const std::string& item : items) part += item;
+  for (const auto& item : items) part += item.first;
   part += "<extLst/></sst>";
   SharedStrings strings;
   strings.load(part, "xl/sharedStrings.xml");
@@ -261,7 +278,7 @@ TEST(UntouchedSharedStrings, ItemsGoOutAsTheyWereReadBesideNewOnes) {
   const ChunkSource source = strings.saver();
   while (source(chunk)) out += chunk;
   std::string expected;
-  for (const std::string& item : items) expected += item;
+  for (const auto& item : items) expected += item.second;
   expected += "<si><t>rich part</t></si><extLst/></sst>";
   EXPECT_NE(out.find(expected), std::string::npos) << out;
   EXPECT_NE(out.find(R"(count="8" uniqueCount="8")"), std::string::npos) << out;
