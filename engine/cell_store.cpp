@@ -123,9 +123,7 @@ Row* CellStore::row(std::uint32_t number) {
   return slot == 0 ? nullptr : &rows_[slot - 1];
 }
 
-Row& CellStore::touchRow(std::uint32_t number) {
-  // Rows never move (a deque grows at its end): the last one touched is kept at hand.
-  if (lastTouched_ != nullptr && lastTouched_->number == number) return *lastTouched_;
+Row& CellStore::newRow(std::uint32_t number) {
   const std::size_t page = number >> kSlotPageBits;
   if (page >= slotPages_.size()) slotPages_.resize(page + 1);
   if (!slotPages_[page]) slotPages_[page] = std::make_unique<std::uint32_t[]>(1u << kSlotPageBits);
@@ -136,8 +134,39 @@ Row& CellStore::touchRow(std::uint32_t number) {
     slot = static_cast<std::uint32_t>(rows_.size());
     lastRow_ = std::max(lastRow_, number);
   }
-  lastTouched_ = &rows_[slot - 1];
-  return *lastTouched_;
+  return rows_[slot - 1];
+}
+
+Row& CellStore::touchRow(std::uint32_t number) {
+  // Rows never move (a deque grows at its end): the last one touched is kept at hand.
+  if (lastTouched_ != nullptr && lastTouched_->number == number) return *lastTouched_;
+  Row& row = newRow(number);
+  if (row.kept) readKept(row);
+  lastTouched_ = &row;
+  return row;
+}
+
+Row& CellStore::keep(std::uint32_t number, std::size_t offset, std::size_t length) {
+  if (offset > 0xFFFFFFFFu || length > 0xFFFFFFFFu) {
+    throw EngineError("a sheet's rows lie beyond its first 4 GiB");
+  }
+  Row& row = newRow(number);
+  row.kept = true;
+  row.text_ = std::uint64_t{offset} << 32 | length;
+  return row;
+}
+
+void CellStore::readKept(Row& row) {
+  const std::string_view element = keptElement(row);
+  row.kept = false;
+  row.cells_ = nullptr;
+  reader_->read(row, element);
+}
+
+Row* CellStore::readRow(std::uint32_t number) {
+  Row* r = row(number);
+  if (r != nullptr && r->kept) readKept(*r);
+  return r;
 }
 
 Cell* CellPool::take(std::uint32_t capacity) {
@@ -173,7 +202,8 @@ const Cell* findInRow(std::span<const Cell> cells, std::uint32_t column) {
 }
 
 const Cell* CellStore::find(std::uint32_t rowNumber, std::uint32_t column) const {
-  const Row* r = row(rowNumber);
+  // Reading a kept row's cells changes what the store holds, not what it says.
+  const Row* r = const_cast<CellStore*>(this)->readRow(rowNumber);
   return r == nullptr ? nullptr : findInRow(r->cells(), column);
 }
 

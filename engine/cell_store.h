@@ -57,25 +57,45 @@ inline std::uint16_t cellStyle(std::uint32_t style) {
 }
 
 // 32 bytes. Its cells, in ascending columns, are a run of the store's pooled cell storage,
-// which only the store grows.
+// which only the store grows. A row the run has not read or written yet is kept: its cells are
+// not in the store, only where its element lies in the sheet's text, which is written back as
+// it is; the store reads it into cells at the first call that needs them (see RowReader).
 struct Row {
   double height = -1;       // points; negative: the sheet's default
   std::uint32_t style = 0;  // the format of its new cells, when `styled` (customFormat)
-  // One type for all four: Windows compilers pack only bit-fields of the same type together.
+  // One type for all: Windows compilers pack only bit-fields of the same type together.
   std::uint32_t number : 21 = 0;
   std::uint32_t styled : 1 = 0;
   std::uint32_t hidden : 1 = 0;
   std::uint32_t changed : 1 = 0;
+  std::uint32_t kept : 1 = 0;      // its cells are still only in the sheet's text
+  std::uint32_t formulas : 1 = 0;  // a cell of it holds a formula
+  std::uint32_t regular : 1 = 0;   // kept: its bytes are as the engine prints the row
 
-  std::span<Cell> cells() { return {cells_, size_}; }
-  std::span<const Cell> cells() const { return {cells_, size_}; }
+  // Empty while the row is kept.
+  std::span<Cell> cells() { return kept ? std::span<Cell>() : std::span<Cell>{cells_, size_}; }
+  std::span<const Cell> cells() const {
+    return kept ? std::span<const Cell>() : std::span<const Cell>{cells_, size_};
+  }
 
  private:
   friend class CellStore;
-  Cell* cells_ = nullptr;
+  union {
+    Cell* cells_ = nullptr;
+    std::uint64_t text_;  // kept: its element's offset in the sheet's text and its length
+  };
   std::uint32_t original_ = 0;  // 1 + its element's place in the store's list; 0: none
   std::uint16_t size_ = 0;
   std::uint16_t capacity_ = 0;
+};
+
+// Reads a kept row's element into cells of the store (CellStore::keep says where it lies).
+class RowReader {
+ public:
+  virtual void read(Row& row, std::string_view element) = 0;
+
+ protected:
+  ~RowReader() = default;
 };
 
 static_assert(kMaxRows < (1u << 21) && sizeof(Row) == 32);
@@ -132,11 +152,27 @@ class CellStore {
   CellStore(CellStore&&) = default;
   CellStore& operator=(CellStore&&) = default;
 
+  // The row's record, its cells read or not: a kept row's cells() are empty.
   const Row* row(std::uint32_t number) const;
   Row* row(std::uint32_t number);
-  // The row, created when absent (number in 1..kMaxRows).
+  // The row with its cells read; null when absent.
+  Row* readRow(std::uint32_t number);
+  // The row with its cells read, created when absent (number in 1..kMaxRows).
   Row& touchRow(std::uint32_t number);
 
+  // Where kept rows lie: `text` outlives the store, `reader` reads them.
+  void setKeptText(std::string_view text, RowReader* reader) {
+    keptText_ = text;
+    reader_ = reader;
+  }
+  // A new row, kept as the element at `offset` of the kept text, `length` bytes long.
+  Row& keep(std::uint32_t number, std::size_t offset, std::size_t length);
+  // The element of a kept row.
+  std::string_view keptElement(const Row& row) const {
+    return keptText_.substr(row.text_ >> 32, row.text_ & 0xFFFFFFFFu);
+  }
+
+  // The cell, its row read when kept; null when absent.
   const Cell* find(std::uint32_t row, std::uint32_t column) const;
   // The cell, created when absent; its row is marked changed.
   Cell& touch(std::uint32_t row, std::uint32_t column);
@@ -192,6 +228,9 @@ class CellStore {
                ? slotPages_[page][number & ((1u << kSlotPageBits) - 1)]
                : 0;
   }
+  Row& newRow(std::uint32_t number);
+  void readKept(Row& row);
+
   std::vector<std::unique_ptr<std::uint32_t[]>> slotPages_;
   std::uint32_t lastRow_ = 0;
   std::deque<Row> rows_;
@@ -200,9 +239,11 @@ class CellStore {
   std::vector<double> numbers_;                       // numbers that are not whole 32-bit ones
   std::vector<pugi::xml_node_struct*> originals_;     // elements of cells read from the package
   std::vector<pugi::xml_node_struct*> rowOriginals_;  // elements of rows read from it
-  Row* lastTouched_ = nullptr;                        // the row touchRow() returned last
-  std::uint32_t currentRow_ = 0;                      // the row of the last touch
-  std::size_t lastWidth_ = 1;                         // cells of the row touched before it
+  std::string_view keptText_;
+  RowReader* reader_ = nullptr;
+  Row* lastTouched_ = nullptr;    // the row touchRow() returned last
+  std::uint32_t currentRow_ = 0;  // the row of the last touch
+  std::size_t lastWidth_ = 1;     // cells of the row touched before it
 };
 
 // Finds the cell of `column` in a row's ascending cells; null when absent.

@@ -163,8 +163,10 @@ void unshareFormulaAt(Worksheet& sheet, std::uint32_t row, std::uint32_t column)
   const auto last = colon == std::string::npos ? first : parseCellReference(ref.substr(colon + 1));
   if (!first || !last) return;
   for (std::uint32_t r = first->row; r <= last->row; ++r) {
-    Row* cells = sheet.cells().row(r);
-    if (cells == nullptr) continue;
+    // Only a row that holds formulas is read into cells.
+    const Row* record = sheet.cells().row(r);
+    if (record == nullptr || !record->formulas) continue;
+    Row* cells = sheet.cells().readRow(r);
     for (Cell& cell : cells->cells()) {
       if (cell.column < first->column || cell.column > last->column || &cell == master ||
           store.originalOf(cell) == nullptr) {

@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "engine/engine_error.h"
+#include "engine/sheet_text.h"
 #include "engine/xml_part.h"
 
 namespace qx::engine {
@@ -95,24 +96,114 @@ std::string decodeCellText(std::string_view text) {
   return out;
 }
 
-void SharedStrings::load(std::string_view bytes, const std::string& partName) {
+namespace {
+constexpr unsigned kItemOptions = pugi::parse_default | pugi::parse_ws_pcdata_single |
+                                  pugi::parse_comments | pugi::parse_pi | pugi::parse_fragment;
+// Items are parsed this many bytes at a time; the parser's nodes for them are dropped after.
+constexpr std::size_t kBatchBytes = std::size_t{1} << 17;
+}  // namespace
+
+void SharedStrings::load(std::string text, const std::string& partName) {
   part_ = partName;
-  loadXml(document_, bytes, partName);
+  text = utf8Part(std::move(text), partName);
+  std::optional<TextSpan> content = elementContent(text, 0, "sst", "si");
+  if (!content) {
+    // The parser says what is wrong; a text it reads is printed regularly and found in.
+    pugi::xml_document whole;
+    loadXml(whole, text, partName);
+    if (localName(whole.document_element()) != "sst") {
+      throw partError(partName, "the root element is not sst");
+    }
+    text = printedXml(whole);
+    content = elementContent(text, 0, "sst", "si");
+    if (!content) throw partError(partName, "its items cannot be read");
+  }
+  // The items are found again, a batch at a time; the part without them is kept parsed.
+  std::size_t itemsEnd = content->begin;
+  elementContent(text, 0, "sst", "si", [&](TextSpan item) { itemsEnd = item.end; });
+  std::string rest = text.substr(0, content->begin);
+  rest.append(text, itemsEnd);
+  loadXml(document_, rest, partName);
+  rest = std::string();
   const pugi::xml_node root = document_.document_element();
   if (localName(root) != "sst") throw partError(partName, "the root element is not sst");
   references_ = root.attribute("count").as_ullong(0);
-  std::string plain;
-  for (pugi::xml_node si = root.first_child(); si; si = si.next_sibling()) {
+  const std::string prefix = prefixOf(root);
+  open_ = "<" + prefix + "si><" + prefix + "t>";
+  openSpaces_ = "<" + prefix + "si><" + prefix + "t xml:space=\"preserve\">";
+  close_ = "</" + prefix + "t></" + prefix + "si>";
+  std::vector<std::pair<std::size_t, std::size_t>> batch;
+  itemsEnd_ = content->begin;
+  elementContent(text, 0, "sst", "si", [&](TextSpan item) {
+    if (!batch.empty() && item.end - batch.front().first > kBatchBytes) {
+      readItems(text, batch);
+      batch.clear();
+    }
+    batch.emplace_back(item.begin, item.end);
+  });
+  if (!batch.empty()) readItems(text, batch);
+}
+
+void SharedStrings::readItems(std::string_view text,
+                              const std::vector<std::pair<std::size_t, std::size_t>>& items) {
+  const std::size_t begin = items.front().first;
+  pugi::xml_document document;
+  const pugi::xml_parse_result result = document.load_buffer(
+      text.data() + begin, items.back().second - begin, kItemOptions, pugi::encoding_utf8);
+  if (!result) {
+    throw partError(part_, std::string("not well-formed XML (") + result.description() +
+                               " at byte " + std::to_string(begin + result.offset) + ")");
+  }
+  std::string plain, written, printed;
+  std::size_t next = 0;
+  for (pugi::xml_node si = document.first_child(); si; si = si.next_sibling()) {
     if (si.type() != pugi::node_element || localName(si) != "si") continue;
+    if (next == items.size()) break;
+    const auto [itemBegin, itemEnd] = items[next++];
     plain.clear();
     appendPlain(plain, si);
     const pugi::xml_node first = si.first_child();
     const bool simple = first && first == si.last_child() && localName(first) == "t";
-    items_.push_back(si);
-    plain_.push_back(simple);
     const std::uint32_t index = append(decodeCellText(plain));
-    if (simple) remember(index, hashOf(text(index)));
+    if (simple) remember(index, hashOf(this->text(index)));
+    written.clear();
+    appendItem(written, index);
+    // Comments and instructions between items stay, spaces go.
+    const std::string_view gap = text.substr(itemsEnd_, itemBegin - itemsEnd_);
+    itemsEnd_ = itemEnd;
+    if (gap.find('<') != std::string_view::npos) {
+      pugi::xml_document between;
+      between.load_buffer(gap.data(), gap.size(), kItemOptions, pugi::encoding_utf8);
+      std::string bytes;
+      StringWriter writer(bytes);
+      for (pugi::xml_node node = between.first_child(); node; node = node.next_sibling()) {
+        if (node.type() != pugi::node_pcdata) node.print(writer, "", pugi::format_raw);
+      }
+      keep(index, bytes, true);
+    }
+    // An item goes out as it prints parsed; one that its plain text gives is not kept.
+    printed.clear();
+    StringWriter writer(printed);
+    si.print(writer, "", pugi::format_raw);
+    if (!simple || written != printed) keep(index, printed, false);
   }
+  if (next != items.size()) throw partError(part_, "its items cannot be told apart");
+}
+
+void SharedStrings::keep(std::uint32_t index, std::string_view bytes, bool before) {
+  if (bytes.size() >= (std::size_t{1} << 31)) throw partError(part_, "an item is too long");
+  keptItems_.push_back(
+      KeptItem{index, static_cast<std::uint32_t>(bytes.size()), before, kept_.size()});
+  kept_.append(bytes);
+}
+
+void SharedStrings::appendItem(std::string& out, std::uint32_t index) const {
+  const std::string_view value = text(index);
+  const bool keepSpaces = !value.empty() && (value.front() == ' ' || value.back() == ' ' ||
+                                             value.find('\n') != std::string_view::npos);
+  out += keepSpaces ? openSpaces_ : open_;
+  appendCellText(out, value);
+  out += close_;
 }
 
 std::string_view SharedStrings::text(std::uint32_t index) const {
@@ -171,52 +262,39 @@ ChunkSource SharedStrings::saver() {
     // A part made by the engine for a workbook that had none.
     root = document_.append_child("sst");
     root.append_attribute("xmlns") = "http://schemas.openxmlformats.org/spreadsheetml/2006/main";
+    open_ = "<si><t>";
+    openSpaces_ = "<si><t xml:space=\"preserve\">";
+    close_ = "</t></si>";
   }
   for (const char* name : {"count", "uniqueCount"}) {
     if (!root.attribute(name)) root.append_attribute(name);
   }
   root.attribute("count").set_value(std::max(references_, offsets_.size()));
   root.attribute("uniqueCount").set_value(offsets_.size());
-  const std::string prefix = prefixOf(root);
-  // The package's children of sst (items, extLst, comments) go out as they were, with the new
-  // items after the last item of the package.
-  pugi::xml_node trailer = root.first_child();
-  if (!items_.empty()) trailer = items_.back().next_sibling();
   struct State {
-    pugi::xml_node next, trailer;
-    std::size_t item = 0;
+    std::size_t item = 0, kept = 0;
   };
-  auto state = std::make_shared<State>(State{root.first_child(), trailer, items_.size()});
-  const std::string open = "<" + prefix + "si><" + prefix + "t>";
-  const std::string openSpaces = "<" + prefix + "si><" + prefix + "t xml:space=\"preserve\">";
-  const std::string close = "</" + prefix + "t></" + prefix + "si>";
-  // One child of the package or one new item per call.
-  return writeAround(
-      document_, root, 1u << 16, [this, state, open, openSpaces, close](std::string& chunk) {
-        StringWriter writer(chunk);
-        if (state->next != state->trailer) {
-          if (state->next.type() != pugi::node_pcdata) {
-            state->next.print(writer, "", pugi::format_raw);
-          }
-          state->next = state->next.next_sibling();
-          return true;
-        }
-        if (state->item < offsets_.size()) {
-          const std::string_view value = text(static_cast<std::uint32_t>(state->item++));
-          const bool keepSpaces = !value.empty() && (value.front() == ' ' || value.back() == ' ' ||
-                                                     value.find('\n') != std::string_view::npos);
-          chunk += keepSpaces ? openSpaces : open;
-          appendCellText(chunk, value);
-          chunk += close;
-          return true;
-        }
-        for (; state->next; state->next = state->next.next_sibling()) {
-          if (state->next.type() != pugi::node_pcdata) {
-            state->next.print(writer, "", pugi::format_raw);
-          }
-        }
-        return false;
-      });
+  auto state = std::make_shared<State>();
+  // The items, then what followed them in the package (extLst), as it was.
+  return writeAround(document_, root, 1u << 16, [this, state, root](std::string& chunk) {
+    if (state->item < offsets_.size()) {
+      const auto index = static_cast<std::uint32_t>(state->item++);
+      bool written = false;
+      for (; state->kept < keptItems_.size() && keptItems_[state->kept].index == index;
+           ++state->kept) {
+        const KeptItem& item = keptItems_[state->kept];
+        chunk.append(kept_, item.offset, item.length);
+        written = written || !item.before;
+      }
+      if (!written) appendItem(chunk, index);
+      return true;
+    }
+    StringWriter writer(chunk);
+    for (pugi::xml_node child = root.first_child(); child; child = child.next_sibling()) {
+      if (child.type() != pugi::node_pcdata) child.print(writer, "", pugi::format_raw);
+    }
+    return false;
+  });
 }
 
 }  // namespace qx::engine

@@ -61,14 +61,21 @@ bool partRefersTo(std::string_view bytes, const std::string& part, const TablePa
   return finder.found;
 }
 
-// Rewrites the references to the column in the formulas the sheet's cells hold.
+// Rewrites the references to the column in the formulas the sheet's cells hold. Rows the run
+// left alone are read into cells only when they hold a formula that names the table.
 void renameInSheet(Worksheet& sheet, const TablePart& table, std::string_view from,
                    std::string_view to) {
   CellStore& cells = sheet.cells();
+  const std::string tableName = foldedName(table.name()) + "[";
   bool changed = false;
   for (std::uint32_t number = 1; number <= cells.lastRow(); ++number) {
-    Row* row = cells.row(number);
-    if (row == nullptr) continue;
+    const Row* record = cells.row(number);
+    if (record == nullptr || !record->formulas) continue;
+    if (record->kept &&
+        foldedName(cells.keptElement(*record)).find(tableName) == std::string::npos) {
+      continue;
+    }
+    Row* row = cells.readRow(number);
     for (const Cell& cell : row->cells()) {
       pugi::xml_node_struct* original = cell.hadFormula ? cells.originalOf(cell) : nullptr;
       if (original == nullptr) continue;

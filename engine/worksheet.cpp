@@ -27,14 +27,81 @@ constexpr std::array<std::string_view, 9> kAfterDrawing = {
     "controls",      "webPublishItems", "tableParts", "extLst"};
 }  // namespace
 
-void Worksheet::load(std::string_view text) {
-  loadXml(document_, text, part_);
-  const pugi::xml_node root = document_.document_element();
-  if (localName(root) != "worksheet") {
-    throw partError(part_, "is a " + std::string(localName(root)) + ", not a worksheet");
+namespace {
+// As loadXml parses, for the rows parsed apart from their sheet.
+constexpr unsigned kRowOptions = pugi::parse_default | pugi::parse_ws_pcdata_single |
+                                 pugi::parse_comments | pugi::parse_pi | pugi::parse_fragment;
+// Rows are checked this many bytes at a time: the parser's nodes for them are dropped after.
+constexpr std::size_t kBatchBytes = std::size_t{1} << 17;
+
+// Reads the cells of a row element in order, each checked and handed to `each` with its
+// element. `name` gives each cell without a reference one.
+template <typename Each>
+void readCells(const std::string& part, pugi::xml_node rowNode, std::uint32_t rowNumber, bool name,
+               Each&& each) {
+  std::uint32_t previousColumn = 0;
+  for (pugi::xml_node c = rowNode.first_child(); c; c = c.next_sibling()) {
+    if (c.type() != pugi::node_element || localName(c) != "c") continue;
+    Cell cell;
+    pugi::xml_attribute reference = c.attribute("r");
+    if (reference) {
+      const std::optional<CellPosition> at = parseCellReference(reference.value());
+      if (!at || at->row != rowNumber || at->column <= previousColumn) {
+        throw partError(part, "cell " + std::string(reference.value()) + " in row " +
+                                  std::to_string(rowNumber) +
+                                  " lies outside the sheet, its row, or out of order");
+      }
+      cell.column = at->column;
+    } else {
+      cell.column = previousColumn + 1;
+      if (cell.column > kMaxColumns) throw partError(part, "a row has too many cells");
+      if (name) c.append_attribute("r") = cellName(rowNumber, cell.column).c_str();
+    }
+    previousColumn = cell.column;
+    const unsigned long long style = c.attribute("s").as_ullong(0);
+    if (style > kMaxCellStyle) {
+      throw partError(part, "cell " + cellName(rowNumber, cell.column) + " refers to format " +
+                                std::to_string(style) + ", beyond the " +
+                                std::to_string(kMaxCellStyle + 1) + " a workbook can hold");
+    }
+    cell.style = static_cast<std::uint16_t>(style);
+    cell.hadFormula = static_cast<bool>(childNamed(c, "f"));
+    cell.phonetic = c.attribute("ph").as_bool(false);
+    cell.used = cell.style != 0 || hasValue(c);
+    each(cell, c);
   }
+}
+
+void checkRoot(const pugi::xml_document& document, const std::string& part) {
+  const pugi::xml_node root = document.document_element();
+  if (localName(root) != "worksheet") {
+    throw partError(part, "is a " + std::string(localName(root)) + ", not a worksheet");
+  }
+  if (!childNamed(root, "sheetData")) throw partError(part, "has no sheetData element");
+}
+
+}  // namespace
+
+void Worksheet::load(std::string text) {
+  text_ = utf8Part(std::move(text), part_);
+  std::optional<TextSpan> content = sheetDataContent(text_);
+  if (!content) {
+    // The parser says what is wrong; a text it reads is printed regularly and found in.
+    pugi::xml_document whole;
+    loadXml(whole, text_, part_);
+    checkRoot(whole, part_);
+    text_ = printedXml(whole);
+    content = sheetDataContent(text_);
+    if (!content) throw partError(part_, "its sheetData cannot be read");
+  }
+  // The part without the rows: small, parsed and kept whole.
+  std::string rest = text_.substr(0, content->begin);
+  rest.append(text_, content->end);
+  loadXml(document_, rest, part_);
+  rest = std::string();
+  checkRoot(document_, part_);
+  const pugi::xml_node root = document_.document_element();
   sheetData_ = childNamed(root, "sheetData");
-  if (!sheetData_) throw partError(part_, "has no sheetData element");
   if (const pugi::xml_node f = childNamed(root, "sheetFormatPr")) {
     format_.defaultRowHeight = f.attribute("defaultRowHeight").as_double(-1);
     format_.defaultColumnWidth = f.attribute("defaultColWidth").as_double(-1);
@@ -57,63 +124,92 @@ void Worksheet::load(std::string_view text) {
   }
   std::sort(columns_.begin(), columns_.end(),
             [](const ColumnSpan& a, const ColumnSpan& b) { return a.min < b.min; });
-  loadRows(sheetData_);
+  cells_.setKeptText(text_, this);
+  // The rows again, a batch at a time.
+  std::vector<TextSpan> batch;
+  std::uint32_t previousRow = 0;
+  sheetDataContent(text_, [&](TextSpan row) {
+    if (!batch.empty() && row.end - batch.front().begin > kBatchBytes) {
+      keepRows(batch, previousRow);
+      batch.clear();
+    }
+    batch.push_back(row);
+  });
+  if (!batch.empty()) keepRows(batch, previousRow);
 }
 
-void Worksheet::loadRows(pugi::xml_node sheetData) {
-  std::uint32_t previousRow = 0;
-  for (pugi::xml_node rowNode = sheetData.first_child(); rowNode;
-       rowNode = rowNode.next_sibling()) {
+void Worksheet::keepRows(const std::vector<TextSpan>& rows, std::uint32_t& previousRow) {
+  const std::size_t begin = rows.front().begin;
+  pugi::xml_document batch;
+  const pugi::xml_parse_result result = batch.load_buffer(
+      text_.data() + begin, rows.back().end - begin, kRowOptions, pugi::encoding_utf8);
+  if (!result) {
+    throw partError(part_, std::string("not well-formed XML (") + result.description() +
+                               " at byte " + std::to_string(begin + result.offset) + ")");
+  }
+  std::size_t index = 0;
+  std::string printed;
+  for (pugi::xml_node rowNode = batch.first_child(); rowNode; rowNode = rowNode.next_sibling()) {
     if (rowNode.type() != pugi::node_element || localName(rowNode) != "row") continue;
+    if (index == rows.size()) break;
     pugi::xml_attribute r = rowNode.attribute("r");
     const unsigned long long number = r ? r.as_ullong(0) : previousRow + 1ull;
     if (number < 1 || number > kMaxRows || number <= previousRow) {
       throw partError(part_, "row " + std::string(r ? r.value() : "without number") +
                                  " lies outside the sheet or out of order");
     }
-    if (!r) rowNode.append_attribute("r") = number;
     previousRow = static_cast<std::uint32_t>(number);
-    Row& row = cells_.touchRow(previousRow);
-    cells_.setOriginal(row, rowNode.internal_object());
+    const TextSpan span = rows[index++];
+    Row& row = cells_.keep(previousRow, span.begin, span.end - span.begin);
     if (pugi::xml_attribute ht = rowNode.attribute("ht")) row.height = ht.as_double(-1);
     row.styled = rowNode.attribute("customFormat").as_bool(false);
     row.style = row.styled ? rowNode.attribute("s").as_uint(0) : 0;
     row.hidden = rowNode.attribute("hidden").as_bool(format_.rowsHiddenByDefault &&
                                                      !rowNode.attribute("ht"));
-    std::uint32_t previousColumn = 0;
-    for (pugi::xml_node c = rowNode.first_child(); c; c = c.next_sibling()) {
-      if (c.type() != pugi::node_element || localName(c) != "c") continue;
-      Cell cell;
-      pugi::xml_attribute reference = c.attribute("r");
-      if (reference) {
-        const std::optional<CellPosition> at = parseCellReference(reference.value());
-        if (!at || at->row != previousRow || at->column <= previousColumn) {
-          throw partError(part_, "cell " + std::string(reference.value()) + " in row " +
-                                     std::to_string(previousRow) +
-                                     " lies outside the sheet, its row, or out of order");
-        }
-        cell.column = at->column;
-      } else {
-        cell.column = previousColumn + 1;
-        if (cell.column > kMaxColumns) throw partError(part_, "a row has too many cells");
-        c.append_attribute("r") = cellName(previousRow, cell.column).c_str();
-      }
-      previousColumn = cell.column;
-      const unsigned long long style = c.attribute("s").as_ullong(0);
-      if (style > kMaxCellStyle) {
-        throw partError(part_, "cell " + cellName(previousRow, cell.column) + " refers to format " +
-                                   std::to_string(style) + ", beyond the " +
-                                   std::to_string(kMaxCellStyle + 1) + " a workbook can hold");
-      }
-      cell.style = static_cast<std::uint16_t>(style);
-      cell.hadFormula = static_cast<bool>(childNamed(c, "f"));
-      cell.phonetic = c.attribute("ph").as_bool(false);
-      cell.used = cell.style != 0 || hasValue(c);
-      cells_.setOriginal(cell, c.internal_object());
-      cells_.append(row, cell);
+    if (!r) rowNode.append_attribute("r") = previousRow;
+    readCells(part_, rowNode, previousRow, true, [&](const Cell& cell, pugi::xml_node) {
+      if (cell.hadFormula) row.formulas = true;
       if (cell.used) noteUsed(previousRow, cell.column);
-    }
+    });
+    // Most producers write rows as the engine prints them: those go out as bytes.
+    printed.clear();
+    StringWriter writer(printed);
+    rowNode.print(writer, "", pugi::format_raw);
+    row.regular = printed == std::string_view(text_).substr(span.begin, span.end - span.begin);
   }
+  if (index != rows.size()) throw partError(part_, "its rows cannot be told apart");
+}
+
+void Worksheet::printKept(std::string& out, const Row& row, pugi::xml_document& scratch) const {
+  const std::string_view element = cells_.keptElement(row);
+  if (row.regular) {
+    out += element;
+    return;
+  }
+  // Written as if it had been read into cells and left as it was.
+  scratch.load_buffer(element.data(), element.size(), kRowOptions, pugi::encoding_utf8);
+  pugi::xml_node rowNode = scratch.first_child();
+  while (rowNode && rowNode.type() != pugi::node_element) rowNode = rowNode.next_sibling();
+  if (!rowNode.attribute("r")) rowNode.append_attribute("r") = row.number;
+  readCells(part_, rowNode, row.number, true, [](const Cell&, pugi::xml_node) {});
+  StringWriter writer(out);
+  rowNode.print(writer, "", pugi::format_raw);
+}
+
+void Worksheet::read(Row& row, std::string_view element) {
+  if (!rowsRoot_) rowsRoot_ = rows_.append_child("rows");
+  // The element was parsed when the sheet was read: it parses again.
+  if (!rowsRoot_.append_buffer(element.data(), element.size(), kRowOptions, pugi::encoding_utf8)) {
+    throw partError(part_, "row " + std::to_string(row.number) + " cannot be read");
+  }
+  pugi::xml_node rowNode = rowsRoot_.last_child();
+  while (rowNode && rowNode.type() != pugi::node_element) rowNode = rowNode.previous_sibling();
+  if (!rowNode.attribute("r")) rowNode.append_attribute("r") = row.number;
+  cells_.setOriginal(row, rowNode.internal_object());
+  readCells(part_, rowNode, row.number, true, [&](Cell cell, pugi::xml_node c) {
+    cells_.setOriginal(cell, c.internal_object());
+    cells_.append(row, cell);
+  });
 }
 
 CellRect Worksheet::usedRange() const {
@@ -304,6 +400,7 @@ ChunkSource Worksheet::saver() {
     std::string prefix;
     std::unique_ptr<CellTags> tags;
     std::uint32_t nextRow = 1;
+    pugi::xml_document scratch;  // a kept row printed anew
   };
   auto state = std::make_shared<State>();
   state->prefix = prefixOf(sheetData_);
@@ -313,6 +410,10 @@ ChunkSource Worksheet::saver() {
     if (state->nextRow > cells_.lastRow()) return false;
     const Row* row = cells_.row(state->nextRow++);
     if (row == nullptr) return true;
+    if (row->kept) {
+      printKept(chunk, *row, state->scratch);
+      return true;
+    }
     StringWriter writer(chunk);
     pugi::xml_node_struct* rowElement = cells_.originalOf(*row);
     if (!row->changed) {

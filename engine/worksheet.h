@@ -10,6 +10,7 @@
 
 #include "engine/cell_reference.h"
 #include "engine/cell_store.h"
+#include "engine/sheet_text.h"
 #include "engine/zip_package.h"
 
 namespace qx::engine {
@@ -30,13 +31,15 @@ struct SheetFormat {
   bool rowsHiddenByDefault = false;
 };
 
-class Worksheet {
+class Worksheet final : private RowReader {
  public:
   explicit Worksheet(std::string partName) : part_(std::move(partName)) {}
 
-  // Parses the part; EngineError naming it when malformed, when its root is no worksheet, or
-  // when a row or cell lies outside the sheet.
-  void load(std::string_view text);
+  // Reads the part; EngineError naming it when malformed, when its root is no worksheet, or
+  // when a row or cell lies outside the sheet. Every row is checked, but its cells go into the
+  // store only when a call reads or writes them (see CellStore::keep): the rows the run leaves
+  // alone are kept as bytes of `text`, which the sheet holds, and written back as they were.
+  void load(std::string text);
 
   const std::string& part() const { return part_; }
   CellStore& cells() { return cells_; }
@@ -69,10 +72,18 @@ class Worksheet {
   ChunkSource saver();
 
  private:
-  void loadRows(pugi::xml_node sheetData);
+  // Checks a batch of rows of the text and keeps them; the used range from their cells.
+  // `previousRow` is the number of the row before them, then of their last.
+  void keepRows(const std::vector<TextSpan>& rows, std::uint32_t& previousRow);
+  void read(Row& row, std::string_view element) override;
+  // Appends a kept row: its bytes when regular, else as it prints when parsed.
+  void printKept(std::string& out, const Row& row, pugi::xml_document& scratch) const;
 
   std::string part_;
-  pugi::xml_document document_;
+  std::string text_;             // the part as read: the kept rows' bytes
+  pugi::xml_document document_;  // the part without the rows of its sheetData
+  pugi::xml_document rows_;      // the elements of rows read into the store
+  pugi::xml_node rowsRoot_;
   pugi::xml_node sheetData_;
   CellStore cells_;
   std::vector<ColumnSpan> columns_;

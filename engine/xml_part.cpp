@@ -1,5 +1,6 @@
 #include "engine/xml_part.h"
 
+#include <cctype>
 #include <memory>
 
 #include "engine/engine_error.h"
@@ -74,6 +75,37 @@ std::string saveXml(const pugi::xml_document& document) {
   StringWriter writer(out);
   document.save(writer, "", pugi::format_raw | pugi::format_no_declaration, pugi::encoding_utf8);
   return out;
+}
+
+std::string printedXml(const pugi::xml_document& document) {
+  std::string out;
+  StringWriter writer(out);
+  document.save(writer, "", pugi::format_raw, pugi::encoding_utf8);
+  return out;
+}
+
+std::string utf8Part(std::string text, const std::string& partName) {
+  const std::string_view view = text;
+  bool utf8 = !view.starts_with("\xFF\xFE") && !view.starts_with("\xFE\xFF") &&
+              !(view.size() >= 2 && (view[0] == '\0' || view[1] == '\0'));
+  if (utf8 && view.find("<?xml") <= 3) {
+    const std::string_view declaration = view.substr(0, view.find("?>"));
+    if (const std::size_t at = declaration.find("encoding"); at != std::string_view::npos) {
+      std::string name;
+      for (const char c : declaration.substr(at + 8)) {
+        if (c == '"' || c == '\'' || c == '=' || c == ' ') {
+          if (!name.empty()) break;
+          continue;
+        }
+        name += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+      }
+      utf8 = name == "utf-8" || name == "utf8";
+    }
+  }
+  if (utf8) return text;
+  pugi::xml_document document;
+  loadXml(document, text, partName);
+  return printedXml(document);
 }
 
 std::string_view localName(std::string_view qualifiedName) {

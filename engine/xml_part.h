@@ -22,6 +22,13 @@ void loadXml(pugi::xml_document& document, std::string_view text, const std::str
 // was read with is kept, its encoding named UTF-8.
 std::string saveXml(const pugi::xml_document& document);
 
+// The part's text in UTF-8: as it is when it is UTF-8 already, else parsed once (EngineError
+// naming the part when malformed) and printed in UTF-8, which its declaration then names.
+std::string utf8Part(std::string text, const std::string& partName);
+
+// The document as bytes, its declaration included (UTF-8, no indentation).
+std::string printedXml(const pugi::xml_document& document);
+
 // The element's name without its namespace prefix ("x:row" -> "row").
 std::string_view localName(const pugi::xml_node& node);
 std::string_view localName(std::string_view qualifiedName);

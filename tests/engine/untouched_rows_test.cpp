@@ -1,0 +1,288 @@
+// Rows a run does not touch: read into cells only when a call reaches them, counted in the used
+// range without that, and written back as the bytes they were read as; formulas in them still
+// follow a renamed table column.
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "automation/operations.h"
+#include "engine/engine_error.h"
+#include "engine/shared_strings.h"
+#include "engine/worksheet.h"
+#include "report/workbook_session.h"
+#include "tests/engine/package_builder.h"
+#include "tests/support/temp_dir.h"
+
+namespace qx::engine {
+namespace {
+
+using automation::Variant;
+
+constexpr const char* kSheet = "xl/worksheets/sheet1.xml";
+
+// Rows 2, 3 and 5 written as the engine does not print rows: single quotes, a character
+// reference, spaces inside tags, an empty element closed by an end tag; and how it prints them.
+struct TemplateRow {
+  std::uint32_t number;
+  std::string xml, printed;
+};
+const std::vector<TemplateRow> kRows = {
+    {2, R"(<row r='2' spans="1:3"><c r="A2" t="inlineStr"><is><t>a&#x41;</t></is></c></row>)",
+     R"(<row r="2" spans="1:3"><c r="A2" t="inlineStr"><is><t>aA</t></is></c></row>)"},
+    {3, R"(<row r="3" ht="20" customHeight="1" ><c r="B3" ><v>2</v></c></row>)",
+     R"(<row r="3" ht="20" customHeight="1"><c r="B3"><v>2</v></c></row>)"},
+    {5, R"(<row r="5"><c r="A5"><v>4</v></c><c r="C5" s="1"></c></row>)",
+     R"(<row r="5"><c r="A5"><v>4</v></c><c r="C5" s="1"/></row>)"},
+    {8, R"(<row r="8"><c r="A8"><f>A5*2</f><v>8</v></c><c r="B8"/></row>)",
+     R"(<row r="8"><c r="A8"><f>A5*2</f><v>8</v></c><c r="B8"/></row>)"},
+};
+
+std::string templateRows() {
+  std::string rows;
+  for (const TemplateRow& row : kRows) rows += row.xml;
+  return rows;
+}
+
+std::unique_ptr<Worksheet> keptSheet() {
+  auto sheet = std::make_unique<Worksheet>(kSheet);
+  sheet->load(testing::minimalWorkbook(templateRows()).at(kSheet));
+  return sheet;
+}
+
+std::string saved(Worksheet& sheet) {
+  std::string out, chunk;
+  const ChunkSource source = sheet.saver();
+  while (source(chunk)) out += chunk;
+  return out;
+}
+
+std::string sheetDataOf(const std::string& xml) {
+  const std::size_t begin = xml.find("<sheetData>") + 11;
+  return xml.substr(begin, xml.find("</sheetData>") - begin);
+}
+
+struct UntouchedCase {
+  const char* name;
+  std::function<void(Worksheet&)> calls;
+  std::set<std::uint32_t> read;                                // rows the calls read into cells
+  std::vector<std::pair<std::uint32_t, std::string>> written;  // rows written anew, by number
+  const char* used;
+};
+
+void writeHalf(Worksheet& sheet, std::uint32_t row, std::uint32_t column) {
+  Cell& cell = sheet.touchCell(row, column);
+  sheet.cells().setNumber(cell, 0.5);
+  cell.used = true;
+  sheet.noteUsed(row, column);
+  sheet.markChanged();
+}
+
+const UntouchedCase kCases[] = {
+    {"NoCall", [](Worksheet&) {}, {}, {}, "A2:C8"},
+    {"AReadReadsItsRowOnly",
+     [](Worksheet& sheet) {
+       const Cell* cell = sheet.cells().find(5, 3);
+       ASSERT_NE(cell, nullptr);
+       EXPECT_EQ(cell->style, 1);
+       EXPECT_EQ(sheet.cells().find(5, 2), nullptr);
+     },
+     {5},
+     {{5, R"(<row r="5"><c r="A5"><v>4</v></c><c r="C5" s="1"/></row>)"}},
+     "A2:C8"},
+    {"AWriteIntoAKeptRow",
+     [](Worksheet& sheet) { writeHalf(sheet, 3, 4); },
+     {3},
+     {{3, R"(<row r="3" ht="20" customHeight="1"><c r="B3"><v>2</v></c>)"
+          R"(<c r="D3"><v>0.5</v></c></row>)"}},
+     "A2:D8"},
+    {"AWriteBeforeTheFirstRow",
+     [](Worksheet& sheet) { writeHalf(sheet, 1, 1); },
+     {},
+     {{1, R"(<row r="1"><c r="A1"><v>0.5</v></c></row>)"}},
+     "A1:C8"},
+    {"AWriteBetweenKeptRows",
+     [](Worksheet& sheet) { writeHalf(sheet, 6, 2); },
+     {},
+     {{6, R"(<row r="6"><c r="B6"><v>0.5</v></c></row>)"}},
+     "A2:C8"},
+    {"WritesAfterTheLastRow",
+     [](Worksheet& sheet) {
+       writeHalf(sheet, 20, 5);
+       writeHalf(sheet, 21, 1);
+     },
+     {},
+     {{20, R"(<row r="20"><c r="E20"><v>0.5</v></c></row>)"},
+      {21, R"(<row r="21"><c r="A21"><v>0.5</v></c></row>)"}},
+     "A2:E21"},
+    {"AFormulaCellOverwritten",
+     [](Worksheet& sheet) { writeHalf(sheet, 8, 1); },
+     {8},
+     {{8, R"(<row r="8"><c r="A8"><v>0.5</v></c><c r="B8"/></row>)"}},
+     "A2:C8"},
+};
+
+class UntouchedRows : public ::testing::TestWithParam<UntouchedCase> {};
+
+// Every row the calls did not reach stays kept and goes out as its bytes when the engine
+// prints it so, else as it prints it; the others as the case says, all in row order.
+TEST_P(UntouchedRows, GoOutAsTheyWereReadAroundTheRowsCallsReach) {
+  const UntouchedCase& c = GetParam();
+  auto sheet = keptSheet();
+  c.calls(*sheet);
+  EXPECT_EQ(rectName(sheet->usedRange()), c.used);
+  std::map<std::uint32_t, std::string> expected(c.written.begin(), c.written.end());
+  for (const TemplateRow& templateRow : kRows) {
+    const Row* row = sheet->cells().row(templateRow.number);
+    ASSERT_NE(row, nullptr);
+    const bool kept = c.read.count(templateRow.number) == 0;
+    EXPECT_EQ(row->kept != 0, kept) << "row " << templateRow.number;
+    if (kept) {
+      EXPECT_EQ(row->regular != 0, templateRow.xml == templateRow.printed);
+    }
+    expected.emplace(templateRow.number, templateRow.printed);
+  }
+  std::string rows;
+  for (const auto& [number, xml] : expected) rows += xml;
+  sheet->markChanged();
+  EXPECT_EQ(sheetDataOf(saved(*sheet)), rows);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, UntouchedRows, ::testing::ValuesIn(kCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+void PrintTo(const UntouchedCase& c, std::ostream* out) {
+  *out << c.name;
+}
+
+// A sheet whose rows no call reached, written as the engine writes rows, is the part it was
+// read from, byte for byte, but for what lay between its rows.
+TEST(UntouchedSheet, ComesBackByteForByte) {
+  std::string rows;
+  for (const TemplateRow& row : kRows) rows += row.printed;
+  rows +=
+      "\n  <!-- between --><row r=\"9\"><c r=\"A9\"><v>1</v></c></row>"
+      R"(<row r="10"><c r="A10" t="str"><f><![CDATA[">"]]></f><v>&gt;</v></c></row>)";
+  std::string part = testing::minimalWorkbook(rows).at(kSheet);
+  const std::size_t dimension = part.find(R"(<dimension ref="A1"/>)");
+  ASSERT_NE(dimension, std::string::npos);
+  part.replace(dimension, 21, R"(<dimension ref="A2:C10"/>)");
+  Worksheet sheet(kSheet);
+  sheet.load(part);
+  EXPECT_EQ(rectName(sheet.usedRange()), "A2:C10");
+  EXPECT_TRUE(sheet.cells().row(10)->regular);
+  sheet.markChanged();
+  std::string expected = part;
+  const std::string between = "\n  <!-- between -->";
+  expected.erase(expected.find(between), between.size());
+  EXPECT_EQ(saved(sheet), expected);
+}
+
+// Rows checked in batches: a fault in a row far from the first is found and named.
+TEST(UntouchedSheet, RowsFarDownAreCheckedToo) {
+  std::string rows;
+  for (int r = 1; r <= 40000; ++r) {
+    rows += "<row r=\"" + std::to_string(r) + "\"><c r=\"A" + std::to_string(r) +
+            "\"><v>1</v></c></row>";
+  }
+  const struct {
+    const char* name;
+    std::string tail;
+  } cases[] = {
+      {"unclosed cell", R"(<row r="40001"><c r="A40001"><v>1</v></row>)"},
+      {"cell of another row", R"(<row r="40001"><c r="A2"/></row>)"},
+      {"row out of order", R"(<row r="7"/>)"},
+  };
+  for (const auto& c : cases) {
+    Worksheet sheet(kSheet);
+    EXPECT_THROW(sheet.load(testing::minimalWorkbook(rows + c.tail).at(kSheet)), EngineError)
+        << c.name;
+  }
+  Worksheet sound(kSheet);
+  sound.load(testing::minimalWorkbook(rows).at(kSheet));
+  EXPECT_EQ(rectName(sound.usedRange()), "A1:A40000");
+  EXPECT_EQ(sound.cells().find(39999, 1)->kind, CellKind::Original);
+}
+
+// A table header written through the automation layer renames the column in formulas of rows
+// no call read; rows whose formulas do not name the table, and rows without formulas, stay
+// as they were read.
+TEST(UntouchedSheet, FormulasInKeptRowsFollowARenamedColumn) {
+  testing::Parts parts = testing::minimalWorkbook(
+      R"(<row r="1"><c r="A1" t="inlineStr"><is><t>Key</t></is></c>)"
+      R"(<c r="B1" t="inlineStr"><is><t>Value</t></is></c></row>)"
+      R"(<row r="2"><c r="A2"><v>1</v></c><c r="B2"><v>2</v></c></row>)"
+      R"(<row r="5"><c r="D5"><f>SUM(Table1[Value])</f><v>2</v></c></row>)"
+      R"(<row r="6"><c r="D6"><f>SUM(B2:B2)</f><v>2</v></c></row>)"
+      R"(<row r="7"><c r="D7"><v>3</v></c></row>)"
+      R"(<row r="9"><c r="D9"><f>table1[[#This Row],[value]]+1</f><v>3</v></c></row>)");
+  testing::addTable(parts, R"(id="1" name="Table1" displayName="Table1" ref="A1:B2">)"
+                           R"(<tableColumns count="2"><tableColumn id="1" name="Key"/>)"
+                           R"(<tableColumn id="2" name="Value"/></tableColumns>)");
+  ::qx::testing::TempDir dir;
+  const std::filesystem::path file = dir.path() / "t.xlsx";
+  testing::writePackage(file, parts);
+  {
+    report::WorkbookSession session;
+    ASSERT_TRUE(session.application.createByProgId("Excel.Application"));
+    report::openTemplate(session, file.string());
+    const automation::AutomationObject a1 =
+        automation::worksheetRange(session.sheet, Variant::text(u"A1"), Variant::missing());
+    automation::setRangeItem(a1, Variant::integer(1), Variant::integer(2), Variant::text(u"Sum"));
+    automation::workbookSave(session.workbook);
+  }
+  const std::string sheet = testing::readPackage(file).at(kSheet);
+  for (const char* kept : {R"(<row r="6"><c r="D6"><f>SUM(B2:B2)</f><v>2</v></c></row>)",
+                           R"(<row r="7"><c r="D7"><v>3</v></c></row>)",
+                           R"(<row r="2"><c r="A2"><v>1</v></c><c r="B2"><v>2</v></c></row>)"}) {
+    EXPECT_NE(sheet.find(kept), std::string::npos) << kept << "\n" << sheet;
+  }
+  EXPECT_NE(sheet.find("<f>SUM(Table1[Sum])</f>"), std::string::npos) << sheet;
+  EXPECT_NE(sheet.find("<f>table1[[#This Row],[Sum]]+1</f>"), std::string::npos) << sheet;
+  EXPECT_EQ(sheet.find("[Value]"), std::string::npos) << sheet;
+  EXPECT_EQ(sheet.find("[value]"), std::string::npos) << sheet;
+}
+
+// Shared strings are held as plain texts; an item whose text does not print as it does keeps
+// its printed bytes, so a part with a new item holds every item of the package.
+TEST(UntouchedSharedStrings, ItemsGoOutAsTheyWereReadBesideNewOnes) {
+  // Each item, and how it goes out: as it prints parsed.
+  const std::pair<std::string, std::string> items[] = {
+      {"<si><t>plain</t></si>", "<si><t>plain</t></si>"},
+      {"<si><t xml:space=\"preserve\"> spaced</t></si>",
+       "<si><t xml:space=\"preserve\"> spaced</t></si>"},
+      {"<si><t xml:space='preserve'>quoted</t></si>",
+       "<si><t xml:space=\"preserve\">quoted</t></si>"},
+      {"<si><t>&#x41;&amp;b</t></si>", "<si><t>A&amp;b</t></si>"},
+      {"<si><r><rPr><b/></rPr><t>rich</t></r><r><t> part</t></r></si>",
+       "<si><r><rPr><b/></rPr><t>rich</t></r><r><t> part</t></r></si>"},
+      {"<si><t>kana</t><rPh sb=\"0\" eb=\"1\"><t>KA</t></rPh></si>",
+       "<si><t>kana</t><rPh sb=\"0\" eb=\"1\"><t>KA</t></rPh></si>"},
+      {"\n<!-- a comment --><si><t>after a comment</t></si>",
+       "<!-- a comment --><si><t>after a comment</t></si>"},
+  };
+  std::string part = R"(<?xml version="1.0" encoding="UTF-8" standalone="yes"?>)"
+                     R"(<sst xmlns="http://schemas.openxmlformats.org/spreadsheetml/2006/main">)";
+  for (const auto& item : items) part += item.first;
+  part += "<extLst/></sst>";
+  SharedStrings strings;
+  strings.load(part, "xl/sharedStrings.xml");
+  EXPECT_EQ(strings.text(3), "A&b");
+  EXPECT_EQ(strings.text(4), "rich part");
+  EXPECT_EQ(strings.add("rich part"), 7u);  // a rich item is no plain text's item
+  std::string out, chunk;
+  const ChunkSource source = strings.saver();
+  while (source(chunk)) out += chunk;
+  std::string expected;
+  for (const auto& item : items) expected += item.second;
+  expected += "<si><t>rich part</t></si><extLst/></sst>";
+  EXPECT_NE(out.find(expected), std::string::npos) << out;
+  EXPECT_NE(out.find(R"(count="8" uniqueCount="8")"), std::string::npos) << out;
+}
+
+}  // namespace
+}  // namespace qx::engine
