@@ -8,45 +8,22 @@
 #include "engine/shared_formulas.h"
 #include "engine/value_recognition.h"
 #include "engine/xml_part.h"
-#include "platform/code_page.h"
 
 namespace qx::engine {
-
-using automation::VarType;
 
 namespace {
 // The most UTF-16 units a cell's text holds, in the application as here.
 constexpr std::size_t kMaxCellText = 32767;
 
-// UTF-16 to UTF-8, at most three bytes per unit, into `out`; returns the bytes written.
-// Unpaired surrogates become U+FFFD.
-std::size_t toUtf8(std::u16string_view text, char* out) {
-  char* at = out;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    std::uint32_t code = text[i];
-    if (code < 0x80) {
-      *at++ = static_cast<char>(code);
-      continue;
-    }
-    if (code >= 0xD800 && code <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
-        text[i + 1] <= 0xDFFF) {
-      code = 0x10000 + ((code - 0xD800) << 10) + (text[++i] - 0xDC00);
-    } else if (code >= 0xD800 && code <= 0xDFFF) {
-      code = 0xFFFD;
-    }
-    if (code < 0x800) {
-      *at++ = static_cast<char>(0xC0 | (code >> 6));
-    } else if (code < 0x10000) {
-      *at++ = static_cast<char>(0xE0 | (code >> 12));
-      *at++ = static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-    } else {
-      *at++ = static_cast<char>(0xF0 | (code >> 18));
-      *at++ = static_cast<char>(0x80 | ((code >> 12) & 0x3F));
-      *at++ = static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-    }
-    *at++ = static_cast<char>(0x80 | (code & 0x3F));
+// The UTF-16 units of a UTF-8 text: one for each character, two for those beyond U+FFFF.
+std::size_t utf16Units(std::string_view utf8) {
+  std::size_t units = 0;
+  for (const char byte : utf8) {
+    const auto b = static_cast<unsigned char>(byte);
+    units += (b & 0xC0) != 0x80 ? 1 : 0;  // a character's first byte
+    units += b >= 0xF0 ? 1 : 0;           // of four bytes: a surrogate pair
   }
-  return static_cast<std::size_t>(at - out);
+  return units;
 }
 
 // Stores `text` as what the application makes of it when typed into the cell. A leading
@@ -149,7 +126,7 @@ std::string originalText(Workbook& workbook, pugi::xml_node node, std::uint32_t 
 }  // namespace
 
 void putCellValue(Workbook& workbook, Worksheet& sheet, std::uint32_t row, std::uint32_t column,
-                  const automation::Variant& value) {
+                  const CellInput& value) {
   if (const DescribedCell* described = workbook.describedCell(sheet, row, column)) {
     putDescribedCell(workbook, sheet, *described, row, column, value);
     return;
@@ -158,27 +135,19 @@ void putCellValue(Workbook& workbook, Worksheet& sheet, std::uint32_t row, std::
 }
 
 void storeCellValue(Workbook& workbook, Worksheet& sheet, std::uint32_t row, std::uint32_t column,
-                    const automation::Variant& value, TextEntry entry) {
-  // A cell's text converted on the stack; a long one on the heap.
-  char shortText[256];
-  std::string longText;
-  std::string_view utf8;
+                    const CellInput& value, TextEntry entry) {
   std::uint64_t hash = 0;
-  if (value.type() == VarType::Bstr) {
-    const std::u16string& text = value.textValue();
-    if (text.size() > kMaxCellText) {
-      const std::string limit = " can hold at most 32,767 characters; the text has ";
-      throw EngineError("the cell " + cellName(row, column) + limit + std::to_string(text.size()));
+  if (value.kind == CellInput::Kind::Text) {
+    // No text has more UTF-16 units than UTF-8 bytes: only a long one is counted.
+    if (value.text.size() > kMaxCellText) {
+      if (const std::size_t units = utf16Units(value.text); units > kMaxCellText) {
+        const std::string limit = " can hold at most 32,767 characters; the text has ";
+        throw EngineError("the cell " + cellName(row, column) + limit + std::to_string(units));
+      }
     }
-    char* out = shortText;
-    if (text.size() * 3 > sizeof shortText) {
-      longText.resize(text.size() * 3);
-      out = longText.data();
-    }
-    utf8 = std::string_view(out, toUtf8(text, out));
     // Only the shared strings look texts up by their hash.
     if (const SharedStrings* strings = workbook.sharedStrings()) {
-      hash = SharedStrings::hashOf(utf8);
+      hash = SharedStrings::hashOf(value.text);
       strings->prefetch(hash);
     }
   }
@@ -193,24 +162,20 @@ void storeCellValue(Workbook& workbook, Worksheet& sheet, std::uint32_t row, std
     cell.hadFormula = false;
   }
   sheet.cells().forgetOriginal(cell);
-  switch (value.type()) {
-    case VarType::Bstr:
-      putText(workbook, sheet, cell, utf8, hash, entry);
+  switch (value.kind) {
+    case CellInput::Kind::Text:
+      putText(workbook, sheet, cell, value.text, hash, entry);
       break;
-    case VarType::Bool:
+    case CellInput::Kind::Boolean:
       cell.kind = CellKind::Boolean;
-      cell.value = value.booleanValue() != 0 ? 1 : 0;
+      cell.value = value.boolean ? 1 : 0;
       break;
-    case VarType::Empty:
+    case CellInput::Kind::Empty:
       cell.kind = CellKind::Blank;
       break;
-    default:
-      if (const std::optional<double> number = value.toReal()) {
-        sheet.cells().setNumber(cell, *number);
-        break;
-      }
-      throw EngineError("a " + std::string(automation::typeName(value.type())) +
-                        " value cannot be put into a cell");
+    case CellInput::Kind::Number:
+      sheet.cells().setNumber(cell, value.number);
+      break;
   }
   if (cell.kind != CellKind::Blank || cell.style != 0) {
     cell.used = true;

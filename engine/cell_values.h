@@ -4,11 +4,26 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
-#include "automation/variant.h"
 #include "engine/workbook.h"
 
 namespace qx::engine {
+
+// A value a program puts into a cell: nothing (the value is cleared), a text (UTF-8, borrowed
+// for the call), a number or a boolean.
+struct CellInput {
+  enum class Kind : std::uint8_t { Empty, Text, Number, Boolean };
+  Kind kind = Kind::Empty;
+  std::string_view text;
+  double number = 0;
+  bool boolean = false;
+
+  static CellInput empty() { return {}; }
+  static CellInput ofText(std::string_view utf8) { return {Kind::Text, utf8}; }
+  static CellInput ofNumber(double value) { return {Kind::Number, {}, value}; }
+  static CellInput ofBoolean(bool value) { return {Kind::Boolean, {}, 0, value}; }
+};
 
 // Puts the value into the cell, keeping its style. Texts become numbers, times, booleans or
 // error values when the application would take them so (not in cells formatted as text "@"),
@@ -19,13 +34,13 @@ namespace qx::engine {
 // A cell that another part describes too (a table's header or totals row, a pivot table) is
 // written as putDescribedCell says.
 void putCellValue(Workbook& workbook, Worksheet& sheet, std::uint32_t row, std::uint32_t column,
-                  const automation::Variant& value);
+                  const CellInput& value);
 
 // How a text goes into a cell: taken as the application takes a typed value, or as it is.
 enum class TextEntry { Recognised, AsWritten };
 // Puts the value into the cell as putCellValue does, whatever else describes the cell.
 void storeCellValue(Workbook& workbook, Worksheet& sheet, std::uint32_t row, std::uint32_t column,
-                    const automation::Variant& value, TextEntry entry);
+                    const CellInput& value, TextEntry entry);
 
 // The text the cell shows (UTF-8); empty for an empty cell.
 std::string cellText(Workbook& workbook, const Worksheet& sheet, std::uint32_t row,

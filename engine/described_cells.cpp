@@ -6,11 +6,8 @@
 #include "engine/engine_error.h"
 #include "engine/number_formats.h"
 #include "engine/workbook.h"
-#include "platform/code_page.h"
 
 namespace qx::engine {
-
-using automation::VarType;
 
 void SheetDescriptions::add(DescribedCell cell) {
   top_ = std::min(top_, cell.range.top);
@@ -52,24 +49,23 @@ const DescribedCell* SheetDescriptions::at(std::uint32_t row, std::uint32_t colu
 
 namespace {
 // The text a header cell shows for the value: a table's header is always a text.
-std::string headerText(const automation::Variant& value) {
-  switch (value.type()) {
-    case VarType::Bstr:
-      return platform::utf16ToUtf8(value.textValue());
-    case VarType::Bool:
-      return value.booleanValue() != 0 ? "TRUE" : "FALSE";
-    case VarType::Empty:
-      return {};
-    default:
-      if (const std::optional<double> number = value.toReal()) return formatGeneral(*number);
-      throw EngineError("a " + std::string(automation::typeName(value.type())) +
-                        " value cannot be put into a cell");
+std::string headerText(const CellInput& value) {
+  switch (value.kind) {
+    case CellInput::Kind::Text:
+      return std::string(value.text);
+    case CellInput::Kind::Boolean:
+      return value.boolean ? "TRUE" : "FALSE";
+    case CellInput::Kind::Number:
+      return formatGeneral(value.number);
+    case CellInput::Kind::Empty:
+      break;
   }
+  return {};
 }
 }  // namespace
 
 void putDescribedCell(Workbook& workbook, Worksheet& sheet, const DescribedCell& described,
-                      std::uint32_t row, std::uint32_t column, const automation::Variant& value) {
+                      std::uint32_t row, std::uint32_t column, const CellInput& value) {
   if (described.role == CellRole::PivotTable) {
     throw EngineError("the cell " + cellName(row, column) + " lies in the pivot table " +
                       rectName(described.range) + " of " + described.part +
@@ -80,8 +76,7 @@ void putDescribedCell(Workbook& workbook, Worksheet& sheet, const DescribedCell&
   if (described.role == CellRole::ColumnHeader) {
     const std::string name = uniqueColumnName(headerText(value), table.otherNames(index));
     workbook.renameTableColumn(table, index, name);
-    storeCellValue(workbook, sheet, row, column,
-                   automation::Variant::text(platform::utf8ToUtf16(name)), TextEntry::AsWritten);
+    storeCellValue(workbook, sheet, row, column, CellInput::ofText(name), TextEntry::AsWritten);
     return;
   }
   storeCellValue(workbook, sheet, row, column, value, TextEntry::Recognised);

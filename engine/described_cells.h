@@ -8,7 +8,6 @@
 #include <string>
 #include <vector>
 
-#include "automation/variant.h"
 #include "engine/cell_reference.h"
 #include "engine/cell_store.h"
 #include "engine/table_part.h"
@@ -17,6 +16,7 @@ namespace qx::engine {
 
 class Workbook;
 class Worksheet;
+struct CellInput;
 
 enum class CellRole { ColumnHeader, ColumnTotals, PivotTable };
 
@@ -49,6 +49,6 @@ class SheetDescriptions {
 // value as any cell does, and its column's totals label and function say what it now holds. A
 // pivot table's cell is refused (EngineError), as the application refuses it.
 void putDescribedCell(Workbook& workbook, Worksheet& sheet, const DescribedCell& described,
-                      std::uint32_t row, std::uint32_t column, const automation::Variant& value);
+                      std::uint32_t row, std::uint32_t column, const CellInput& value);
 
 }  // namespace qx::engine

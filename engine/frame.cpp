@@ -2,23 +2,20 @@
 
 #include <array>
 #include <cstdio>
-#include <limits>
 
 #include "engine/engine_error.h"
 
 namespace qx::engine {
 
-using automation::Variant;
-
 namespace {
-constexpr std::int32_t kContinuous = 1, kDash = -4115, kDashDot = 4, kDashDotDot = 5, kDot = -4118,
-                       kDouble = -4119, kSlantDashDot = 13, kLineNone = -4142;
+constexpr std::int32_t kDash = -4115, kDashDot = 4, kDashDotDot = 5, kDot = -4118, kDouble = -4119,
+                       kSlantDashDot = 13, kLineNone = -4142;
 constexpr std::int32_t kColorIndexAutomatic = -4105, kColorIndexNone = -4142;
 
 std::string styleFor(std::int32_t lineStyle, std::int32_t weight) {
   const bool medium = weight == kWeightMedium || weight == kWeightThick;
   switch (lineStyle) {
-    case kContinuous:
+    case kLineContinuous:
       switch (weight) {
         case kWeightHairline:
           return "hair";
@@ -50,27 +47,22 @@ std::string styleFor(std::int32_t lineStyle, std::int32_t weight) {
 }
 }  // namespace
 
-BorderLine borderLine(const Variant& lineStyle, std::int32_t weight, const Variant& colorIndex,
-                      const Variant& color) {
+void checkBorderWeight(std::int32_t weight) {
   if (weight != kWeightHairline && weight != kWeightThin && weight != kWeightMedium &&
       weight != kWeightThick) {
     throw EngineError("unable to set the Weight property of the Border class (" +
                       std::to_string(weight) +
                       " is none of 1 hairline, 2 thin, -4138 medium, 4 thick)");
   }
-  std::int32_t style = kContinuous;
-  if (!lineStyle.isMissing() && !lineStyle.isEmpty()) {
-    const std::optional<std::int64_t> code = lineStyle.toInteger();
-    if (!code) throw EngineError("BorderAround: the line style must be a number");
-    style = static_cast<std::int32_t>(*code);
-  }
+}
+
+BorderLine borderLine(const FrameLine& frame) {
+  checkBorderWeight(frame.weight);
   BorderLine line;
-  line.style = styleFor(style, weight);
-  const std::optional<std::int64_t> rgb = color.isMissing() ? std::nullopt : color.toInteger();
-  const std::optional<std::int64_t> index =
-      colorIndex.isMissing() ? std::nullopt : colorIndex.toInteger();
-  if (rgb) {
-    const auto bgr = static_cast<std::uint32_t>(*rgb);
+  line.style = styleFor(frame.lineStyle, frame.weight);
+  const std::optional<std::int64_t>& index = frame.colorIndex;
+  if (frame.color) {
+    const std::uint32_t bgr = *frame.color;
     char text[16];
     std::snprintf(text, sizeof text, "FF%02X%02X%02X", bgr & 0xFF, (bgr >> 8) & 0xFF,
                   (bgr >> 16) & 0xFF);
@@ -90,19 +82,11 @@ BorderLine borderLine(const Variant& lineStyle, std::int32_t weight, const Varia
   return line;
 }
 
-std::uint32_t borderLineId(Workbook& workbook, const Variant& lineStyle, std::int32_t weight,
-                           const Variant& colorIndex, const Variant& color) {
-  constexpr std::int64_t kAbsent = std::numeric_limits<std::int64_t>::min();
-  auto code = [](const Variant& v) {
-    if (v.isMissing() || v.isEmpty()) return kAbsent;
-    return v.toInteger().value_or(kAbsent + 1);
-  };
-  const Workbook::BorderKey key{code(lineStyle), weight, code(colorIndex), code(color)};
-  if (const std::optional<std::uint32_t> known = workbook.knownBorderLine(key)) return *known;
-  const std::uint32_t id =
-      workbook.styles().lineId(borderLine(lineStyle, weight, colorIndex, color));
-  workbook.rememberBorderLine(key, id);
-  return id;
+std::uint32_t borderLineId(Workbook& workbook, const FrameLine& frame) {
+  if (Styles* styles = workbook.stylesIfAny()) return styles->lineId(frame, borderLine);
+  // Nothing can be framed without a styles part; a wrong argument is still reported first.
+  borderLine(frame);
+  return workbook.styles().lineId(frame, borderLine);
 }
 
 void frameRange(Workbook& workbook, Worksheet& sheet, const CellRect& rect, std::uint32_t line) {

@@ -14,6 +14,65 @@ namespace op = automation::op;
 
 namespace {
 
+// A cell's text converted on the stack; a long one on the heap.
+struct TextRoom {
+  char stack[256];
+  std::string heap;
+};
+
+// The value Range.Item is given as what the cell takes: a text, a number (a whole or real
+// number of any width), a boolean, or nothing; any other kind is refused.
+CellInput cellInput(const Variant& value, TextRoom& room) {
+  switch (value.type()) {
+    case automation::VarType::Bstr: {
+      const std::u16string& text = value.textValue();
+      char* out = room.stack;
+      if (text.size() * 3 > sizeof room.stack) {
+        room.heap.resize(text.size() * 3);
+        out = room.heap.data();
+      }
+      return CellInput::ofText(std::string_view(out, platform::utf16ToUtf8(text, out)));
+    }
+    case automation::VarType::Bool:
+      return CellInput::ofBoolean(value.booleanValue() != 0);
+    case automation::VarType::Empty:
+      return CellInput::empty();
+    default:
+      if (const std::optional<double> number = value.toReal()) return CellInput::ofNumber(*number);
+      throw EngineError("a " + std::string(automation::typeName(value.type())) +
+                        " value cannot be put into a cell");
+  }
+}
+
+// BorderAround(LineStyle, Weight, ColorIndex, Color). A missing or empty line style is
+// continuous and a missing weight thin; a colour that is missing or no number is not given.
+FrameLine frameLine(std::span<const Variant> arguments) {
+  const Variant missing = Variant::missing();
+  auto argument = [&](std::size_t i) -> const Variant& {
+    return i < arguments.size() ? arguments[i] : missing;
+  };
+  FrameLine line;
+  line.weight = argument(1).isMissing()
+                    ? kWeightThin
+                    : static_cast<std::int32_t>(integerArgument(argument(1), "Weight"));
+  line.lineStyle = kLineContinuous;
+  if (const Variant& style = argument(0); !style.isMissing() && !style.isEmpty()) {
+    const std::optional<std::int64_t> code = style.toInteger();
+    if (!code) {
+      checkBorderWeight(line.weight);  // an unknown weight is named first, as it always is
+      throw EngineError("BorderAround: the line style must be a number");
+    }
+    line.lineStyle = static_cast<std::int32_t>(*code);
+  }
+  if (!argument(2).isMissing()) line.colorIndex = argument(2).toInteger();
+  if (!argument(3).isMissing()) {
+    if (const std::optional<std::int64_t> rgb = argument(3).toInteger()) {
+      line.color = static_cast<std::uint32_t>(*rgb);
+    }
+  }
+  return line;
+}
+
 class RangeObject final : public EngineObject {
  public:
   RangeObject(BookPointer book, std::size_t sheet, const CellRect& rect)
@@ -26,16 +85,7 @@ class RangeObject final : public EngineObject {
     if (dispid == op::kRangeItemGet.dispid) return item(workbook, kind, arguments, result);
     if (dispid == op::kRangeBorderAround.dispid && kind == InvokeKind::Method) {
       if (arguments.size() > 4) return hr::kBadParamCount;
-      const Variant missing = Variant::missing();
-      auto argument = [&](std::size_t i) -> const Variant& {
-        return i < arguments.size() ? arguments[i] : missing;
-      };
-      const std::int32_t weight =
-          argument(1).isMissing()
-              ? kWeightThin
-              : static_cast<std::int32_t>(integerArgument(argument(1), "Weight"));
-      const std::uint32_t line =
-          borderLineId(workbook, argument(0), weight, argument(2), argument(3));
+      const std::uint32_t line = borderLineId(workbook, frameLine(arguments));
       frameRange(workbook, workbook.worksheet(sheet_), rect_, line);
       result = Variant::boolean(true);
       return hr::kOk;
@@ -89,7 +139,9 @@ class RangeObject final : public EngineObject {
     }
     const auto r = static_cast<std::uint32_t>(row), c = static_cast<std::uint32_t>(column);
     if (put) {
-      putCellValue(workbook, workbook.worksheet(sheet_), r, c, arguments[2]);
+      Worksheet& sheet = workbook.worksheet(sheet_);
+      TextRoom room;
+      putCellValue(workbook, sheet, r, c, cellInput(arguments[2], room));
     } else {
       result = Variant::adopt(newRange(book_, sheet_, CellRect{r, c, r, c}));
     }

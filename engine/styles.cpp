@@ -99,6 +99,14 @@ std::uint32_t Styles::lineId(const BorderLine& line) {
   return it->second;
 }
 
+std::uint32_t Styles::lineId(const FrameLine& frame, BorderLine (*describe)(const FrameLine&)) {
+  if (lastFrameLine_ && lastFrameLine_->first == frame) return lastFrameLine_->second;
+  auto it = frameLineIds_.find(frame);
+  if (it == frameLineIds_.end()) it = frameLineIds_.emplace(frame, lineId(describe(frame))).first;
+  lastFrameLine_ = *it;
+  return it->second;
+}
+
 // The printed form of every existing border and format, so that copies equal to one of them
 // are recognised; built once, at the first copy.
 void Styles::ensureIndexed() {

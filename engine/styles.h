@@ -7,6 +7,8 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -20,6 +22,16 @@ struct BorderLine {
   std::string style;
   std::string colorAttribute;
   std::string colorValue;
+};
+
+// One line of a frame as a program asks for it, in the object model's codes: line style,
+// weight, palette colour index and RGB colour (0x00BBGGRR); a colour not given is absent.
+struct FrameLine {
+  std::int32_t lineStyle = 0;
+  std::int32_t weight = 0;
+  std::optional<std::int64_t> colorIndex;
+  std::optional<std::uint32_t> color;
+  auto operator<=>(const FrameLine&) const = default;
 };
 
 // Edges of a cell's border.
@@ -48,6 +60,10 @@ class Styles {
   std::uint32_t framed(std::uint32_t xf, unsigned edges, std::uint32_t line);
   // The id under which `framed` knows a line; equal lines have one id.
   std::uint32_t lineId(const BorderLine& line);
+  // The id of the line `describe` makes of the frame line, made once per different frame line:
+  // a report frames cell after cell with the same one, found so in constant time. The first id
+  // a frame line gets stays its id.
+  std::uint32_t lineId(const FrameLine& frame, BorderLine (*describe)(const FrameLine&));
   // The cell format `xf` with the number format `code`.
   std::uint32_t withNumberFormat(std::uint32_t xf, std::string_view code);
   // The cell format `xf` with the quotePrefix mark set or taken away; `xf` itself when it is
@@ -75,6 +91,9 @@ class Styles {
   std::unordered_map<int, std::string> customFormats_;
   std::vector<BorderLine> lines_;
   std::unordered_map<std::string, std::uint32_t> lineIds_;
+  std::map<FrameLine, std::uint32_t> frameLineIds_;
+  // The frame line asked for last, and its id.
+  std::optional<std::pair<FrameLine, std::uint32_t>> lastFrameLine_;
   std::unordered_map<std::uint64_t, std::uint32_t> framedCache_, borderCache_, quotedCache_;
   // Hashes a number format code as the text or a view of it, so lookups build no string.
   struct CodeHash {

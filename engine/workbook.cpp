@@ -126,14 +126,6 @@ std::size_t Workbook::activeSheet() const {
   return activeTab_;
 }
 
-std::optional<std::uint32_t> Workbook::knownBorderLine(const BorderKey& key) const {
-  if (lastBorderLine_ && lastBorderLine_->first == key) return lastBorderLine_->second;
-  const auto it = borderLines_.find(key);
-  if (it == borderLines_.end()) return std::nullopt;
-  lastBorderLine_ = *it;
-  return it->second;
-}
-
 std::optional<std::size_t> Workbook::nextWorksheet(std::size_t index) const {
   for (std::size_t i = index + 1; i < sheets_.size(); ++i) {
     if (sheets_[i].kind == "worksheet") return i;

@@ -2,7 +2,6 @@
 // One open workbook: its package, the workbook part's sheet list, the styles and shared
 // strings, the worksheets loaded so far, and saving it all back in place.
 
-#include <array>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -75,15 +74,6 @@ class Workbook {
   // a pivot cache) refers to the column by name.
   void renameTableColumn(TablePart& table, std::size_t column, const std::string& name);
 
-  // The BorderAround arguments (line style, weight, color index, color) as one comparable key.
-  using BorderKey = std::array<std::int64_t, 4>;
-  // The line id an earlier frame with these arguments got, if any.
-  std::optional<std::uint32_t> knownBorderLine(const BorderKey& key) const;
-  // Remembers the line id of frames with these arguments; the first id for a key stays.
-  void rememberBorderLine(const BorderKey& key, std::uint32_t line) {
-    lastBorderLine_ = *borderLines_.emplace(key, line).first;
-  }
-
   // Writes the workbook over its file: atomically, untouched parts copied as stored.
   void save();
 
@@ -120,9 +110,6 @@ class Workbook {
   std::map<std::string, std::unique_ptr<Relationships>> relationships_;  // by source part
   std::map<std::string, std::unique_ptr<Drawing>> drawings_;             // by part
   std::map<std::string, std::string> media_;                             // new parts' bytes
-  std::map<BorderKey, std::uint32_t> borderLines_;
-  // The key asked last: a report frames cell after cell with the same arguments.
-  mutable std::optional<std::pair<BorderKey, std::uint32_t>> lastBorderLine_;
   bool formulaRemoved_ = false;
   std::map<std::string, std::unique_ptr<TablePart>> tables_;                  // by part
   std::map<std::string, std::unique_ptr<SheetDescriptions>> describedCells_;  // by sheet part

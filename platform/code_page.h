@@ -2,6 +2,7 @@
 // Text conversions. Texts from the host and into cells are code page 936 (GBK); the server
 // speaks UTF-16; messages and logs are UTF-8.
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -20,6 +21,9 @@ std::string utf16ToGbk(std::u16string_view text);
 // UTF-8 and UTF-16 both ways; malformed input becomes U+FFFD.
 std::u16string utf8ToUtf16(std::string_view utf8);
 std::string utf16ToUtf8(std::u16string_view text);
+// UTF-16 to UTF-8 into `out`, which has room for three bytes per unit (a pair of units takes
+// four); returns the bytes written. For a caller converting text after text into one buffer.
+std::size_t utf16ToUtf8(std::u16string_view text, char* out);
 
 inline std::string gbkToUtf8(std::string_view gbk) {
   return utf16ToUtf8(gbkToUtf16(gbk));

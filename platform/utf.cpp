@@ -16,23 +16,6 @@ void appendUtf16(std::u16string& out, char32_t c) {
   }
 }
 
-void appendUtf8(std::string& out, char32_t c) {
-  if (c < 0x80) {
-    out.push_back(static_cast<char>(c));
-  } else if (c < 0x800) {
-    out.push_back(static_cast<char>(0xC0 | (c >> 6)));
-    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-  } else if (c < 0x10000) {
-    out.push_back(static_cast<char>(0xE0 | (c >> 12)));
-    out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-  } else {
-    out.push_back(static_cast<char>(0xF0 | (c >> 18)));
-    out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-  }
-}
 }  // namespace
 
 std::u16string utf8ToUtf16(std::string_view utf8) {
@@ -73,20 +56,38 @@ std::u16string utf8ToUtf16(std::string_view utf8) {
   return out;
 }
 
-std::string utf16ToUtf8(std::u16string_view text) {
-  std::string out;
-  out.reserve(text.size() * 3);
+std::size_t utf16ToUtf8(std::u16string_view text, char* out) {
+  char* at = out;
   for (std::size_t i = 0; i < text.size(); ++i) {
     char32_t c = text[i];
+    if (c < 0x80) {
+      *at++ = static_cast<char>(c);
+      continue;
+    }
     if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
         text[i + 1] <= 0xDFFF) {
-      c = 0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00);
-      ++i;
+      c = 0x10000 + ((c - 0xD800) << 10) + (text[++i] - 0xDC00);
     } else if (c >= 0xD800 && c <= 0xDFFF) {
       c = kReplacement;
     }
-    appendUtf8(out, c);
+    if (c < 0x800) {
+      *at++ = static_cast<char>(0xC0 | (c >> 6));
+    } else if (c < 0x10000) {
+      *at++ = static_cast<char>(0xE0 | (c >> 12));
+      *at++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    } else {
+      *at++ = static_cast<char>(0xF0 | (c >> 18));
+      *at++ = static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+      *at++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    }
+    *at++ = static_cast<char>(0x80 | (c & 0x3F));
   }
+  return static_cast<std::size_t>(at - out);
+}
+
+std::string utf16ToUtf8(std::u16string_view text) {
+  std::string out(text.size() * 3, '\0');
+  out.resize(utf16ToUtf8(text, out.data()));
   return out;
 }
 

@@ -6,7 +6,9 @@
 
 #include <fstream>
 #include <functional>
+#include <iterator>
 #include <map>
+#include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -229,6 +231,66 @@ TEST_F(EngineObjects, ATextLongerThanACellHoldsIsRefused) {
     EXPECT_NE(why.find("C2 can hold at most 32,767 characters"), std::string::npos) << why;
   }
   EXPECT_EQ(text(session.usedRange, 2, 3), "");
+  // A character beyond the BMP counts as two units, as it does in the application.
+  std::u16string pairs;
+  for (int i = 0; i < 16384; ++i) pairs += u"\U0001F600";
+  const auto put = [&](const std::u16string& text) {
+    return description([&] {
+      automation::setRangeItem(session.usedRange, Variant::integer(3), Variant::integer(3),
+                               Variant::text(text));
+    });
+  };
+  EXPECT_EQ(put(pairs), "the cell C3 can hold at most 32,767 characters; the text has 32768");
+  pairs.replace(pairs.size() - 2, 2, u"x");
+  EXPECT_EQ(put(pairs), "(no error)");
+  EXPECT_EQ(automation::rangeText(
+                automation::worksheetRange(session.sheet, Variant::text(u"C3"), Variant::missing()))
+                .textValue(),
+            pairs);
+}
+
+// What Range.Item makes of each kind of value: what the cell then shows, or why it is refused.
+// A refused value leaves the cell as it was, a cell of the template included.
+TEST_F(EngineObjects, EachKindOfValueIsTakenAsTheCellShowsItOrRefused) {
+  open(make(testing::minimalWorkbook(R"(<row r="1"><c r="A1" t="s"><v>0</v></c></row>)")));
+  const std::string fine = "(no error)";
+  struct Case {
+    Variant value;
+    std::string shown, why;
+  } cases[] = {
+      {Variant(), "", fine},
+      {Variant::smallInteger(-7), "-7", fine},
+      {Variant::integer(123456), "123456", fine},
+      {Variant::unsignedInteger(4000000000u), "4000000000", fine},
+      {Variant::single(0.5f), "0.5", fine},
+      {Variant::real(2.25), "2.25", fine},
+      {Variant::boolean(true), "TRUE", fine},
+      {Variant::boolean(false), "FALSE", fine},
+      {Variant::text(u"1,234"), "1,234", fine},
+      {Variant::text(u"\x6D4B\x70B9"), "\xE6\xB5\x8B\xE7\x82\xB9", fine},  // 测点
+      {Variant::text(u""), "", fine},
+      {Variant::adopt(nullptr), "old", "a VT_DISPATCH value cannot be put into a cell"},
+      {Variant::error(0), "old", "a VT_ERROR value cannot be put into a cell"},
+      {Variant::missing(), "old", "a VT_ERROR value cannot be put into a cell"},
+  };
+  int row = 1;
+  for (const Case& c : cases) {
+    ++row;
+    report::writeCell(session.usedRange, row, 1, "old");
+    EXPECT_EQ(description([&] {
+                automation::setRangeItem(session.usedRange, Variant::integer(row),
+                                         Variant::integer(1), c.value);
+              }),
+              c.why)
+        << describe(c.value);
+    EXPECT_EQ(text(session.usedRange, row, 1), c.shown) << describe(c.value);
+  }
+  EXPECT_EQ(description([&] {
+              automation::setRangeItem(session.usedRange, Variant::integer(1), Variant::integer(1),
+                                       Variant::adopt(nullptr));
+            }),
+            "a VT_DISPATCH value cannot be put into a cell");
+  EXPECT_EQ(text(session.usedRange, 1, 1), "old");
 }
 
 TEST_F(EngineObjects, SavedValuesComeBackAfterReopening) {
@@ -297,6 +359,82 @@ TEST_F(EngineObjects, UnknownBorderWeightFailsAsTheApplicationDoes) {
     EXPECT_NE(why.find("Weight"), std::string::npos) << weight << ": " << why;
   }
   for (const int weight : {1, 2, -4138, 4}) report::frameCell(session.sheet, 1, 1, weight, cell);
+}
+
+// BorderAround's arguments as the line each frame gets (its left edge in the saved styles), or
+// why they are refused. Missing arguments are left out at the end or passed as missing.
+TEST_F(EngineObjects, BorderAroundArgumentsBecomeTheLineOrTheFailure) {
+  const auto file = make(testing::minimalWorkbook());
+  open(file);
+  const Variant none = Variant::missing();
+  auto i4 = [](std::int32_t v) { return Variant::integer(v); };
+  const std::string thinAuto = R"(<left style="thin"><color indexed="64"/></left>)";
+  const std::string weightError =
+      "unable to set the Weight property of the Border class (3 is none of 1 hairline, 2 thin, "
+      "-4138 medium, 4 thick)";
+  struct Case {
+    std::vector<Variant> arguments;
+    std::string left;  // the frame's left edge, or the failure
+  } cases[] = {
+      {{}, thinAuto},
+      {{none, i4(-4138)}, R"(<left style="medium"><color indexed="64"/></left>)"},
+      {{Variant(), Variant::smallInteger(4)},
+       R"(<left style="thick"><color indexed="64"/></left>)"},
+      {{i4(-4115), i4(2)}, R"(<left style="dashed"><color indexed="64"/></left>)"},
+      {{Variant::real(-4115), i4(-4138)},
+       R"(<left style="mediumDashed"><color indexed="64"/></left>)"},
+      {{i4(-4118), i4(1)}, R"(<left style="hair"><color indexed="64"/></left>)"},
+      {{i4(-4142), i4(2)}, "<left/>"},
+      {{i4(1), i4(2), i4(3)}, R"(<left style="thin"><color indexed="10"/></left>)"},
+      {{i4(1), i4(2), i4(-4105)}, thinAuto},
+      {{i4(1), i4(2), i4(3), i4(0x0000FF)}, R"(<left style="thin"><color rgb="FFFF0000"/></left>)"},
+      {{i4(1), i4(2), none, Variant::text(u"red")}, thinAuto},
+      {{i4(1), i4(2), Variant::text(u"red")}, thinAuto},
+      {{Variant::text(u"thin"), i4(2)}, "BorderAround: the line style must be a number"},
+      {{Variant::text(u"thin"), i4(3)}, weightError},
+      {{i4(1), i4(3), i4(57)}, weightError},
+      {{i4(99), i4(2)}, "BorderAround: 99 is not a line style of the object model"},
+      {{i4(1), i4(2), i4(57)}, "BorderAround: 57 is not a colour index of the palette (1 to 56)"},
+      {{i4(1), Variant::text(u"2")}, "Weight: a number was expected, not VT_BSTR"},
+  };
+  std::vector<std::string> framed;  // the cell of each case that framed one
+  for (std::size_t i = 0; i < std::size(cases); ++i) {
+    const std::string cell = "B" + std::to_string(i + 1);
+    const AutomationObject range = automation::worksheetRange(
+        session.sheet, Variant::text(platform::utf8ToUtf16(cell)), Variant::missing());
+    Variant result;
+    automation::ExceptionInfo exception;
+    const std::int32_t code =
+        range.get()->invoke(automation::op::kRangeBorderAround.dispid,
+                            automation::InvokeKind::Method, cases[i].arguments, result, exception);
+    framed.push_back(code == automation::hr::kOk ? cell : "");
+    if (code != automation::hr::kOk) {
+      EXPECT_EQ(platform::utf16ToUtf8(exception.description), cases[i].left) << cell;
+    }
+  }
+  automation::workbookSave(session.workbook);
+  const testing::Parts parts = testing::readPackage(file);
+  pugi::xml_document sheet, styles;
+  ASSERT_TRUE(sheet.load_string(parts.at("xl/worksheets/sheet1.xml").c_str()));
+  ASSERT_TRUE(styles.load_string(parts.at("xl/styles.xml").c_str()));
+  const pugi::xml_node root = styles.document_element();
+  std::map<std::string, std::string> xfOfLine;  // equal lines share one format
+  // (a line of no style on a cell without a border leaves it its format)
+  for (std::size_t i = 0; i < std::size(cases); ++i) {
+    if (framed[i].empty()) continue;
+    const std::string xf = std::to_string(
+        sheet.select_node(("//*[@r='" + framed[i] + "']/@s").c_str()).attribute().as_uint());
+    const unsigned border = std::next(root.child("cellXfs").children("xf").begin(), std::stoi(xf))
+                                ->attribute("borderId")
+                                .as_uint();
+    std::ostringstream printed;
+    std::next(root.child("borders").children("border").begin(), border)
+        ->child("left")
+        .print(printed, "", pugi::format_raw);
+    const std::string left = printed.str();
+    EXPECT_EQ(left, cases[i].left) << framed[i];
+    EXPECT_EQ(xfOfLine.emplace(left, xf).first->second, xf) << framed[i];
+  }
 }
 
 TEST_F(EngineObjects, RefusesFilesThatAreNoWorkbookPackagesAndSaysWhy) {

@@ -7,7 +7,6 @@
 
 #include <string>
 
-#include "automation/variant.h"
 #include "engine/cell_values.h"
 #include "engine/engine_error.h"
 #include "tests/engine/package_builder.h"
@@ -61,7 +60,7 @@ TEST(DamagedRelationships, ACalculationChainThatIsTheSheetIsKept) {
   testing::writePackage(file, parts);
   {
     Workbook workbook(file.string());
-    putCellValue(workbook, workbook.worksheet(0), 1, 1, automation::Variant::text(u"kept"));
+    putCellValue(workbook, workbook.worksheet(0), 1, 1, CellInput::ofText("kept"));
     workbook.save();
   }
   Workbook again(file.string());

@@ -22,7 +22,6 @@
 
 #include <pugixml.hpp>
 
-#include "automation/variant.h"
 #include "engine/cell_values.h"
 #include "engine/engine_error.h"
 #include "engine/frame.h"
@@ -31,7 +30,6 @@
 
 namespace {
 
-using qx::automation::Variant;
 using qx::engine::EngineError;
 using qx::engine::Workbook;
 
@@ -123,12 +121,6 @@ bool writePackage(const std::string& path, const Parts& parts) {
   return zip_close(archive) == 0;
 }
 
-std::u16string utf16(const char* ascii) {
-  std::u16string text;
-  for (const char* c = ascii; *c != '\0'; ++c) text += static_cast<char16_t>(*c);
-  return text;
-}
-
 std::string readPart(const std::string& path, const std::string& name) {
   std::string bytes;
   zip_t* archive = zip_open(path.c_str(), ZIP_RDONLY, nullptr);
@@ -209,14 +201,14 @@ std::pair<std::uint32_t, std::uint32_t> fill(Workbook& workbook) {
       qx::engine::cellText(workbook, sheet, row, column);
     }
   }
-  qx::engine::putCellValue(workbook, sheet, used.top, used.left, Variant::text(utf16("fuzz")));
+  qx::engine::putCellValue(workbook, sheet, used.top, used.left,
+                           qx::engine::CellInput::ofText("fuzz"));
   if (used.top < qx::engine::kMaxRows) {
     qx::engine::putCellValue(workbook, sheet, used.top + 1, used.left,
-                             Variant::text(utf16("25:30")));
+                             qx::engine::CellInput::ofText("25:30"));
   }
-  const std::uint32_t line =
-      qx::engine::borderLineId(workbook, Variant::missing(), qx::engine::kWeightThin,
-                               Variant::missing(), Variant::missing());
+  const std::uint32_t line = qx::engine::borderLineId(
+      workbook, {qx::engine::kLineContinuous, qx::engine::kWeightThin, {}, {}});
   qx::engine::frameRange(workbook, sheet, {used.top, used.left, used.top, used.left}, line);
   workbook.save();
   return {used.top, used.left};

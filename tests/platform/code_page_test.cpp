@@ -5,6 +5,7 @@
 #include <iterator>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 namespace qx::platform {
@@ -103,6 +104,27 @@ TEST(CodePage, Utf8RoundTrip) {
   EXPECT_EQ(utf16ToUtf8(utf8ToUtf16(utf8)), utf8);
   EXPECT_EQ(utf8ToUtf16("\xFF"), u"\uFFFD");
   EXPECT_EQ(gbkToUtf8(kGbk), "\xE4\xB8\xAD\xE6\x96\x87\xE6\xB5\x8B\xE8\xAF\x95");
+}
+
+// Both forms of UTF-16 to UTF-8 agree, and the buffer form stays inside three bytes a unit.
+TEST(CodePage, Utf16ToUtf8PairsSurrogatesAndReplacesLoneOnes) {
+  const std::pair<std::u16string, std::string> cases[] = {
+      {u"", ""},
+      {u"A1", "A1"},
+      {u"\u00E9\u07FF", "\xC3\xA9\xDF\xBF"},                               // two bytes
+      {u"\u0800\u6D4B\uFFFF", "\xE0\xA0\x80\xE6\xB5\x8B\xEF\xBF\xBF"},     // three bytes
+      {u"\U0001F600", "\xF0\x9F\x98\x80"},                                 // a pair: four bytes
+      {std::u16string(1, u'\xD83D'), "\xEF\xBF\xBD"},                      // a lone high unit
+      {std::u16string(1, u'\xDE00') + u"x", "\xEF\xBF\xBDx"},              // a lone low unit
+      {std::u16string{u'\xDE00', u'\xD83D'}, "\xEF\xBF\xBD\xEF\xBF\xBD"},  // low, then high
+  };
+  for (const auto& [utf16, utf8] : cases) {
+    EXPECT_EQ(utf16ToUtf8(utf16), utf8) << utf8;
+    std::string room(utf16.size() * 3 + 1, '#');
+    EXPECT_EQ(utf16ToUtf8(utf16, room.data()), utf8.size()) << utf8;
+    EXPECT_EQ(room.substr(0, utf8.size()), utf8);
+    EXPECT_EQ(room.back(), '#') << "wrote past three bytes a unit: " << utf8;
+  }
 }
 
 TEST(CodePage, PrefixNeverEndsInsideACharacter) {
