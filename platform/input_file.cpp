@@ -5,11 +5,23 @@
 namespace qx::platform {
 
 namespace {
+std::size_t readFile(std::FILE* file, void* buffer, std::size_t size) {
+  return std::fread(buffer, 1, size, file);
+}
+
+void closeFile(std::FILE* file) {
+  std::fclose(file);
+}
+
 FileCalls& currentCalls() {
   static FileCalls calls = systemFileCalls();
   return calls;
 }
 }  // namespace
+
+FileCalls systemFileCalls() {
+  return {openSystemFile, readFile, closeFile};
+}
 
 ScopedFileCalls::ScopedFileCalls(const FileCalls& calls)
     : previous_(std::exchange(currentCalls(), calls)) {}

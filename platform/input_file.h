@@ -24,6 +24,10 @@ struct FileCalls {
 // The operating system's calls.
 FileCalls systemFileCalls();
 
+// The system's open under systemFileCalls, one for each operating system: a folder counts as a
+// file that cannot be opened.
+std::FILE* openSystemFile(const std::filesystem::path& path);
+
 // Puts `calls` under every InputFile for the life of this object, then the previous ones again.
 class ScopedFileCalls {
  public:

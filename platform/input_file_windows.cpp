@@ -4,11 +4,9 @@
 
 namespace qx::platform {
 
-namespace {
-
 // Wide names reach every path. The system refuses to open a folder; the check after opening
 // holds that under every C runtime.
-std::FILE* openFile(const std::filesystem::path& path) {
+std::FILE* openSystemFile(const std::filesystem::path& path) {
   std::FILE* file = _wfopen(path.wstring().c_str(), L"rb");
   if (file == nullptr) return nullptr;
   struct _stat64 status;
@@ -17,20 +15,6 @@ std::FILE* openFile(const std::filesystem::path& path) {
     return nullptr;
   }
   return file;
-}
-
-std::size_t readFile(std::FILE* file, void* buffer, std::size_t size) {
-  return std::fread(buffer, 1, size, file);
-}
-
-void closeFile(std::FILE* file) {
-  std::fclose(file);
-}
-
-}  // namespace
-
-FileCalls systemFileCalls() {
-  return {openFile, readFile, closeFile};
 }
 
 }  // namespace qx::platform
