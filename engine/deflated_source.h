@@ -9,7 +9,7 @@
 #include <optional>
 #include <string>
 
-#include "engine/zip_package.h"
+#include "engine/chunk_source.h"
 
 namespace qx::engine {
 

@@ -14,7 +14,7 @@
 #include <string_view>
 #include <vector>
 
-#include "engine/zip_package.h"
+#include "engine/chunk_source.h"
 
 namespace qx::engine {
 

@@ -10,8 +10,8 @@
 
 #include "engine/cell_reference.h"
 #include "engine/cell_store.h"
+#include "engine/chunk_source.h"
 #include "engine/sheet_text.h"
-#include "engine/zip_package.h"
 
 namespace qx::engine {
 

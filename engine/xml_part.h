@@ -9,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-#include "engine/zip_package.h"
+#include "engine/chunk_source.h"
 
 namespace qx::engine {
 

@@ -5,18 +5,15 @@
 #include <zip.h>
 
 #include <cstddef>
-#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
 #include <vector>
 
-namespace qx::engine {
+#include "engine/chunk_source.h"
 
-// Produces a part's bytes piece by piece, so that a large part is never held whole: each call
-// replaces `chunk` with the next piece and returns false once nothing is left.
-using ChunkSource = std::function<bool(std::string& chunk)>;
+namespace qx::engine {
 
 // A part that the saved package gets instead of (or besides) the stored one.
 struct PartContent {
