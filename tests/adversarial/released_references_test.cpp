@@ -29,11 +29,7 @@ using qx::testing::checkPointRow;
 using qx::testing::RecordBytes;
 using qx::testing::ResultHost;
 namespace slots = qx::testing::slots;
-namespace cp = platform::records::check_point_header;
-namespace gt = platform::records::group_table_header;
-namespace ds = platform::records::dual_spec_header;
-namespace rs = platform::records::result_header;
-namespace rr = platform::records::result_row;
+using namespace qx::testing::layouts;
 
 namespace fs = std::filesystem;
 using platform::utf8ToGbk;

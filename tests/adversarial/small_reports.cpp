@@ -14,12 +14,7 @@ using qx::testing::RecordBytes;
 using qx::testing::RecordList;
 using qx::testing::ResultHost;
 namespace slots = qx::testing::slots;
-namespace cp = platform::records::check_point_header;
-namespace gt = platform::records::group_table_header;
-namespace gtr = platform::records::group_table_row;
-namespace ds = platform::records::dual_spec_header;
-namespace dsr = platform::records::dual_spec_row;
-namespace rs = platform::records::result_header;
+using namespace qx::testing::layouts;
 using platform::utf8ToGbk;
 
 ProgramEnd heronReport(const HostSetting& setting, const std::filesystem::path& workbook) {

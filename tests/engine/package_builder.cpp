@@ -245,4 +245,10 @@ std::string xmlFragment(const std::string& xml, const char* xpath) {
   return out.str();
 }
 
+std::string drained(const ChunkSource& source) {
+  std::string out, chunk;
+  while (source(chunk)) out += chunk;
+  return out;
+}
+
 }  // namespace qx::engine::testing

@@ -5,6 +5,8 @@
 #include <map>
 #include <string>
 
+#include "engine/chunk_source.h"
+
 namespace qx::engine::testing {
 
 // Part name -> bytes, written in map order (with [Content_Types].xml first).
@@ -30,6 +32,9 @@ std::map<std::string, std::string> readRawEntries(const std::filesystem::path& f
 // indentation, each attribute as name="value", one after the other; "" when nothing matches.
 // Tests compare it whole with the fragment they expect.
 std::string xmlFragment(const std::string& xml, const char* xpath);
+
+// Every piece `source` gives, joined: a generated part as it is saved.
+std::string drained(const ChunkSource& source);
 
 // A tiny valid PNG (1x1).
 std::string tinyPng();

@@ -42,9 +42,7 @@ TEST(SharedFormulas, WritingOverTheMasterWritesTheOthersOut) {
           R"(<c r="B3"><f t="shared" si="1"/></c></row>)")
           .at("xl/worksheets/sheet1.xml"));
   unshareFormulaAt(*sheet, 1, 1);
-  std::string xml, chunk;
-  const ChunkSource source = sheet->saver();
-  while (source(chunk)) xml += chunk;
+  const std::string xml = testing::drained(sheet->saver());
   EXPECT_NE(xml.find(R"(<c r="A2"><f>B2*2</f><v>4</v></c>)"), std::string::npos) << xml;
   EXPECT_NE(xml.find(R"(<c r="A3"><f>B3*2</f><v>6</v></c>)"), std::string::npos) << xml;
   EXPECT_NE(xml.find(R"(<c r="B3"><f t="shared" si="1"/></c>)"), std::string::npos) << xml;

@@ -55,10 +55,7 @@ std::unique_ptr<Worksheet> keptSheet() {
 }
 
 std::string saved(Worksheet& sheet) {
-  std::string out, chunk;
-  const ChunkSource source = sheet.saver();
-  while (source(chunk)) out += chunk;
-  return out;
+  return testing::drained(sheet.saver());
 }
 
 std::string sheetDataOf(const std::string& xml) {
@@ -274,9 +271,7 @@ TEST(UntouchedSharedStrings, ItemsGoOutAsTheyWereReadBesideNewOnes) {
   EXPECT_EQ(strings.text(3), "A&b");
   EXPECT_EQ(strings.text(4), "rich part");
   EXPECT_EQ(strings.add("rich part"), 7u);  // a rich item is no plain text's item
-  std::string out, chunk;
-  const ChunkSource source = strings.saver();
-  while (source(chunk)) out += chunk;
+  const std::string out = testing::drained(strings.saver());
   std::string expected;
   for (const auto& item : items) expected += item.second;
   expected += "<si><t>rich part</t></si><extLst/></sst>";

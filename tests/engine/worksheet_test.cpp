@@ -24,10 +24,7 @@ std::unique_ptr<Worksheet> sheetOf(const std::string& rows, const std::string& b
 }
 
 std::string saved(Worksheet& sheet) {
-  std::string out, chunk;
-  const ChunkSource source = sheet.saver();
-  while (source(chunk)) out += chunk;
-  return out;
+  return testing::drained(sheet.saver());
 }
 
 TEST(Worksheet, UsedRangeCoversValuesAndOwnStylesOnly) {

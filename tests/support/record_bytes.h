@@ -246,4 +246,16 @@ inline constexpr TextSlot kResult[] = {QX_RS(1), QX_RS(2), QX_RS(3), QX_RS(4), Q
 #undef QX_SLOT
 }  // namespace slots
 
+// Short names of the record layouts, for tests that build records of several exporters
+// (`using namespace qx::testing::layouts;`).
+namespace layouts {
+namespace cp = platform::records::check_point_header;
+namespace gt = platform::records::group_table_header;
+namespace gtr = platform::records::group_table_row;
+namespace ds = platform::records::dual_spec_header;
+namespace dsr = platform::records::dual_spec_row;
+namespace rs = platform::records::result_header;
+namespace rr = platform::records::result_row;
+}  // namespace layouts
+
 }  // namespace qx::testing
