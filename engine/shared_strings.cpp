@@ -106,6 +106,12 @@ constexpr std::size_t kBatchBytes = std::size_t{1} << 17;
 void SharedStrings::load(std::string text, const std::string& partName) {
   part_ = partName;
   text = utf8Part(std::move(text), partName);
+  {
+    // The items are read a batch at a time below; the part as a whole must be well-formed
+    // first, or a damaged item could be read as text around its neighbours.
+    pugi::xml_document whole;
+    loadXml(whole, text, partName);
+  }
   std::optional<TextSpan> content = elementContent(text, 0, "sst", "si");
   if (!content) {
     // The parser says what is wrong; a text it reads is printed regularly and found in.
