@@ -67,21 +67,53 @@ fi
 SUDO=""
 [ "$(id -u)" -eq 0 ] || SUDO="sudo"
 export DEBIAN_FRONTEND=noninteractive
-run_quiet "bootstrap: apt-get update" $SUDO apt-get update -qq
+# A mirror in the middle of a sync serves index files of the wrong size for a while ("File has
+# unexpected size ... Mirror sync in progress?"), so a failed update is tried again. When it
+# keeps failing apt has said which index it ignored, and the install that follows shows
+# whether what we need is still there.
+apt_update() {
+  local label=$1 attempt
+  for attempt in 1 2 3; do
+    run_quiet "$label" $SUDO apt-get update -qq && return 0
+    [ $attempt -eq 3 ] && break
+    echo "$label: attempt $attempt of 3 failed; trying again in $((attempt * 20)) s"
+    sleep $((attempt * 20))
+  done
+  echo "$label: failed 3 times; going on with the package lists apt has"
+  return 1
+}
+apt_update "bootstrap: apt-get update" || true
 if [ ${#missing[@]} -gt 0 ]; then
   echo "bootstrap: installing ${missing[*]}"
   run_quiet "bootstrap: apt-get install" \
     $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi
-if [ $need_wine32 -eq 1 ]; then
-  # 32-bit Windows programs (tamarack.dll, the i686 tests) need the i386 Wine loader. Installed
-  # also where this kernel cannot run it: the Windows tests find that out and say so.
+# 32-bit Windows programs (tamarack.dll, the i686 tests) need the i386 Wine loader. Installed
+# also where this kernel cannot run it: the Windows tests find that out and say so. Where the
+# archive cannot give it (an i386 index the mirror serves broken, say) nothing else depends on
+# it: the reason is left where the Windows tests read it, and they say they did not run the
+# 32-bit programs and why.
+wine32_failure=build/bootstrap-wine32-failure.txt
+install_wine32() {
   echo "bootstrap: installing wine32:i386"
   dpkg --print-foreign-architectures | grep -qx i386 ||
-    run_quiet "bootstrap: dpkg --add-architecture i386" $SUDO dpkg --add-architecture i386
-  run_quiet "bootstrap: apt-get update (i386)" $SUDO apt-get update -qq
+    run_quiet "bootstrap: dpkg --add-architecture i386" $SUDO dpkg --add-architecture i386 ||
+    return 1
+  apt_update "bootstrap: apt-get update (i386)" ||
+    update_failure=$(grep -m1 -E '^E: ' "$(qx_step_log "bootstrap: apt-get update (i386)")")
   run_quiet "bootstrap: apt-get install wine32:i386" \
     $SUDO apt-get install -y -qq --no-install-recommends wine32:i386
+}
+update_failure=""
+if [ $need_wine32 -eq 1 ]; then
+  rm -f "$wine32_failure"
+  if ! install_wine32; then
+    mkdir -p build
+    log=$(qx_step_log "bootstrap: apt-get install wine32:i386")
+    reason=${update_failure:-$(grep -m1 -E '^E: ' "$log" 2>/dev/null || true)}
+    echo "wine32:i386 could not be installed${reason:+ (apt: ${reason#E: })}" >"$wine32_failure"
+    echo "bootstrap: $(cat "$wine32_failure"); the 32-bit Windows tests will not run"
+  fi
 fi
 make_locale
 echo "bootstrap: done"

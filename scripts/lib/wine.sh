@@ -152,7 +152,11 @@ wine_probe() {
   if [ "${QX_WINE32:-}" = 0 ]; then
     WINE32_WHY="QX_WINE32=0 takes the path of a machine that cannot execute 32-bit programs"
   elif ! dpkg-query -W -f='${Status}' wine32:i386 2>/dev/null | grep -q 'install ok installed'; then
-    WINE32_WHY="wine32:i386 is not installed (scripts/bootstrap.sh --tests installs it)"
+    if [ -s build/bootstrap-wine32-failure.txt ]; then
+      WINE32_WHY=$(cat build/bootstrap-wine32-failure.txt)  # scripts/bootstrap.sh tried
+    else
+      WINE32_WHY="wine32:i386 is not installed (scripts/bootstrap.sh --tests installs it)"
+    fi
   elif [ -n "${QX_WINE32_EMULATOR:-}" ]; then
     # Run again by wine32_emulate: i386 programs go to qemu in this namespace.
     WINE32_WHY=$(wine_loader_fails "$wine32_loader")
