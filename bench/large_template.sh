@@ -6,7 +6,10 @@
 # 100,000 rows, openpyxl loading the template, adding the same rows and saving it.
 # Each figure is the median of REPEATS runs (3; the 1,000,000-row fill runs once).
 #
-#   bench/large_template.sh [WORK_DIR]
+#   bench/large_template.sh [--read-back] [WORK_DIR]
+#
+# --read-back: each filled report is then read back by openpyxl and LibreOffice
+# (bench/read_back.py), which must agree with each other and find the template's every cell.
 #
 # wall and CPU (user + system) and peak (maximum resident set) come from /usr/bin/time. The
 # ratios: peak over the filled sheet's uncompressed XML; peak above the empty template's run;
@@ -14,6 +17,8 @@
 set -eu
 cd "$(dirname "$0")/.."
 root=$PWD
+read_back=0
+if [ "${1:-}" = "--read-back" ]; then read_back=1; shift; fi
 work="${1:-${TMPDIR:-/tmp}/qx-large-template}"
 repeats="${REPEATS:-3}"
 python=/usr/bin/python3
@@ -129,6 +134,12 @@ book.save(sys.argv[3])
     echo "$1 $2 $3 $xml $floor_wall" | awk -v job="openpyxl load/edit/save, $label rows" '{
       printf "%-34s %6.2f s %6.2f s %7.1f MB %9.2fx %10s %7.2fx\n", job, $1, $2, $3 * 1024 / 1e6,
         $3 * 1024 / $4, "", $1 / $5 }'
+  fi
+  if [ $read_back = 1 ]; then
+    status=0
+    "$python" "$root/bench/read_back.py" "fill$label.xlsx" "$template" >read_back.out || status=$?
+    sed "s/^/  $label /" read_back.out
+    [ $status -eq 0 ] || exit $status
   fi
   rm -f "$template" "fill$label.xlsx" openpyxl.xlsx
 done
