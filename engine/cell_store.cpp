@@ -157,10 +157,11 @@ Row& CellStore::keep(std::uint32_t number, std::size_t offset, std::size_t lengt
 }
 
 void CellStore::readKept(Row& row) {
-  const std::string_view element = keptElement(row);
+  const std::uint64_t offset = keptOffset(row);
+  const std::size_t length = keptLength(row);
   row.kept = false;
   row.cells_ = nullptr;
-  reader_->read(row, element);
+  reader_->read(row, offset, length);
 }
 
 Row* CellStore::readRow(std::uint32_t number) {

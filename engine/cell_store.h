@@ -89,10 +89,11 @@ struct Row {
   std::uint16_t capacity_ = 0;
 };
 
-// Reads a kept row's element into cells of the store (CellStore::keep says where it lies).
+// Reads a kept row's element, `length` bytes at `offset` of its sheet's text, into cells of the
+// store (CellStore::keep says where it lies).
 class RowReader {
  public:
-  virtual void read(Row& row, std::string_view element) = 0;
+  virtual void read(Row& row, std::uint64_t offset, std::size_t length) = 0;
 
  protected:
   ~RowReader() = default;
@@ -160,17 +161,13 @@ class CellStore {
   // The row with its cells read, created when absent (number in 1..kMaxRows).
   Row& touchRow(std::uint32_t number);
 
-  // Where kept rows lie: `text` outlives the store, `reader` reads them.
-  void setKeptText(std::string_view text, RowReader* reader) {
-    keptText_ = text;
-    reader_ = reader;
-  }
-  // A new row, kept as the element at `offset` of the kept text, `length` bytes long.
+  // Who reads kept rows.
+  void setRowReader(RowReader* reader) { reader_ = reader; }
+  // A new row, kept as the element at `offset` of the sheet's text, `length` bytes long.
   Row& keep(std::uint32_t number, std::size_t offset, std::size_t length);
-  // The element of a kept row.
-  std::string_view keptElement(const Row& row) const {
-    return keptText_.substr(row.text_ >> 32, row.text_ & 0xFFFFFFFFu);
-  }
+  // Where a kept row's element lies in the sheet's text.
+  static std::uint64_t keptOffset(const Row& row) { return row.text_ >> 32; }
+  static std::size_t keptLength(const Row& row) { return row.text_ & 0xFFFFFFFFu; }
 
   // The cell, its row read when kept; null when absent.
   const Cell* find(std::uint32_t row, std::uint32_t column) const;
@@ -239,7 +236,6 @@ class CellStore {
   std::vector<double> numbers_;                       // numbers that are not whole 32-bit ones
   std::vector<pugi::xml_node_struct*> originals_;     // elements of cells read from the package
   std::vector<pugi::xml_node_struct*> rowOriginals_;  // elements of rows read from it
-  std::string_view keptText_;
   RowReader* reader_ = nullptr;
   Row* lastTouched_ = nullptr;    // the row touchRow() returned last
   std::uint32_t currentRow_ = 0;  // the row of the last touch
