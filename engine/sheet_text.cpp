@@ -39,8 +39,9 @@ void ElementScanner::scan(std::string_view text, bool last,
   std::size_t at = text.find('<');
   for (; at != npos; at = text.find('<', at)) {
     const std::string_view rest = text.substr(at);
-    if (rest.size() < 9 && !last && (std::string_view("<![CDATA[").starts_with(rest) ||
-                                     std::string_view("<!--").starts_with(rest))) {
+    if (rest.size() < 9 && !last &&
+        (std::string_view("<![CDATA[").starts_with(rest) ||
+         std::string_view("<!--").starts_with(rest))) {
       return cut(at);
     }
     if (rest.starts_with("<!--") || rest.starts_with("<![CDATA[") || rest.starts_with("<?")) {

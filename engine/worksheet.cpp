@@ -159,7 +159,7 @@ void Worksheet::load(std::shared_ptr<const ZipPackage> package) {
   try {
     PartStream stream(*package, part_);
     ElementScanner scanner(1, "sheetData", "row");
-    std::string window;      // the part's bytes from `windowAt` on, as far as read
+    std::string window;  // the part's bytes from `windowAt` on, as far as read
     std::size_t windowAt = 0;
     std::string rest;        // the part without the rows of its sheetData
     bool restBegun = false;  // the bytes before the rows are in `rest`
@@ -206,7 +206,8 @@ void Worksheet::load(std::shared_ptr<const ZipPackage> package) {
       takeStart();
       // What no row of a batch, no row being read and no later scan needs is dropped.
       std::size_t needed = restBegun ? scanner.resume() : 0;
-      if (const std::optional<std::size_t> open = scanner.openChild()) needed = std::min(needed, *open);
+      if (const std::optional<std::size_t> open = scanner.openChild())
+        needed = std::min(needed, *open);
       if (!batch.empty()) needed = std::min(needed, batch.front().begin);
       if (scanner.content()) needed = std::min(needed, scanner.content()->end);
       if (needed - windowAt > kPieceBytes) {
@@ -512,7 +513,7 @@ ChunkSource Worksheet::saver() {
     std::string prefix;
     std::unique_ptr<CellTags> tags;
     std::uint32_t nextRow = 1;
-    pugi::xml_document scratch;  // a kept row printed anew
+    pugi::xml_document scratch;          // a kept row printed anew
     std::unique_ptr<TextCursor> cursor;  // the kept rows' bytes, in order
   };
   auto state = std::make_shared<State>();

@@ -51,6 +51,9 @@ class Worksheet final : private RowReader {
 
   // The element of a kept row as the part holds it, valid until the next read of a kept row.
   std::string_view keptElement(const Row& row);
+  // Whether the sheet holds its part's text, read whole (a part in another encoding than UTF-8,
+  // or one the rows of which cannot be found without parsing it).
+  bool holdsText() const { return text_ != nullptr; }
   // Times the part was inflated again from its start to read a row behind the last one read.
   std::size_t rereads() const { return reader_ ? reader_->restarts() : 0; }
 
@@ -104,8 +107,8 @@ class Worksheet final : private RowReader {
   std::shared_ptr<const std::string> text_;
   std::shared_ptr<const ZipPackage> package_;
   std::unique_ptr<TextCursor> reader_;  // for rows the calls read, in increasing order mostly
-  pugi::xml_document document_;  // the part without the rows of its sheetData
-  pugi::xml_document rows_;      // the elements of rows read into the store
+  pugi::xml_document document_;         // the part without the rows of its sheetData
+  pugi::xml_document rows_;             // the elements of rows read into the store
   pugi::xml_node rowsRoot_;
   pugi::xml_node sheetData_;
   CellStore cells_;

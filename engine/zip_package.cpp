@@ -114,7 +114,8 @@ std::string ZipPackage::read(std::string_view partName) const {
   PartStream stream(*this, std::string(partName));
   // Grown as data arrives rather than trusting the stated size.
   std::string bytes;
-  bytes.reserve(std::min<std::size_t>(static_cast<std::size_t>(stream.size()), std::size_t{64} << 20));
+  bytes.reserve(
+      std::min<std::size_t>(static_cast<std::size_t>(stream.size()), std::size_t{64} << 20));
   char buffer[1 << 16];
   while (const std::size_t got = stream.read(buffer, sizeof buffer)) bytes.append(buffer, got);
   return bytes;
