@@ -272,9 +272,9 @@ void Worksheet::keepRows(const std::vector<TextSpan>& rows, std::string_view tex
     previousRow = static_cast<std::uint32_t>(number);
     const TextSpan span = rows[index++];
     Row& row = cells_.keep(previousRow, span.begin, span.end - span.begin);
-    if (pugi::xml_attribute ht = rowNode.attribute("ht")) row.height = ht.as_double(-1);
+    if (pugi::xml_attribute ht = rowNode.attribute("ht")) cells_.setHeight(row, ht.as_double(-1));
     row.styled = rowNode.attribute("customFormat").as_bool(false);
-    row.style = row.styled ? rowNode.attribute("s").as_uint(0) : 0;
+    if (row.styled) cells_.setStyle(row, rowNode.attribute("s").as_uint(0));
     row.hidden = rowNode.attribute("hidden").as_bool(format_.rowsHiddenByDefault &&
                                                      !rowNode.attribute("ht"));
     if (!r) rowNode.append_attribute("r") = previousRow;
@@ -351,7 +351,7 @@ Cell& Worksheet::touchCell(std::uint32_t row, std::uint32_t column) {
 }
 
 std::uint32_t Worksheet::inheritedStyle(std::uint32_t row, std::uint32_t column) const {
-  if (const Row* r = cells_.row(row); r != nullptr && r->styled) return r->style;
+  if (const Row* r = cells_.row(row); r != nullptr && r->styled) return cells_.style(*r);
   // The spans are sorted and do not overlap: the last one starting at or before the column.
   const auto after =
       std::upper_bound(columns_.begin(), columns_.end(), column,
