@@ -291,6 +291,35 @@ TEST(StreamedSheet, ReadsRowsAheadOfAndBehindItsCursor) {
   EXPECT_NE(out.find(numberedRows(19999)), std::string::npos);
 }
 
+// Rows streamed take the sheet's defaults, which come before them, as rows read whole do.
+TEST(StreamedSheet, RowsTakeTheSheetsDefaultsAsWhenHeld) {
+  const std::string rows =
+      R"(<row r="1"><c r="A1"><v>1</v></c></row><row r="2" ht="30" customHeight="1"/>)"
+      R"(<row r="3" hidden="0"/><row r="4" s="2" customFormat="1"/>)";
+  const testing::Parts parts =
+      testing::minimalWorkbook(rows, R"(<sheetFormatPr defaultRowHeight="15" zeroHeight="1"/>)");
+  ::qx::testing::TempDir dir;
+  Worksheet held(kSheet);
+  held.load(parts.at(kSheet));
+  const auto file = dir.path() / "defaults.xlsx";
+  testing::writePackage(file, parts);
+  Worksheet streamed(kSheet);
+  streamed.load(std::make_shared<const ZipPackage>(file.string()));
+  ASSERT_FALSE(streamed.holdsText());
+  EXPECT_TRUE(streamed.format().rowsHiddenByDefault);
+  for (std::uint32_t number = 1; number <= 4; ++number) {
+    const Row* a = held.cells().row(number);
+    const Row* b = streamed.cells().row(number);
+    ASSERT_TRUE(a != nullptr && b != nullptr) << number;
+    EXPECT_EQ(a->hidden, b->hidden) << number;
+    EXPECT_EQ(held.cells().height(*a), streamed.cells().height(*b)) << number;
+    EXPECT_EQ(held.inheritedStyle(number, 3), streamed.inheritedStyle(number, 3)) << number;
+  }
+  EXPECT_TRUE(streamed.cells().row(1)->hidden);
+  EXPECT_FALSE(streamed.cells().row(2)->hidden);
+  EXPECT_EQ(streamed.inheritedStyle(4, 3), 2u);
+}
+
 // Runs openpyxl on `script` with the given files; its exit status.
 int runOpenpyxl(const ::qx::testing::TempDir& dir, const std::string& script,
                 const std::vector<std::filesystem::path>& files) {
