@@ -205,9 +205,19 @@ Row& CellStore::keep(std::uint32_t number, std::size_t offset, std::size_t lengt
 void CellStore::readKept(Row& row) {
   const std::uint64_t offset = keptOffset(row);
   const std::size_t length = keptLength(row);
+  const std::uint64_t text = row.text_;
   row.kept = false;
   row.cells_ = nullptr;
-  reader_->read(row, offset, length);
+  try {
+    reader_->read(row, offset, length);
+  } catch (...) {
+    // A part that cannot be read again (its file damaged since) leaves the row as it was.
+    row.size_ = row.capacity_ = 0;
+    row.read = false;
+    row.text_ = text;
+    row.kept = true;
+    throw;
+  }
 }
 
 Row* CellStore::readRow(std::uint32_t number) {

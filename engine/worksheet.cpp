@@ -156,6 +156,7 @@ void Worksheet::load(std::string text) {
 }
 
 void Worksheet::load(std::shared_ptr<const ZipPackage> package) {
+  bool streamed = false;
   try {
     PartStream stream(*package, part_);
     ElementScanner scanner(1, "sheetData", "row");
@@ -224,12 +225,12 @@ void Worksheet::load(std::shared_ptr<const ZipPackage> package) {
     char piece[kPieceBytes];
     while (const std::size_t got = stream.read(piece, sizeof piece)) rest.append(piece, got);
     readRest(rest);
+    streamed = true;
   } catch (const EngineError&) {
-    // Read whole, the part says what is wrong in the order it always has.
-    *this = Worksheet(part_);
-    load(package->read(part_));
-    return;
   } catch (const NotStreamed&) {
+  }
+  if (!streamed) {
+    // Read whole: a fault is told as it always is, in the same order.
     *this = Worksheet(part_);
     load(package->read(part_));
     return;
