@@ -4,9 +4,10 @@
 // (a JSON description) against the exporter alone. Every job runs in its own process, the
 // competitors alternate, and the medians of the repetitions are printed with the machine load.
 //
-//   million_rows [--quick] [--host] BUILD_DIR EXAMPLES_DIR WORK_DIR
+//   million_rows [--quick] [--host | --heron] BUILD_DIR EXAMPLES_DIR WORK_DIR
 //
-// `--host` runs the sample host's comparison alone.
+// `--host` runs the sample host's comparison alone, `--heron` heron against libxlsxwriter
+// alone.
 //
 // CPU is user + system time of the job's process (and its children); peak is its maximum
 // resident set. heron also runs with QX_SAVE_THREADS=1, its save on one thread; the ratios
@@ -315,7 +316,7 @@ void writeVellumDescription(const Setup& s, long rows, const fs::path& file) {
   out << "  ]\n}\n";
 }
 
-int runner(bool quick, bool hostOnly, const Setup& s) {
+int runner(bool quick, bool hostOnly, bool heronOnly, const Setup& s) {
   const int repeats = 3;
   const fs::path heron = s.build / "heron" / "heron";
   const fs::path lib = s.build / "lib" / "qx-exporters";
@@ -362,6 +363,7 @@ int runner(bool quick, bool hostOnly, const Setup& s) {
     std::fflush(stdout);
   }
   fs::remove(s.conf / "temp" / "check_point_temp.dat");
+  if (heronOnly) return 0;
 
   // The libraries through their exports, and the host.
   const long libraryRows = quick ? 30000 : 300000;
@@ -435,9 +437,12 @@ int main(int argc, char** argv) {
     if (quick) ++at;
     const bool hostOnly = at < args.size() && args[at] == "--host";
     if (hostOnly) ++at;
+    const bool heronOnly = !hostOnly && at < args.size() && args[at] == "--heron";
+    if (heronOnly) ++at;
     if (args.size() != at + 3) {
-      std::fprintf(stderr,
-                   "usage: million_rows [--quick] [--host] BUILD_DIR EXAMPLES_DIR WORK_DIR\n");
+      std::fprintf(
+          stderr,
+          "usage: million_rows [--quick] [--host | --heron] BUILD_DIR EXAMPLES_DIR WORK_DIR\n");
       return 2;
     }
     Setup s;
@@ -447,7 +452,7 @@ int main(int argc, char** argv) {
     s.work = fs::absolute(args[at + 2]);
     s.conf = s.work / "conf";
     fs::create_directories(s.work);
-    return runner(quick, hostOnly, s);
+    return runner(quick, hostOnly, heronOnly, s);
   } catch (const std::exception& error) {
     std::fprintf(stderr, "million_rows: %s\n", error.what());
     return 1;

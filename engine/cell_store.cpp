@@ -113,6 +113,52 @@ void CellStore::setOriginal(Cell& cell, pugi::xml_node_struct* element) {
   originals_.push_back(element);
 }
 
+namespace {
+// The value of row `number` in a list sorted by row number; `absent` when it has none.
+template <typename Value>
+Value byRow(const std::vector<std::pair<std::uint32_t, Value>>& list, std::uint32_t number,
+            Value absent) {
+  const auto it =
+      std::lower_bound(list.begin(), list.end(), number,
+                       [](const auto& entry, std::uint32_t n) { return entry.first < n; });
+  return it != list.end() && it->first == number ? it->second : absent;
+}
+
+template <typename Value>
+void setByRow(std::vector<std::pair<std::uint32_t, Value>>& list, std::uint32_t number,
+              Value value) {
+  if (list.empty() || list.back().first < number) {
+    list.emplace_back(number, value);
+    return;
+  }
+  const auto it =
+      std::lower_bound(list.begin(), list.end(), number,
+                       [](const auto& entry, std::uint32_t n) { return entry.first < n; });
+  if (it != list.end() && it->first == number) {
+    it->second = value;
+  } else {
+    list.insert(it, {number, value});
+  }
+}
+}  // namespace
+
+double CellStore::height(const Row& row) const {
+  return row.sized ? byRow(heights_, row.number, -1.0) : -1.0;
+}
+
+std::uint32_t CellStore::style(const Row& row) const {
+  return row.styled ? byRow(styles_, row.number, std::uint32_t{0}) : 0;
+}
+
+void CellStore::setHeight(Row& row, double points) {
+  setByRow(heights_, row.number, points);
+  row.sized = true;
+}
+
+void CellStore::setStyle(Row& row, std::uint32_t style) {
+  setByRow(styles_, row.number, style);
+}
+
 const Row* CellStore::row(std::uint32_t number) const {
   const std::uint32_t slot = slotOf(number);
   return slot == 0 ? nullptr : &rows_[slot - 1];
@@ -157,10 +203,21 @@ Row& CellStore::keep(std::uint32_t number, std::size_t offset, std::size_t lengt
 }
 
 void CellStore::readKept(Row& row) {
-  const std::string_view element = keptElement(row);
+  const std::uint64_t offset = keptOffset(row);
+  const std::size_t length = keptLength(row);
+  const std::uint64_t text = row.text_;
   row.kept = false;
   row.cells_ = nullptr;
-  reader_->read(row, element);
+  try {
+    reader_->read(row, offset, length);
+  } catch (...) {
+    // A part that cannot be read again (its file damaged since) leaves the row as it was.
+    row.size_ = row.capacity_ = 0;
+    row.read = false;
+    row.text_ = text;
+    row.kept = true;
+    throw;
+  }
 }
 
 Row* CellStore::readRow(std::uint32_t number) {

@@ -10,6 +10,8 @@
 #include <memory>
 #include <span>
 #include <string_view>
+#include <unordered_map>
+#include <utility>
 #include <vector>
 
 namespace qx::engine {
@@ -56,21 +58,23 @@ inline std::uint16_t cellStyle(std::uint32_t style) {
   return static_cast<std::uint16_t>(style);
 }
 
-// 32 bytes. Its cells, in ascending columns, are a run of the store's pooled cell storage,
-// which only the store grows. A row the run has not read or written yet is kept: its cells are
-// not in the store, only where its element lies in the sheet's text, which is written back as
-// it is; the store reads it into cells at the first call that needs them (see RowReader).
+// 16 bytes: a report of a million rows holds a million of them. Its cells, in ascending
+// columns, are a run of the store's pooled cell storage, which only the store grows. A row the
+// run has not read or written yet is kept: its cells are not in the store, only where its
+// element lies in the sheet's text, which is written back as it is; the store reads it into
+// cells at the first call that needs them (see RowReader). What few rows have (a height, a
+// format of their own, the element read from the package) the store keeps aside, by number.
 struct Row {
-  double height = -1;       // points; negative: the sheet's default
-  std::uint32_t style = 0;  // the format of its new cells, when `styled` (customFormat)
   // One type for all: Windows compilers pack only bit-fields of the same type together.
   std::uint32_t number : 21 = 0;
-  std::uint32_t styled : 1 = 0;
+  std::uint32_t styled : 1 = 0;  // customFormat: its new cells take its format (CellStore::style)
   std::uint32_t hidden : 1 = 0;
   std::uint32_t changed : 1 = 0;
   std::uint32_t kept : 1 = 0;      // its cells are still only in the sheet's text
   std::uint32_t formulas : 1 = 0;  // a cell of it holds a formula
   std::uint32_t regular : 1 = 0;   // kept: its bytes are as the engine prints the row
+  std::uint32_t sized : 1 = 0;     // it has a height of its own (CellStore::height)
+  std::uint32_t read : 1 = 0;      // it was read from the package (CellStore::originalOf)
 
   // Empty while the row is kept.
   std::span<Cell> cells() { return kept ? std::span<Cell>() : std::span<Cell>{cells_, size_}; }
@@ -80,25 +84,25 @@ struct Row {
 
  private:
   friend class CellStore;
+  std::uint16_t size_ = 0;
+  std::uint16_t capacity_ = 0;
   union {
     Cell* cells_ = nullptr;
     std::uint64_t text_;  // kept: its element's offset in the sheet's text and its length
   };
-  std::uint32_t original_ = 0;  // 1 + its element's place in the store's list; 0: none
-  std::uint16_t size_ = 0;
-  std::uint16_t capacity_ = 0;
 };
 
-// Reads a kept row's element into cells of the store (CellStore::keep says where it lies).
+// Reads a kept row's element, `length` bytes at `offset` of its sheet's text, into cells of the
+// store (CellStore::keep says where it lies).
 class RowReader {
  public:
-  virtual void read(Row& row, std::string_view element) = 0;
+  virtual void read(Row& row, std::uint64_t offset, std::size_t length) = 0;
 
  protected:
   ~RowReader() = default;
 };
 
-static_assert(kMaxRows < (1u << 21) && sizeof(Row) == 32);
+static_assert(kMaxRows < (1u << 21) && sizeof(Row) == 16);
 
 // Cell texts back to back in blocks that never move, each after its length. A text is found by
 // the 32-bit reference its cell holds (block and offset), so a growing report never copies its
@@ -160,17 +164,13 @@ class CellStore {
   // The row with its cells read, created when absent (number in 1..kMaxRows).
   Row& touchRow(std::uint32_t number);
 
-  // Where kept rows lie: `text` outlives the store, `reader` reads them.
-  void setKeptText(std::string_view text, RowReader* reader) {
-    keptText_ = text;
-    reader_ = reader;
-  }
-  // A new row, kept as the element at `offset` of the kept text, `length` bytes long.
+  // Who reads kept rows.
+  void setRowReader(RowReader* reader) { reader_ = reader; }
+  // A new row, kept as the element at `offset` of the sheet's text, `length` bytes long.
   Row& keep(std::uint32_t number, std::size_t offset, std::size_t length);
-  // The element of a kept row.
-  std::string_view keptElement(const Row& row) const {
-    return keptText_.substr(row.text_ >> 32, row.text_ & 0xFFFFFFFFu);
-  }
+  // Where a kept row's element lies in the sheet's text.
+  static std::uint64_t keptOffset(const Row& row) { return row.text_ >> 32; }
+  static std::size_t keptLength(const Row& row) { return row.text_ & 0xFFFFFFFFu; }
 
   // The cell, its row read when kept; null when absent.
   const Cell* find(std::uint32_t row, std::uint32_t column) const;
@@ -202,12 +202,19 @@ class CellStore {
   }
   // The element a row was read from; null for a new row.
   pugi::xml_node_struct* originalOf(const Row& row) const {
-    return row.original_ == 0 ? nullptr : rowOriginals_[row.original_ - 1];
+    return row.read ? rowOriginals_.at(row.number) : nullptr;
   }
   void setOriginal(Row& row, pugi::xml_node_struct* element) {
-    rowOriginals_.push_back(element);
-    row.original_ = static_cast<std::uint32_t>(rowOriginals_.size());
+    rowOriginals_[row.number] = element;
+    row.read = true;
   }
+  // The row's height in points; negative: the sheet's default.
+  double height(const Row& row) const;
+  // The format of the row's new cells, when it is `styled`.
+  std::uint32_t style(const Row& row) const;
+  // Gives a row its height and format; rows in increasing numbers.
+  void setHeight(Row& row, double points);
+  void setStyle(Row& row, std::uint32_t style);
   // Makes `cell` one read from the package's `element`.
   void setOriginal(Cell& cell, pugi::xml_node_struct* element);
   // A cell about to be changed no longer stands for its element.
@@ -236,10 +243,13 @@ class CellStore {
   std::deque<Row> rows_;
   CellPool pool_;
   TextArena inlineTexts_;
-  std::vector<double> numbers_;                       // numbers that are not whole 32-bit ones
-  std::vector<pugi::xml_node_struct*> originals_;     // elements of cells read from the package
-  std::vector<pugi::xml_node_struct*> rowOriginals_;  // elements of rows read from it
-  std::string_view keptText_;
+  std::vector<double> numbers_;                    // numbers that are not whole 32-bit ones
+  std::vector<pugi::xml_node_struct*> originals_;  // elements of cells read from the package
+  // Elements of rows read from the package, by row number.
+  std::unordered_map<std::uint32_t, pugi::xml_node_struct*> rowOriginals_;
+  // Heights and formats of the rows that have them, in increasing row numbers.
+  std::vector<std::pair<std::uint32_t, double>> heights_;
+  std::vector<std::pair<std::uint32_t, std::uint32_t>> styles_;
   RowReader* reader_ = nullptr;
   Row* lastTouched_ = nullptr;    // the row touchRow() returned last
   std::uint32_t currentRow_ = 0;  // the row of the last touch

@@ -54,7 +54,8 @@ double SheetGeometry::rowHeight(std::uint32_t row) const {
   const Row* r = sheet_.cells().row(row);
   if (r == nullptr) return sheet_.format().rowsHiddenByDefault ? 0 : defaultRow_;
   if (r->hidden) return 0;
-  return r->height >= 0 ? r->height : defaultRow_;
+  const double height = sheet_.cells().height(*r);
+  return height >= 0 ? height : defaultRow_;
 }
 
 double SheetGeometry::left(std::uint32_t column) const {

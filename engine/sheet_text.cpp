@@ -10,25 +10,51 @@ bool isNameEnd(char c) {
 }
 }  // namespace
 
-std::optional<TextSpan> elementContent(std::string_view text, std::size_t containerDepth,
-                                       std::string_view container, std::string_view child,
-                                       const std::function<void(TextSpan)>& each) {
-  TextSpan content;
-  const std::size_t top = containerDepth, inner = containerDepth + 1;
+std::optional<std::size_t> ElementScanner::openChild() const {
+  if (state_ == State::Inside && depth_ > top_ + 1) return childBegin_;
+  return std::nullopt;
+}
+
+std::optional<std::size_t> ElementScanner::contentBegin() const {
+  if (state_ == State::Inside || state_ == State::Done) return content_.begin;
+  return std::nullopt;
+}
+
+std::optional<TextSpan> ElementScanner::content() const {
+  if (state_ == State::Done) return content_;
+  return std::nullopt;
+}
+
+void ElementScanner::scan(std::string_view text, bool last,
+                          const std::function<void(TextSpan)>& each) {
+  const std::size_t base = resume_;  // offset of the window's first byte
+  const std::size_t inner = top_ + 1;
   constexpr std::size_t npos = std::string_view::npos;
-  std::size_t depth = 0;  // elements open around the position
-  bool inside = false;
-  std::size_t childBegin = 0;
-  for (std::size_t at = text.find('<'); at != npos; at = text.find('<', at)) {
+  // A construct the window cuts: the next window starts with it, unless the text has ended.
+  auto cut = [&](std::size_t at) {
+    resume_ = base + at;
+    if (last) state_ = State::Broken;
+  };
+  if (finished()) return;
+  std::size_t at = text.find('<');
+  for (; at != npos; at = text.find('<', at)) {
     const std::string_view rest = text.substr(at);
+    if (rest.size() < 9 && !last &&
+        (std::string_view("<![CDATA[").starts_with(rest) ||
+         std::string_view("<!--").starts_with(rest))) {
+      return cut(at);
+    }
     if (rest.starts_with("<!--") || rest.starts_with("<![CDATA[") || rest.starts_with("<?")) {
       const std::string_view close = rest[1] == '?' ? "?>" : rest[2] == '-' ? "-->" : "]]>";
       const std::size_t end = text.find(close, at + 2);
-      if (end == npos) return std::nullopt;
+      if (end == npos) return cut(at);
       at = end + close.size();
       continue;
     }
-    if (rest.starts_with("<!")) return std::nullopt;  // a DOCTYPE: the parser refuses it
+    if (rest.starts_with("<!")) {  // a DOCTYPE: the parser refuses it
+      state_ = State::Broken;
+      return;
+    }
     const bool endTag = rest.starts_with("</");
     std::size_t nameEnd = at + (endTag ? 2 : 1);
     while (nameEnd < text.size() && !isNameEnd(text[nameEnd])) ++nameEnd;
@@ -46,32 +72,54 @@ std::optional<TextSpan> elementContent(std::string_view text, std::size_t contai
         break;
       }
     }
-    if (end >= text.size()) return std::nullopt;
+    if (end >= text.size()) return cut(at);
     const std::size_t after = end + 1;
+    const bool inside = state_ == State::Inside;
     if (endTag) {
-      if (depth == 0) return std::nullopt;
-      --depth;
-      if (inside && depth == inner && name == child && each) each({childBegin, after});
-      if (inside && depth == top) {
-        if (name != container) return std::nullopt;
-        content.end = at;
-        return content;
+      if (depth_ == 0) {
+        state_ = State::Broken;
+        return;
+      }
+      --depth_;
+      if (inside && depth_ == inner && name == child_ && each) each({childBegin_, base + after});
+      if (inside && depth_ == top_) {
+        if (name != container_) {
+          state_ = State::Broken;
+          return;
+        }
+        content_.end = base + at;
+        state_ = State::Done;
+        resume_ = base + after;
+        return;
       }
     } else {
       const bool empty = text[end - 1] == '/';
-      if (!inside && depth == top && name == container) {
-        content = {after, after};
-        if (empty) return content;
-        inside = true;
-      } else if (inside && depth == inner && name == child) {
-        childBegin = at;
-        if (empty && each) each({at, after});
+      if (!inside && depth_ == top_ && name == container_) {
+        content_ = {base + after, base + after};
+        if (empty) {
+          state_ = State::Done;
+          resume_ = base + after;
+          return;
+        }
+        state_ = State::Inside;
+      } else if (inside && depth_ == inner && name == child_) {
+        childBegin_ = base + at;
+        if (empty && each) each({base + at, base + after});
       }
-      if (!empty) ++depth;
+      if (!empty) ++depth_;
     }
     at = after;
   }
-  return std::nullopt;
+  resume_ = base + text.size();
+  if (last) state_ = State::Broken;
+}
+
+std::optional<TextSpan> elementContent(std::string_view text, std::size_t containerDepth,
+                                       std::string_view container, std::string_view child,
+                                       const std::function<void(TextSpan)>& each) {
+  ElementScanner scanner(containerDepth, container, child);
+  scanner.scan(text, true, each);
+  return scanner.content();
 }
 
 std::optional<TextSpan> sheetDataContent(std::string_view text,

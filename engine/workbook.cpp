@@ -138,7 +138,7 @@ Worksheet& Workbook::worksheet(std::size_t index) {
   auto& slot = worksheets_[index];
   if (!slot) {
     auto sheet = std::make_unique<Worksheet>(sheets_.at(index).part);
-    sheet->load(package_->read(sheet->part()));
+    sheet->load(package_);
     slot = std::move(sheet);
   }
   lastWorksheetIndex_ = index;

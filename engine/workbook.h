@@ -92,7 +92,7 @@ class Workbook {
   bool partInUse(const std::string& part) const;
 
   std::string path_;
-  std::unique_ptr<ZipPackage> package_;
+  std::shared_ptr<ZipPackage> package_;  // shared with the sheets that read rows from it
   ContentTypes contentTypes_;
   std::string workbookPart_;
   std::unique_ptr<Relationships> workbookRelationships_;

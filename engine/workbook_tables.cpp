@@ -72,7 +72,7 @@ void renameInSheet(Worksheet& sheet, const TablePart& table, std::string_view fr
     const Row* record = cells.row(number);
     if (record == nullptr || !record->formulas) continue;
     if (record->kept &&
-        foldedName(cells.keptElement(*record)).find(tableName) == std::string::npos) {
+        foldedName(sheet.keptElement(*record)).find(tableName) == std::string::npos) {
       continue;
     }
     Row* row = cells.readRow(number);

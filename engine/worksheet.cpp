@@ -4,11 +4,14 @@
 #include <array>
 #include <charconv>
 #include <memory>
+#include <utility>
 
 #include "engine/engine_error.h"
+#include "engine/part_stream.h"
 #include "engine/shared_strings.h"
 #include "engine/value_recognition.h"
 #include "engine/xml_part.h"
+#include "engine/zip_package.h"
 
 namespace qx::engine {
 
@@ -33,6 +36,20 @@ constexpr unsigned kRowOptions = pugi::parse_default | pugi::parse_ws_pcdata_sin
                                  pugi::parse_comments | pugi::parse_pi | pugi::parse_fragment;
 // Rows are checked this many bytes at a time: the parser's nodes for them are dropped after.
 constexpr std::size_t kBatchBytes = std::size_t{1} << 17;
+// A streamed part is inflated this many bytes at a time.
+constexpr std::size_t kPieceBytes = std::size_t{1} << 16;
+
+// A part that is read whole instead of a piece at a time.
+struct NotStreamed {};
+
+SheetFormat formatOf(pugi::xml_node f) {
+  SheetFormat format;
+  format.defaultRowHeight = f.attribute("defaultRowHeight").as_double(-1);
+  format.defaultColumnWidth = f.attribute("defaultColWidth").as_double(-1);
+  format.baseColumnWidth = f.attribute("baseColWidth").as_double(8);
+  format.rowsHiddenByDefault = f.attribute("zeroHeight").as_bool(false);
+  return format;
+}
 
 // Reads the cells of a row element in order, each checked and handed to `each` with its
 // element. `name` gives each cell without a reference one.
@@ -82,32 +99,12 @@ void checkRoot(const pugi::xml_document& document, const std::string& part) {
 
 }  // namespace
 
-void Worksheet::load(std::string text) {
-  text_ = utf8Part(std::move(text), part_);
-  std::optional<TextSpan> content = sheetDataContent(text_);
-  if (!content) {
-    // The parser says what is wrong; a text it reads is printed regularly and found in.
-    pugi::xml_document whole;
-    loadXml(whole, text_, part_);
-    checkRoot(whole, part_);
-    text_ = printedXml(whole);
-    content = sheetDataContent(text_);
-    if (!content) throw partError(part_, "its sheetData cannot be read");
-  }
-  // The part without the rows: small, parsed and kept whole.
-  std::string rest = text_.substr(0, content->begin);
-  rest.append(text_, content->end);
+void Worksheet::readRest(const std::string& rest) {
   loadXml(document_, rest, part_);
-  rest = std::string();
   checkRoot(document_, part_);
   const pugi::xml_node root = document_.document_element();
   sheetData_ = childNamed(root, "sheetData");
-  if (const pugi::xml_node f = childNamed(root, "sheetFormatPr")) {
-    format_.defaultRowHeight = f.attribute("defaultRowHeight").as_double(-1);
-    format_.defaultColumnWidth = f.attribute("defaultColWidth").as_double(-1);
-    format_.baseColumnWidth = f.attribute("baseColWidth").as_double(8);
-    format_.rowsHiddenByDefault = f.attribute("zeroHeight").as_bool(false);
-  }
+  if (const pugi::xml_node f = childNamed(root, "sheetFormatPr")) format_ = formatOf(f);
   for (pugi::xml_node cols = childNamed(root, "cols"); cols; cols = cols.next_sibling()) {
     if (localName(cols) != "cols") continue;
     for (pugi::xml_node col : cols.children()) {
@@ -124,25 +121,140 @@ void Worksheet::load(std::string text) {
   }
   std::sort(columns_.begin(), columns_.end(),
             [](const ColumnSpan& a, const ColumnSpan& b) { return a.min < b.min; });
-  cells_.setKeptText(text_, this);
+}
+
+void Worksheet::load(std::string text) {
+  auto held = std::make_shared<std::string>(utf8Part(std::move(text), part_));
+  std::optional<TextSpan> content = sheetDataContent(*held);
+  if (!content) {
+    // The parser says what is wrong; a text it reads is printed regularly and found in.
+    pugi::xml_document whole;
+    loadXml(whole, *held, part_);
+    checkRoot(whole, part_);
+    *held = printedXml(whole);
+    content = sheetDataContent(*held);
+    if (!content) throw partError(part_, "its sheetData cannot be read");
+  }
+  // The part without the rows: small, parsed and kept whole.
+  std::string rest = held->substr(0, content->begin);
+  rest.append(*held, content->end);
+  readRest(rest);
+  rest = std::string();
+  text_ = held;
+  cells_.setRowReader(this);
   // The rows again, a batch at a time.
   std::vector<TextSpan> batch;
   std::uint32_t previousRow = 0;
-  sheetDataContent(text_, [&](TextSpan row) {
+  sheetDataContent(*held, [&](TextSpan row) {
     if (!batch.empty() && row.end - batch.front().begin > kBatchBytes) {
-      keepRows(batch, previousRow);
+      keepRows(batch, *held, 0, previousRow);
       batch.clear();
     }
     batch.push_back(row);
   });
-  if (!batch.empty()) keepRows(batch, previousRow);
+  if (!batch.empty()) keepRows(batch, *held, 0, previousRow);
 }
 
-void Worksheet::keepRows(const std::vector<TextSpan>& rows, std::uint32_t& previousRow) {
+void Worksheet::load(std::shared_ptr<const ZipPackage> package) {
+  bool streamed = false;
+  try {
+    PartStream stream(*package, part_);
+    ElementScanner scanner(1, "sheetData", "row");
+    std::string window;  // the part's bytes from `windowAt` on, as far as read
+    std::size_t windowAt = 0;
+    std::string rest;        // the part without the rows of its sheetData
+    bool restBegun = false;  // the bytes before the rows are in `rest`
+    std::vector<TextSpan> batch;
+    std::uint32_t previousRow = 0;
+    auto takeStart = [&] {
+      if (restBegun || !scanner.contentBegin()) return;
+      // Rows without a height follow the sheet's default visibility, which comes before them.
+      rest = window.substr(0, *scanner.contentBegin() - windowAt);
+      ElementScanner start(0, "worksheet", "sheetFormatPr");
+      bool first = true;
+      start.scan(rest, false, [&](TextSpan f) {
+        if (!std::exchange(first, false)) return;
+        pugi::xml_document format;
+        loadXml(format, rest.substr(f.begin, f.end - f.begin), part_);
+        format_ = formatOf(format.document_element());
+      });
+      restBegun = true;
+    };
+    auto each = [&](TextSpan row) {
+      takeStart();
+      if (!batch.empty() && row.end - batch.front().begin > kBatchBytes) {
+        keepRows(batch, window, windowAt, previousRow);
+        batch.clear();
+      }
+      batch.push_back(row);
+    };
+    bool last = false, checked = false;
+    while (!last && !scanner.finished()) {
+      const std::size_t had = window.size();
+      window.resize(had + kPieceBytes);
+      const std::size_t got = stream.read(window.data() + had, kPieceBytes);
+      window.resize(had + got);
+      last = got == 0;
+      if (!checked) {
+        // A part in another encoding, or one whose declaration is not read yet, is held whole.
+        if (window.find("<?xml") <= 3 && window.find("?>") == std::string::npos && !last) {
+          throw NotStreamed{};
+        }
+        if (!holdsUtf8(window)) throw NotStreamed{};
+        checked = true;
+      }
+      scanner.scan(std::string_view(window).substr(scanner.resume() - windowAt), last, each);
+      takeStart();
+      // What no row of a batch, no row being read and no later scan needs is dropped.
+      std::size_t needed = restBegun ? scanner.resume() : 0;
+      if (const std::optional<std::size_t> open = scanner.openChild())
+        needed = std::min(needed, *open);
+      if (!batch.empty()) needed = std::min(needed, batch.front().begin);
+      if (scanner.content()) needed = std::min(needed, scanner.content()->end);
+      if (needed - windowAt > kPieceBytes) {
+        window.erase(0, needed - windowAt);
+        windowAt = needed;
+      }
+    }
+    const std::optional<TextSpan> content = scanner.content();
+    if (!content) throw NotStreamed{};  // the parser says what is wrong
+    if (!batch.empty()) keepRows(batch, window, windowAt, previousRow);
+    // The bytes after the rows, to the part's end.
+    rest.append(window, content->end - windowAt);
+    window = std::string();
+    char piece[kPieceBytes];
+    while (const std::size_t got = stream.read(piece, sizeof piece)) rest.append(piece, got);
+    readRest(rest);
+    streamed = true;
+  } catch (const EngineError&) {
+  } catch (const NotStreamed&) {
+  }
+  if (!streamed) {
+    // Read whole: a fault is told as it always is, in the same order.
+    *this = Worksheet(part_);
+    load(package->read(part_));
+    return;
+  }
+  package_ = std::move(package);
+  cells_.setRowReader(this);
+}
+
+std::unique_ptr<TextCursor> Worksheet::newCursor() const {
+  return text_ ? std::make_unique<TextCursor>(text_)
+               : std::make_unique<TextCursor>(package_, part_);
+}
+
+std::string_view Worksheet::keptElement(const Row& row) {
+  if (!reader_) reader_ = newCursor();
+  return reader_->at(CellStore::keptOffset(row), CellStore::keptLength(row));
+}
+
+void Worksheet::keepRows(const std::vector<TextSpan>& rows, std::string_view text, std::size_t at,
+                         std::uint32_t& previousRow) {
   const std::size_t begin = rows.front().begin;
   pugi::xml_document batch;
   const pugi::xml_parse_result result = batch.load_buffer(
-      text_.data() + begin, rows.back().end - begin, kRowOptions, pugi::encoding_utf8);
+      text.data() + (begin - at), rows.back().end - begin, kRowOptions, pugi::encoding_utf8);
   if (!result) {
     throw partError(part_, std::string("not well-formed XML (") + result.description() +
                                " at byte " + std::to_string(begin + result.offset) + ")");
@@ -161,9 +273,9 @@ void Worksheet::keepRows(const std::vector<TextSpan>& rows, std::uint32_t& previ
     previousRow = static_cast<std::uint32_t>(number);
     const TextSpan span = rows[index++];
     Row& row = cells_.keep(previousRow, span.begin, span.end - span.begin);
-    if (pugi::xml_attribute ht = rowNode.attribute("ht")) row.height = ht.as_double(-1);
+    if (pugi::xml_attribute ht = rowNode.attribute("ht")) cells_.setHeight(row, ht.as_double(-1));
     row.styled = rowNode.attribute("customFormat").as_bool(false);
-    row.style = row.styled ? rowNode.attribute("s").as_uint(0) : 0;
+    if (row.styled) cells_.setStyle(row, rowNode.attribute("s").as_uint(0));
     row.hidden = rowNode.attribute("hidden").as_bool(format_.rowsHiddenByDefault &&
                                                      !rowNode.attribute("ht"));
     if (!r) rowNode.append_attribute("r") = previousRow;
@@ -175,13 +287,13 @@ void Worksheet::keepRows(const std::vector<TextSpan>& rows, std::uint32_t& previ
     printed.clear();
     StringWriter writer(printed);
     rowNode.print(writer, "", pugi::format_raw);
-    row.regular = printed == std::string_view(text_).substr(span.begin, span.end - span.begin);
+    row.regular = printed == text.substr(span.begin - at, span.end - span.begin);
   }
   if (index != rows.size()) throw partError(part_, "its rows cannot be told apart");
 }
 
-void Worksheet::printKept(std::string& out, const Row& row, pugi::xml_document& scratch) const {
-  const std::string_view element = cells_.keptElement(row);
+void Worksheet::printKept(std::string& out, const Row& row, std::string_view element,
+                          pugi::xml_document& scratch) const {
   if (row.regular) {
     out += element;
     return;
@@ -196,7 +308,9 @@ void Worksheet::printKept(std::string& out, const Row& row, pugi::xml_document& 
   rowNode.print(writer, "", pugi::format_raw);
 }
 
-void Worksheet::read(Row& row, std::string_view element) {
+void Worksheet::read(Row& row, std::uint64_t offset, std::size_t length) {
+  if (!reader_) reader_ = newCursor();
+  const std::string_view element = reader_->at(offset, length);
   if (!rowsRoot_) rowsRoot_ = rows_.append_child("rows");
   // The element was parsed when the sheet was read: it parses again.
   if (!rowsRoot_.append_buffer(element.data(), element.size(), kRowOptions, pugi::encoding_utf8)) {
@@ -238,7 +352,7 @@ Cell& Worksheet::touchCell(std::uint32_t row, std::uint32_t column) {
 }
 
 std::uint32_t Worksheet::inheritedStyle(std::uint32_t row, std::uint32_t column) const {
-  if (const Row* r = cells_.row(row); r != nullptr && r->styled) return r->style;
+  if (const Row* r = cells_.row(row); r != nullptr && r->styled) return cells_.style(*r);
   // The spans are sorted and do not overlap: the last one starting at or before the column.
   const auto after =
       std::upper_bound(columns_.begin(), columns_.end(), column,
@@ -400,18 +514,26 @@ ChunkSource Worksheet::saver() {
     std::string prefix;
     std::unique_ptr<CellTags> tags;
     std::uint32_t nextRow = 1;
-    pugi::xml_document scratch;  // a kept row printed anew
+    pugi::xml_document scratch;          // a kept row printed anew
+    std::unique_ptr<TextCursor> cursor;  // the kept rows' bytes, in order
   };
   auto state = std::make_shared<State>();
   state->prefix = prefixOf(sheetData_);
   state->tags = std::make_unique<CellTags>(state->prefix);
   // One row per call: a row the fill did not change goes out as it was read.
   return writeAround(document_, sheetData_, 1u << 18, [this, state](std::string& chunk) {
-    if (state->nextRow > cells_.lastRow()) return false;
+    if (state->nextRow > cells_.lastRow()) {
+      // The part read to its end: a part damaged since it was read fails the save.
+      if (state->cursor) state->cursor->finish();
+      return false;
+    }
     const Row* row = cells_.row(state->nextRow++);
     if (row == nullptr) return true;
     if (row->kept) {
-      printKept(chunk, *row, state->scratch);
+      if (!state->cursor) state->cursor = newCursor();
+      printKept(chunk, *row,
+                state->cursor->at(CellStore::keptOffset(*row), CellStore::keptLength(*row)),
+                state->scratch);
       return true;
     }
     StringWriter writer(chunk);

@@ -4,6 +4,7 @@
 
 #include <pugixml.hpp>
 
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -12,8 +13,11 @@
 #include "engine/cell_store.h"
 #include "engine/chunk_source.h"
 #include "engine/sheet_text.h"
+#include "engine/text_cursor.h"
 
 namespace qx::engine {
+
+class ZipPackage;
 
 // A <col> span: columns min..max with their width in characters (negative: default).
 struct ColumnSpan {
@@ -40,6 +44,18 @@ class Worksheet final : private RowReader {
   // store only when a call reads or writes them (see CellStore::keep): the rows the run leaves
   // alone are kept as bytes of `text`, which the sheet holds, and written back as they were.
   void load(std::string text);
+  // The same from the package, whose part is inflated a piece at a time and not held: the sheet
+  // keeps where its rows lie and inflates the part again to read a row or to save (the package
+  // stays open and readable while the sheet lives, after saves too).
+  void load(std::shared_ptr<const ZipPackage> package);
+
+  // The element of a kept row as the part holds it, valid until the next read of a kept row.
+  std::string_view keptElement(const Row& row);
+  // Whether the sheet holds its part's text, read whole (a part in another encoding than UTF-8,
+  // or one the rows of which cannot be found without parsing it).
+  bool holdsText() const { return text_ != nullptr; }
+  // Times the part was inflated again from its start to read a row behind the last one read.
+  std::size_t rereads() const { return reader_ ? reader_->restarts() : 0; }
 
   const std::string& part() const { return part_; }
   CellStore& cells() { return cells_; }
@@ -72,17 +88,27 @@ class Worksheet final : private RowReader {
   ChunkSource saver();
 
  private:
-  // Checks a batch of rows of the text and keeps them; the used range from their cells.
-  // `previousRow` is the number of the row before them, then of their last.
-  void keepRows(const std::vector<TextSpan>& rows, std::uint32_t& previousRow);
-  void read(Row& row, std::string_view element) override;
+  // The part without the rows of its sheetData: what the sheet keeps parsed.
+  void readRest(const std::string& rest);
+  // Checks a batch of rows, which `text` holds from the part's offset `at` on, and keeps them;
+  // the used range from their cells. `previousRow` is the number of the row before them, then
+  // of their last.
+  void keepRows(const std::vector<TextSpan>& rows, std::string_view text, std::size_t at,
+                std::uint32_t& previousRow);
+  void read(Row& row, std::uint64_t offset, std::size_t length) override;
+  // A new reader of the kept rows' bytes, from the part's start.
+  std::unique_ptr<TextCursor> newCursor() const;
   // Appends a kept row: its bytes when regular, else as it prints when parsed.
-  void printKept(std::string& out, const Row& row, pugi::xml_document& scratch) const;
+  void printKept(std::string& out, const Row& row, std::string_view element,
+                 pugi::xml_document& scratch) const;
 
   std::string part_;
-  std::string text_;             // the part as read: the kept rows' bytes
-  pugi::xml_document document_;  // the part without the rows of its sheetData
-  pugi::xml_document rows_;      // the elements of rows read into the store
+  // Where the kept rows' bytes are: the text held, or the package's part.
+  std::shared_ptr<const std::string> text_;
+  std::shared_ptr<const ZipPackage> package_;
+  std::unique_ptr<TextCursor> reader_;  // for rows the calls read, in increasing order mostly
+  pugi::xml_document document_;         // the part without the rows of its sheetData
+  pugi::xml_document rows_;             // the elements of rows read into the store
   pugi::xml_node rowsRoot_;
   pugi::xml_node sheetData_;
   CellStore cells_;

@@ -84,8 +84,7 @@ std::string printedXml(const pugi::xml_document& document) {
   return out;
 }
 
-std::string utf8Part(std::string text, const std::string& partName) {
-  const std::string_view view = text;
+bool holdsUtf8(std::string_view view) {
   bool utf8 = !view.starts_with("\xFF\xFE") && !view.starts_with("\xFE\xFF") &&
               !(view.size() >= 2 && (view[0] == '\0' || view[1] == '\0'));
   if (utf8 && view.find("<?xml") <= 3) {
@@ -102,7 +101,11 @@ std::string utf8Part(std::string text, const std::string& partName) {
       utf8 = name == "utf-8" || name == "utf8";
     }
   }
-  if (utf8) return text;
+  return utf8;
+}
+
+std::string utf8Part(std::string text, const std::string& partName) {
+  if (holdsUtf8(text)) return text;
   pugi::xml_document document;
   loadXml(document, text, partName);
   return printedXml(document);

@@ -25,6 +25,9 @@ std::string saveXml(const pugi::xml_document& document);
 // The part's text in UTF-8: as it is when it is UTF-8 already, else parsed once (EngineError
 // naming the part when malformed) and printed in UTF-8, which its declaration then names.
 std::string utf8Part(std::string text, const std::string& partName);
+// Whether a part's text, of which `view` is the start up to its declaration's end at least, is
+// UTF-8 as utf8Part sees it.
+bool holdsUtf8(std::string_view view);
 
 // The document as bytes, its declaration included (UTF-8, no indentation).
 std::string printedXml(const pugi::xml_document& document);

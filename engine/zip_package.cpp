@@ -14,6 +14,7 @@
 #include "engine/deflated_source.h"
 #include "engine/engine_error.h"
 #include "engine/file_path.h"
+#include "engine/part_stream.h"
 #include "engine/replacement_file.h"
 
 namespace qx::engine {
@@ -110,39 +111,13 @@ std::optional<std::size_t> ZipPackage::find(std::string_view partName) const {
 }
 
 std::string ZipPackage::read(std::string_view partName) const {
-  const std::string name(partName);
-  const std::optional<std::size_t> index = find(partName);
-  if (!index) throw partError(name, "missing from the package " + path_);
-  zip_stat_t stat;
-  if (zip_stat_index(archive_, *index, 0, &stat) != 0 || (stat.valid & ZIP_STAT_SIZE) == 0) {
-    throw partError(name, "cannot be read from the package");
-  }
-  if (stat.size > kMaxPartBytes) {
-    throw partError(name, "is larger than " + std::to_string(kMaxPartBytes >> 20) +
-                              " MiB uncompressed; refused");
-  }
-  std::unique_ptr<zip_file_t, int (*)(zip_file_t*)> file(zip_fopen_index(archive_, *index, 0),
-                                                         zip_fclose);
-  if (!file) {
-    throw partError(name, std::string("cannot be opened (") + zip_strerror(archive_) + ")");
-  }
-  // Grown as data arrives rather than trusting the stated size, which a damaged or hostile
-  // package can inflate.
+  PartStream stream(*this, std::string(partName));
+  // Grown as data arrives rather than trusting the stated size.
   std::string bytes;
-  bytes.reserve(std::min<std::size_t>(static_cast<std::size_t>(stat.size), std::size_t{64} << 20));
+  bytes.reserve(
+      std::min<std::size_t>(static_cast<std::size_t>(stream.size()), std::size_t{64} << 20));
   char buffer[1 << 16];
-  for (;;) {
-    const zip_int64_t got = zip_fread(file.get(), buffer, sizeof buffer);
-    if (got < 0) {
-      throw partError(name, std::string("damaged (") + zip_file_strerror(file.get()) + ")");
-    }
-    if (got == 0) break;
-    bytes.append(buffer, static_cast<std::size_t>(got));
-    if (bytes.size() > stat.size || bytes.size() > kMaxPartBytes) {
-      throw partError(name, "damaged (longer than its stated size)");
-    }
-  }
-  if (bytes.size() != stat.size) throw partError(name, "damaged (shorter than its stated size)");
+  while (const std::size_t got = stream.read(buffer, sizeof buffer)) bytes.append(buffer, got);
   return bytes;
 }
 

@@ -56,6 +56,7 @@ class ZipPackage {
             const std::vector<std::string>& removed) const;
 
  private:
+  friend class PartStream;
   std::string path_;
   zip_t* archive_ = nullptr;
   std::vector<std::string> names_;

@@ -4,16 +4,23 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <fstream>
 #include <functional>
+#include <iterator>
 #include <map>
+#include <memory>
 #include <set>
 #include <string>
 #include <vector>
 
 #include "automation/operations.h"
+#include "engine/cell_values.h"
 #include "engine/engine_error.h"
 #include "engine/shared_strings.h"
+#include "engine/workbook.h"
 #include "engine/worksheet.h"
+#include "engine/zip_package.h"
 #include "report/workbook_session.h"
 #include "tests/engine/package_builder.h"
 #include "tests/support/temp_dir.h"
@@ -48,9 +55,23 @@ std::string templateRows() {
   return rows;
 }
 
-std::unique_ptr<Worksheet> keptSheet() {
+// How a sheet is read: its text held, or its part inflated from the package a piece at a time.
+enum class Reading { Held, Streamed };
+
+// The sheet of a minimal workbook with `rows`, read as `reading` says; a streamed sheet's
+// package is written into `dir`.
+std::unique_ptr<Worksheet> loadedSheet(const std::string& rows, Reading reading,
+                                       const ::qx::testing::TempDir& dir) {
   auto sheet = std::make_unique<Worksheet>(kSheet);
-  sheet->load(testing::minimalWorkbook(templateRows()).at(kSheet));
+  const testing::Parts parts = testing::minimalWorkbook(rows);
+  if (reading == Reading::Held) {
+    sheet->load(parts.at(kSheet));
+  } else {
+    const auto file = dir.path() / "kept.xlsx";
+    testing::writePackage(file, parts);
+    sheet->load(std::make_shared<const ZipPackage>(file.string()));
+    EXPECT_FALSE(sheet->holdsText());
+  }
   return sheet;
 }
 
@@ -123,13 +144,11 @@ const UntouchedCase kCases[] = {
      "A2:C8"},
 };
 
-class UntouchedRows : public ::testing::TestWithParam<UntouchedCase> {};
-
 // Every row the calls did not reach stays kept and goes out as its bytes when the engine
 // prints it so, else as it prints it; the others as the case says, all in row order.
-TEST_P(UntouchedRows, GoOutAsTheyWereReadAroundTheRowsCallsReach) {
-  const UntouchedCase& c = GetParam();
-  auto sheet = keptSheet();
+void checkUntouched(const UntouchedCase& c, Reading reading) {
+  ::qx::testing::TempDir dir;
+  auto sheet = loadedSheet(templateRows(), reading, dir);
   c.calls(*sheet);
   EXPECT_EQ(rectName(sheet->usedRange()), c.used);
   std::map<std::uint32_t, std::string> expected(c.written.begin(), c.written.end());
@@ -147,6 +166,15 @@ TEST_P(UntouchedRows, GoOutAsTheyWereReadAroundTheRowsCallsReach) {
   for (const auto& [number, xml] : expected) rows += xml;
   sheet->markChanged();
   EXPECT_EQ(sheetDataOf(saved(*sheet)), rows);
+}
+
+class UntouchedRows : public ::testing::TestWithParam<UntouchedCase> {};
+
+TEST_P(UntouchedRows, GoOutAsTheyWereReadAroundTheRowsCallsReach) {
+  for (const Reading reading : {Reading::Held, Reading::Streamed}) {
+    SCOPED_TRACE(reading == Reading::Held ? "held" : "streamed");
+    checkUntouched(GetParam(), reading);
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, UntouchedRows, ::testing::ValuesIn(kCases),
@@ -196,14 +224,202 @@ TEST(UntouchedSheet, RowsFarDownAreCheckedToo) {
   };
   for (const auto& c : cases) {
     Worksheet sheet(kSheet);
-    EXPECT_THROW(sheet.load(testing::minimalWorkbook(rows + c.tail).at(kSheet)), EngineError)
-        << c.name;
+    std::string held;
+    try {
+      sheet.load(testing::minimalWorkbook(rows + c.tail).at(kSheet));
+      ADD_FAILURE() << c.name;
+    } catch (const EngineError& e) {
+      held = e.what();
+    }
+    // Streamed, the part is refused as it is when read whole.
+    ::qx::testing::TempDir dir;
+    const auto file = dir.path() / "t.xlsx";
+    testing::writePackage(file, testing::minimalWorkbook(rows + c.tail));
+    Worksheet streamed(kSheet);
+    try {
+      streamed.load(std::make_shared<const ZipPackage>(file.string()));
+      ADD_FAILURE() << c.name;
+    } catch (const EngineError& e) {
+      EXPECT_EQ(e.what(), held) << c.name;
+    }
   }
   Worksheet sound(kSheet);
   sound.load(testing::minimalWorkbook(rows).at(kSheet));
   EXPECT_EQ(rectName(sound.usedRange()), "A1:A40000");
   EXPECT_EQ(sound.cells().find(39999, 1)->kind, CellKind::Original);
 }
+
+// Rows 1..count, each with its number in column A: a part of many inflated pieces.
+std::string numberedRows(std::uint32_t count) {
+  std::string rows;
+  for (std::uint32_t r = 1; r <= count; ++r) {
+    const std::string n = std::to_string(r);
+    rows += "<row r=\"" + n + "\"><c r=\"A" + n + "\"><v>" + n + "</v></c></row>";
+  }
+  return rows;
+}
+
+// A streamed sheet reads the rows calls reach from the package: forward in one pass, while a
+// row behind the last one read inflates the part again from its start. Either way it reads the
+// cells the held sheet reads and saves the part the held sheet saves.
+TEST(StreamedSheet, ReadsRowsAheadOfAndBehindItsCursor) {
+  const std::string rows = numberedRows(40000);
+  ::qx::testing::TempDir dir;
+  auto held = loadedSheet(rows, Reading::Held, dir);
+  auto streamed = loadedSheet(rows, Reading::Streamed, dir);
+  const struct {
+    std::uint32_t row;
+    std::size_t rereads;  // of the streamed part, after reading the row
+  } reads[] = {{30000, 0}, {35000, 0}, {35001, 0}, {10, 1}, {20, 1}, {39999, 1}, {5, 2}};
+  for (const auto& read : reads) {
+    for (Worksheet* sheet : {held.get(), streamed.get()}) {
+      const Cell* cell = sheet->cells().find(read.row, 1);
+      ASSERT_NE(cell, nullptr) << read.row;
+      ASSERT_EQ(cell->kind, CellKind::Original);
+      EXPECT_EQ(pugi::xml_node(sheet->cells().originalOf(*cell)).child("v").text().as_uint(),
+                read.row);
+    }
+    EXPECT_EQ(streamed->rereads(), read.rereads) << "after row " << read.row;
+  }
+  for (Worksheet* sheet : {held.get(), streamed.get()}) {
+    writeHalf(*sheet, 20000, 2);
+    writeHalf(*sheet, 40002, 1);
+  }
+  EXPECT_EQ(rectName(streamed->usedRange()), "A1:B40002");
+  const std::string out = saved(*streamed);
+  EXPECT_EQ(out, saved(*held));
+  EXPECT_NE(out.find(numberedRows(19999)), std::string::npos);
+}
+
+// Rows streamed take the sheet's defaults, which come before them, as rows read whole do.
+TEST(StreamedSheet, RowsTakeTheSheetsDefaultsAsWhenHeld) {
+  const std::string rows =
+      R"(<row r="1"><c r="A1"><v>1</v></c></row><row r="2" ht="30" customHeight="1"/>)"
+      R"(<row r="3" hidden="0"/><row r="4" s="2" customFormat="1"/>)";
+  const testing::Parts parts =
+      testing::minimalWorkbook(rows, R"(<sheetFormatPr defaultRowHeight="15" zeroHeight="1"/>)");
+  ::qx::testing::TempDir dir;
+  Worksheet held(kSheet);
+  held.load(parts.at(kSheet));
+  const auto file = dir.path() / "defaults.xlsx";
+  testing::writePackage(file, parts);
+  Worksheet streamed(kSheet);
+  streamed.load(std::make_shared<const ZipPackage>(file.string()));
+  ASSERT_FALSE(streamed.holdsText());
+  EXPECT_TRUE(streamed.format().rowsHiddenByDefault);
+  for (std::uint32_t number = 1; number <= 4; ++number) {
+    const Row* a = held.cells().row(number);
+    const Row* b = streamed.cells().row(number);
+    ASSERT_TRUE(a != nullptr && b != nullptr) << number;
+    EXPECT_EQ(a->hidden, b->hidden) << number;
+    EXPECT_EQ(held.cells().height(*a), streamed.cells().height(*b)) << number;
+    EXPECT_EQ(held.inheritedStyle(number, 3), streamed.inheritedStyle(number, 3)) << number;
+  }
+  EXPECT_TRUE(streamed.cells().row(1)->hidden);
+  EXPECT_FALSE(streamed.cells().row(2)->hidden);
+  EXPECT_EQ(streamed.inheritedStyle(4, 3), 2u);
+}
+
+// Runs openpyxl on `script` with the given files; its exit status.
+int runOpenpyxl(const ::qx::testing::TempDir& dir, const std::string& script,
+                const std::vector<std::filesystem::path>& files) {
+  std::string command = "/usr/bin/python3 '" + dir.write("check.py", script).string() + "'";
+  for (const auto& file : files) command += " '" + file.string() + "'";
+  return std::system(command.c_str());
+}
+
+// A workbook saved twice in one session takes its sheet's untouched rows from the package it
+// was opened from both times: they come out byte for byte, and openpyxl reads in the output
+// the template's cells and the new ones.
+TEST(StreamedSheet, SavedTwiceKeepsTheTemplateRows) {
+  const std::string rows = numberedRows(20000);
+  ::qx::testing::TempDir dir;
+  const auto file = dir.path() / "book.xlsx";
+  const auto original = dir.path() / "template.xlsx";
+  testing::writePackage(original, testing::minimalWorkbook(rows));
+  std::filesystem::copy_file(original, file);
+  {
+    Workbook workbook(file.string());
+    putCellValue(workbook, workbook.worksheet(0), 20001, 2, CellInput::ofText("first"));
+    workbook.save();
+    // A row behind the save's last one, read after it.
+    EXPECT_EQ(cellText(workbook, workbook.worksheet(0), 10, 1), "10");
+    putCellValue(workbook, workbook.worksheet(0), 20002, 3, CellInput::ofNumber(2.5));
+    workbook.save();
+  }
+  const std::string sheet = testing::readPackage(file).at(kSheet);
+  EXPECT_NE(sheet.find(rows), std::string::npos);
+  EXPECT_EQ(runOpenpyxl(dir, R"(
+import openpyxl, sys
+template = openpyxl.load_workbook(sys.argv[1]).active
+out = openpyxl.load_workbook(sys.argv[2]).active
+old = [[c.value for c in row] for row in template.iter_rows(max_col=3)]
+new = [[c.value for c in row] for row in out.iter_rows(max_row=20000, max_col=3)]
+assert old == new, "the template's rows differ"
+assert len(old) == 20000 and old[9][0] == 10, old[9]
+assert out.max_row == 20002, out.max_row
+assert out["B20001"].value == "first" and out["C20002"].value == 2.5
+)",
+                        {original, file}),
+            0);
+}
+
+#ifndef _WIN32
+// Where the compressed data of a package's entry starts, and its length, from its local header.
+std::pair<std::size_t, std::size_t> entryData(const std::string& zip, const std::string& name) {
+  auto little = [&](std::size_t at, int bytes) {
+    std::size_t value = 0;
+    for (int i = bytes - 1; i >= 0; --i)
+      value = value << 8 | static_cast<unsigned char>(zip[at + i]);
+    return value;
+  };
+  for (std::size_t at = zip.find("PK\3\4"); at != std::string::npos;
+       at = zip.find("PK\3\4", at + 4)) {
+    const std::size_t nameLength = little(at + 26, 2);
+    if (zip.compare(at + 30, nameLength, name) != 0) continue;
+    return {at + 30 + nameLength + little(at + 28, 2), little(at + 18, 4)};
+  }
+  return {0, 0};
+}
+
+// The package stays open while its workbook lives (on Windows it is held in memory). A sheet
+// part damaged after it was read, deep inside where only the save reads it again, fails the
+// save, which leaves the file as it was and nothing beside it.
+TEST(StreamedSheet, APartDamagedDeepInsideFailsTheSave) {
+  ::qx::testing::TempDir dir;
+  const auto file = dir.path() / "book.xlsx";
+  testing::writePackage(file, testing::minimalWorkbook(numberedRows(40000)));
+  Workbook workbook(file.string());
+  putCellValue(workbook, workbook.worksheet(0), 40001, 1, CellInput::ofText("new"));
+  std::string bytes;
+  {
+    std::ifstream in(file, std::ios::binary);
+    bytes.assign(std::istreambuf_iterator<char>(in), {});
+  }
+  const auto [data, length] = entryData(bytes, kSheet);
+  ASSERT_GT(length, 4096u);
+  {
+    std::fstream out(file, std::ios::in | std::ios::out | std::ios::binary);
+    out.seekp(static_cast<std::streamoff>(data + length * 3 / 4));
+    const std::string damage(64, '\xFF');
+    out.write(damage.data(), static_cast<std::streamsize>(damage.size()));
+    bytes.replace(data + length * 3 / 4, damage.size(), damage);
+  }
+  try {
+    workbook.save();
+    ADD_FAILURE() << "saved a damaged sheet";
+  } catch (const EngineError& e) {
+    EXPECT_NE(std::string(e.what()).find("unchanged"), std::string::npos) << e.what();
+    EXPECT_NE(std::string(e.what()).find(kSheet), std::string::npos) << e.what();
+  }
+  std::ifstream in(file, std::ios::binary);
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), bytes);
+  std::size_t files = 0;
+  for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(dir.path()))
+    ++files;
+  EXPECT_EQ(files, 1u);
+}
+#endif
 
 // A table header written through the automation layer renames the column in formulas of rows
 // no call read; rows whose formulas do not name the table, and rows without formulas, stay

@@ -162,6 +162,30 @@ TEST(CellStore, RowsHoldTheirCellsWhateverTheOrderTheyCameIn) {
   EXPECT_EQ(store.find(301, 1), nullptr);
 }
 
+// Heights and formats are kept beside the rows that have them: set in increasing rows (as a
+// sheet is read), before and between others, or again, each row gives back its own.
+TEST(CellStore, RowHeightsAndFormatsComeBackByRow) {
+  CellStore store;
+  std::map<std::uint32_t, std::pair<double, std::uint32_t>> expected;
+  auto give = [&](std::uint32_t number, double height, std::uint32_t style) {
+    Row& row = store.touchRow(number);
+    store.setHeight(row, height);
+    row.styled = true;
+    store.setStyle(row, style);
+    expected[number] = {height, style};
+  };
+  for (std::uint32_t number = 10; number <= 1000; number += 10) give(number, number / 4.0, number);
+  give(5, 7.5, 3);         // before the first
+  give(15, 12.25, 70000);  // between two, a format beyond what a cell holds
+  give(500, 99, 1);        // again
+  for (std::uint32_t number = 1; number <= 1001; ++number) {
+    const Row& row = store.touchRow(number);
+    const auto it = expected.find(number);
+    EXPECT_EQ(store.height(row), it == expected.end() ? -1.0 : it->second.first) << number;
+    EXPECT_EQ(store.style(row), it == expected.end() ? 0u : it->second.second) << number;
+  }
+}
+
 // The store's own texts (sheets of workbooks without shared strings): texts that fill a block
 // exactly, that do not fit what is left of one, and that are larger than a block all come back
 // as they were, after many more were added.
