@@ -9,7 +9,7 @@
 #include "automation/apartment.h"
 #include "automation/automation_object.h"
 #include "automation/operations.h"
-#include "engine/objects.h"
+#include "engine/objects/objects.h"
 #include "heron/check_point_run.h"
 #include "kestrel/dual_spec_run.h"
 #include "platform/code_page.h"

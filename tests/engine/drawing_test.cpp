@@ -1,12 +1,12 @@
 // Pictures: their kinds, where their anchors fall, and the drawing part.
 
-#include "engine/drawing.h"
+#include "engine/package/drawing.h"
 
 #include <gtest/gtest.h>
 
 #include <memory>
 
-#include "engine/engine_error.h"
+#include "engine/save/engine_error.h"
 #include "tests/engine/package_builder.h"
 
 namespace qx::engine {

@@ -15,8 +15,8 @@
 
 #include "automation/automation_error.h"
 #include "automation/operations.h"
-#include "engine/number_formats.h"
-#include "engine/styles.h"
+#include "engine/package/number_formats.h"
+#include "engine/package/styles.h"
 #include "platform/code_page.h"
 #include "report/sheet_writing.h"
 #include "report/workbook_session.h"

@@ -1,4 +1,4 @@
-#include "engine/number_formats.h"
+#include "engine/package/number_formats.h"
 
 #include <gtest/gtest.h>
 

@@ -6,7 +6,7 @@
 #include <sstream>
 #include <stdexcept>
 
-#include "engine/file_path.h"
+#include "engine/save/file_path.h"
 
 namespace qx::engine::testing {
 

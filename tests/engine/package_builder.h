@@ -5,7 +5,7 @@
 #include <map>
 #include <string>
 
-#include "engine/chunk_source.h"
+#include "engine/package/chunk_source.h"
 
 namespace qx::engine::testing {
 

@@ -2,9 +2,9 @@
 
 #include <gtest/gtest.h>
 
-#include "engine/content_types.h"
-#include "engine/engine_error.h"
-#include "engine/relationships.h"
+#include "engine/package/content_types.h"
+#include "engine/package/relationships.h"
+#include "engine/save/engine_error.h"
 
 namespace qx::engine {
 namespace {

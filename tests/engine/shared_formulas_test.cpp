@@ -1,4 +1,4 @@
-#include "engine/shared_formulas.h"
+#include "engine/package/shared_formulas.h"
 
 #include <gtest/gtest.h>
 

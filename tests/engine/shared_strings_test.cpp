@@ -1,10 +1,10 @@
-#include "engine/shared_strings.h"
+#include "engine/package/shared_strings.h"
 
 #include <gtest/gtest.h>
 
 #include <memory>
 
-#include "engine/xml_part.h"
+#include "engine/package/xml_part.h"
 
 namespace qx::engine {
 namespace {

@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "engine/structured_references.h"
+#include "engine/package/structured_references.h"
 
 namespace qx::engine {
 namespace {

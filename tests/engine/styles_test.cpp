@@ -1,4 +1,4 @@
-#include "engine/styles.h"
+#include "engine/package/styles.h"
 
 #include <gtest/gtest.h>
 

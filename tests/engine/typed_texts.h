@@ -2,7 +2,7 @@
 // Texts as a user types them, with what the application makes of each in a cell formatted
 // General: every class the engine recognises and the near misses that stay texts.
 
-#include "engine/value_recognition.h"
+#include "engine/package/value_recognition.h"
 
 namespace qx::engine::testing {
 

@@ -11,9 +11,9 @@
 #include <vector>
 
 #include "automation/operations.h"
-#include "engine/engine_error.h"
-#include "engine/shared_strings.h"
-#include "engine/worksheet.h"
+#include "engine/package/shared_strings.h"
+#include "engine/package/worksheet.h"
+#include "engine/save/engine_error.h"
 #include "report/workbook_session.h"
 #include "tests/engine/package_builder.h"
 #include "tests/support/temp_dir.h"

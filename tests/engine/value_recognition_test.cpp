@@ -1,10 +1,10 @@
-#include "engine/value_recognition.h"
+#include "engine/package/value_recognition.h"
 
 #include <gtest/gtest.h>
 
 #include <utility>
 
-#include "engine/number_formats.h"
+#include "engine/package/number_formats.h"
 #include "tests/engine/typed_texts.h"
 
 namespace qx::engine {

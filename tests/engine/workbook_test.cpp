@@ -1,14 +1,14 @@
 // Workbook parts that are damaged in ways a reader meets: each opens, or fails with an
 // EngineError that says what is wrong, and never with any other error.
 
-#include "engine/workbook.h"
+#include "engine/package/workbook.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 
-#include "engine/cell_values.h"
-#include "engine/engine_error.h"
+#include "engine/package/cell_values.h"
+#include "engine/save/engine_error.h"
 #include "tests/engine/package_builder.h"
 #include "tests/support/temp_dir.h"
 

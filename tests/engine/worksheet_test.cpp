@@ -1,6 +1,6 @@
 // The worksheet part: its cells, its used range, and writing it back.
 
-#include "engine/worksheet.h"
+#include "engine/package/worksheet.h"
 
 #include <gtest/gtest.h>
 
@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/engine_error.h"
+#include "engine/save/engine_error.h"
 #include "tests/engine/package_builder.h"
 
 namespace qx::engine {

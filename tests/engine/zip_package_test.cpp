@@ -1,7 +1,7 @@
 // The zip container: untouched entries keep their compressed bytes; a failed save leaves the
 // file as it was.
 
-#include "engine/zip_package.h"
+#include "engine/package/zip_package.h"
 
 #include <gtest/gtest.h>
 
@@ -14,8 +14,8 @@
 #include <random>
 #include <vector>
 
-#include "engine/deflated_source.h"
-#include "engine/engine_error.h"
+#include "engine/package/deflated_source.h"
+#include "engine/save/engine_error.h"
 #include "tests/engine/package_builder.h"
 #include "tests/support/temp_dir.h"
 

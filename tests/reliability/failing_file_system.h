@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <string>
 
-#include "engine/save_file_system.h"
+#include "engine/save/save_file_system.h"
 
 namespace qx::reliability {
 

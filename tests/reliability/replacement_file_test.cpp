@@ -17,10 +17,10 @@
 #include <fstream>
 #include <stdexcept>
 
-#include "engine/engine_error.h"
-#include "engine/replacement_file.h"
-#include "engine/save_file_system.h"
-#include "engine/zip_package.h"
+#include "engine/package/zip_package.h"
+#include "engine/save/engine_error.h"
+#include "engine/save/replacement_file.h"
+#include "engine/save/save_file_system.h"
 #include "tests/engine/package_builder.h"
 #include "tests/reliability/failing_file_system.h"
 #include "tests/reliability/workbook_checks.h"

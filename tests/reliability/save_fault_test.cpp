@@ -9,7 +9,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "engine/save_file_system.h"
+#include "engine/save/save_file_system.h"
 #include "platform/code_page.h"
 #include "tests/reliability/failing_file_system.h"
 #include "tests/reliability/workbook_checks.h"

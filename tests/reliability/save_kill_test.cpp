@@ -22,7 +22,7 @@
 #include <fstream>
 #include <random>
 
-#include "engine/replacement_file.h"
+#include "engine/save/replacement_file.h"
 #include "tests/reliability/filled_rows.h"
 #include "tests/reliability/workbook_checks.h"
 #include "tests/support/corpus.h"
