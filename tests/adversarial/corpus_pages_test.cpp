@@ -12,12 +12,10 @@
 #include "tests/support/corpus.h"
 #include "tests/support/record_bytes.h"
 
-namespace qx::adversarial {
+namespace qx::testing {
 namespace {
 
 namespace fs = std::filesystem;
-using qx::testing::RecordBytes;
-using qx::testing::ResultHost;
 namespace slots = qx::testing::slots;
 namespace header_fields = platform::records::result_header;
 namespace row_fields = platform::records::result_row;
@@ -67,4 +65,4 @@ INSTANTIATE_TEST_SUITE_P(Workbooks, CorpusPages,
                          });
 
 }  // namespace
-}  // namespace qx::adversarial
+}  // namespace qx::testing

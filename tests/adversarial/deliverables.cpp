@@ -2,10 +2,9 @@
 
 #include "include/qx/host_records.h"
 #include "platform/paths.h"
-#include "tests/support/corpus.h"
 #include "tests/support/loaded_library.h"
 
-namespace qx::adversarial {
+namespace qx::testing {
 
 ProgramEnd runHeron(const HostSetting& setting, const std::string* dataFile) {
   if (dataFile != nullptr) setting.write("temp/check_point_temp.dat", *dataFile);
@@ -42,10 +41,6 @@ std::filesystem::path exampleTemplate(const HostSetting& setting, std::string_vi
       std::filesystem::path(QX_EXAMPLES_DIR) / std::string(exporter) / "template.xlsx", name);
 }
 
-std::filesystem::path corpusFile(std::string_view name) {
-  return qx::testing::corpusFile(name);
-}
-
 std::filesystem::path examplePicture() {
   return std::filesystem::path(QX_EXAMPLES_DIR) / "picture.bmp";
 }
@@ -58,4 +53,4 @@ std::string shownText(const std::filesystem::path& path) {
   return path.string();
 }
 
-}  // namespace qx::adversarial
+}  // namespace qx::testing

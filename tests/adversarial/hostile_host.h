@@ -14,7 +14,7 @@
 
 #include "tests/support/temp_dir.h"
 
-namespace qx::adversarial {
+namespace qx::testing {
 
 // A configuration folder (QX_CONF_DIR) with its temp/ and lang/ folders, and the message log
 // (QX_MESSAGE_LOG) the deliverables append to, for one case.
@@ -118,4 +118,4 @@ inline bool startsWith(std::string_view text, std::string_view prefix) {
   return text.substr(0, prefix.size()) == prefix;
 }
 
-}  // namespace qx::adversarial
+}  // namespace qx::testing

@@ -15,13 +15,10 @@
 #include "tests/support/loaded_library.h"
 #include "tests/support/record_bytes.h"
 
-namespace qx::adversarial {
+namespace qx::testing {
 namespace {
 
 namespace fs = std::filesystem;
-using qx::testing::RecordBlock;
-using qx::testing::RecordBytes;
-using qx::testing::RecordList;
 namespace slots = qx::testing::slots;
 namespace header_fields = platform::records::dual_spec_header;
 namespace row_fields = platform::records::dual_spec_row;
@@ -302,4 +299,4 @@ TEST_F(KestrelHostile, NoRowListStillSavesTheHeader) {
 }
 
 }  // namespace
-}  // namespace qx::adversarial
+}  // namespace qx::testing

@@ -10,13 +10,10 @@
 #include "tests/support/record_bytes.h"
 #include "tests/support/strict_check_run.h"
 
-namespace qx::adversarial {
+namespace qx::testing {
 namespace {
 
 namespace fs = std::filesystem;
-using qx::testing::checkPointFile;
-using qx::testing::checkPointRow;
-using qx::testing::RecordBytes;
 namespace header_fields = platform::records::check_point_header;
 
 constexpr int kRows = 1000000;
@@ -57,4 +54,4 @@ TEST(MillionRows, TheSavedReportPassesTheStrictCheck) {
 }
 
 }  // namespace
-}  // namespace qx::adversarial
+}  // namespace qx::testing

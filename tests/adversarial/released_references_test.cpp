@@ -21,19 +21,14 @@
 #include "vellum/build_rules.h"
 #include "vellum/group_table_run.h"
 
-namespace qx::adversarial {
+namespace qx::testing {
 namespace {
 
-using qx::testing::checkPointFile;
-using qx::testing::checkPointRow;
-using qx::testing::RecordBytes;
-using qx::testing::ResultHost;
 namespace slots = qx::testing::slots;
 using namespace qx::testing::layouts;
 
 namespace fs = std::filesystem;
 using platform::utf8ToGbk;
-using qx::testing::RecordBlock;
 
 enum class Trouble {
   None,          // a good report: saved
@@ -228,4 +223,4 @@ INSTANTIATE_TEST_SUITE_P(
     });
 
 }  // namespace
-}  // namespace qx::adversarial
+}  // namespace qx::testing

@@ -4,15 +4,10 @@
 #include "tests/adversarial/deliverables.h"
 #include "tests/support/record_bytes.h"
 
-namespace qx::adversarial {
+namespace qx::testing {
 
 namespace {
 
-using qx::testing::checkPointFile;
-using qx::testing::checkPointRow;
-using qx::testing::RecordBytes;
-using qx::testing::RecordList;
-using qx::testing::ResultHost;
 namespace slots = qx::testing::slots;
 using namespace qx::testing::layouts;
 using platform::utf8ToGbk;
@@ -114,4 +109,4 @@ std::optional<ProgramEnd> runSmallReport(Exporter exporter, const HostSetting& s
   return std::nullopt;
 }
 
-}  // namespace qx::adversarial
+}  // namespace qx::testing

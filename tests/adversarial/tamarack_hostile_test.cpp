@@ -16,14 +16,11 @@
 #include "tests/adversarial/library_run_outcome.h"
 #include "tests/support/record_bytes.h"
 
-namespace qx::adversarial {
+namespace qx::testing {
 namespace {
 
 namespace fs = std::filesystem;
 using platform::utf8ToGbk;
-using qx::testing::RecordBlock;
-using qx::testing::RecordBytes;
-using qx::testing::ResultHost;
 namespace slots = qx::testing::slots;
 namespace header_fields = platform::records::result_header;
 namespace row_fields = platform::records::result_row;
@@ -283,4 +280,4 @@ TEST(TamarackLongChain, AChainOf200000RecordsCompletes) {
 }
 
 }  // namespace
-}  // namespace qx::adversarial
+}  // namespace qx::testing

@@ -19,14 +19,9 @@
 #include "tests/support/record_bytes.h"
 #include "tests/support/strict_check_run.h"
 
-namespace qx::adversarial {
+namespace qx::testing {
 namespace {
 
-using qx::testing::checkPointFile;
-using qx::testing::checkPointRow;
-using qx::testing::RecordBytes;
-using qx::testing::RecordList;
-using qx::testing::ResultHost;
 namespace slots = qx::testing::slots;
 using namespace qx::testing::layouts;
 
@@ -259,4 +254,4 @@ TEST(WholeTemplate, EveryTemplateComesBackWhole) {
 }
 
 }  // namespace
-}  // namespace qx::adversarial
+}  // namespace qx::testing

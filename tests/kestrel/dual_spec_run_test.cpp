@@ -3,7 +3,10 @@
 #include "automation/operations.h"
 #include "tests/kestrel/run_fixture.h"
 
-namespace qx::kestrel::testing {
+namespace qx::testing {
+
+using namespace qx::kestrel;
+
 namespace {
 
 const std::string kYes = "\xCA\xC7";  // "是"
@@ -199,4 +202,4 @@ TEST_F(DualSpecRun, ASuccessfulRunOpensSavesReleasesAndKeepsTheApartment) {
 }
 
 }  // namespace
-}  // namespace qx::kestrel::testing
+}  // namespace qx::testing

@@ -4,7 +4,10 @@
 #include "report/failure_report.h"
 #include "tests/kestrel/run_fixture.h"
 
-namespace qx::kestrel::testing {
+namespace qx::testing {
+
+using namespace qx::kestrel;
+
 namespace {
 
 TEST_F(DualSpecRun, AMissingTemplateIsNamedAndCreatesNoServer) {
@@ -108,4 +111,4 @@ TEST_F(DualSpecRun, AFrameAboveTheFirstRowIsRefusedNotCrashed) {
 }
 
 }  // namespace
-}  // namespace qx::kestrel::testing
+}  // namespace qx::testing

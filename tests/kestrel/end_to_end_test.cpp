@@ -13,15 +13,12 @@
 #include "tests/support/record_bytes.h"
 #include "tests/support/temp_dir.h"
 
-namespace qx::kestrel::testing {
+namespace qx::testing {
 
-using qx::testing::RecordBytes;
-using qx::testing::RecordList;
 namespace slots = qx::testing::slots;
 namespace header_fields = platform::records::dual_spec_header;
 namespace row_fields = platform::records::dual_spec_row;
 
-using ::qx::testing::LoadedLibrary;
 namespace {
 
 struct Shown {
@@ -119,4 +116,4 @@ TEST(KestrelEndToEnd, FillsFramesAndSavesARealTemplate) {
 }
 
 }  // namespace
-}  // namespace qx::kestrel::testing
+}  // namespace qx::testing

@@ -16,10 +16,8 @@
 #include "tests/support/recording_server.h"
 #include "tests/support/temp_dir.h"
 
-namespace qx::kestrel::testing {
+namespace qx::testing {
 
-using qx::testing::RecordBytes;
-using qx::testing::RecordList;
 namespace slots = qx::testing::slots;
 namespace header_fields = platform::records::dual_spec_header;
 namespace row_fields = platform::records::dual_spec_row;
@@ -40,7 +38,10 @@ class DualSpecRun : public ::testing::Test {
     }
   }
 
-  void run() { runDualSpecExport(decodeDualSpecHeader(header.bytes()), rows.first(), messages); }
+  void run() {
+    kestrel::runDualSpecExport(kestrel::decodeDualSpecHeader(header.bytes()), rows.first(),
+                               messages);
+  }
 
   // The text of an absolute cell of the sheet, as code page 936 ("" when never written).
   std::string cell(int row, int column) const {
@@ -77,4 +78,4 @@ class DualSpecRun : public ::testing::Test {
   int depthBefore = 0;
 };
 
-}  // namespace qx::kestrel::testing
+}  // namespace qx::testing

@@ -26,12 +26,12 @@
 #include "tests/reliability/workbook_checks.h"
 #include "tests/support/temp_dir.h"
 
-namespace qx::reliability {
+namespace qx::testing {
 namespace {
 
 namespace fs = std::filesystem;
-using engine::testing::minimalWorkbook;
-using engine::testing::Parts;
+using testing::minimalWorkbook;
+using testing::Parts;
 
 #ifdef _WIN32
 // This test program started again, listing no test, and waited for.
@@ -99,7 +99,7 @@ std::string saveWithNewStyles(const fs::path& file) {
 TEST(ReplacementFile, ASaveRemovesOnlyTheCopiesOfWritersOfThisMachineThatAreGone) {
   const ::qx::testing::TempDir dir;
   const fs::path file = dir.path() / "t.xlsx";
-  engine::testing::writePackage(file, minimalWorkbook());
+  testing::writePackage(file, minimalWorkbook());
   const std::string target = file.string();
   const std::string dead = engine::replacementPrefix(target, deadPid());
   const std::string deadOther =
@@ -126,7 +126,7 @@ TEST(ReplacementFile, ASaveRemovesOnlyTheCopiesOfWritersOfThisMachineThatAreGone
   for (const Case& c : cases) dir.write(c.name, "leftover");
   ASSERT_EQ(saveWithNewStyles(file), "");
   for (const Case& c : cases) EXPECT_EQ(fs::exists(dir.path() / c.name), !c.removed) << c.name;
-  EXPECT_EQ(engine::testing::readPackage(file).at("xl/styles.xml"), "<new/>");
+  EXPECT_EQ(testing::readPackage(file).at("xl/styles.xml"), "<new/>");
 }
 
 #ifndef _WIN32
@@ -134,12 +134,12 @@ TEST(ReplacementFile, TheSavedFileKeepsItsPermissionsAndItsSymbolicLink) {
   const ::qx::testing::TempDir dir;
   const fs::path real = dir.path() / "real.xlsx";
   const fs::path link = dir.path() / "link.xlsx";
-  engine::testing::writePackage(real, minimalWorkbook());
+  testing::writePackage(real, minimalWorkbook());
   ::chmod(real.c_str(), 0640);
   fs::create_symlink(real.filename(), link);
   ASSERT_EQ(saveWithNewStyles(link), "");
   EXPECT_TRUE(fs::is_symlink(link));
-  EXPECT_EQ(engine::testing::readPackage(real).at("xl/styles.xml"), "<new/>");
+  EXPECT_EQ(testing::readPackage(real).at("xl/styles.xml"), "<new/>");
   struct stat status;
   ASSERT_EQ(::stat(real.c_str(), &status), 0);
   EXPECT_EQ(status.st_mode & 07777, 0640u);
@@ -157,9 +157,9 @@ TEST(ReplacementFile, AFileWhoseNameLeavesNoRoomForTheCopysMarkersStillSaves) {
   const ::qx::testing::TempDir dir;
   // With the copy's markers (38 bytes) around it, the name would pass the longest name.
   const fs::path file = dir.path() / (std::string(kNameMax - 15, 'n') + ".xlsx");
-  engine::testing::writePackage(file, minimalWorkbook());
+  testing::writePackage(file, minimalWorkbook());
   ASSERT_EQ(saveWithNewStyles(file), "");
-  EXPECT_EQ(engine::testing::readPackage(file).at("xl/styles.xml"), "<new/>");
+  EXPECT_EQ(testing::readPackage(file).at("xl/styles.xml"), "<new/>");
   EXPECT_EQ(folderEntries(dir.path()), std::vector<std::string>{file.filename().string()});
 }
 
@@ -173,17 +173,17 @@ TEST(ReplacementFile, TheArchiveIsTheSameWhateverTheWriteBuffer) {
   for (const std::size_t bytes : {std::size_t{1}, std::size_t{37}, std::size_t{256} << 10}) {
     SCOPED_TRACE(bytes);
     const fs::path file = dir.path() / (std::string("b").append(std::to_string(bytes)) + ".xlsx");
-    engine::testing::writePackage(file, minimalWorkbook());
+    testing::writePackage(file, minimalWorkbook());
     FailingFileSystem fileSystem;
     fileSystem.setWriteBufferBytes(bytes);
     const engine::ScopedSaveFileSystem use(fileSystem);
     ASSERT_EQ(saveWithNewStyles(file), "");
     if (bytes == 1) {
-      rawEntries = engine::testing::readRawEntries(file);
-      parts = engine::testing::readPackage(file);
+      rawEntries = testing::readRawEntries(file);
+      parts = testing::readPackage(file);
     } else {
-      EXPECT_EQ(engine::testing::readRawEntries(file), rawEntries);
-      EXPECT_EQ(engine::testing::readPackage(file), parts);
+      EXPECT_EQ(testing::readRawEntries(file), rawEntries);
+      EXPECT_EQ(testing::readPackage(file), parts);
       EXPECT_LT(fileSystem.count(Fault::Write), previousWrites);
     }
     previousWrites = fileSystem.count(Fault::Write);
@@ -193,7 +193,7 @@ TEST(ReplacementFile, TheArchiveIsTheSameWhateverTheWriteBuffer) {
 TEST(ReplacementFile, APackageWithoutPartsNeverReplacesTheFile) {
   const ::qx::testing::TempDir dir;
   const fs::path file = dir.path() / "t.xlsx";
-  engine::testing::writePackage(file, {{"a.xml", "<a/>"}});
+  testing::writePackage(file, {{"a.xml", "<a/>"}});
   const std::string before = fileBytes(file);
   try {
     engine::ZipPackage(file.string()).save(file.string(), {}, {}, {"a.xml"});
@@ -242,7 +242,7 @@ TEST(ReplacementFile, AMisbehavingFileSystemFailsTheSaveAndLeavesTheFile) {
     SCOPED_TRACE(c.reason);
     const ::qx::testing::TempDir dir;
     const fs::path file = dir.path() / "t.xlsx";
-    engine::testing::writePackage(file, minimalWorkbook());
+    testing::writePackage(file, minimalWorkbook());
     const std::string before = fileBytes(file);
     Misbehaving fileSystem(c.mode);
     const engine::ScopedSaveFileSystem use(fileSystem);
@@ -254,4 +254,4 @@ TEST(ReplacementFile, AMisbehavingFileSystemFailsTheSaveAndLeavesTheFile) {
 }
 
 }  // namespace
-}  // namespace qx::reliability
+}  // namespace qx::testing

@@ -16,7 +16,7 @@
 #include "tests/support/corpus.h"
 #include "tests/support/temp_dir.h"
 
-namespace qx::reliability {
+namespace qx::testing {
 namespace {
 
 namespace fs = std::filesystem;
@@ -139,4 +139,4 @@ TEST(SaveFaults, AChineseTemplatePathSavesInPlaceOrIsLeftAsItWas) {
 }
 
 }  // namespace
-}  // namespace qx::reliability
+}  // namespace qx::testing

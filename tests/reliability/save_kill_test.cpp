@@ -32,7 +32,7 @@
 extern char** environ;
 #endif
 
-namespace qx::reliability {
+namespace qx::testing {
 namespace {
 
 namespace fs = std::filesystem;
@@ -344,4 +344,4 @@ TEST(SaveKills, AKilledSaveLeavesTheOldTemplateOrTheWholeNewOneAndNoCopyAfterThe
 }
 
 }  // namespace
-}  // namespace qx::reliability
+}  // namespace qx::testing

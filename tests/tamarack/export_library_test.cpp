@@ -18,13 +18,12 @@
 #include "tests/support/record_bytes.h"
 #include "tests/support/temp_dir.h"
 
-namespace qx::tamarack::testing {
+namespace qx::testing {
+
 namespace {
 
 using ResultExport = void (*)(void*, void*);
 
-using ::qx::testing::LoadedLibrary;
-using qx::testing::ResultHost;
 namespace header_fields = platform::records::result_header;
 
 class ExportLibrary : public ::testing::Test {
@@ -110,4 +109,4 @@ TEST_F(ExportLibrary, LooksForItsDataFileInTheTempFolder) {
 #endif  // _WIN32
 
 }  // namespace
-}  // namespace qx::tamarack::testing
+}  // namespace qx::testing

@@ -4,7 +4,10 @@
 #include "tests/heron/open_files.h"
 #include "tests/tamarack/run_fixture.h"
 
-namespace qx::tamarack::testing {
+namespace qx::testing {
+
+using namespace qx::tamarack;
+
 namespace {
 
 using Strings = std::vector<std::string>;
@@ -161,11 +164,11 @@ TEST_F(TamarackRun, OneWorksheetOnlyEndsWithTheMessageAndNoSave) {
   // The user is told while the data file is still open; it is closed after the message.
   std::optional<bool> dataOpenWhenTold;
   messages.onShow = [&](const qx::testing::ShownMessage&) {
-    dataOpenWhenTold = heron::testing::openedByThisProcess(dataFile);
+    dataOpenWhenTold = testing::openedByThisProcess(dataFile);
   };
   run();
   EXPECT_EQ(dataOpenWhenTold, true);
-  EXPECT_FALSE(heron::testing::openedByThisProcess(dataFile));
+  EXPECT_FALSE(testing::openedByThisProcess(dataFile));
   EXPECT_EQ(outcome, report::Outcome::Stopped);
   EXPECT_EQ(shownTexts(), Strings{"工作表不够"});
   EXPECT_EQ(messages.shown[0].buttons, platform::Buttons::Ok);
@@ -332,4 +335,4 @@ TEST_F(TamarackRun, ARowWithNoCellNameEndsLikeAFailedCall) {
 }
 
 }  // namespace
-}  // namespace qx::tamarack::testing
+}  // namespace qx::testing

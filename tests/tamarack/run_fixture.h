@@ -16,11 +16,8 @@
 #include "tests/support/recording_server.h"
 #include "tests/support/temp_dir.h"
 
-namespace qx::tamarack::testing {
+namespace qx::testing {
 
-using qx::testing::kResultExtraColumns;
-using qx::testing::RecordBytes;
-using qx::testing::ResultHost;
 namespace slots = qx::testing::slots;
 namespace header_fields = platform::records::result_header;
 namespace row_fields = platform::records::result_row;
@@ -111,7 +108,7 @@ class TamarackRun : public ::testing::Test {
            bool withHeader = true) {
     dataFile = dir.write("temp/pinebrook_temp.dat", host.transferRecord(transferSize, withHeader));
     depthBefore = automation::apartmentDepthForTesting();
-    outcome = runExport({languageFile, dataFile}, messages);
+    outcome = tamarack::runExport({languageFile, dataFile}, messages);
   }
 
   int apartmentsLeft() const {
@@ -147,4 +144,4 @@ class TamarackRun : public ::testing::Test {
   std::optional<report::Outcome> outcome;  // of the last run()
 };
 
-}  // namespace qx::tamarack::testing
+}  // namespace qx::testing

@@ -10,7 +10,10 @@
 #include "vellum/build_rules.h"
 #include "vellum/group_table_run.h"
 
-namespace qx::vellum::test {
+namespace qx::testing {
+
+using namespace qx::vellum;
+
 namespace {
 
 using Strings = std::vector<std::string>;
@@ -168,4 +171,4 @@ TEST_F(ColumnLetters, LongTextsAreCutAtACharacterBoundaryOfTheCellText) {
 }
 
 }  // namespace
-}  // namespace qx::vellum::test
+}  // namespace qx::testing

@@ -14,14 +14,11 @@
 #include "tests/support/record_bytes.h"
 #include "tests/support/temp_dir.h"
 
-namespace qx::vellum::test {
+namespace qx::testing {
 
-using qx::testing::RecordBytes;
-using qx::testing::RecordList;
 namespace header_fields = platform::records::group_table_header;
 namespace row_fields = platform::records::group_table_row;
 
-using ::qx::testing::LoadedLibrary;
 namespace {
 
 struct Build {
@@ -113,4 +110,4 @@ TEST(ExportLibraryDifferences, OnlyVellumNeedsARowList) {
 }
 
 }  // namespace
-}  // namespace qx::vellum::test
+}  // namespace qx::testing

@@ -15,7 +15,10 @@
 #include "report/sheet_writing.h"
 #include "tests/vellum/run_fixture.h"
 
-namespace qx::vellum::test {
+namespace qx::testing {
+
+using namespace qx::vellum;
+
 namespace {
 
 using Strings = std::vector<std::string>;
@@ -272,4 +275,4 @@ TEST_F(GroupTableRun, NoPictureWithoutTheFlag) {
 }
 
 }  // namespace
-}  // namespace qx::vellum::test
+}  // namespace qx::testing

@@ -7,7 +7,9 @@
 #include "platform/paths.h"
 #include "vellum/group_table_run.h"
 
-namespace qx::vellum::test {
+namespace qx::testing {
+
+using namespace qx::vellum;
 
 GroupTableRunTest::GroupTableRunTest()
     : confDir("QX_CONF_DIR", dir.path().string()),
@@ -69,4 +71,4 @@ std::vector<std::string> GroupTableRunTest::messageTexts() const {
   return out;
 }
 
-}  // namespace qx::vellum::test
+}  // namespace qx::testing

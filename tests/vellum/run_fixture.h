@@ -14,10 +14,8 @@
 #include "tests/support/temp_dir.h"
 #include "vellum/build_rules.h"
 
-namespace qx::vellum::test {
+namespace qx::testing {
 
-using qx::testing::RecordBytes;
-using qx::testing::RecordList;
 namespace slots = qx::testing::slots;
 namespace header_fields = platform::records::group_table_header;
 namespace row_fields = platform::records::group_table_row;
@@ -37,8 +35,8 @@ class GroupTableRunTest : public ::testing::Test {
   bool writeHostPicture();
 
   // Calls the export's core as the host calls the library.
-  void run(const BuildRules& rules);
-  void runWithoutRows(const BuildRules& rules);
+  void run(const vellum::BuildRules& rules);
+  void runWithoutRows(const vellum::BuildRules& rules);
 
   std::vector<std::string> writes() const { return writesOf(server); }
   std::vector<std::string> frames() const { return framesOf(server); }
@@ -55,4 +53,4 @@ class GroupTableRunTest : public ::testing::Test {
   std::filesystem::path picturePath;
 };
 
-}  // namespace qx::vellum::test
+}  // namespace qx::testing

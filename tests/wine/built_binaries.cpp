@@ -11,7 +11,7 @@
 #include "tests/support/loaded_library.h"
 #include "tests/wine/expected_files.h"
 
-namespace qx::wine {
+namespace qx::testing {
 
 const char* builtPath(Deliverable deliverable) {
   switch (deliverable) {
@@ -125,4 +125,4 @@ std::string openedFiles(const std::filesystem::path& log, double seconds, std::s
   return text;
 }
 
-}  // namespace qx::wine
+}  // namespace qx::testing

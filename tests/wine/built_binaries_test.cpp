@@ -29,7 +29,7 @@
 #include "tests/wine/recording_server_ids.h"
 #include "tests/wine/reports.h"
 
-namespace qx::wine {
+namespace qx::testing {
 
 void PrintTo(const Report& report, std::ostream* out) {
   *out << report.name;
@@ -237,9 +237,9 @@ INSTANTIATE_TEST_SUITE_P(UnknownValue, ProgramRun,
 GTEST_ALLOW_UNINSTANTIATED_PARAMETERIZED_TEST(ProgramRun);
 
 }  // namespace
-}  // namespace qx::wine
+}  // namespace qx::testing
 
-namespace qx::wine {
+namespace qx::testing {
 namespace {
 
 // The libraries a module imports, in lower case, read from its import directory; mapped
@@ -292,4 +292,4 @@ INSTANTIATE_TEST_SUITE_P(Built, Deliverables, ::testing::ValuesIn(builtDeliverab
                          [](const auto& info) { return std::string(deliverableName(info.param)); });
 
 }  // namespace
-}  // namespace qx::wine
+}  // namespace qx::testing

@@ -5,7 +5,7 @@
 
 #include "platform/code_page.h"
 
-namespace qx::wine {
+namespace qx::testing {
 
 using automation::InvokeKind;
 using automation::Variant;
@@ -126,4 +126,4 @@ std::string replaceAll(std::string text, std::string_view from, std::string_view
   return text;
 }
 
-}  // namespace qx::wine
+}  // namespace qx::testing

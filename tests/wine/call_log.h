@@ -8,7 +8,7 @@
 
 #include "tests/support/recording_server.h"
 
-namespace qx::wine {
+namespace qx::testing {
 
 // A text as it appears inside the log's quotes: quote, backslash and control bytes escaped.
 std::string escapedText(std::string_view utf8);
@@ -22,4 +22,4 @@ std::string logText(const std::vector<testing::Call>& calls);
 // `text` with every occurrence of `from` replaced by `to`.
 std::string replaceAll(std::string text, std::string_view from, std::string_view to);
 
-}  // namespace qx::wine
+}  // namespace qx::testing

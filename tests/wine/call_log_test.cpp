@@ -6,7 +6,7 @@
 #include "tests/wine/reports.h"
 #include "tests/wine/server_failure.h"
 
-namespace qx::wine {
+namespace qx::testing {
 namespace {
 
 using automation::InvokeKind;
@@ -128,4 +128,4 @@ TEST(ServerFailure, APlannedFailureTakesItsOccurrenceAndCarriesItsDescription) {
 }
 
 }  // namespace
-}  // namespace qx::wine
+}  // namespace qx::testing

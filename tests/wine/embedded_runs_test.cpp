@@ -21,7 +21,7 @@
 #include "tests/wine/expected_files.h"
 #include "tests/wine/reports.h"
 
-namespace qx::wine {
+namespace qx::testing {
 
 void PrintTo(const RoutedReport& routed, std::ostream* out) {
   *out << routed.report.name << " (" << routed.route << ")";
@@ -145,4 +145,4 @@ INSTANTIATE_TEST_SUITE_P(Embedded, SavingEmbeddedRun, ::testing::ValuesIn(saving
                          kRouteAndName);
 
 }  // namespace
-}  // namespace qx::wine
+}  // namespace qx::testing

@@ -20,7 +20,7 @@
 #include "vellum/build_rules.h"
 #include "vellum/group_table_run.h"
 
-namespace qx::wine {
+namespace qx::testing {
 
 void PrintTo(const Report& report, std::ostream* out) {
   *out << report.name;
@@ -139,4 +139,4 @@ INSTANTIATE_TEST_SUITE_P(Reports, EngineRun, ::testing::ValuesIn(engineReports()
                          [](const auto& info) { return info.param.name; });
 
 }  // namespace
-}  // namespace qx::wine
+}  // namespace qx::testing

@@ -11,15 +11,10 @@
 #include "tests/support/record_bytes.h"
 #include "tests/wine/call_log.h"
 
-namespace qx::wine {
+namespace qx::testing {
 
 namespace {
 
-using qx::testing::checkPointFile;
-using qx::testing::checkPointRow;
-using qx::testing::RecordBytes;
-using qx::testing::RecordList;
-using qx::testing::ResultHost;
 namespace slots = qx::testing::slots;
 using namespace qx::testing::layouts;
 
@@ -368,4 +363,4 @@ std::string withPlaceholders(std::string text, const PreparedReport& prepared, b
   return text;
 }
 
-}  // namespace qx::wine
+}  // namespace qx::testing

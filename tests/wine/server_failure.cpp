@@ -6,7 +6,7 @@
 
 #include "platform/code_page.h"
 
-namespace qx::wine {
+namespace qx::testing {
 
 bool planFailure(testing::RecordingServer& server, std::string_view line) {
   std::vector<std::string> fields;
@@ -34,4 +34,4 @@ bool planFailure(testing::RecordingServer& server, std::string_view line) {
   return true;
 }
 
-}  // namespace qx::wine
+}  // namespace qx::testing
