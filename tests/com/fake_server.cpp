@@ -18,6 +18,8 @@ Factory factory([]() -> IDispatch* { return FakeObject::make(); });
 }  // namespace
 }  // namespace qx::testing
 
+using qx::testing::state;
+
 extern "C" __declspec(dllexport) HRESULT STDAPICALLTYPE
     DllGetClassObject(REFCLSID classId, REFIID iid, void** object) {
   if (object == nullptr) return E_POINTER;

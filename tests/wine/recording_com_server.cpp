@@ -75,10 +75,12 @@ IDispatch* newApplication() {
   return adaptDispatch(automation::createServerObject("Excel.Application"));
 }
 
-fake::Factory factory(newApplication);
+Factory factory(newApplication);
 
 }  // namespace
 }  // namespace qx::testing
+
+using qx::testing::recordingServer;
 
 extern "C" __declspec(dllexport) HRESULT STDAPICALLTYPE
     DllGetClassObject(REFCLSID classId, REFIID iid, void** object) {
