@@ -5,7 +5,10 @@
 #include "automation/server_registry.h"
 #include "tests/support/recording_server.h"
 
-namespace qx::automation {
+namespace qx::testing {
+
+using namespace qx::automation;
+
 namespace {
 
 class CountedObject final : public Dispatch {
@@ -90,4 +93,4 @@ TEST(AutomationObject, CreateByProgIdReturnsFalseWithoutRaising) {
 }
 
 }  // namespace
-}  // namespace qx::automation
+}  // namespace qx::testing

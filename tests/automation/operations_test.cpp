@@ -7,7 +7,10 @@
 #include "tests/support/operation_rows.h"
 #include "tests/support/recording_server.h"
 
-namespace qx::automation {
+namespace qx::testing {
+
+using namespace qx::automation;
+
 namespace {
 
 using testing::RecordingServer;
@@ -134,4 +137,4 @@ TEST(Operations, AllReferencesAreReleasedWhenTheHoldersGo) {
 }
 
 }  // namespace
-}  // namespace qx::automation
+}  // namespace qx::testing

@@ -18,7 +18,10 @@
 #include "tests/support/corpus.h"
 #include "tests/support/temp_dir.h"
 
-namespace qx::engine {
+namespace qx::testing {
+
+using namespace qx::engine;
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -168,4 +171,4 @@ INSTANTIATE_TEST_SUITE_P(Corpus, CorpusRoundTrip,
                          });
 
 }  // namespace
-}  // namespace qx::engine
+}  // namespace qx::testing

@@ -13,7 +13,10 @@
 #include "tests/support/strict_check_run.h"
 #include "tests/support/temp_dir.h"
 
-namespace qx::engine {
+namespace qx::testing {
+
+using namespace qx::engine;
+
 namespace {
 
 using automation::AutomationObject;
@@ -271,4 +274,4 @@ TEST_F(DescribedCells, TheSavedPackagesPassTheStrictCheck) {
 }
 
 }  // namespace
-}  // namespace qx::engine
+}  // namespace qx::testing

@@ -9,7 +9,10 @@
 #include "engine/save/engine_error.h"
 #include "tests/engine/package_builder.h"
 
-namespace qx::engine {
+namespace qx::testing {
+
+using namespace qx::engine;
+
 namespace {
 
 TEST(Drawing, TellsPictureKindsBySignature) {
@@ -95,4 +98,4 @@ TEST(DrawingPart, StrictWorkbooksGetStrictNamespaces) {
 }
 
 }  // namespace
-}  // namespace qx::engine
+}  // namespace qx::testing

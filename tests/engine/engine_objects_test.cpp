@@ -26,7 +26,10 @@
 #include "tests/support/strict_check_run.h"
 #include "tests/support/temp_dir.h"
 
-namespace qx::engine {
+namespace qx::testing {
+
+using namespace qx::engine;
+
 namespace {
 
 using automation::AutomationError;
@@ -570,9 +573,9 @@ TEST_F(EngineObjects, WorkbooksCloseClosesEveryWorkbookUnsaved) {
 }
 
 }  // namespace
-}  // namespace qx::engine
+}  // namespace qx::testing
 
-namespace qx::engine {
+namespace qx::testing {
 namespace {
 
 TEST_F(EngineObjects, SavingTwiceKeepsBothRoundsOfChanges) {
@@ -613,9 +616,9 @@ TEST_F(EngineObjects, OverwritingAFormulaDropsTheCalculationChain) {
 }
 
 }  // namespace
-}  // namespace qx::engine
+}  // namespace qx::testing
 
-namespace qx::engine {
+namespace qx::testing {
 namespace {
 
 TEST_F(EngineObjects, OverwritingASharedFormulaMasterKeepsTheOthersFormulas) {
@@ -656,4 +659,4 @@ TEST_F(EngineObjects, FailureDescriptionsLeaveTheOperationToTheReport) {
 }
 
 }  // namespace
-}  // namespace qx::engine
+}  // namespace qx::testing

@@ -17,7 +17,10 @@
 #include "tests/support/corpus.h"
 #include "tests/support/temp_dir.h"
 
-namespace qx::engine {
+namespace qx::testing {
+
+using namespace qx::engine;
+
 namespace {
 
 std::string findOffice() {
@@ -101,4 +104,4 @@ TEST(LibreOfficeCsv, ReadsFilledStrictWorkbooksOfTheCorpus) {
 }
 
 }  // namespace
-}  // namespace qx::engine
+}  // namespace qx::testing

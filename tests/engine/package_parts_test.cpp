@@ -6,7 +6,10 @@
 #include "engine/package/relationships.h"
 #include "engine/save/engine_error.h"
 
-namespace qx::engine {
+namespace qx::testing {
+
+using namespace qx::engine;
+
 namespace {
 
 constexpr const char* kTypes =
@@ -154,4 +157,4 @@ TEST(DamagedRelationships, RemovingOneOfTwoWithTheSameIdKeepsTheOther) {
 }
 
 }  // namespace
-}  // namespace qx::engine
+}  // namespace qx::testing

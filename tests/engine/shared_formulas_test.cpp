@@ -6,7 +6,10 @@
 
 #include "tests/engine/package_builder.h"
 
-namespace qx::engine {
+namespace qx::testing {
+
+using namespace qx::engine;
+
 namespace {
 
 TEST(SharedFormulas, MovesRelativeReferencesOnly) {
@@ -49,4 +52,4 @@ TEST(SharedFormulas, WritingOverTheMasterWritesTheOthersOut) {
 }
 
 }  // namespace
-}  // namespace qx::engine
+}  // namespace qx::testing

@@ -6,7 +6,10 @@
 
 #include "engine/package/xml_part.h"
 
-namespace qx::engine {
+namespace qx::testing {
+
+using namespace qx::engine;
+
 namespace {
 
 std::string saved(SharedStrings& strings) {
@@ -93,4 +96,4 @@ TEST(SharedStrings, RepeatedValuesOfAReportShareOneItem) {
 }
 
 }  // namespace
-}  // namespace qx::engine
+}  // namespace qx::testing

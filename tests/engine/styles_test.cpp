@@ -6,7 +6,10 @@
 
 #include "tests/engine/package_builder.h"
 
-namespace qx::engine {
+namespace qx::testing {
+
+using namespace qx::engine;
+
 namespace {
 
 using testing::xmlFragment;
@@ -104,4 +107,4 @@ TEST_F(StylesTest, NumberFormatCopiesAddCustomCodesOnce) {
 }
 
 }  // namespace
-}  // namespace qx::engine
+}  // namespace qx::testing

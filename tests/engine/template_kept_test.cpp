@@ -14,7 +14,10 @@
 #include "tests/engine/package_builder.h"
 #include "tests/support/temp_dir.h"
 
-namespace qx::engine {
+namespace qx::testing {
+
+using namespace qx::engine;
+
 namespace {
 
 using automation::AutomationObject;
@@ -259,4 +262,4 @@ TEST_F(TemplateKept, WritingIntoAnArrayFormulaOrDataTableIsRefused) {
 }
 
 }  // namespace
-}  // namespace qx::engine
+}  // namespace qx::testing

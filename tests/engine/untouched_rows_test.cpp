@@ -18,7 +18,10 @@
 #include "tests/engine/package_builder.h"
 #include "tests/support/temp_dir.h"
 
-namespace qx::engine {
+namespace qx::testing {
+
+using namespace qx::engine;
+
 namespace {
 
 using automation::Variant;
@@ -280,4 +283,4 @@ TEST(UntouchedSharedStrings, ItemsGoOutAsTheyWereReadBesideNewOnes) {
 }
 
 }  // namespace
-}  // namespace qx::engine
+}  // namespace qx::testing

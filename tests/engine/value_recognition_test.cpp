@@ -7,7 +7,10 @@
 #include "engine/package/number_formats.h"
 #include "tests/engine/typed_texts.h"
 
-namespace qx::engine {
+namespace qx::testing {
+
+using namespace qx::engine;
+
 namespace {
 
 // Kind, value and format of every class and its near misses; the number shown in the format
@@ -53,4 +56,4 @@ TEST(ValueRecognition, PercentagesAreTheNumbersAHundredTimesSmaller) {
 }
 
 }  // namespace
-}  // namespace qx::engine
+}  // namespace qx::testing

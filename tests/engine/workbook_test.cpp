@@ -12,7 +12,10 @@
 #include "tests/engine/package_builder.h"
 #include "tests/support/temp_dir.h"
 
-namespace qx::engine {
+namespace qx::testing {
+
+using namespace qx::engine;
+
 namespace {
 
 std::string workbookPart(const std::string& sheets) {
@@ -68,4 +71,4 @@ TEST(DamagedRelationships, ACalculationChainThatIsTheSheetIsKept) {
 }
 
 }  // namespace
-}  // namespace qx::engine
+}  // namespace qx::testing

@@ -13,7 +13,10 @@
 #include "engine/save/engine_error.h"
 #include "tests/engine/package_builder.h"
 
-namespace qx::engine {
+namespace qx::testing {
+
+using namespace qx::engine;
+
 namespace {
 
 std::unique_ptr<Worksheet> sheetOf(const std::string& rows, const std::string& before = "",
@@ -205,4 +208,4 @@ TEST(TextArena, ARecentTextIsStoredOnce) {
 }
 
 }  // namespace
-}  // namespace qx::engine
+}  // namespace qx::testing

@@ -19,7 +19,10 @@
 #include "tests/engine/package_builder.h"
 #include "tests/support/temp_dir.h"
 
-namespace qx::engine {
+namespace qx::testing {
+
+using namespace qx::engine;
+
 namespace {
 
 PartContent text(std::string bytes) {
@@ -218,4 +221,4 @@ TEST(ZipPackage, GeneratedPartsComeBackWholeWithTheirCrcAndSize) {
 }
 
 }  // namespace
-}  // namespace qx::engine
+}  // namespace qx::testing

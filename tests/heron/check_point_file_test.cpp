@@ -6,7 +6,10 @@
 #include "tests/support/record_bytes.h"
 #include "tests/support/temp_dir.h"
 
-namespace qx::heron {
+namespace qx::testing {
+
+using namespace qx::heron;
+
 namespace {
 
 using qx::testing::checkPointFile;
@@ -170,4 +173,4 @@ TEST_F(CheckPointFileReading, RecordsComeInFileOrderAndSurplusBytesAreLeftAlone)
 }
 
 }  // namespace
-}  // namespace qx::heron
+}  // namespace qx::testing

@@ -14,7 +14,10 @@
 #include "tests/support/recording_server.h"
 #include "tests/support/temp_dir.h"
 
-namespace qx::heron {
+namespace qx::testing {
+
+using namespace qx::heron;
+
 namespace {
 
 using platform::Buttons;
@@ -557,4 +560,4 @@ TEST(CheckPointRunFiles, FixedFilesLieInTheTempFolderOfTheConfigurationDirectory
 }
 
 }  // namespace
-}  // namespace qx::heron
+}  // namespace qx::testing

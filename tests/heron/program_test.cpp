@@ -11,7 +11,10 @@
 #include "tests/support/recording_server.h"
 #include "tests/support/temp_dir.h"
 
-namespace qx::heron {
+namespace qx::testing {
+
+using namespace qx::heron;
+
 namespace {
 
 using qx::testing::checkPointFile;
@@ -91,4 +94,4 @@ TEST(HeronProgram, StartUpGivesTheSystemMessages) {
 }
 
 }  // namespace
-}  // namespace qx::heron
+}  // namespace qx::testing

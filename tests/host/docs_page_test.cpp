@@ -13,7 +13,10 @@
 #include "host/report_runner.h"
 #include "tests/support/temp_dir.h"
 
-namespace qx::host {
+namespace qx::testing {
+
+using namespace qx::host;
+
 namespace {
 
 struct Section {
@@ -140,4 +143,4 @@ TEST(DocsPageTest, EveryExampleIsADescriptionTheHostAccepts) {
 }
 
 }  // namespace
-}  // namespace qx::host
+}  // namespace qx::testing

@@ -7,7 +7,10 @@
 #include "include/qx/host_records.h"
 #include "tests/support/temp_dir.h"
 
-namespace qx::host {
+namespace qx::testing {
+
+using namespace qx::host;
+
 namespace {
 
 TEST(HeronLayout, EveryHeaderAndRowFieldDecodesAsTheHostEncodedIt) {
@@ -54,4 +57,4 @@ TEST(HeronLayout, EveryHeaderAndRowFieldDecodesAsTheHostEncodedIt) {
 }
 
 }  // namespace
-}  // namespace qx::host
+}  // namespace qx::testing

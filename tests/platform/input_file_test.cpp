@@ -8,7 +8,10 @@
 
 #include "tests/support/temp_dir.h"
 
-namespace qx::platform {
+namespace qx::testing {
+
+using namespace qx::platform;
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -98,4 +101,4 @@ TEST(InputFile, AMoveHandsTheFileOnAndLeavesTheSourceEmpty) {
 }
 
 }  // namespace
-}  // namespace qx::platform
+}  // namespace qx::testing

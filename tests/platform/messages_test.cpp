@@ -7,7 +7,10 @@
 
 #include "tests/support/temp_dir.h"
 
-namespace qx::platform {
+namespace qx::testing {
+
+using namespace qx::platform;
+
 namespace {
 
 std::string readAll(const std::filesystem::path& path) {
@@ -40,4 +43,4 @@ TEST(Format, GrowsToHoldLongArguments) {
 }
 
 }  // namespace
-}  // namespace qx::platform
+}  // namespace qx::testing

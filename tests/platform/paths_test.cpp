@@ -4,7 +4,10 @@
 
 #include "tests/support/temp_dir.h"
 
-namespace qx::platform {
+namespace qx::testing {
+
+using namespace qx::platform;
+
 namespace {
 
 #ifndef _WIN32
@@ -34,4 +37,4 @@ TEST(Paths, ConfigDirectoryIsFixedOnWindows) {
 #endif
 
 }  // namespace
-}  // namespace qx::platform
+}  // namespace qx::testing

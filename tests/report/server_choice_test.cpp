@@ -4,7 +4,10 @@
 
 #include "tests/support/captured_messages.h"
 
-namespace qx::report {
+namespace qx::testing {
+
+using namespace qx::report;
+
 namespace {
 
 struct SettingCase {
@@ -68,4 +71,4 @@ TEST(ServerSettingMessage, AnUnknownValueIsToldOncePerProcessNamingItAndCom) {
 }
 
 }  // namespace
-}  // namespace qx::report
+}  // namespace qx::testing

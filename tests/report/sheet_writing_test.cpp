@@ -8,7 +8,10 @@
 #include "tests/support/recording_server.h"
 #include "tests/support/temp_dir.h"
 
-namespace qx::report {
+namespace qx::testing {
+
+using namespace qx::report;
+
 using namespace automation;
 namespace {
 
@@ -168,4 +171,4 @@ TEST_F(SheetWriting, SessionReleaseLeavesNoReference) {
 }
 
 }  // namespace
-}  // namespace qx::report
+}  // namespace qx::testing

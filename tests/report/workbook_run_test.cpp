@@ -19,7 +19,10 @@
 #include "tests/support/temp_dir.h"
 #include "vellum/run_policy.h"
 
-namespace qx::report {
+namespace qx::testing {
+
+using namespace qx::report;
+
 namespace {
 
 using automation::apartmentDepthForTesting;
@@ -273,4 +276,4 @@ TEST(SheetRow, RefusesRowsBeyondThirtyTwoBitsWithThePolicysError) {
 }
 
 }  // namespace
-}  // namespace qx::report
+}  // namespace qx::testing

@@ -8,7 +8,10 @@
 #include "tests/support/captured_messages.h"
 #include "tests/support/temp_dir.h"
 
-namespace qx::tamarack {
+namespace qx::testing {
+
+using namespace qx::tamarack;
+
 namespace {
 
 using testing::CapturedMessages;
@@ -178,4 +181,4 @@ TEST(LanguageLookupOverBytes, NulBytesAreOrdinaryBytes) {
 }
 
 }  // namespace
-}  // namespace qx::tamarack
+}  // namespace qx::testing

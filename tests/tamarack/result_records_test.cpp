@@ -7,7 +7,10 @@
 #include "tests/support/record_bytes.h"
 #include "tests/support/temp_dir.h"
 
-namespace qx::tamarack {
+namespace qx::testing {
+
+using namespace qx::tamarack;
+
 namespace {
 
 using qx::testing::kResultExtraColumns;
@@ -164,4 +167,4 @@ TEST(HeaderBlockFields, ReadInPlaceAndShiftedRowsWrittenBack) {
 }
 
 }  // namespace
-}  // namespace qx::tamarack
+}  // namespace qx::testing

@@ -9,7 +9,10 @@
 
 #include "tests/support/captured_messages.h"
 
-namespace qx::vellum {
+namespace qx::testing {
+
+using namespace qx::vellum;
+
 namespace {
 
 TEST(HourSplit, EqualDividendAndDivisorTakeTheEqualityBranch) {
@@ -53,4 +56,4 @@ TEST(TruncateToInt32, SaturatesInsteadOfOverflowing) {
 }
 
 }  // namespace
-}  // namespace qx::vellum
+}  // namespace qx::testing
