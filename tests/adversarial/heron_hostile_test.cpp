@@ -17,7 +17,6 @@ namespace qx::testing {
 namespace {
 
 namespace fs = std::filesystem;
-namespace slots = qx::testing::slots;
 namespace header_fields = platform::records::check_point_header;
 using platform::utf8ToGbk;
 

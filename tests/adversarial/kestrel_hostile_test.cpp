@@ -19,7 +19,6 @@ namespace qx::testing {
 namespace {
 
 namespace fs = std::filesystem;
-namespace slots = qx::testing::slots;
 namespace header_fields = platform::records::dual_spec_header;
 namespace row_fields = platform::records::dual_spec_row;
 using platform::utf8ToGbk;

@@ -24,7 +24,6 @@
 namespace qx::testing {
 namespace {
 
-namespace slots = qx::testing::slots;
 using namespace qx::testing::layouts;
 
 namespace fs = std::filesystem;
@@ -155,10 +154,10 @@ class CoreRun {
     host.header.slot(slots::kResult[0], utf8ToGbk("标题"), headerRow(), 1);
     host.header.text(rs::workbook_path, hostText(workbook_));
     host.header.text(rs::column_spec, "ae");
-    host.header.int32(rs::first_body_row, 5).int32(rs::last_body_row, 9);
+    host.bodyRows(5, 9);
     host.header.int32(rs::border_weight, weight());
-    host.addRow().text(0, "1");
-    host.addRow().text(0, "2");
+    host.addRow().text(rr::field_a, "1");
+    host.addRow().text(rr::field_a, "2");
     if (trouble_ == Trouble::LoopingRows) {
       host.rows[1].address(rr::next, host.rows[0].data());
     }

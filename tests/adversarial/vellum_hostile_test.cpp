@@ -21,7 +21,6 @@ namespace qx::testing {
 namespace {
 
 namespace fs = std::filesystem;
-namespace slots = qx::testing::slots;
 
 namespace header_fields = platform::records::group_table_header;
 namespace row_fields = platform::records::group_table_row;

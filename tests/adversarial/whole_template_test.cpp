@@ -22,7 +22,6 @@
 namespace qx::testing {
 namespace {
 
-namespace slots = qx::testing::slots;
 using namespace qx::testing::layouts;
 
 namespace fs = std::filesystem;
@@ -190,7 +189,7 @@ void fillWithTamarack(const HostSetting& setting, const fs::path& workbook, int 
   records.header.slot(slots::kResult[0], "QXW-tamarack-h", 1, 3);
   records.header.text(rs::workbook_path, hostText(workbook));
   records.header.text(rs::column_spec, "ab");
-  records.header.int32(rs::first_body_row, startRow).int32(rs::last_body_row, startRow + 4);
+  records.bodyRows(startRow, startRow + 4);
   records.header.int32(rs::border_weight, 2);
   RecordBytes& row = records.addRow();
   row.text(rr::field_a, "QXW-tamarack-a");

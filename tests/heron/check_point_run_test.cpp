@@ -26,7 +26,6 @@ using qx::testing::checkPointFile;
 using qx::testing::checkPointRow;
 using qx::testing::RecordBytes;
 using qx::testing::RecordingServer;
-namespace slots = qx::testing::slots;
 namespace header_fields = platform::records::check_point_header;
 
 constexpr const char* kDataFileUnreadable = "打开 excel 的临时文件错误!";

@@ -18,7 +18,6 @@
 
 namespace qx::testing {
 
-namespace slots = qx::testing::slots;
 namespace header_fields = platform::records::dual_spec_header;
 namespace row_fields = platform::records::dual_spec_row;
 

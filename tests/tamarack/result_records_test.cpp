@@ -16,7 +16,6 @@ namespace {
 using qx::testing::kResultExtraColumns;
 using qx::testing::RecordBytes;
 using qx::testing::ResultHost;
-namespace slots = qx::testing::slots;
 namespace header_fields = platform::records::result_header;
 namespace row_fields = platform::records::result_row;
 
@@ -136,11 +135,9 @@ TEST(HeaderBlockFields, ReadInPlaceAndShiftedRowsWrittenBack) {
                      n != 3);
   host.header.text(header_fields::workbook_path, "C:\\t.xlsx");
   host.header.text(header_fields::column_spec, "aewb");
-  host.header.int32(header_fields::first_body_row, 5).int32(header_fields::last_body_row, 7);
+  host.bodyRows(5, 7);
   host.header.int32(header_fields::border_weight, -4138);
-  host.header.int32(header_fields::pagination, true)
-      .int32(header_fields::switch_a, false)
-      .int32(header_fields::switch_b, true);
+  host.pagination(true, false, true);
   host.addRow();
   HeaderBlock header(reinterpret_cast<std::uintptr_t>(host.header.data()));
   EXPECT_EQ(header.text(4), "h5");

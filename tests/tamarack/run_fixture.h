@@ -18,7 +18,6 @@
 
 namespace qx::testing {
 
-namespace slots = qx::testing::slots;
 namespace header_fields = platform::records::result_header;
 namespace row_fields = platform::records::result_row;
 
@@ -53,7 +52,7 @@ class TamarackRun : public ::testing::Test {
     templatePath_ = writeFile(u8"模板.xlsx", "template");
     host.header.text(header_fields::workbook_path, platform::utf8ToGbk(utf8Of(templatePath_)));
     host.header.int32(header_fields::border_weight, 2);
-    host.header.int32(header_fields::first_body_row, 5).int32(header_fields::last_body_row, 20);
+    host.bodyRows(5, 20);
   }
 
   // A file named in UTF-8, so that paths outside ASCII travel as code page 936 from the host.

@@ -13,7 +13,6 @@ namespace qx::testing {
 
 using namespace qx::vellum;
 
-namespace slots = qx::testing::slots;
 namespace header_fields = platform::records::group_table_header;
 namespace row_fields = platform::records::group_table_row;
 namespace {

@@ -16,7 +16,6 @@
 
 namespace qx::testing {
 
-namespace slots = qx::testing::slots;
 namespace header_fields = platform::records::group_table_header;
 namespace row_fields = platform::records::group_table_row;
 
