@@ -52,8 +52,7 @@ TEST_P(CorpusPages, SaveOrTellOnce) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Workbooks, CorpusPages,
-                         ::testing::ValuesIn(::qx::testing::corpusFiles(true)),
+INSTANTIATE_TEST_SUITE_P(Workbooks, CorpusPages, ::testing::ValuesIn(corpusFiles(true)),
                          [](const auto& info) {
                            std::string name;
                            for (const char c : info.param) name += std::isalnum(c) ? c : '_';

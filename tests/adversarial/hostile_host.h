@@ -34,9 +34,9 @@ class HostSetting {
   std::vector<std::string> messages() const;
 
  private:
-  qx::testing::TempDir dir_;
-  qx::testing::ScopedEnv conf_;
-  qx::testing::ScopedEnv log_;
+  TempDir dir_;
+  ScopedEnv conf_;
+  ScopedEnv log_;
 };
 
 // Calls `call` on a thread of its own, as the host calls an export from one of its threads.

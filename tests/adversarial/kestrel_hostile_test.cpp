@@ -272,7 +272,7 @@ TEST_F(KestrelHostile, TwoHostThreadsAtOnce) {
       .int32(header_fields::border_weight, 2);
   RecordBlock chain(5000, row_fields::kSize, row_fields::next);
   chain.fillAll(row_fields::primary_b, "B", 2);
-  const qx::testing::LoadedLibrary library(kKestrel);
+  const LoadedLibrary library(kKestrel);
   const qx_table_export_fn exported = library.tableExport("excel_file");
   ASSERT_NE(exported, nullptr);
   std::thread other([&] { exported(otherHeader.data(), chain.first()); });

@@ -46,8 +46,7 @@ TEST(MillionRows, TheSavedReportPassesTheStrictCheck) {
   EXPECT_EQ(setting.messages(), std::vector<std::string>());
   fs::remove(setting.temp("check_point_temp.dat"));
 
-  const ::qx::testing::StrictCheck check =
-      ::qx::testing::strictCheck({{example, workbook}}, setting.folder());
+  const StrictCheck check = strictCheck({{example, workbook}}, setting.folder());
   std::printf("%s", check.report.c_str());
   EXPECT_EQ(check.status, 0) << "findings the fill introduced above";
   EXPECT_NE(check.report.find("checked 2 packages (1 templates)"), std::string::npos);

@@ -171,7 +171,7 @@ class CoreRun {
   Trouble trouble_;
   HostSetting setting_;
   fs::path workbook_;
-  qx::testing::CapturedMessages messages_;
+  CapturedMessages messages_;
 };
 
 // The count sees what a holder keeps: without it, a leak would pass unnoticed.

@@ -200,8 +200,8 @@ void fillWithTamarack(const HostSetting& setting, const fs::path& workbook, int 
 
 TEST(WholeTemplate, EveryTemplateComesBackWhole) {
   std::vector<fs::path> templates;
-  for (const std::string& name : ::qx::testing::corpusFiles(true)) {
-    templates.push_back(::qx::testing::corpusFile(name));
+  for (const std::string& name : corpusFiles(true)) {
+    templates.push_back(corpusFile(name));
   }
   const std::vector<fs::path> resaves = libreOfficeResaves(templates);
   templates.insert(templates.end(), resaves.begin(), resaves.end());
@@ -247,7 +247,7 @@ TEST(WholeTemplate, EveryTemplateComesBackWhole) {
   std::printf("%s", report.c_str());
   EXPECT_EQ(status, 0) << "differences above";
 
-  const ::qx::testing::StrictCheck strict = ::qx::testing::strictCheck(stages, shared.folder());
+  const StrictCheck strict = strictCheck(stages, shared.folder());
   std::printf("strict check of every fill:\n%s", strict.report.c_str());
   EXPECT_EQ(strict.status, 0) << "findings the fills introduced above";
 }

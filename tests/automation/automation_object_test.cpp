@@ -68,7 +68,7 @@ TEST(AutomationObject, NotOwnedReferencesAreNeverReleased) {
 }
 
 TEST(AutomationObject, CreateByProgIdReachesTheRegisteredServer) {
-  testing::RecordingServer server;
+  RecordingServer server;
   server.registerAs("Test.Application");
   AutomationObject application;
   EXPECT_TRUE(application.createByProgId("Test.Application"));
@@ -86,7 +86,7 @@ TEST(AutomationObject, CreateByProgIdReturnsFalseWithoutRaising) {
   EXPECT_FALSE(application.createByProgId("Throwing.Server"));
   unregisterServer("Throwing.Server");
 
-  testing::RecordingServer server;
+  RecordingServer server;
   server.registerAs("Failing.Server");
   server.failCreation();
   EXPECT_FALSE(application.createByProgId("Failing.Server"));

@@ -12,12 +12,10 @@ using namespace qx::engine;
 
 namespace {
 
-using testing::xmlFragment;
-
 // On the heap: the styles hold handles into their own document, which must not move.
 std::unique_ptr<Styles> loaded() {
   auto styles = std::make_unique<Styles>();
-  styles->load(testing::minimalWorkbook().at("xl/styles.xml"), "xl/styles.xml");
+  styles->load(minimalWorkbook().at("xl/styles.xml"), "xl/styles.xml");
   return styles;
 }
 

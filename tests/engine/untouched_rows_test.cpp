@@ -53,12 +53,12 @@ std::string templateRows() {
 
 std::unique_ptr<Worksheet> keptSheet() {
   auto sheet = std::make_unique<Worksheet>(kSheet);
-  sheet->load(testing::minimalWorkbook(templateRows()).at(kSheet));
+  sheet->load(minimalWorkbook(templateRows()).at(kSheet));
   return sheet;
 }
 
 std::string saved(Worksheet& sheet) {
-  return testing::drained(sheet.saver());
+  return drained(sheet.saver());
 }
 
 std::string sheetDataOf(const std::string& xml) {
@@ -167,7 +167,7 @@ TEST(UntouchedSheet, ComesBackByteForByte) {
   rows +=
       "\n  <!-- between --><row r=\"9\"><c r=\"A9\"><v>1</v></c></row>"
       R"(<row r="10"><c r="A10" t="str"><f><![CDATA[">"]]></f><v>&gt;</v></c></row>)";
-  std::string part = testing::minimalWorkbook(rows).at(kSheet);
+  std::string part = minimalWorkbook(rows).at(kSheet);
   const std::size_t dimension = part.find(R"(<dimension ref="A1"/>)");
   ASSERT_NE(dimension, std::string::npos);
   part.replace(dimension, 21, R"(<dimension ref="A2:C10"/>)");
@@ -199,11 +199,10 @@ TEST(UntouchedSheet, RowsFarDownAreCheckedToo) {
   };
   for (const auto& c : cases) {
     Worksheet sheet(kSheet);
-    EXPECT_THROW(sheet.load(testing::minimalWorkbook(rows + c.tail).at(kSheet)), EngineError)
-        << c.name;
+    EXPECT_THROW(sheet.load(minimalWorkbook(rows + c.tail).at(kSheet)), EngineError) << c.name;
   }
   Worksheet sound(kSheet);
-  sound.load(testing::minimalWorkbook(rows).at(kSheet));
+  sound.load(minimalWorkbook(rows).at(kSheet));
   EXPECT_EQ(rectName(sound.usedRange()), "A1:A40000");
   EXPECT_EQ(sound.cells().find(39999, 1)->kind, CellKind::Original);
 }
@@ -212,7 +211,7 @@ TEST(UntouchedSheet, RowsFarDownAreCheckedToo) {
 // no call read; rows whose formulas do not name the table, and rows without formulas, stay
 // as they were read.
 TEST(UntouchedSheet, FormulasInKeptRowsFollowARenamedColumn) {
-  testing::Parts parts = testing::minimalWorkbook(
+  Parts parts = minimalWorkbook(
       R"(<row r="1"><c r="A1" t="inlineStr"><is><t>Key</t></is></c>)"
       R"(<c r="B1" t="inlineStr"><is><t>Value</t></is></c></row>)"
       R"(<row r="2"><c r="A2"><v>1</v></c><c r="B2"><v>2</v></c></row>)"
@@ -220,12 +219,12 @@ TEST(UntouchedSheet, FormulasInKeptRowsFollowARenamedColumn) {
       R"(<row r="6"><c r="D6"><f>SUM(B2:B2)</f><v>2</v></c></row>)"
       R"(<row r="7"><c r="D7"><v>3</v></c></row>)"
       R"(<row r="9"><c r="D9"><f>table1[[#This Row],[value]]+1</f><v>3</v></c></row>)");
-  testing::addTable(parts, R"(id="1" name="Table1" displayName="Table1" ref="A1:B2">)"
-                           R"(<tableColumns count="2"><tableColumn id="1" name="Key"/>)"
-                           R"(<tableColumn id="2" name="Value"/></tableColumns>)");
-  ::qx::testing::TempDir dir;
+  addTable(parts, R"(id="1" name="Table1" displayName="Table1" ref="A1:B2">)"
+                  R"(<tableColumns count="2"><tableColumn id="1" name="Key"/>)"
+                  R"(<tableColumn id="2" name="Value"/></tableColumns>)");
+  TempDir dir;
   const std::filesystem::path file = dir.path() / "t.xlsx";
-  testing::writePackage(file, parts);
+  writePackage(file, parts);
   {
     report::WorkbookSession session;
     ASSERT_TRUE(session.application.createByProgId("Excel.Application"));
@@ -235,7 +234,7 @@ TEST(UntouchedSheet, FormulasInKeptRowsFollowARenamedColumn) {
     automation::setRangeItem(a1, Variant::integer(1), Variant::integer(2), Variant::text(u"Sum"));
     automation::workbookSave(session.workbook);
   }
-  const std::string sheet = testing::readPackage(file).at(kSheet);
+  const std::string sheet = readPackage(file).at(kSheet);
   for (const char* kept : {R"(<row r="6"><c r="D6"><f>SUM(B2:B2)</f><v>2</v></c></row>)",
                            R"(<row r="7"><c r="D7"><v>3</v></c></row>)",
                            R"(<row r="2"><c r="A2"><v>1</v></c><c r="B2"><v>2</v></c></row>)"}) {
@@ -274,7 +273,7 @@ TEST(UntouchedSharedStrings, ItemsGoOutAsTheyWereReadBesideNewOnes) {
   EXPECT_EQ(strings.text(3), "A&b");
   EXPECT_EQ(strings.text(4), "rich part");
   EXPECT_EQ(strings.add("rich part"), 7u);  // a rich item is no plain text's item
-  const std::string out = testing::drained(strings.saver());
+  const std::string out = drained(strings.saver());
   std::string expected;
   for (const auto& item : items) expected += item.second;
   expected += "<si><t>rich part</t></si><extLst/></sst>";

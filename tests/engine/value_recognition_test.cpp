@@ -16,7 +16,7 @@ namespace {
 // Kind, value and format of every class and its near misses; the number shown in the format
 // it brings is the cell's text (what the cell shows through the engine: engine_objects_test).
 TEST(ValueRecognition, TakesTextsAsTheApplicationDoes) {
-  for (const testing::TypedText& c : testing::kTypedTexts) {
+  for (const TypedText& c : kTypedTexts) {
     const RecognisedValue value = recogniseText(c.text);
     EXPECT_EQ(static_cast<int>(value.kind), static_cast<int>(c.kind)) << '"' << c.text << '"';
     EXPECT_EQ(value.format, c.format) << '"' << c.text << '"';

@@ -22,12 +22,12 @@ namespace {
 std::unique_ptr<Worksheet> sheetOf(const std::string& rows, const std::string& before = "",
                                    const std::string& after = "") {
   auto sheet = std::make_unique<Worksheet>("xl/worksheets/sheet1.xml");
-  sheet->load(testing::minimalWorkbook(rows, before, after).at("xl/worksheets/sheet1.xml"));
+  sheet->load(minimalWorkbook(rows, before, after).at("xl/worksheets/sheet1.xml"));
   return sheet;
 }
 
 std::string saved(Worksheet& sheet) {
-  return testing::drained(sheet.saver());
+  return drained(sheet.saver());
 }
 
 TEST(Worksheet, UsedRangeCoversValuesAndOwnStylesOnly) {
@@ -53,8 +53,7 @@ TEST(Worksheet, IgnoresTheStoredDimensionAndRewritesIt) {
   EXPECT_EQ(rectName(sheet->usedRange()), "B3");
   sheet->noteUsed(7, 4);
   sheet->markChanged();
-  EXPECT_EQ(testing::xmlFragment(saved(*sheet), "/worksheet/dimension"),
-            R"(<dimension ref="B3:D7"/>)");
+  EXPECT_EQ(xmlFragment(saved(*sheet), "/worksheet/dimension"), R"(<dimension ref="B3:D7"/>)");
 }
 
 TEST(Worksheet, NumbersRowsAndCellsThatCarryNoReference) {
@@ -97,7 +96,7 @@ TEST(Worksheet, WritesBackWhatItDoesNotModelAndOnlyTheCellsItChanged) {
   sheet->markChanged();
   sheet->addDrawing("rId8", "http://schemas.openxmlformats.org/officeDocument/2006/relationships");
   const std::string xml = saved(*sheet);
-  const auto part = [&xml](const char* xpath) { return testing::xmlFragment(xml, xpath); };
+  const auto part = [&xml](const char* xpath) { return xmlFragment(xml, xpath); };
   EXPECT_EQ(part("/worksheet/@mc:Ignorable"), R"(mc:Ignorable="x14ac")");
   EXPECT_EQ(part("/worksheet/sheetViews"),
             R"(<sheetViews><sheetView workbookViewId="0"/></sheetViews>)");

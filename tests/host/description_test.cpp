@@ -36,7 +36,7 @@ class DescriptionTest : public ::testing::Test {
     }
     return "";
   }
-  testing::TempDir dir;
+  TempDir dir;
 };
 
 TEST_F(DescriptionTest, FieldsLandAtTheOffsetsOfTheirRecord) {

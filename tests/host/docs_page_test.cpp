@@ -120,7 +120,7 @@ TEST(DocsPageTest, EveryFieldOfEveryRecordIsDescribedByItsName) {
 
 TEST(DocsPageTest, EveryExampleIsADescriptionTheHostAccepts) {
   const std::map<std::string, Section> page = readPage(pageText());
-  testing::TempDir dir;
+  TempDir dir;
   int examples = 0;
   for (const auto& [name, section] : page) {
     for (const std::string& json : section.examples) {

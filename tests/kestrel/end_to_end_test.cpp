@@ -55,11 +55,11 @@ std::map<std::string, Shown> readBack(const std::filesystem::path& workbook) {
 }
 
 TEST(KestrelEndToEnd, FillsFramesAndSavesARealTemplate) {
-  qx::testing::TempDir dir;
+  TempDir dir;
   const std::filesystem::path workbook = dir.path() / "规格.xlsx";
   fixture("make", workbook);
   const auto log = dir.path() / "messages.log";
-  qx::testing::ScopedEnv logEnv("QX_MESSAGE_LOG", log.string());
+  ScopedEnv logEnv("QX_MESSAGE_LOG", log.string());
 
   RecordBytes header{header_fields::kSize};
   header.text(header_fields::template_path, platform::hostTextFromPath(workbook))

@@ -36,9 +36,9 @@ class KestrelLibrary : public ::testing::Test {
 
   LoadedLibrary library{KESTREL_LIBRARY};
   qx_table_export_fn excelFile = library.tableExport("excel_file");
-  qx::testing::TempDir dir;
+  TempDir dir;
   std::filesystem::path log = dir.path() / "messages.log";
-  qx::testing::ScopedEnv logEnv{"QX_MESSAGE_LOG", log.string()};
+  ScopedEnv logEnv{"QX_MESSAGE_LOG", log.string()};
   RecordBytes header{header_fields::kSize};
   RecordList rows{row_fields::kSize, row_fields::next};
 };

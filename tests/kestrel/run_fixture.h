@@ -68,9 +68,9 @@ class DualSpecRun : public ::testing::Test {
     return count;
   }
 
-  qx::testing::RecordingServer server;
-  qx::testing::CapturedMessages messages;
-  qx::testing::TempDir dir;
+  RecordingServer server;
+  CapturedMessages messages;
+  TempDir dir;
   RecordBytes header{header_fields::kSize};
   RecordList rows{row_fields::kSize, row_fields::next};
   std::string templatePath;

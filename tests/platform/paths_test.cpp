@@ -13,15 +13,15 @@ namespace {
 #ifndef _WIN32
 TEST(Paths, ConfigDirectoryFollowsTheEnvironment) {
   {
-    testing::ScopedEnv conf("QX_CONF_DIR", "/srv/conf");
+    ScopedEnv conf("QX_CONF_DIR", "/srv/conf");
     EXPECT_EQ(configDirectory(), std::filesystem::path("/srv/conf"));
     EXPECT_EQ(tempFile("check_point_temp.dat"),
               std::filesystem::path("/srv/conf/temp/check_point_temp.dat"));
     EXPECT_EQ(languageFile("pinebrook_exe.txt"),
               std::filesystem::path("/srv/conf/lang/pinebrook_exe.txt"));
   }
-  testing::ScopedEnv conf("QX_CONF_DIR", "");
-  testing::ScopedEnv home("HOME", "/home/user");
+  ScopedEnv conf("QX_CONF_DIR", "");
+  ScopedEnv home("HOME", "/home/user");
   EXPECT_EQ(configDirectory(), std::filesystem::path("/home/user/qx_conf"));
 }
 

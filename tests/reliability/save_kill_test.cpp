@@ -265,9 +265,9 @@ void restore(const fs::path& file, const std::string& bytes) {
 }
 
 TEST(SaveKills, AKilledSaveLeavesTheOldTemplateOrTheWholeNewOneAndNoCopyAfterTheNextSave) {
-  const ::qx::testing::TempDir dir;
+  const TempDir dir;
   const fs::path file = dir.path() / "template.xlsx";
-  const std::string original = fileBytes(::qx::testing::corpusFile(kTemplate));
+  const std::string original = fileBytes(corpusFile(kTemplate));
   const std::vector<CellText> cells = checkedCells();
 
   // One clean run tells how long filling and saving take, and checking the result.

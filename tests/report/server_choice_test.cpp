@@ -56,7 +56,7 @@ TEST_P(ServerSettings, ReadAsTheUserMeantThem) {
 INSTANTIATE_TEST_SUITE_P(Values, ServerSettings, ::testing::ValuesIn(kSettings));
 
 TEST(ServerSettingMessage, AnUnknownValueIsToldOncePerProcessNamingItAndCom) {
-  testing::CapturedMessages messages;
+  CapturedMessages messages;
   tellUnknownChoiceOnce(parseServerSetting("com", nullptr), messages);
   EXPECT_TRUE(messages.shown.empty());
   tellUnknownChoiceOnce(parseServerSetting("excel", nullptr), messages);

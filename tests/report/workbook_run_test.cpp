@@ -26,8 +26,6 @@ using namespace qx::report;
 namespace {
 
 using automation::apartmentDepthForTesting;
-using testing::CapturedMessages;
-using testing::RecordingServer;
 
 struct Exporter {
   const char* name;
@@ -141,7 +139,7 @@ TEST_P(WorkbookRunEnds, AbandonClosesQuitsReleasesAndHandsBack) {
 TEST_P(WorkbookRunEnds, StartUpFailuresTellThePolicysTexts) {
   const ExporterPolicy& policy = GetParam().policy;
   const bool told = policy.startTexts != nullptr;
-  testing::TempDir dir;
+  TempDir dir;
   const std::string missing = (dir.path() / "none.xlsx").string();
   {
     WorkbookRun run(policy, messages);

@@ -48,10 +48,10 @@ class ExportLibrary : public ::testing::Test {
 
   LoadedLibrary library{TAMARACK_LIBRARY};
   ResultExport exported = nullptr;
-  qx::testing::TempDir dir;
+  TempDir dir;
   std::filesystem::path log = dir.path() / "messages.log";
-  qx::testing::ScopedEnv logEnv{"QX_MESSAGE_LOG", log.string()};
-  qx::testing::ScopedEnv confEnv{"QX_CONF_DIR", dir.path().string()};
+  ScopedEnv logEnv{"QX_MESSAGE_LOG", log.string()};
+  ScopedEnv confEnv{"QX_CONF_DIR", dir.path().string()};
   ResultHost host;
 };
 

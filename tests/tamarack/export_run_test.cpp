@@ -148,12 +148,10 @@ TEST_F(TamarackRun, OneWorksheetOnlyEndsWithTheMessageAndNoSave) {
   for (const char* e : {"1", "2", "3"}) addRow({{'e', e}});
   // The user is told while the data file is still open; it is closed after the message.
   std::optional<bool> dataOpenWhenTold;
-  messages.onShow = [&](const qx::testing::ShownMessage&) {
-    dataOpenWhenTold = testing::openedByThisProcess(dataFile);
-  };
+  messages.onShow = [&](const ShownMessage&) { dataOpenWhenTold = openedByThisProcess(dataFile); };
   run();
   EXPECT_EQ(dataOpenWhenTold, true);
-  EXPECT_FALSE(testing::openedByThisProcess(dataFile));
+  EXPECT_FALSE(openedByThisProcess(dataFile));
   EXPECT_EQ(outcome, report::Outcome::Stopped);
   EXPECT_EQ(shownTexts(), Strings{"工作表不够"});
   EXPECT_EQ(messages.shown[0].buttons, platform::Buttons::Ok);

@@ -14,9 +14,6 @@ using namespace qx::tamarack;
 
 namespace {
 
-using testing::CapturedMessages;
-using testing::TempDir;
-
 constexpr const char* kKey = "excel_fil_01:";
 
 std::string missingKeyMessage(const std::string& path, const std::string& key) {
@@ -119,7 +116,7 @@ TEST(LanguageLookupFile, MissingFileIsReportedOncePerLookup) {
 
 TEST(LanguageLookupFile, InstalledFileLiesInTheLangFolderOfTheConfigurationDirectory) {
   TempDir dir;
-  testing::ScopedEnv conf("QX_CONF_DIR", dir.path().string());
+  ScopedEnv conf("QX_CONF_DIR", dir.path().string());
 #ifdef _WIN32
   EXPECT_EQ(installedLanguageFile(), std::filesystem::path("D:\\qx_conf\\lang\\pinebrook_exe.txt"));
 #else

@@ -13,9 +13,6 @@ using namespace qx::tamarack;
 
 namespace {
 
-using qx::testing::kResultExtraColumns;
-using qx::testing::RecordBytes;
-using qx::testing::ResultHost;
 namespace header_fields = platform::records::result_header;
 namespace row_fields = platform::records::result_row;
 
@@ -108,7 +105,7 @@ TEST(RowRecordChain, LinksFollowTheBuildsAddressWidth) {
 TEST(TransferRecordFile, ReadsBothAddressesFromTheFirst952Bytes) {
   ResultHost host;
   host.addRow();
-  qx::testing::TempDir dir;
+  TempDir dir;
   struct Case {
     std::size_t size;
     bool read;

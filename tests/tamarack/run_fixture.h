@@ -81,7 +81,7 @@ class TamarackRun : public ::testing::Test {
   }
 
   // The recording server with `sheets` worksheets, registered as "Excel.Application".
-  qx::testing::RecordingServer& serve(int sheets = 3) {
+  RecordingServer& serve(int sheets = 3) {
     server.emplace(sheets);
     server->registerAs("Excel.Application");
     return *server;
@@ -134,10 +134,10 @@ class TamarackRun : public ::testing::Test {
     return texts;
   }
 
-  qx::testing::TempDir dir;
+  TempDir dir;
   ResultHost host;
-  std::optional<qx::testing::RecordingServer> server;
-  qx::testing::CapturedMessages messages;
+  std::optional<RecordingServer> server;
+  CapturedMessages messages;
   std::filesystem::path languageFile, dataFile, templatePath_;
   int depthBefore = 0;
   std::optional<report::Outcome> outcome;  // of the last run()

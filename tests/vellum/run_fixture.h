@@ -20,9 +20,9 @@ namespace header_fields = platform::records::group_table_header;
 namespace row_fields = platform::records::group_table_row;
 
 // "R6C2=0:30" for every Range.Item put the server received, in order (UTF-8).
-std::vector<std::string> writesOf(const testing::RecordingServer& server);
+std::vector<std::string> writesOf(const RecordingServer& server);
 // "B6" for every frame, in order.
-std::vector<std::string> framesOf(const testing::RecordingServer& server);
+std::vector<std::string> framesOf(const RecordingServer& server);
 
 class GroupTableRunTest : public ::testing::Test {
  protected:
@@ -42,10 +42,10 @@ class GroupTableRunTest : public ::testing::Test {
   std::vector<std::string> messageTexts() const;
   std::string cell(int row, int column) const { return server.cellUtf8(1, row, column); }
 
-  testing::TempDir dir;
-  testing::ScopedEnv confDir;
-  testing::RecordingServer server;
-  testing::CapturedMessages messages;
+  TempDir dir;
+  ScopedEnv confDir;
+  RecordingServer server;
+  CapturedMessages messages;
   RecordBytes header{header_fields::kSize};
   RecordList rows{row_fields::kSize, row_fields::next};
   std::string templatePath;

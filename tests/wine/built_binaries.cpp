@@ -65,7 +65,7 @@ int runProgram(const char* path) {
 
 bool callLibrary(Deliverable deliverable, const PreparedReport& prepared, int apartmentsLeft) {
   {
-    testing::LoadedLibrary library(builtPath(deliverable));
+    LoadedLibrary library(builtPath(deliverable));
     using Export = void (*)(const void*, const void*);
     const auto exported = reinterpret_cast<Export>(library.symbol(exportName(deliverable)));
     if (exported == nullptr) return false;

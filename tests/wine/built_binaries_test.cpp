@@ -45,8 +45,6 @@ void PrintTo(Deliverable deliverable, std::ostream* out) {
 
 namespace {
 
-using testing::LoadedLibrary;
-
 constexpr const char* kUnknownRoute = "excel";
 
 // The recording server's library, the same module COM loads for "Excel.Application": loaded
@@ -123,13 +121,13 @@ class BuiltBinaryRun : public ::testing::TestWithParam<RoutedReport> {
     return readWholeFile(expectedLogPath(report())).value_or("(no expected log)");
   }
 
-  testing::TempDir dir;
+  TempDir dir;
   std::filesystem::path messageLog = dir.path() / "messages.log";
-  testing::ScopedEnv messageEnv{"QX_MESSAGE_LOG", messageLog.string()};
+  ScopedEnv messageEnv{"QX_MESSAGE_LOG", messageLog.string()};
   ProcessEnv failureEnv{L"QX_RECORDING_FAIL", GetParam().report.failure};
-  testing::ScopedEnv routeEnv{"QX_SPREADSHEET_SERVER", GetParam().route};
+  ScopedEnv routeEnv{"QX_SPREADSHEET_SERVER", GetParam().route};
   std::filesystem::path openedLog = dir.path() / "opened.log";
-  testing::ScopedEnv openedEnv{"QX_OPENED_LOG", openedLog.string()};
+  ScopedEnv openedEnv{"QX_OPENED_LOG", openedLog.string()};
   std::filesystem::path configuration;
   PreparedReport prepared;
 };
@@ -207,8 +205,8 @@ using ProgramRun = BuiltBinaryRun;
 
 TEST_P(ProgramRun, CallsMatchTheInProcessRun) {
   const std::filesystem::path recording = dir.path() / "recording.log";
-  testing::ScopedEnv recordingEnv("QX_RECORDING_LOG", recording.string());
-  testing::ScopedEnv sheetsEnv("QX_RECORDING_SHEETS", std::to_string(report().sheets));
+  ScopedEnv recordingEnv("QX_RECORDING_LOG", recording.string());
+  ScopedEnv sheetsEnv("QX_RECORDING_SHEETS", std::to_string(report().sheets));
   EXPECT_EQ(runProgram(builtPath(report().deliverable)), report().exitCode);
 
   // The server's library wrote its log as it left the program: calls, references, and whether

@@ -61,7 +61,7 @@ class DispatchAdapterTest : public ::testing::Test {
     return v;
   }
 
-  testing::RecordingServer server;
+  RecordingServer server;
   IDispatch* application = nullptr;
 };
 

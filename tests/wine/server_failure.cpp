@@ -8,7 +8,7 @@
 
 namespace qx::testing {
 
-bool planFailure(testing::RecordingServer& server, std::string_view line) {
+bool planFailure(RecordingServer& server, std::string_view line) {
   std::vector<std::string> fields;
   std::size_t start = 0;
   for (int i = 0; i < 3; ++i) {
