@@ -12,13 +12,10 @@
 #include "tests/support/corpus.h"
 #include "tests/support/record_bytes.h"
 
-namespace qx::adversarial {
+namespace qx::testing {
 namespace {
 
 namespace fs = std::filesystem;
-using qx::testing::RecordBytes;
-using qx::testing::ResultHost;
-namespace slots = qx::testing::slots;
 namespace header_fields = platform::records::result_header;
 namespace row_fields = platform::records::result_row;
 
@@ -35,12 +32,9 @@ TEST_P(CorpusPages, SaveOrTellOnce) {
   host.header.text(header_fields::workbook_path, hostText(workbook));
   host.header.slot(slots::kResult[0], platform::utf8ToGbk("标题"), 1, 1);
   host.header.text(header_fields::column_spec, "aen");
-  host.header.int32(header_fields::first_body_row, 2)
-      .int32(header_fields::last_body_row, 4);  // three rows a page
+  host.bodyRows(2, 4);  // three rows a page
   host.header.int32(header_fields::border_weight, 2);
-  host.header.int32(header_fields::pagination, true)
-      .int32(header_fields::switch_a, true)
-      .int32(header_fields::switch_b, true);
+  host.pagination(true, true, true);
   for (int i = 0; i < 20; ++i) {
     RecordBytes& row = host.addRow();
     row.text(row_fields::field_a, std::to_string(i));
@@ -58,8 +52,7 @@ TEST_P(CorpusPages, SaveOrTellOnce) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Workbooks, CorpusPages,
-                         ::testing::ValuesIn(::qx::testing::corpusFiles(true)),
+INSTANTIATE_TEST_SUITE_P(Workbooks, CorpusPages, ::testing::ValuesIn(corpusFiles(true)),
                          [](const auto& info) {
                            std::string name;
                            for (const char c : info.param) name += std::isalnum(c) ? c : '_';
@@ -67,4 +60,4 @@ INSTANTIATE_TEST_SUITE_P(Workbooks, CorpusPages,
                          });
 
 }  // namespace
-}  // namespace qx::adversarial
+}  // namespace qx::testing

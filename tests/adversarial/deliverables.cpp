@@ -2,10 +2,9 @@
 
 #include "include/qx/host_records.h"
 #include "platform/paths.h"
-#include "tests/support/corpus.h"
 #include "tests/support/loaded_library.h"
 
-namespace qx::adversarial {
+namespace qx::testing {
 
 ProgramEnd runHeron(const HostSetting& setting, const std::string* dataFile) {
   if (dataFile != nullptr) setting.write("temp/check_point_temp.dat", *dataFile);
@@ -14,7 +13,7 @@ ProgramEnd runHeron(const HostSetting& setting, const std::string* dataFile) {
 
 void callTableExport(const char* library, const char* exportName, const void* header,
                      const void* firstRow) {
-  const qx::testing::LoadedLibrary loaded(library);
+  const LoadedLibrary loaded(library);
   const qx_table_export_fn exported = loaded.tableExport(exportName);
   if (exported == nullptr) throw std::runtime_error(std::string("no export ") + exportName);
   callOnHostThread([&] { exported(header, firstRow); });
@@ -29,7 +28,7 @@ void callTamarackAsItIs(const HostSetting& setting) {
   if (!std::filesystem::exists(setting.folder() / "lang" / "pinebrook_exe.txt")) {
     setting.copy(TAMARACK_LANGUAGE_FILE, "lang/pinebrook_exe.txt");
   }
-  const qx::testing::LoadedLibrary loaded(TAMARACK_LIBRARY);
+  const LoadedLibrary loaded(TAMARACK_LIBRARY);
   const auto exported = reinterpret_cast<qx_result_export_fn>(loaded.symbol("export_to_excel"));
   if (exported == nullptr) throw std::runtime_error("no export export_to_excel");
   // The host passes whatever it likes; the export never reads its arguments.
@@ -40,10 +39,6 @@ std::filesystem::path exampleTemplate(const HostSetting& setting, std::string_vi
                                       std::string_view name) {
   return setting.copy(
       std::filesystem::path(QX_EXAMPLES_DIR) / std::string(exporter) / "template.xlsx", name);
-}
-
-std::filesystem::path corpusFile(std::string_view name) {
-  return qx::testing::corpusFile(name);
 }
 
 std::filesystem::path examplePicture() {
@@ -58,4 +53,4 @@ std::string shownText(const std::filesystem::path& path) {
   return path.string();
 }
 
-}  // namespace qx::adversarial
+}  // namespace qx::testing

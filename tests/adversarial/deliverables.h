@@ -11,7 +11,7 @@
 
 #include "tests/adversarial/hostile_host.h"
 
-namespace qx::adversarial {
+namespace qx::testing {
 
 // heron with `dataFile` as its check-point data file (written first, unless it is null).
 ProgramEnd runHeron(const HostSetting& setting, const std::string* dataFile);
@@ -35,9 +35,6 @@ void callTamarackAsItIs(const HostSetting& setting);
 std::filesystem::path exampleTemplate(const HostSetting& setting, std::string_view exporter,
                                       std::string_view name = "template.xlsx");
 
-// A file of the shared corpus; throws naming the corpus folder when it is missing.
-std::filesystem::path corpusFile(std::string_view name);
-
 // The picture of the examples (a bitmap) and a file that only pretends to be one.
 std::filesystem::path examplePicture();
 
@@ -46,4 +43,4 @@ std::string hostText(const std::filesystem::path& path);
 // A path as messages show it (UTF-8).
 std::string shownText(const std::filesystem::path& path);
 
-}  // namespace qx::adversarial
+}  // namespace qx::testing

@@ -13,14 +13,10 @@
 #include "tests/adversarial/deliverables.h"
 #include "tests/support/record_bytes.h"
 
-namespace qx::adversarial {
+namespace qx::testing {
 namespace {
 
 namespace fs = std::filesystem;
-using qx::testing::checkPointFile;
-using qx::testing::checkPointRow;
-using qx::testing::RecordBytes;
-namespace slots = qx::testing::slots;
 namespace header_fields = platform::records::check_point_header;
 using platform::utf8ToGbk;
 
@@ -223,4 +219,4 @@ TEST_F(HeronHostile, ADataFileOf200000RecordsCompletes) {
 }
 
 }  // namespace
-}  // namespace qx::adversarial
+}  // namespace qx::testing

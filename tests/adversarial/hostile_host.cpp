@@ -17,7 +17,7 @@
 #include <sanitizer/lsan_interface.h>
 #endif
 
-namespace qx::adversarial {
+namespace qx::testing {
 
 namespace {
 std::string quoted(const std::filesystem::path& path) {
@@ -213,4 +213,4 @@ std::string templateMissingMessage(std::string_view utf8Path) {
   return "模板文件“" + std::string(utf8Path) + "”, 不存在!";
 }
 
-}  // namespace qx::adversarial
+}  // namespace qx::testing

@@ -14,7 +14,7 @@
 
 #include "tests/support/temp_dir.h"
 
-namespace qx::adversarial {
+namespace qx::testing {
 
 // A configuration folder (QX_CONF_DIR) with its temp/ and lang/ folders, and the message log
 // (QX_MESSAGE_LOG) the deliverables append to, for one case.
@@ -34,9 +34,9 @@ class HostSetting {
   std::vector<std::string> messages() const;
 
  private:
-  qx::testing::TempDir dir_;
-  qx::testing::ScopedEnv conf_;
-  qx::testing::ScopedEnv log_;
+  TempDir dir_;
+  ScopedEnv conf_;
+  ScopedEnv log_;
 };
 
 // Calls `call` on a thread of its own, as the host calls an export from one of its threads.
@@ -118,4 +118,4 @@ inline bool startsWith(std::string_view text, std::string_view prefix) {
   return text.substr(0, prefix.size()) == prefix;
 }
 
-}  // namespace qx::adversarial
+}  // namespace qx::testing

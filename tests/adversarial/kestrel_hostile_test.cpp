@@ -15,14 +15,10 @@
 #include "tests/support/loaded_library.h"
 #include "tests/support/record_bytes.h"
 
-namespace qx::adversarial {
+namespace qx::testing {
 namespace {
 
 namespace fs = std::filesystem;
-using qx::testing::RecordBlock;
-using qx::testing::RecordBytes;
-using qx::testing::RecordList;
-namespace slots = qx::testing::slots;
 namespace header_fields = platform::records::dual_spec_header;
 namespace row_fields = platform::records::dual_spec_row;
 using platform::utf8ToGbk;
@@ -276,7 +272,7 @@ TEST_F(KestrelHostile, TwoHostThreadsAtOnce) {
       .int32(header_fields::border_weight, 2);
   RecordBlock chain(5000, row_fields::kSize, row_fields::next);
   chain.fillAll(row_fields::primary_b, "B", 2);
-  const qx::testing::LoadedLibrary library(kKestrel);
+  const LoadedLibrary library(kKestrel);
   const qx_table_export_fn exported = library.tableExport("excel_file");
   ASSERT_NE(exported, nullptr);
   std::thread other([&] { exported(otherHeader.data(), chain.first()); });
@@ -302,4 +298,4 @@ TEST_F(KestrelHostile, NoRowListStillSavesTheHeader) {
 }
 
 }  // namespace
-}  // namespace qx::adversarial
+}  // namespace qx::testing

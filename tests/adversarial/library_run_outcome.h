@@ -12,7 +12,7 @@
 #include "tests/adversarial/deliverables.h"
 #include "tests/adversarial/hostile_host.h"
 
-namespace qx::adversarial {
+namespace qx::testing {
 
 class LibraryRunOutcome {
  protected:
@@ -41,4 +41,4 @@ class LibraryRunOutcome {
   std::string before;
 };
 
-}  // namespace qx::adversarial
+}  // namespace qx::testing

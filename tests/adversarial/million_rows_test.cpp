@@ -10,13 +10,10 @@
 #include "tests/support/record_bytes.h"
 #include "tests/support/strict_check_run.h"
 
-namespace qx::adversarial {
+namespace qx::testing {
 namespace {
 
 namespace fs = std::filesystem;
-using qx::testing::checkPointFile;
-using qx::testing::checkPointRow;
-using qx::testing::RecordBytes;
 namespace header_fields = platform::records::check_point_header;
 
 constexpr int kRows = 1000000;
@@ -49,12 +46,11 @@ TEST(MillionRows, TheSavedReportPassesTheStrictCheck) {
   EXPECT_EQ(setting.messages(), std::vector<std::string>());
   fs::remove(setting.temp("check_point_temp.dat"));
 
-  const ::qx::testing::StrictCheck check =
-      ::qx::testing::strictCheck({{example, workbook}}, setting.folder());
+  const StrictCheck check = strictCheck({{example, workbook}}, setting.folder());
   std::printf("%s", check.report.c_str());
   EXPECT_EQ(check.status, 0) << "findings the fill introduced above";
   EXPECT_NE(check.report.find("checked 2 packages (1 templates)"), std::string::npos);
 }
 
 }  // namespace
-}  // namespace qx::adversarial
+}  // namespace qx::testing

@@ -9,7 +9,7 @@
 #include "automation/apartment.h"
 #include "automation/automation_object.h"
 #include "automation/operations.h"
-#include "engine/objects.h"
+#include "engine/objects/objects.h"
 #include "heron/check_point_run.h"
 #include "kestrel/dual_spec_run.h"
 #include "platform/code_page.h"
@@ -21,19 +21,13 @@
 #include "vellum/build_rules.h"
 #include "vellum/group_table_run.h"
 
-namespace qx::adversarial {
+namespace qx::testing {
 namespace {
 
-using qx::testing::checkPointFile;
-using qx::testing::checkPointRow;
-using qx::testing::RecordBytes;
-using qx::testing::ResultHost;
-namespace slots = qx::testing::slots;
 using namespace qx::testing::layouts;
 
 namespace fs = std::filesystem;
 using platform::utf8ToGbk;
-using qx::testing::RecordBlock;
 
 enum class Trouble {
   None,          // a good report: saved
@@ -160,10 +154,10 @@ class CoreRun {
     host.header.slot(slots::kResult[0], utf8ToGbk("标题"), headerRow(), 1);
     host.header.text(rs::workbook_path, hostText(workbook_));
     host.header.text(rs::column_spec, "ae");
-    host.header.int32(rs::first_body_row, 5).int32(rs::last_body_row, 9);
+    host.bodyRows(5, 9);
     host.header.int32(rs::border_weight, weight());
-    host.addRow().text(0, "1");
-    host.addRow().text(0, "2");
+    host.addRow().text(rr::field_a, "1");
+    host.addRow().text(rr::field_a, "2");
     if (trouble_ == Trouble::LoopingRows) {
       host.rows[1].address(rr::next, host.rows[0].data());
     }
@@ -177,7 +171,7 @@ class CoreRun {
   Trouble trouble_;
   HostSetting setting_;
   fs::path workbook_;
-  qx::testing::CapturedMessages messages_;
+  CapturedMessages messages_;
 };
 
 // The count sees what a holder keeps: without it, a leak would pass unnoticed.
@@ -228,4 +222,4 @@ INSTANTIATE_TEST_SUITE_P(
     });
 
 }  // namespace
-}  // namespace qx::adversarial
+}  // namespace qx::testing

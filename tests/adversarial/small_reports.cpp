@@ -4,16 +4,10 @@
 #include "tests/adversarial/deliverables.h"
 #include "tests/support/record_bytes.h"
 
-namespace qx::adversarial {
+namespace qx::testing {
 
 namespace {
 
-using qx::testing::checkPointFile;
-using qx::testing::checkPointRow;
-using qx::testing::RecordBytes;
-using qx::testing::RecordList;
-using qx::testing::ResultHost;
-namespace slots = qx::testing::slots;
 using namespace qx::testing::layouts;
 using platform::utf8ToGbk;
 
@@ -66,9 +60,9 @@ void tamarackReport(const HostSetting& setting, const std::filesystem::path& wor
   records.header.slot(slots::kResult[0], utf8ToGbk("标题"), 2, 1);
   records.header.text(rs::workbook_path, hostText(workbook));
   records.header.text(rs::column_spec, "ab");
-  records.header.int32(rs::first_body_row, 5).int32(rs::last_body_row, 9);
+  records.bodyRows(5, 9);
   records.header.int32(rs::border_weight, 2);
-  records.addRow().text(0, "1");
+  records.addRow().text(rr::field_a, "1");
   callTamarack(setting, records.transferRecord());
 }
 }  // namespace
@@ -114,4 +108,4 @@ std::optional<ProgramEnd> runSmallReport(Exporter exporter, const HostSetting& s
   return std::nullopt;
 }
 
-}  // namespace qx::adversarial
+}  // namespace qx::testing

@@ -9,7 +9,7 @@
 
 #include "tests/adversarial/hostile_host.h"
 
-namespace qx::adversarial {
+namespace qx::testing {
 
 enum class Exporter { Heron, Vellum, VellumX, Kestrel, Tamarack };
 
@@ -25,4 +25,4 @@ const char* exampleFolder(Exporter exporter);
 std::optional<ProgramEnd> runSmallReport(Exporter exporter, const HostSetting& setting,
                                          const std::filesystem::path& workbook);
 
-}  // namespace qx::adversarial
+}  // namespace qx::testing

@@ -16,15 +16,11 @@
 #include "tests/adversarial/library_run_outcome.h"
 #include "tests/support/record_bytes.h"
 
-namespace qx::adversarial {
+namespace qx::testing {
 namespace {
 
 namespace fs = std::filesystem;
 using platform::utf8ToGbk;
-using qx::testing::RecordBlock;
-using qx::testing::RecordBytes;
-using qx::testing::ResultHost;
-namespace slots = qx::testing::slots;
 namespace header_fields = platform::records::result_header;
 namespace row_fields = platform::records::result_row;
 
@@ -33,7 +29,7 @@ class TamarackHostile : public ::testing::Test, protected LibraryRunOutcome {
   TamarackHostile() : LibraryRunOutcome("tamarack") {
     host.header.text(header_fields::workbook_path, hostText(workbook));
     host.header.text(header_fields::column_spec, "ae");
-    host.header.int32(header_fields::first_body_row, 5).int32(header_fields::last_body_row, 9);
+    host.bodyRows(5, 9);
     host.header.int32(header_fields::border_weight, 2);
     host.addRow().text(row_fields::field_a, "1");
   }
@@ -80,13 +76,9 @@ class TamarackBodyRows : public TamarackHostile, public ::testing::WithParamInte
 
 TEST_P(TamarackBodyRows, RowsOffTheSheetEndWithOneMessage) {
   const BodyRows& p = GetParam();
-  host.header.int32(header_fields::first_body_row, p.first)
-      .int32(header_fields::last_body_row, p.last);
-  host.header.int32(header_fields::pagination, p.paginated)
-      .int32(header_fields::switch_a, true)
-      .int32(header_fields::switch_b, true);
+  host.bodyRows(p.first, p.last).pagination(p.paginated, true, true);
   host.header.text(header_fields::column_spec, p.spec);
-  for (int i = 1; i < p.records; ++i) host.addRow().text(0, "2");
+  for (int i = 1; i < p.records; ++i) host.addRow().text(row_fields::field_a, "2");
   run();
   if (p.refusedBy == nullptr) {
     expectSaved();
@@ -114,11 +106,9 @@ TEST_F(TamarackHostile, PagesThatCannotTurnAreToldOnce) {
   // A last body row above the first (or the lowest there is) fills every page at once; the
   // template's three worksheets run out at the fourth record.
   for (const std::int32_t last : {2, INT_MIN}) {
-    host.header.int32(header_fields::first_body_row, 5).int32(header_fields::last_body_row, last);
-    host.header.int32(header_fields::pagination, true)
-        .int32(header_fields::switch_a, true)
-        .int32(header_fields::switch_b, true);
-    while (platform::int32At(host.header.bytes(), 936) < 6) host.addRow().text(0, "3");
+    host.bodyRows(5, last).pagination(true, true, true);
+    while (host.header.view().int32(header_fields::record_count) < 6)
+      host.addRow().text(row_fields::field_a, "3");
     run();
     expectTold("模板中的工作表不够, 请在模板中增加工作表!");
     forgetMessages();
@@ -177,7 +167,7 @@ TEST_F(TamarackHostile, EverySlotFullToItsLastByte) {
   while (spec.size() < 256) spec += "abcdfghijklmopqrstuvxy23z14569<[>)&w";
   std::memcpy(host.header.data() + header_fields::column_spec.offset, spec.data(),
               header_fields::column_spec.width);
-  host.header.int32(header_fields::first_body_row, 3).int32(header_fields::last_body_row, 9);
+  host.bodyRows(3, 9);
   std::uint8_t* row = host.rows[0].data();
   std::memcpy(row, fullOfChinese(row_fields::next.offset).c_str(), row_fields::next.offset);
   std::memcpy(row + row_fields::extra_1.offset, "\xCA\xC7",
@@ -261,7 +251,7 @@ TEST(TamarackLongChain, AChainOf200000RecordsCompletes) {
   ResultHost host;
   host.header.text(header_fields::workbook_path, hostText(workbook));
   host.header.text(header_fields::column_spec, "ae");
-  host.header.int32(header_fields::first_body_row, 5).int32(header_fields::last_body_row, 9);
+  host.bodyRows(5, 9);
   host.header.int32(header_fields::border_weight, 2);
   RecordBlock chain(200000, row_fields::kSize, row_fields::next);
   chain.fillAll(row_fields::field_e, "1", 2);
@@ -283,4 +273,4 @@ TEST(TamarackLongChain, AChainOf200000RecordsCompletes) {
 }
 
 }  // namespace
-}  // namespace qx::adversarial
+}  // namespace qx::testing

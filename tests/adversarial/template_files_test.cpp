@@ -11,8 +11,9 @@
 
 #include "tests/adversarial/deliverables.h"
 #include "tests/adversarial/small_reports.h"
+#include "tests/support/corpus.h"
 
-namespace qx::adversarial {
+namespace qx::testing {
 namespace {
 
 namespace fs = std::filesystem;
@@ -143,4 +144,4 @@ INSTANTIATE_TEST_SUITE_P(Kinds, TemplateFiles,
                          });
 
 }  // namespace
-}  // namespace qx::adversarial
+}  // namespace qx::testing

@@ -17,14 +17,10 @@
 #include "tests/adversarial/library_run_outcome.h"
 #include "tests/support/record_bytes.h"
 
-namespace qx::adversarial {
+namespace qx::testing {
 namespace {
 
 namespace fs = std::filesystem;
-using qx::testing::RecordBlock;
-using qx::testing::RecordBytes;
-using qx::testing::RecordList;
-namespace slots = qx::testing::slots;
 
 namespace header_fields = platform::records::group_table_header;
 namespace row_fields = platform::records::group_table_row;
@@ -379,4 +375,4 @@ TEST(VellumLongList, ARowListOf200000RecordsCompletes) {
 }
 
 }  // namespace
-}  // namespace qx::adversarial
+}  // namespace qx::testing

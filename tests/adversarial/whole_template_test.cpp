@@ -19,15 +19,9 @@
 #include "tests/support/record_bytes.h"
 #include "tests/support/strict_check_run.h"
 
-namespace qx::adversarial {
+namespace qx::testing {
 namespace {
 
-using qx::testing::checkPointFile;
-using qx::testing::checkPointRow;
-using qx::testing::RecordBytes;
-using qx::testing::RecordList;
-using qx::testing::ResultHost;
-namespace slots = qx::testing::slots;
 using namespace qx::testing::layouts;
 
 namespace fs = std::filesystem;
@@ -195,7 +189,7 @@ void fillWithTamarack(const HostSetting& setting, const fs::path& workbook, int 
   records.header.slot(slots::kResult[0], "QXW-tamarack-h", 1, 3);
   records.header.text(rs::workbook_path, hostText(workbook));
   records.header.text(rs::column_spec, "ab");
-  records.header.int32(rs::first_body_row, startRow).int32(rs::last_body_row, startRow + 4);
+  records.bodyRows(startRow, startRow + 4);
   records.header.int32(rs::border_weight, 2);
   RecordBytes& row = records.addRow();
   row.text(rr::field_a, "QXW-tamarack-a");
@@ -206,8 +200,8 @@ void fillWithTamarack(const HostSetting& setting, const fs::path& workbook, int 
 
 TEST(WholeTemplate, EveryTemplateComesBackWhole) {
   std::vector<fs::path> templates;
-  for (const std::string& name : ::qx::testing::corpusFiles(true)) {
-    templates.push_back(::qx::testing::corpusFile(name));
+  for (const std::string& name : corpusFiles(true)) {
+    templates.push_back(corpusFile(name));
   }
   const std::vector<fs::path> resaves = libreOfficeResaves(templates);
   templates.insert(templates.end(), resaves.begin(), resaves.end());
@@ -253,10 +247,10 @@ TEST(WholeTemplate, EveryTemplateComesBackWhole) {
   std::printf("%s", report.c_str());
   EXPECT_EQ(status, 0) << "differences above";
 
-  const ::qx::testing::StrictCheck strict = ::qx::testing::strictCheck(stages, shared.folder());
+  const StrictCheck strict = strictCheck(stages, shared.folder());
   std::printf("strict check of every fill:\n%s", strict.report.c_str());
   EXPECT_EQ(strict.status, 0) << "findings the fills introduced above";
 }
 
 }  // namespace
-}  // namespace qx::adversarial
+}  // namespace qx::testing

@@ -5,7 +5,10 @@
 #include "automation/server_registry.h"
 #include "tests/support/recording_server.h"
 
-namespace qx::automation {
+namespace qx::testing {
+
+using namespace qx::automation;
+
 namespace {
 
 class CountedObject final : public Dispatch {
@@ -65,7 +68,7 @@ TEST(AutomationObject, NotOwnedReferencesAreNeverReleased) {
 }
 
 TEST(AutomationObject, CreateByProgIdReachesTheRegisteredServer) {
-  testing::RecordingServer server;
+  RecordingServer server;
   server.registerAs("Test.Application");
   AutomationObject application;
   EXPECT_TRUE(application.createByProgId("Test.Application"));
@@ -83,11 +86,11 @@ TEST(AutomationObject, CreateByProgIdReturnsFalseWithoutRaising) {
   EXPECT_FALSE(application.createByProgId("Throwing.Server"));
   unregisterServer("Throwing.Server");
 
-  testing::RecordingServer server;
+  RecordingServer server;
   server.registerAs("Failing.Server");
   server.failCreation();
   EXPECT_FALSE(application.createByProgId("Failing.Server"));
 }
 
 }  // namespace
-}  // namespace qx::automation
+}  // namespace qx::testing

@@ -7,10 +7,11 @@
 #include "tests/support/operation_rows.h"
 #include "tests/support/recording_server.h"
 
-namespace qx::automation {
-namespace {
+namespace qx::testing {
 
-using testing::RecordingServer;
+using namespace qx::automation;
+
+namespace {
 
 // A workbook session on the recording server, reached only through the typed operations.
 struct Objects {
@@ -27,15 +28,15 @@ struct Objects {
 };
 
 TEST(Operations, EveryRowCarriesItsDispidKindAndArguments) {
-  for (const testing::OperationRow& row : testing::operationRows()) {
+  for (const OperationRow& row : operationRows()) {
     SCOPED_TRACE(row.name);
     RecordingServer server(2);
     Objects objects(server);
-    testing::OperationSession session(objects.application);
+    OperationSession session(objects.application);
     const std::size_t before = server.calls().size();
     row.call(session);
     ASSERT_EQ(server.calls().size(), before + 1);
-    const testing::Call& call = server.calls().back();
+    const Call& call = server.calls().back();
     const std::string name = row.name;
     EXPECT_EQ(call.operation(), name.substr(0, name.find(' ')));
     EXPECT_EQ(call.dispid, row.dispid);
@@ -60,7 +61,7 @@ TEST(Operations, PictureGeometryTravelsAsSingles) {
   RecordingServer server;
   Objects objects(server);
   shapesAddPicture(objects.shapes, "p.bmp", 0, 1, 12.7f, 3.25f, 100.5f, 40);
-  const testing::Picture& picture = server.pictures().at(0);
+  const Picture& picture = server.pictures().at(0);
   EXPECT_EQ(picture.left.singleValue(), 12.7f);
   EXPECT_EQ(picture.top.singleValue(), 3.25f);
   EXPECT_EQ(picture.width.singleValue(), 100.5f);
@@ -134,4 +135,4 @@ TEST(Operations, AllReferencesAreReleasedWhenTheHoldersGo) {
 }
 
 }  // namespace
-}  // namespace qx::automation
+}  // namespace qx::testing

@@ -6,7 +6,10 @@
 
 #include "automation/dispatch.h"
 
-namespace qx::automation {
+namespace qx::testing {
+
+using namespace qx::automation;
+
 namespace {
 
 class CountedObject final : public Dispatch {
@@ -105,4 +108,4 @@ TEST(Variant, DescribesValuesForLogs) {
 }
 
 }  // namespace
-}  // namespace qx::automation
+}  // namespace qx::testing

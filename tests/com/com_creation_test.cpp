@@ -10,7 +10,7 @@
 #include "platform/code_page.h"
 #include "tests/com/com_fixture.h"
 
-namespace qx::fake {
+namespace qx::testing {
 namespace {
 
 using automation::AutomationObject;
@@ -106,4 +106,4 @@ TEST(ComCreation, TextsFollowTheThreadsCodePage) {
 }
 
 }  // namespace
-}  // namespace qx::fake
+}  // namespace qx::testing

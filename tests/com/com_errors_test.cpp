@@ -7,7 +7,7 @@
 #include "automation/operations.h"
 #include "tests/com/com_fixture.h"
 
-namespace qx::fake {
+namespace qx::testing {
 namespace {
 
 using namespace automation;
@@ -72,4 +72,4 @@ TEST_P(ComTransportTest, FailuresWithoutAnExceptionCarryTheHresultOnly) {
 }
 
 }  // namespace
-}  // namespace qx::fake
+}  // namespace qx::testing

@@ -11,7 +11,7 @@
 #include "automation/automation_object.h"
 #include "tests/com/fake_server_access.h"
 
-namespace qx::fake {
+namespace qx::testing {
 
 enum class Transport { InProcess, OutOfProcess };
 
@@ -75,4 +75,4 @@ class ComTransportTest : public ComFixture, public ::testing::WithParamInterface
   void SetUp() override { start(GetParam()); }
 };
 
-}  // namespace qx::fake
+}  // namespace qx::testing

@@ -13,7 +13,7 @@
 #include "tests/com/com_fixture.h"
 #include "tests/support/operation_rows.h"
 
-namespace qx::fake {
+namespace qx::testing {
 namespace {
 
 using namespace automation;
@@ -196,4 +196,4 @@ INSTANTIATE_TEST_SUITE_P(Transports, ComTransportTest,
                          });
 
 }  // namespace
-}  // namespace qx::fake
+}  // namespace qx::testing

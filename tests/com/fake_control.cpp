@@ -3,7 +3,7 @@
 #include "tests/com/fake_log.h"
 #include "tests/com/fake_object.h"
 
-namespace qx::fake {
+namespace qx::testing {
 
 namespace {
 
@@ -131,4 +131,4 @@ long controlsMade() {
   return made;
 }
 
-}  // namespace qx::fake
+}  // namespace qx::testing

@@ -4,7 +4,7 @@
 
 #include <windows.h>
 
-namespace qx::fake {
+namespace qx::testing {
 
 // A new control object with one reference.
 IDispatch* makeControl();
@@ -12,4 +12,4 @@ IDispatch* makeControl();
 long liveControls();
 long controlsMade();
 
-}  // namespace qx::fake
+}  // namespace qx::testing

@@ -4,7 +4,7 @@
 
 #include <windows.h>
 
-namespace qx::fake {
+namespace qx::testing {
 
 class Factory final : public IClassFactory {
  public:
@@ -43,4 +43,4 @@ class Factory final : public IClassFactory {
   static inline long locks_ = 0;
 };
 
-}  // namespace qx::fake
+}  // namespace qx::testing

@@ -16,17 +16,18 @@ constexpr int kIdleTicksBeforeFirstClient = 300;  // 30 s
 constexpr int kMostTicks = 900;  // 90 s: a client that died holding objects ends nothing else
 
 bool idle() {
-  return qx::fake::state().liveObjects == 0 && qx::fake::liveControls() == 0 &&
-         qx::fake::Factory::locks() == 0;
+  return qx::testing::state().liveObjects == 0 && qx::testing::liveControls() == 0 &&
+         qx::testing::Factory::locks() == 0;
 }
 
 }  // namespace
 
 int main() {
   if (FAILED(CoInitialize(nullptr))) return 1;
-  qx::fake::state().deferredFillIn = false;
-  static qx::fake::Factory objects([]() -> IDispatch* { return qx::fake::FakeObject::make(); });
-  static qx::fake::Factory controls([]() -> IDispatch* { return qx::fake::makeControl(); });
+  qx::testing::state().deferredFillIn = false;
+  static qx::testing::Factory objects(
+      []() -> IDispatch* { return qx::testing::FakeObject::make(); });
+  static qx::testing::Factory controls([]() -> IDispatch* { return qx::testing::makeControl(); });
   const CLSID objectClass = QX_FAKE_LOCAL_CLSID_INIT;
   const CLSID controlClass = QX_FAKE_CONTROL_CLSID_INIT;
   DWORD objectCookie = 0, controlCookie = 0;
@@ -44,7 +45,7 @@ int main() {
   while (GetMessage(&message, nullptr, 0, 0) > 0) {
     if (message.message == WM_TIMER) {
       ++ticks;
-      const bool served = qx::fake::state().nextSerial > 1 || qx::fake::controlsMade() > 0;
+      const bool served = qx::testing::state().nextSerial > 1 || qx::testing::controlsMade() > 0;
       if (idle() && (served || ticks > kIdleTicksBeforeFirstClient)) break;
       if (ticks > kMostTicks) break;
     }

@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-namespace qx::fake {
+namespace qx::testing {
 
 inline constexpr int kMaxArguments = 16;
 inline constexpr int kMaxText = 64;
@@ -47,11 +47,11 @@ inline constexpr std::int32_t kAnswerNext = 5;  // method: dispid I4, answer I4
 inline constexpr std::int32_t kProcessId = 6;   // get: I4, the server process's id
 }  // namespace control
 
-}  // namespace qx::fake
+}  // namespace qx::testing
 
 extern "C" {
 using QxFakeCallCount = int (*)();
-using QxFakeCall = const qx::fake::RecordedCall* (*)(int index);
+using QxFakeCall = const qx::testing::RecordedCall* (*)(int index);
 // References handed out and not yet released, over every live fake object.
 using QxFakeOutstanding = long (*)();
 // Clears the log, the planned failures and answers, and the cells; sheets back to 2.
@@ -62,5 +62,5 @@ using QxFakeFailNext = void (*)(std::int32_t dispid, std::int32_t hresult, std::
                                 std::uint16_t wCode, const char16_t* source,
                                 const char16_t* description, int deferred);
 // The next call of dispid answers with a value of the given kind.
-using QxFakeAnswerNext = void (*)(std::int32_t dispid, qx::fake::Answer answer);
+using QxFakeAnswerNext = void (*)(std::int32_t dispid, qx::testing::Answer answer);
 }

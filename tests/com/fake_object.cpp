@@ -6,7 +6,7 @@
 
 #include "automation/operations.h"
 
-namespace qx::fake {
+namespace qx::testing {
 
 namespace op = automation::op;
 
@@ -304,4 +304,4 @@ HRESULT FakeObject::answer(DISPID dispid, WORD flags, const DISPPARAMS& paramete
   }
 }
 
-}  // namespace qx::fake
+}  // namespace qx::testing

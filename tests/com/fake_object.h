@@ -11,7 +11,7 @@
 
 #include "tests/com/fake_log.h"
 
-namespace qx::fake {
+namespace qx::testing {
 
 struct PlannedFailure {
   HRESULT hresult = S_OK;
@@ -66,4 +66,4 @@ class FakeObject final : public IDispatch {
   ULONG references_ = 1;
 };
 
-}  // namespace qx::fake
+}  // namespace qx::testing

@@ -7,7 +7,7 @@
 #include "tests/com/fake_object.h"
 #include "tests/com/fake_server_ids.h"
 
-namespace qx::fake {
+namespace qx::testing {
 namespace {
 
 const CLSID kClassId = QX_FAKE_CLSID_INIT;
@@ -16,30 +16,30 @@ const CLSID kHandlerClassId = QX_FAKE_HANDLER_CLSID_INIT;
 Factory factory([]() -> IDispatch* { return FakeObject::make(); });
 
 }  // namespace
-}  // namespace qx::fake
+}  // namespace qx::testing
 
-using qx::fake::state;
+using qx::testing::state;
 
 extern "C" __declspec(dllexport) HRESULT STDAPICALLTYPE
     DllGetClassObject(REFCLSID classId, REFIID iid, void** object) {
   if (object == nullptr) return E_POINTER;
   *object = nullptr;
-  if (!IsEqualCLSID(classId, qx::fake::kClassId) &&
-      !IsEqualCLSID(classId, qx::fake::kHandlerClassId)) {
+  if (!IsEqualCLSID(classId, qx::testing::kClassId) &&
+      !IsEqualCLSID(classId, qx::testing::kHandlerClassId)) {
     return CLASS_E_CLASSNOTAVAILABLE;
   }
-  return qx::fake::factory.QueryInterface(iid, object);
+  return qx::testing::factory.QueryInterface(iid, object);
 }
 
 extern "C" __declspec(dllexport) HRESULT STDAPICALLTYPE DllCanUnloadNow() {
-  return state().liveObjects == 0 && qx::fake::Factory::locks() == 0 ? S_OK : S_FALSE;
+  return state().liveObjects == 0 && qx::testing::Factory::locks() == 0 ? S_OK : S_FALSE;
 }
 
 extern "C" __declspec(dllexport) int qx_fake_call_count() {
   return static_cast<int>(state().calls.size());
 }
 
-extern "C" __declspec(dllexport) const qx::fake::RecordedCall* qx_fake_call(int index) {
+extern "C" __declspec(dllexport) const qx::testing::RecordedCall* qx_fake_call(int index) {
   if (index < 0 || static_cast<std::size_t>(index) >= state().calls.size()) return nullptr;
   return &state().calls[static_cast<std::size_t>(index)];
 }
@@ -49,14 +49,14 @@ extern "C" __declspec(dllexport) long qx_fake_outstanding() {
 }
 
 extern "C" __declspec(dllexport) void qx_fake_reset() {
-  qx::fake::resetState();
+  qx::testing::resetState();
 }
 
 extern "C" __declspec(dllexport) void qx_fake_fail_next(std::int32_t dispid, std::int32_t hresult,
                                                         std::int32_t scode, std::uint16_t wCode,
                                                         const char16_t* source,
                                                         const char16_t* description, int deferred) {
-  qx::fake::PlannedFailure failure;
+  qx::testing::PlannedFailure failure;
   failure.hresult = hresult;
   failure.scode = scode;
   failure.wCode = wCode;
@@ -67,6 +67,6 @@ extern "C" __declspec(dllexport) void qx_fake_fail_next(std::int32_t dispid, std
 }
 
 extern "C" __declspec(dllexport) void qx_fake_answer_next(std::int32_t dispid,
-                                                          qx::fake::Answer answer) {
+                                                          qx::testing::Answer answer) {
   state().answers[dispid] = answer;
 }

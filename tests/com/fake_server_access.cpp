@@ -8,7 +8,7 @@
 #include "automation/operations.h"
 #include "platform/code_page.h"
 
-namespace qx::fake {
+namespace qx::testing {
 
 namespace {
 template <class Function>
@@ -154,4 +154,4 @@ std::string describeArguments(const RecordedCall& call) {
   return out;
 }
 
-}  // namespace qx::fake
+}  // namespace qx::testing

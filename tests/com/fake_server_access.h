@@ -11,7 +11,7 @@
 #include "tests/com/fake_log.h"
 #include "tests/com/fake_server_ids.h"
 
-namespace qx::fake {
+namespace qx::testing {
 
 class FakeServer {
  public:
@@ -48,4 +48,4 @@ bool sameArgument(const RecordedArgument& recorded, const automation::Variant& e
 // "vt=3 3", "vt=8 \"x\"": the recorded arguments of a call, for failure messages.
 std::string describeArguments(const RecordedCall& call);
 
-}  // namespace qx::fake
+}  // namespace qx::testing

@@ -18,7 +18,10 @@
 #include "tests/support/corpus.h"
 #include "tests/support/temp_dir.h"
 
-namespace qx::engine {
+namespace qx::testing {
+
+using namespace qx::engine;
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -52,10 +55,10 @@ class CorpusRoundTrip : public ::testing::TestWithParam<std::string> {
  protected:
   fs::path copy() {
     const fs::path file = dir.path() / GetParam();
-    fs::copy_file(::qx::testing::corpusFile(GetParam()), file);
+    fs::copy_file(corpusFile(GetParam()), file);
     return file;
   }
-  ::qx::testing::TempDir dir;
+  TempDir dir;
 };
 
 TEST_P(CorpusRoundTrip, SavedUntouchedEveryPartIsByteIdentical) {
@@ -73,9 +76,9 @@ TEST_P(CorpusRoundTrip, SavedUntouchedEveryPartIsByteIdentical) {
     return;
   }
   EXPECT_EQ(kRefused.count(GetParam()), 0u) << "opened a file that should be refused";
-  const fs::path original = ::qx::testing::corpusFile(GetParam());
-  expectSameEntries(testing::readRawEntries(file), testing::readRawEntries(original), "stored");
-  expectSameEntries(testing::readPackage(file), testing::readPackage(original), "content");
+  const fs::path original = corpusFile(GetParam());
+  expectSameEntries(readRawEntries(file), readRawEntries(original), "stored");
+  expectSameEntries(readPackage(file), readPackage(original), "content");
 }
 
 std::string normalised(std::string name) {
@@ -94,9 +97,9 @@ bool reportPart(const std::string& name) {
 TEST_P(CorpusRoundTrip, FilledLikeAReportOnlyTheReportPartsChange) {
   if (kRefused.count(GetParam()) != 0) GTEST_SKIP() << "refused package";
   const fs::path file = copy();
-  const fs::path picture = dir.write("picture.png", testing::tinyPng());
+  const fs::path picture = dir.write("picture.png", tinyPng());
   report::WorkbookSession session;
-  ::qx::testing::CapturedMessages messages;
+  CapturedMessages messages;
   ASSERT_TRUE(session.application.createByProgId("Excel.Application"));
   int firstRow = 0;
   try {
@@ -127,8 +130,8 @@ TEST_P(CorpusRoundTrip, FilledLikeAReportOnlyTheReportPartsChange) {
   if (const char* keep = std::getenv("QX_KEEP_FILLED")) {
     fs::copy_file(file, fs::path(keep) / GetParam(), fs::copy_options::overwrite_existing);
   }
-  const testing::Parts before = testing::readPackage(::qx::testing::corpusFile(GetParam()));
-  const testing::Parts after = testing::readPackage(file);
+  const Parts before = readPackage(corpusFile(GetParam()));
+  const Parts after = readPackage(file);
   int sheetsChanged = 0;
   for (const auto& [name, bytes] : after) {
     const auto old = before.find(name);
@@ -148,7 +151,7 @@ TEST_P(CorpusRoundTrip, FilledLikeAReportOnlyTheReportPartsChange) {
   const std::string script = QX_READ_BACK_SCRIPT;
   const std::string probe =
       python + " -c \"import openpyxl,sys; assert openpyxl.load_workbook(sys.argv[1]).active\" '" +
-      (::qx::testing::corpusFile(GetParam())).string() + "' >/dev/null 2>&1";
+      (corpusFile(GetParam())).string() + "' >/dev/null 2>&1";
   if (std::system(probe.c_str()) != 0) {
     GTEST_SKIP() << "openpyxl cannot read the original " << GetParam();
   }
@@ -157,8 +160,7 @@ TEST_P(CorpusRoundTrip, FilledLikeAReportOnlyTheReportPartsChange) {
   EXPECT_EQ(std::system(check.c_str()), 0) << check;
 }
 
-INSTANTIATE_TEST_SUITE_P(Corpus, CorpusRoundTrip,
-                         ::testing::ValuesIn(::qx::testing::corpusFiles(false)),
+INSTANTIATE_TEST_SUITE_P(Corpus, CorpusRoundTrip, ::testing::ValuesIn(corpusFiles(false)),
                          [](const ::testing::TestParamInfo<std::string>& info) {
                            std::string name;
                            for (const char c : info.param) {
@@ -168,4 +170,4 @@ INSTANTIATE_TEST_SUITE_P(Corpus, CorpusRoundTrip,
                          });
 
 }  // namespace
-}  // namespace qx::engine
+}  // namespace qx::testing

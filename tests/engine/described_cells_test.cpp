@@ -13,7 +13,10 @@
 #include "tests/support/strict_check_run.h"
 #include "tests/support/temp_dir.h"
 
-namespace qx::engine {
+namespace qx::testing {
+
+using namespace qx::engine;
+
 namespace {
 
 using automation::AutomationObject;
@@ -41,9 +44,9 @@ std::string kRows =
     R"(<c r="B4"><f>SUBTOTAL(109,Table1[Value])</f><v>3</v></c></row>)"
     R"(<row r="6"><c r="E6"><f>SUM(Table1[Value])*2</f><v>6</v></c></row>)";
 
-testing::Parts tableTemplate() {
-  testing::Parts parts = testing::minimalWorkbook(kRows);
-  testing::addTable(parts, kTableXml);
+Parts tableTemplate() {
+  Parts parts = minimalWorkbook(kRows);
+  addTable(parts, kTableXml);
   const std::size_t at = parts[kSheet].find(R"(<dimension ref="A1"/>)");
   parts[kSheet].replace(at, 21, R"(<dimension ref="A1:E6"/>)");
   return parts;
@@ -57,11 +60,11 @@ void replace(std::string& text, const std::string& from, const std::string& to) 
 
 class DescribedCells : public ::testing::Test {
  protected:
-  void open(const testing::Parts& parts, const std::string& name = "t.xlsx") {
+  void open(const Parts& parts, const std::string& name = "t.xlsx") {
     file = dir.path() / name;
-    testing::writePackage(file, parts);
+    writePackage(file, parts);
     templateCopy = dir.path() / ("template-" + name);
-    testing::writePackage(templateCopy, parts);
+    writePackage(templateCopy, parts);
     ASSERT_TRUE(session.application.createByProgId("Excel.Application"));
     report::openTemplate(session, file.string());
     a1 = automation::worksheetRange(session.sheet, Variant::text(u"A1"), Variant::missing());
@@ -69,12 +72,12 @@ class DescribedCells : public ::testing::Test {
   void put(int row, int column, const Variant& value) {
     automation::setRangeItem(a1, Variant::integer(row), Variant::integer(column), value);
   }
-  testing::Parts saved() {
+  Parts saved() {
     automation::workbookSave(session.workbook);
-    return testing::readPackage(file);
+    return readPackage(file);
   }
 
-  ::qx::testing::TempDir dir;
+  TempDir dir;
   std::filesystem::path file, templateCopy;
   report::WorkbookSession session;
   AutomationObject a1;
@@ -122,7 +125,7 @@ std::string unescaped(std::string text) {
 
 // The cell's text as the saved sheet holds it: an inline text (the template has no shared
 // strings texts for it) or a shared string appended after "old".
-std::string cellText(const testing::Parts& parts, const std::string& cell) {
+std::string cellText(const Parts& parts, const std::string& cell) {
   const std::string& sheet = parts.at(kSheet);
   const std::size_t at = sheet.find("<c r=\"" + cell + "\"");
   if (at == std::string::npos) return "(no cell)";
@@ -140,7 +143,7 @@ std::string cellText(const testing::Parts& parts, const std::string& cell) {
 TEST_P(HeaderWrites, TheColumnTakesTheCellsText) {
   open(tableTemplate());
   put(1, GetParam().column, GetParam().value);
-  const testing::Parts parts = saved();
+  const Parts parts = saved();
   const std::string cell = std::string(1, static_cast<char>('A' + GetParam().column - 1)) + "1";
   EXPECT_EQ(cellText(parts, cell), GetParam().cell);
   EXPECT_NE(parts.at(kTable).find(GetParam().tableColumn), std::string::npos) << parts.at(kTable);
@@ -152,7 +155,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, HeaderWrites, ::testing::ValuesIn(kHeaderCases),
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(DescribedCells, ARenamedColumnsFormulasFollowItInSheetsAndTables) {
-  testing::Parts parts = tableTemplate();
+  Parts parts = tableTemplate();
   replace(parts[kTable], R"(<tableColumn id="3" name="Note"/>)",
           R"(<tableColumn id="3" name="Note"><calculatedColumnFormula>)"
           R"(Table1[[#This Row],[Value]]*2</calculatedColumnFormula></tableColumn>)");
@@ -161,7 +164,7 @@ TEST_F(DescribedCells, ARenamedColumnsFormulasFollowItInSheetsAndTables) {
       R"(<row r="1"><c r="A1"><f>MAX(table1[value],1)</f><v>2</v></c></row></sheetData></worksheet>)";
   open(parts);
   put(1, 2, Variant::text(u"Q-1"));
-  const testing::Parts out = saved();
+  const Parts out = saved();
   EXPECT_NE(out.at(kSheet).find("<f>SUBTOTAL(109,Table1[[Q-1]])</f>"), std::string::npos);
   EXPECT_NE(out.at(kSheet).find("<f>SUM(Table1[[Q-1]])*2</f>"), std::string::npos);
   EXPECT_NE(out.at("xl/worksheets/sheet2.xml").find("<f>MAX(table1[[Q-1]],1)</f>"),
@@ -170,7 +173,7 @@ TEST_F(DescribedCells, ARenamedColumnsFormulasFollowItInSheetsAndTables) {
 }
 
 TEST_F(DescribedCells, AColumnThatTheWorkbooksNamesReferToIsNotRenamed) {
-  testing::Parts parts = tableTemplate();
+  Parts parts = tableTemplate();
   replace(parts["xl/workbook.xml"], "</sheets>",
           "</sheets><definedNames><definedName name=\"Values\">Table1[Value]</definedName>"
           "</definedNames>");
@@ -185,7 +188,7 @@ TEST_F(DescribedCells, AColumnThatTheWorkbooksNamesReferToIsNotRenamed) {
         << e.description();
   }
   put(1, 1, Variant::text(u"Id"));  // a column nothing else names
-  const testing::Parts out = saved();
+  const Parts out = saved();
   EXPECT_NE(out.at(kTable).find(R"(name="Value")"), std::string::npos);
   EXPECT_NE(out.at(kTable).find(R"(name="Id")"), std::string::npos);
   EXPECT_EQ(cellText(out, "A1"), "Id");
@@ -197,7 +200,7 @@ TEST_F(DescribedCells, ATotalsCellsLabelAndFunctionSayWhatItNowHolds) {
   put(4, 1, Variant::real(7));        // over the label: a number, no label
   put(4, 3, Variant::text(u"n"));     // a column that had neither
   put(2, 2, Variant::text(u"5"));     // data: the part says nothing of it
-  const testing::Parts out = saved();
+  const Parts out = saved();
   const std::string& table = out.at(kTable);
   EXPECT_NE(table.find(R"(<tableColumn id="1" name="Key"/>)"), std::string::npos) << table;
   EXPECT_NE(table.find(R"(<tableColumn id="2" name="Value" totalsRowLabel="none"/>)"),
@@ -215,12 +218,12 @@ TEST_F(DescribedCells, DataCellsLeaveTheTablePartAsItWas) {
   put(2, 1, Variant::text(u"x"));
   put(3, 3, Variant::real(1));
   put(5, 1, Variant::text(u"below"));
-  const testing::Parts out = saved();
+  const Parts out = saved();
   EXPECT_EQ(out.at(kTable), tableTemplate().at(kTable));
 }
 
 TEST_F(DescribedCells, APivotTablesCellsAreRefused) {
-  testing::Parts parts = tableTemplate();
+  Parts parts = tableTemplate();
   parts["xl/pivotTables/pivotTable1.xml"] =
       R"(<pivotTableDefinition xmlns="http://schemas.openxmlformats.org/spreadsheetml/2006/main" )"
       R"(name="P" cacheId="1" dataCaption="Values"><location ref="E10:F12" firstHeaderRow="1" )"
@@ -263,7 +266,7 @@ TEST_F(DescribedCells, TheSavedPackagesPassTheStrictCheck) {
     put(1, 1, Variant::text(u"Note"));
     put(1, 3, Variant::text(u"Key"));
   });
-  const ::qx::testing::StrictCheck check = ::qx::testing::strictCheck(checked, dir.path());
+  const StrictCheck check = strictCheck(checked, dir.path());
   EXPECT_EQ(check.status, 0) << check.report;
   EXPECT_NE(check.report.find("checked " + std::to_string(2 * checked.size()) + " packages"),
             std::string::npos)
@@ -271,4 +274,4 @@ TEST_F(DescribedCells, TheSavedPackagesPassTheStrictCheck) {
 }
 
 }  // namespace
-}  // namespace qx::engine
+}  // namespace qx::testing

@@ -1,15 +1,18 @@
 // Pictures: their kinds, where their anchors fall, and the drawing part.
 
-#include "engine/drawing.h"
+#include "engine/package/drawing.h"
 
 #include <gtest/gtest.h>
 
 #include <memory>
 
-#include "engine/engine_error.h"
+#include "engine/save/engine_error.h"
 #include "tests/engine/package_builder.h"
 
-namespace qx::engine {
+namespace qx::testing {
+
+using namespace qx::engine;
+
 namespace {
 
 TEST(Drawing, TellsPictureKindsBySignature) {
@@ -24,7 +27,7 @@ TEST(Drawing, TellsPictureKindsBySignature) {
     std::string bytes, extension;
     double width, height;
   } cases[] = {{bmp, "bmp", 30, 7.5},
-               {testing::tinyPng(), "png", 0.75, 0.75},
+               {tinyPng(), "png", 0.75, 0.75},
                {gif, "gif", 12, 6},
                {jpeg, "jpeg", 36, 24}};
   for (const Case& c : cases) {
@@ -41,9 +44,9 @@ TEST(Drawing, TellsPictureKindsBySignature) {
 class Anchors : public ::testing::Test {
  protected:
   void SetUp() override {
-    const testing::Parts parts = testing::minimalWorkbook(
-        R"(<row r="2" ht="30" customHeight="1"/><row r="3" hidden="1"/>)",
-        R"(<cols><col min="2" max="2" width="20" customWidth="1"/></cols>)");
+    const Parts parts =
+        minimalWorkbook(R"(<row r="2" ht="30" customHeight="1"/><row r="3" hidden="1"/>)",
+                        R"(<cols><col min="2" max="2" width="20" customWidth="1"/></cols>)");
     sheet->load(parts.at("xl/worksheets/sheet1.xml"));
   }
   std::unique_ptr<Worksheet> sheet = std::make_unique<Worksheet>("xl/worksheets/sheet1.xml");
@@ -95,4 +98,4 @@ TEST(DrawingPart, StrictWorkbooksGetStrictNamespaces) {
 }
 
 }  // namespace
-}  // namespace qx::engine
+}  // namespace qx::testing

@@ -15,8 +15,8 @@
 
 #include "automation/automation_error.h"
 #include "automation/operations.h"
-#include "engine/number_formats.h"
-#include "engine/styles.h"
+#include "engine/package/number_formats.h"
+#include "engine/package/styles.h"
 #include "platform/code_page.h"
 #include "report/sheet_writing.h"
 #include "report/workbook_session.h"
@@ -26,7 +26,10 @@
 #include "tests/support/strict_check_run.h"
 #include "tests/support/temp_dir.h"
 
-namespace qx::engine {
+namespace qx::testing {
+
+using namespace qx::engine;
+
 namespace {
 
 using automation::AutomationError;
@@ -36,9 +39,9 @@ using report::WorkbookSession;
 
 class EngineObjects : public ::testing::Test {
  protected:
-  std::filesystem::path make(const testing::Parts& parts, const std::string& name = "t.xlsx") {
+  std::filesystem::path make(const Parts& parts, const std::string& name = "t.xlsx") {
     const std::filesystem::path file = dir.path() / name;
-    testing::writePackage(file, parts);
+    writePackage(file, parts);
     return file;
   }
   void open(const std::filesystem::path& file) {
@@ -57,15 +60,15 @@ class EngineObjects : public ::testing::Test {
     return "(no error)";
   }
 
-  ::qx::testing::TempDir dir;
+  TempDir dir;
   WorkbookSession session;
-  ::qx::testing::CapturedMessages messages;
+  CapturedMessages messages;
 };
 
 TEST_F(EngineObjects, TextsBecomeValuesAsTheApplicationTakesThem) {
   // Row 1: B1 has format 0.00 (xf 1), C1 is a text cell "@" (xf 2).
-  open(make(testing::minimalWorkbook(R"(<row r="1"><c r="A1" t="s"><v>0</v></c>)"
-                                     R"(<c r="B1" s="1"/><c r="C1" s="2"/></row>)")));
+  open(make(minimalWorkbook(R"(<row r="1"><c r="A1" t="s"><v>0</v></c>)"
+                            R"(<c r="B1" s="1"/><c r="C1" s="2"/></row>)")));
   struct Case {
     int column;
     std::string put, shown;
@@ -102,12 +105,12 @@ TEST_F(EngineObjects, TextsBecomeValuesAsTheApplicationTakesThem) {
 // (C): what each shows, and what the saved sheet holds: kind, value, number format, quote mark.
 TEST_F(EngineObjects, TypedTextsAreHeldShownAndSavedAsTheApplicationMakesThem) {
   std::string rows;
-  const int count = static_cast<int>(std::size(testing::kTypedTexts));
+  const int count = static_cast<int>(std::size(kTypedTexts));
   for (int row = 1; row <= count; ++row) {
     const std::string r = std::to_string(row);
     rows += "<row r=\"" + r + "\"><c r=\"B" + r + "\" s=\"2\"/><c r=\"C" + r + "\" s=\"1\"/></row>";
   }
-  const auto file = make(testing::minimalWorkbook(rows));
+  const auto file = make(minimalWorkbook(rows));
   open(file);
   auto shown = [&](const std::string& cell) {
     const AutomationObject range = automation::worksheetRange(
@@ -117,7 +120,7 @@ TEST_F(EngineObjects, TypedTextsAreHeldShownAndSavedAsTheApplicationMakesThem) {
   const AutomationObject a1 =
       automation::worksheetRange(session.sheet, Variant::text(u"A1"), Variant::missing());
   for (int row = 1; row <= count; ++row) {
-    const testing::TypedText& c = testing::kTypedTexts[row - 1];
+    const TypedText& c = kTypedTexts[row - 1];
     const std::string r = std::to_string(row);
     for (int column = 1; column <= 3; ++column) {
       automation::setRangeItem(a1, Variant::integer(row), Variant::integer(column),
@@ -131,7 +134,7 @@ TEST_F(EngineObjects, TypedTextsAreHeldShownAndSavedAsTheApplicationMakesThem) {
   }
   automation::workbookSave(session.workbook);
 
-  const testing::Parts parts = testing::readPackage(file);
+  const Parts parts = readPackage(file);
   pugi::xml_document sheet, strings;
   ASSERT_TRUE(sheet.load_string(parts.at("xl/worksheets/sheet1.xml").c_str()));
   ASSERT_TRUE(strings.load_string(parts.at("xl/sharedStrings.xml").c_str()));
@@ -146,7 +149,7 @@ TEST_F(EngineObjects, TypedTextsAreHeldShownAndSavedAsTheApplicationMakesThem) {
     for (const pugi::xml_node cell : row.children("c")) cells[cell.attribute("r").value()] = cell;
   }
   for (int row = 1; row <= count; ++row) {
-    const testing::TypedText& c = testing::kTypedTexts[row - 1];
+    const TypedText& c = kTypedTexts[row - 1];
     const std::string r = std::to_string(row);
     const pugi::xml_node a = cells["A" + r], b = cells["B" + r];
     const std::string_view type = a.attribute("t").value(), v = a.child("v").text().get();
@@ -190,7 +193,7 @@ TEST_F(EngineObjects, TypedTextsAreHeldShownAndSavedAsTheApplicationMakesThem) {
 }
 
 TEST_F(EngineObjects, TheQuoteMarkIsSharedFramedAndTakenAwayByTheNextEntry) {
-  const auto file = make(testing::minimalWorkbook());
+  const auto file = make(minimalWorkbook());
   open(file);
   report::FramedCell frame;
   for (int row = 1; row <= 200; ++row) {
@@ -200,7 +203,7 @@ TEST_F(EngineObjects, TheQuoteMarkIsSharedFramedAndTakenAwayByTheNextEntry) {
   report::writeCell(session.usedRange, 201, 1, "'x");
   report::writeCell(session.usedRange, 201, 1, "12");  // a new entry: a number, unmarked
   automation::workbookSave(session.workbook);
-  const testing::Parts parts = testing::readPackage(file);
+  const Parts parts = readPackage(file);
   const std::string& sheet = parts.at("xl/worksheets/sheet1.xml");
   Styles styles;
   styles.load(parts.at("xl/styles.xml"), "xl/styles.xml");
@@ -214,7 +217,7 @@ TEST_F(EngineObjects, TheQuoteMarkIsSharedFramedAndTakenAwayByTheNextEntry) {
 }
 
 TEST_F(EngineObjects, ATextLongerThanACellHoldsIsRefused) {
-  open(make(testing::minimalWorkbook()));
+  open(make(minimalWorkbook()));
   automation::setRangeItem(session.usedRange, Variant::integer(1), Variant::integer(1),
                            Variant::text(std::u16string(32767, u'\x6587')));
   EXPECT_EQ(automation::rangeText(
@@ -252,7 +255,7 @@ TEST_F(EngineObjects, ATextLongerThanACellHoldsIsRefused) {
 // What Range.Item makes of each kind of value: what the cell then shows, or why it is refused.
 // A refused value leaves the cell as it was, a cell of the template included.
 TEST_F(EngineObjects, EachKindOfValueIsTakenAsTheCellShowsItOrRefused) {
-  open(make(testing::minimalWorkbook(R"(<row r="1"><c r="A1" t="s"><v>0</v></c></row>)")));
+  open(make(minimalWorkbook(R"(<row r="1"><c r="A1" t="s"><v>0</v></c></row>)")));
   const std::string fine = "(no error)";
   struct Case {
     Variant value;
@@ -294,7 +297,7 @@ TEST_F(EngineObjects, EachKindOfValueIsTakenAsTheCellShowsItOrRefused) {
 }
 
 TEST_F(EngineObjects, SavedValuesComeBackAfterReopening) {
-  const auto file = make(testing::minimalWorkbook());
+  const auto file = make(minimalWorkbook());
   open(file);
   report::writeCell(session.usedRange, 2, 2, platform::utf8ToGbk("报告"));
   report::writeCell(session.usedRange, 3, 2, "42");
@@ -308,7 +311,7 @@ TEST_F(EngineObjects, SavedValuesComeBackAfterReopening) {
 }
 
 TEST_F(EngineObjects, UsedRangeStartsAtTheFirstUsedCellAndIgnoresTheStoredDimension) {
-  open(make(testing::minimalWorkbook(
+  open(make(minimalWorkbook(
       R"(<row r="3"><c r="C3" s="1"/></row><row r="5"><c r="E5" t="s"><v>0</v></c></row>)")));
   EXPECT_EQ(text(session.usedRange, 3, 3), "old");  // E5 counted from C3
   report::writeCell(session.usedRange, 1, 1, "x");
@@ -323,7 +326,7 @@ TEST_F(EngineObjects, UsedRangeStartsAtTheFirstUsedCellAndIgnoresTheStoredDimens
 }
 
 TEST_F(EngineObjects, EmptySheetUsedRangeIsA1) {
-  open(make(testing::minimalWorkbook()));
+  open(make(minimalWorkbook()));
   report::writeCell(session.usedRange, 1, 1, "a1");
   AutomationObject a1 =
       automation::worksheetRange(session.sheet, Variant::text(u"A1"), Variant::missing());
@@ -331,7 +334,7 @@ TEST_F(EngineObjects, EmptySheetUsedRangeIsA1) {
 }
 
 TEST_F(EngineObjects, FramingManyCellsAddsAHandfulOfStyles) {
-  const auto file = make(testing::minimalWorkbook(R"(<row r="1"><c r="A1" s="1"/></row>)"));
+  const auto file = make(minimalWorkbook(R"(<row r="1"><c r="A1" s="1"/></row>)"));
   open(file);
   report::FramedCell cell;
   for (int row = 1; row <= 2000; ++row) {
@@ -342,7 +345,7 @@ TEST_F(EngineObjects, FramingManyCellsAddsAHandfulOfStyles) {
   }
   report::frameCell(session.sheet, 1, 1, -4138, cell);
   automation::workbookSave(session.workbook);
-  const std::string styles = testing::readPackage(file).at("xl/styles.xml");
+  const std::string styles = readPackage(file).at("xl/styles.xml");
   EXPECT_NE(styles.find(R"(<cellXfs count="6">)"), std::string::npos) << styles;
   EXPECT_NE(styles.find(R"(<borders count="3">)"), std::string::npos) << styles;
   EXPECT_NE(styles.find(R"(<left style="thin"><color rgb="FF000000"/></left>)"), std::string::npos);
@@ -351,7 +354,7 @@ TEST_F(EngineObjects, FramingManyCellsAddsAHandfulOfStyles) {
 }
 
 TEST_F(EngineObjects, UnknownBorderWeightFailsAsTheApplicationDoes) {
-  open(make(testing::minimalWorkbook()));
+  open(make(minimalWorkbook()));
   report::FramedCell cell;
   for (const int weight : {0, 3, -4137, 5}) {
     const std::string why =
@@ -364,7 +367,7 @@ TEST_F(EngineObjects, UnknownBorderWeightFailsAsTheApplicationDoes) {
 // BorderAround's arguments as the line each frame gets (its left edge in the saved styles), or
 // why they are refused. Missing arguments are left out at the end or passed as missing.
 TEST_F(EngineObjects, BorderAroundArgumentsBecomeTheLineOrTheFailure) {
-  const auto file = make(testing::minimalWorkbook());
+  const auto file = make(minimalWorkbook());
   open(file);
   const Variant none = Variant::missing();
   auto i4 = [](std::int32_t v) { return Variant::integer(v); };
@@ -413,7 +416,7 @@ TEST_F(EngineObjects, BorderAroundArgumentsBecomeTheLineOrTheFailure) {
     }
   }
   automation::workbookSave(session.workbook);
-  const testing::Parts parts = testing::readPackage(file);
+  const Parts parts = readPackage(file);
   pugi::xml_document sheet, styles;
   ASSERT_TRUE(sheet.load_string(parts.at("xl/worksheets/sheet1.xml").c_str()));
   ASSERT_TRUE(styles.load_string(parts.at("xl/styles.xml").c_str()));
@@ -460,15 +463,15 @@ TEST_F(EngineObjects, RefusesFilesThatAreNoWorkbookPackagesAndSaysWhy) {
 }
 
 TEST_F(EngineObjects, PlacesAPictureOverTheBlockAndEmbedsIt) {
-  const auto file = make(testing::minimalWorkbook());
-  const auto picture = dir.write("p.png", testing::tinyPng());
+  const auto file = make(minimalWorkbook());
+  const auto picture = dir.write("p.png", tinyPng());
   open(file);
   ASSERT_TRUE(report::placePicture(session.sheet.copy(), "$B$2", "$D$6", picture.string(),
                                    report::PictureStyle::NearestSingle, messages));
   automation::workbookSave(session.workbook);
-  const testing::Parts parts = testing::readPackage(file);
+  const Parts parts = readPackage(file);
   ASSERT_EQ(parts.count("xl/drawings/drawing1.xml"), 1u);
-  EXPECT_EQ(parts.at("xl/media/image1.png"), testing::tinyPng());
+  EXPECT_EQ(parts.at("xl/media/image1.png"), tinyPng());
   const std::string& drawing = parts.at("xl/drawings/drawing1.xml");
   // B2 + (2, 3) points: column 1 at 2 pt, row 1 at 3 pt; 3 columns - 4 pt wide.
   EXPECT_NE(drawing.find("<xdr:from><xdr:col>1</xdr:col><xdr:colOff>25400</xdr:colOff>"
@@ -488,7 +491,7 @@ TEST_F(EngineObjects, PlacesAPictureOverTheBlockAndEmbedsIt) {
 // A package whose content types name every part by Override, relationships parts included,
 // and declare nothing by Default: each part the picture adds gets an Override of its own.
 TEST_F(EngineObjects, APackageOfOverridesOnlyGetsOverridesForTheNewParts) {
-  testing::Parts parts = testing::minimalWorkbook();
+  Parts parts = minimalWorkbook();
   std::string& types = parts["[Content_Types].xml"];
   const std::string rels = "application/vnd.openxmlformats-package.relationships+xml";
   for (const char* extension : {"rels", "xml"}) {
@@ -503,22 +506,22 @@ TEST_F(EngineObjects, APackageOfOverridesOnlyGetsOverridesForTheNewParts) {
   const auto copy = make(parts, "template.xlsx");
   open(file);
   ASSERT_TRUE(report::placePicture(session.sheet.copy(), "$B$2", "$D$6",
-                                   dir.write("p.png", testing::tinyPng()).string(),
+                                   dir.write("p.png", tinyPng()).string(),
                                    report::PictureStyle::NearestSingle, messages));
   automation::workbookSave(session.workbook);
-  const std::string saved = testing::readPackage(file).at("[Content_Types].xml");
+  const std::string saved = readPackage(file).at("[Content_Types].xml");
   EXPECT_EQ(saved.find("<Default"), std::string::npos) << saved;
   for (const std::string part :
        {"/xl/drawings/drawing1.xml", "/xl/drawings/_rels/drawing1.xml.rels",
         "/xl/worksheets/_rels/sheet1.xml.rels", "/xl/media/image1.png"}) {
     EXPECT_NE(saved.find("<Override PartName=\"" + part + "\""), std::string::npos) << part;
   }
-  const ::qx::testing::StrictCheck check = ::qx::testing::strictCheck({{copy, file}}, dir.path());
+  const StrictCheck check = strictCheck({{copy, file}}, dir.path());
   EXPECT_EQ(check.status, 0) << check.report;
 }
 
 TEST_F(EngineObjects, RefusesPicturesOfOtherKinds) {
-  open(make(testing::minimalWorkbook()));
+  open(make(minimalWorkbook()));
   const auto picture = dir.write("p.tif", "II*\0 not a picture we take");
   AutomationObject shapes = automation::worksheetShapes(session.sheet);
   const std::string why = description(
@@ -527,7 +530,7 @@ TEST_F(EngineObjects, RefusesPicturesOfOtherKinds) {
 }
 
 TEST_F(EngineObjects, GeometryFollowsColumnWidthsRowHeightsAndHiddenOnes) {
-  open(make(testing::minimalWorkbook(
+  open(make(minimalWorkbook(
       R"(<row r="2" ht="30" customHeight="1"/><row r="3" hidden="1"/>)",
       R"(<sheetFormatPr defaultRowHeight="15"/><cols><col min="2" max="2" width="20" customWidth="1"/>)"
       R"(<col min="3" max="3" width="9" hidden="1"/></cols>)")));
@@ -541,42 +544,42 @@ TEST_F(EngineObjects, GeometryFollowsColumnWidthsRowHeightsAndHiddenOnes) {
 }
 
 TEST_F(EngineObjects, NextWalksTheWorksheetsAndEndsWithNull) {
-  open(make(testing::minimalWorkbook()));
+  open(make(minimalWorkbook()));
   AutomationObject second = automation::worksheetNext(session.sheet);
   ASSERT_FALSE(second.empty());
   EXPECT_TRUE(automation::worksheetNext(second).empty());
 }
 
 TEST_F(EngineObjects, CloseWithoutSavingLeavesTheFileAlone) {
-  const auto file = make(testing::minimalWorkbook());
-  const testing::Parts before = testing::readPackage(file);
+  const auto file = make(minimalWorkbook());
+  const Parts before = readPackage(file);
   open(file);
   report::writeCell(session.usedRange, 1, 1, "changed");
   automation::workbookClose(session.workbook, Variant::missing(), Variant::missing(),
                             Variant::missing());
-  EXPECT_EQ(testing::readPackage(file), before);
+  EXPECT_EQ(readPackage(file), before);
   const std::string why = description([&] { automation::workbookSave(session.workbook); });
   EXPECT_NE(why.find("closed"), std::string::npos) << why;
 }
 
 TEST_F(EngineObjects, WorkbooksCloseClosesEveryWorkbookUnsaved) {
-  const auto file = make(testing::minimalWorkbook());
-  const testing::Parts before = testing::readPackage(file);
+  const auto file = make(minimalWorkbook());
+  const Parts before = readPackage(file);
   open(file);
   report::writeCell(session.usedRange, 1, 1, "changed");
   automation::workbooksClose(session.workbooks);
   automation::applicationQuit(session.application);
-  EXPECT_EQ(testing::readPackage(file), before);
+  EXPECT_EQ(readPackage(file), before);
 }
 
 }  // namespace
-}  // namespace qx::engine
+}  // namespace qx::testing
 
-namespace qx::engine {
+namespace qx::testing {
 namespace {
 
 TEST_F(EngineObjects, SavingTwiceKeepsBothRoundsOfChanges) {
-  const auto file = make(testing::minimalWorkbook());
+  const auto file = make(minimalWorkbook());
   open(file);
   report::writeCell(session.usedRange, 1, 1, "first");
   automation::workbookSave(session.workbook);
@@ -589,8 +592,7 @@ TEST_F(EngineObjects, SavingTwiceKeepsBothRoundsOfChanges) {
 }
 
 TEST_F(EngineObjects, OverwritingAFormulaDropsTheCalculationChain) {
-  testing::Parts parts =
-      testing::minimalWorkbook(R"(<row r="1"><c r="A1"><f>1+1</f><v>2</v></c></row>)");
+  Parts parts = minimalWorkbook(R"(<row r="1"><c r="A1"><f>1+1</f><v>2</v></c></row>)");
   const std::string chain =
       "http://schemas.openxmlformats.org/officeDocument/2006/relationships/calcChain";
   parts["xl/calcChain.xml"] = R"(<calcChain xmlns="m"><c r="A1" i="1"/></calcChain>)";
@@ -605,7 +607,7 @@ TEST_F(EngineObjects, OverwritingAFormulaDropsTheCalculationChain) {
   EXPECT_EQ(text(session.usedRange, 1, 1), "2");  // the cached result
   report::writeCell(session.usedRange, 1, 1, "value");
   automation::workbookSave(session.workbook);
-  const testing::Parts saved = testing::readPackage(file);
+  const Parts saved = readPackage(file);
   EXPECT_EQ(saved.count("xl/calcChain.xml"), 0u);
   EXPECT_EQ(saved.at("xl/_rels/workbook.xml.rels").find("calcChain"), std::string::npos);
   EXPECT_EQ(saved.at("[Content_Types].xml").find("calcChain"), std::string::npos);
@@ -613,19 +615,19 @@ TEST_F(EngineObjects, OverwritingAFormulaDropsTheCalculationChain) {
 }
 
 }  // namespace
-}  // namespace qx::engine
+}  // namespace qx::testing
 
-namespace qx::engine {
+namespace qx::testing {
 namespace {
 
 TEST_F(EngineObjects, OverwritingASharedFormulaMasterKeepsTheOthersFormulas) {
-  const auto file = make(testing::minimalWorkbook(
+  const auto file = make(minimalWorkbook(
       R"(<row r="1"><c r="A1"><f t="shared" ref="A1:A2" si="0">B1+1</f><v>1</v></c></row>)"
       R"(<row r="2"><c r="A2"><f t="shared" si="0"/><v>1</v></c></row>)"));
   open(file);
   report::writeCell(session.usedRange, 1, 1, "x");
   automation::workbookSave(session.workbook);
-  const std::string sheet = testing::readPackage(file).at("xl/worksheets/sheet1.xml");
+  const std::string sheet = readPackage(file).at("xl/worksheets/sheet1.xml");
   EXPECT_NE(sheet.find(R"(<c r="A2"><f>B2+1</f><v>1</v></c>)"), std::string::npos) << sheet;
   EXPECT_EQ(sheet.find("shared"), std::string::npos) << sheet;
 }
@@ -633,7 +635,7 @@ TEST_F(EngineObjects, OverwritingASharedFormulaMasterKeepsTheOthersFormulas) {
 // The failure report puts the operation in front of the server's description; a description
 // that named it again would show it twice to the user.
 TEST_F(EngineObjects, FailureDescriptionsLeaveTheOperationToTheReport) {
-  open(make(testing::minimalWorkbook()));
+  open(make(minimalWorkbook()));
   report::FramedCell cell;
   const std::vector<std::pair<std::string, std::function<void()>>> failures = {
       {"Range.Item", [&] { report::writeCell(session.usedRange, 0, 1, "x"); }},
@@ -656,4 +658,4 @@ TEST_F(EngineObjects, FailureDescriptionsLeaveTheOperationToTheReport) {
 }
 
 }  // namespace
-}  // namespace qx::engine
+}  // namespace qx::testing

@@ -17,7 +17,10 @@
 #include "tests/support/corpus.h"
 #include "tests/support/temp_dir.h"
 
-namespace qx::engine {
+namespace qx::testing {
+
+using namespace qx::engine;
+
 namespace {
 
 std::string findOffice() {
@@ -31,9 +34,9 @@ std::string findOffice() {
 TEST(LibreOfficeCsv, FindsTheTextsTheEngineWrote) {
   const std::string office = findOffice();
   if (office.empty()) GTEST_SKIP() << "LibreOffice (libreoffice-calc) is not installed";
-  ::qx::testing::TempDir dir;
+  TempDir dir;
   const auto file = dir.path() / "report.xlsx";
-  testing::writePackage(file, testing::minimalWorkbook());
+  writePackage(file, minimalWorkbook());
   {
     report::WorkbookSession session;
     ASSERT_TRUE(session.application.createByProgId("Excel.Application"));
@@ -65,14 +68,14 @@ TEST(LibreOfficeCsv, ReadsFilledStrictWorkbooksOfTheCorpus) {
   if (office.empty()) GTEST_SKIP() << "LibreOffice (libreoffice-calc) is not installed";
   for (const char* name :
        {"excel365-strict-japanese-template.xlsx", "excel2013-strict-hidden-sheets.xlsx"}) {
-    const std::filesystem::path original = ::qx::testing::corpusFile(name);
-    ::qx::testing::TempDir dir;
+    const std::filesystem::path original = corpusFile(name);
+    TempDir dir;
     const auto file = dir.path() / "strict.xlsx";
     std::filesystem::copy_file(original, file);
-    const auto picture = dir.write("p.png", testing::tinyPng());
+    const auto picture = dir.write("p.png", tinyPng());
     {
       report::WorkbookSession session;
-      ::qx::testing::CapturedMessages messages;
+      CapturedMessages messages;
       ASSERT_TRUE(session.application.createByProgId("Excel.Application"));
       report::openTemplate(session, file.string());
       automation::AutomationObject a1 = automation::worksheetRange(
@@ -101,4 +104,4 @@ TEST(LibreOfficeCsv, ReadsFilledStrictWorkbooksOfTheCorpus) {
 }
 
 }  // namespace
-}  // namespace qx::engine
+}  // namespace qx::testing

@@ -1,4 +1,4 @@
-#include "engine/number_formats.h"
+#include "engine/package/number_formats.h"
 
 #include <gtest/gtest.h>
 
@@ -6,7 +6,10 @@
 #include <limits>
 #include <string>
 
-namespace qx::engine {
+namespace qx::testing {
+
+using namespace qx::engine;
+
 namespace {
 
 TEST(NumberFormats, ShowsNumbersAsTheApplicationDoesInAWideColumn) {
@@ -143,4 +146,4 @@ TEST(NumberFormatsAtTheEdges, TimesAfterTheYear9999ShowHashes) {
 }
 
 }  // namespace
-}  // namespace qx::engine
+}  // namespace qx::testing

@@ -6,9 +6,9 @@
 #include <sstream>
 #include <stdexcept>
 
-#include "engine/file_path.h"
+#include "engine/save/file_path.h"
 
-namespace qx::engine::testing {
+namespace qx::testing {
 
 Parts minimalWorkbook(const std::string& sheetData, const std::string& beforeData,
                       const std::string& afterData) {
@@ -245,10 +245,10 @@ std::string xmlFragment(const std::string& xml, const char* xpath) {
   return out.str();
 }
 
-std::string drained(const ChunkSource& source) {
+std::string drained(const engine::ChunkSource& source) {
   std::string out, chunk;
   while (source(chunk)) out += chunk;
   return out;
 }
 
-}  // namespace qx::engine::testing
+}  // namespace qx::testing

@@ -5,9 +5,9 @@
 #include <map>
 #include <string>
 
-#include "engine/chunk_source.h"
+#include "engine/package/chunk_source.h"
 
-namespace qx::engine::testing {
+namespace qx::testing {
 
 // Part name -> bytes, written in map order (with [Content_Types].xml first).
 using Parts = std::map<std::string, std::string>;
@@ -34,9 +34,9 @@ std::map<std::string, std::string> readRawEntries(const std::filesystem::path& f
 std::string xmlFragment(const std::string& xml, const char* xpath);
 
 // Every piece `source` gives, joined: a generated part as it is saved.
-std::string drained(const ChunkSource& source);
+std::string drained(const engine::ChunkSource& source);
 
 // A tiny valid PNG (1x1).
 std::string tinyPng();
 
-}  // namespace qx::engine::testing
+}  // namespace qx::testing

@@ -2,11 +2,14 @@
 
 #include <gtest/gtest.h>
 
-#include "engine/content_types.h"
-#include "engine/engine_error.h"
-#include "engine/relationships.h"
+#include "engine/package/content_types.h"
+#include "engine/package/relationships.h"
+#include "engine/save/engine_error.h"
 
-namespace qx::engine {
+namespace qx::testing {
+
+using namespace qx::engine;
+
 namespace {
 
 constexpr const char* kTypes =
@@ -154,4 +157,4 @@ TEST(DamagedRelationships, RemovingOneOfTwoWithTheSameIdKeepsTheOther) {
 }
 
 }  // namespace
-}  // namespace qx::engine
+}  // namespace qx::testing

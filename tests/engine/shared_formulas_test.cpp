@@ -1,4 +1,4 @@
-#include "engine/shared_formulas.h"
+#include "engine/package/shared_formulas.h"
 
 #include <gtest/gtest.h>
 
@@ -6,7 +6,10 @@
 
 #include "tests/engine/package_builder.h"
 
-namespace qx::engine {
+namespace qx::testing {
+
+using namespace qx::engine;
+
 namespace {
 
 TEST(SharedFormulas, MovesRelativeReferencesOnly) {
@@ -35,18 +38,18 @@ TEST(SharedFormulas, MovesRelativeReferencesOnly) {
 TEST(SharedFormulas, WritingOverTheMasterWritesTheOthersOut) {
   auto sheet = std::make_unique<Worksheet>("xl/worksheets/sheet1.xml");
   sheet->load(
-      testing::minimalWorkbook(
+      minimalWorkbook(
           R"(<row r="1"><c r="A1"><f t="shared" ref="A1:A3" si="0">B1*2</f><v>2</v></c></row>)"
           R"(<row r="2"><c r="A2"><f t="shared" si="0"/><v>4</v></c></row>)"
           R"(<row r="3"><c r="A3"><f t="shared" si="0"/><v>6</v></c>)"
           R"(<c r="B3"><f t="shared" si="1"/></c></row>)")
           .at("xl/worksheets/sheet1.xml"));
   unshareFormulaAt(*sheet, 1, 1);
-  const std::string xml = testing::drained(sheet->saver());
+  const std::string xml = drained(sheet->saver());
   EXPECT_NE(xml.find(R"(<c r="A2"><f>B2*2</f><v>4</v></c>)"), std::string::npos) << xml;
   EXPECT_NE(xml.find(R"(<c r="A3"><f>B3*2</f><v>6</v></c>)"), std::string::npos) << xml;
   EXPECT_NE(xml.find(R"(<c r="B3"><f t="shared" si="1"/></c>)"), std::string::npos) << xml;
 }
 
 }  // namespace
-}  // namespace qx::engine
+}  // namespace qx::testing

@@ -1,12 +1,15 @@
-#include "engine/shared_strings.h"
+#include "engine/package/shared_strings.h"
 
 #include <gtest/gtest.h>
 
 #include <memory>
 
-#include "engine/xml_part.h"
+#include "engine/package/xml_part.h"
 
-namespace qx::engine {
+namespace qx::testing {
+
+using namespace qx::engine;
+
 namespace {
 
 std::string saved(SharedStrings& strings) {
@@ -93,4 +96,4 @@ TEST(SharedStrings, RepeatedValuesOfAReportShareOneItem) {
 }
 
 }  // namespace
-}  // namespace qx::engine
+}  // namespace qx::testing

@@ -3,9 +3,12 @@
 
 #include <gtest/gtest.h>
 
-#include "engine/structured_references.h"
+#include "engine/package/structured_references.h"
 
-namespace qx::engine {
+namespace qx::testing {
+
+using namespace qx::engine;
+
 namespace {
 
 TEST(StructuredReferences, FindTheColumnsTheyNameIgnoringCase) {
@@ -64,4 +67,4 @@ TEST(StructuredReferences, NamesFoldAcrossScripts) {
 }
 
 }  // namespace
-}  // namespace qx::engine
+}  // namespace qx::testing

@@ -1,4 +1,4 @@
-#include "engine/styles.h"
+#include "engine/package/styles.h"
 
 #include <gtest/gtest.h>
 
@@ -6,15 +6,16 @@
 
 #include "tests/engine/package_builder.h"
 
-namespace qx::engine {
-namespace {
+namespace qx::testing {
 
-using testing::xmlFragment;
+using namespace qx::engine;
+
+namespace {
 
 // On the heap: the styles hold handles into their own document, which must not move.
 std::unique_ptr<Styles> loaded() {
   auto styles = std::make_unique<Styles>();
-  styles->load(testing::minimalWorkbook().at("xl/styles.xml"), "xl/styles.xml");
+  styles->load(minimalWorkbook().at("xl/styles.xml"), "xl/styles.xml");
   return styles;
 }
 
@@ -104,4 +105,4 @@ TEST_F(StylesTest, NumberFormatCopiesAddCustomCodesOnce) {
 }
 
 }  // namespace
-}  // namespace qx::engine
+}  // namespace qx::testing

@@ -14,7 +14,10 @@
 #include "tests/engine/package_builder.h"
 #include "tests/support/temp_dir.h"
 
-namespace qx::engine {
+namespace qx::testing {
+
+using namespace qx::engine;
+
 namespace {
 
 using automation::AutomationObject;
@@ -41,9 +44,9 @@ std::string utf16(std::string ascii) {
 class TemplateKept : public ::testing::Test {
  protected:
   // Opens the template; `a1` then addresses cells by their sheet row and column.
-  void open(const testing::Parts& parts) {
+  void open(const Parts& parts) {
     file = dir.path() / "t.xlsx";
-    testing::writePackage(file, parts);
+    writePackage(file, parts);
     ASSERT_TRUE(session.application.createByProgId("Excel.Application"));
     report::openTemplate(session, file.string());
     a1 = automation::worksheetRange(session.sheet, Variant::text(u"A1"), Variant::missing());
@@ -56,10 +59,10 @@ class TemplateKept : public ::testing::Test {
   }
   std::string saved(const char* part) {
     automation::workbookSave(session.workbook);
-    return testing::readPackage(file).at(part);
+    return readPackage(file).at(part);
   }
 
-  ::qx::testing::TempDir dir;
+  TempDir dir;
   std::filesystem::path file;
   report::WorkbookSession session;
   AutomationObject a1;
@@ -67,9 +70,9 @@ class TemplateKept : public ::testing::Test {
 
 struct LossCase {
   const char* name;
-  std::function<void(testing::Parts&)> make;  // changes the minimal template
-  const char* part;                           // the part the fill rewrites
-  std::vector<std::string> kept;              // in the saved part, in this order
+  std::function<void(Parts&)> make;  // changes the minimal template
+  const char* part;                  // the part the fill rewrites
+  std::vector<std::string> kept;     // in the saved part, in this order
 };
 
 void PrintTo(const LossCase& c, std::ostream* out) {
@@ -79,7 +82,7 @@ void PrintTo(const LossCase& c, std::ostream* out) {
 // Each template is filled with one text in B9, which rewrites the sheet and the shared strings.
 const LossCase kLossCases[] = {
     {"TextsOfSpacesInItemsRunsAndCachedResults",
-     [](testing::Parts& p) {
+     [](Parts& p) {
        replace(p[kStrings], "<si><t>old</t></si>",
                R"(<si><t xml:space="preserve"> </t></si>)"
                R"(<si><r><t>a</t></r><r><rPr><b/></rPr><t xml:space="preserve"> </t></r></si>)");
@@ -91,7 +94,7 @@ const LossCase kLossCases[] = {
      {R"(<si><t xml:space="preserve"> </t></si>)",
       R"(<rPr><b/></rPr><t xml:space="preserve"> </t>)", "<si><t>new</t></si>"}},
     {"CachedResultOfSpacesInARewrittenRow",
-     [](testing::Parts& p) {
+     [](Parts& p) {
        replace(p[kSheet], "<sheetData>",
                R"(<sheetData><row r="9"><c r="A9" t="str"><f>" "</f>)"
                R"(<v xml:space="preserve">  </v></c></row>)");
@@ -99,7 +102,7 @@ const LossCase kLossCases[] = {
      kSheet,
      {R"(<v xml:space="preserve">  </v>)"}},
     {"CarriageReturnsAsReferences",
-     [](testing::Parts& p) {
+     [](Parts& p) {
        replace(p[kSheet], "<sheetData>",
                R"(<sheetData><row r="9"><c r="A9" t="inlineStr"><is><t>a&#13;&#10;b</t></is></c>)"
                R"(</row>)");
@@ -107,7 +110,7 @@ const LossCase kLossCases[] = {
      kSheet,
      {"<t>a&#13;\nb</t>"}},
     {"CommentsAndInstructionsBeforeAndInsideTheRoot",
-     [](testing::Parts& p) {
+     [](Parts& p) {
        replace(p[kSheet], "<worksheet", "<!-- before --><?producer x?><worksheet");
        replace(p[kSheet], "<sheetData>", "<!-- inside --><sheetData>");
        replace(p[kStrings], "<si>", "<!-- items --><si>");
@@ -115,31 +118,29 @@ const LossCase kLossCases[] = {
      kSheet,
      {"<!-- before --><?producer x?><worksheet", "<!-- inside --><sheetData>"}},
     {"CommentsOfTheSharedStrings",
-     [](testing::Parts& p) { replace(p[kStrings], "<si>", "<!-- items --><si>"); },
+     [](Parts& p) { replace(p[kStrings], "<si>", "<!-- items --><si>"); },
      kStrings,
      {"<!-- items --><si><t>old</t></si><si><t>new</t></si>"}},
     {"SharedStringsChildrenOtherThanItems",
-     [](testing::Parts& p) {
-       replace(p[kStrings], "</sst>", R"(<extLst><ext uri="u"/></extLst></sst>)");
-     },
+     [](Parts& p) { replace(p[kStrings], "</sst>", R"(<extLst><ext uri="u"/></extLst></sst>)"); },
      kStrings,
      {R"(<si><t>old</t></si><si><t>new</t></si><extLst><ext uri="u"/></extLst></sst>)"}},
     {"RowChildrenOtherThanCells",
-     [](testing::Parts& p) {
+     [](Parts& p) {
        replace(p[kSheet], "<sheetData>",
                R"(<sheetData><row r="9"><c r="A9"/><extLst><ext uri="r"/></extLst></row>)");
      },
      kSheet,
      {R"(<c r="B9" t="s"><v>1</v></c><extLst><ext uri="r"/></extLst></row>)"}},
     {"PartsInUtf16",
-     [](testing::Parts& p) {
+     [](Parts& p) {
        replace(p[kSheet], "<sheetData>", R"(<sheetData><row r="1"><c r="A1"><v>5</v></c></row>)");
        p[kSheet] = utf16(p[kSheet]);
      },
      kSheet,
      {R"(encoding="UTF-8")", R"(<c r="A1"><v>5</v></c>)", R"(<c r="B9" t="s">)"}},
     {"AttributeLineEnds",
-     [](testing::Parts& p) {
+     [](Parts& p) {
        replace(p[kSheet], "<sheetData>",
                R"(<sheetData><row r="9" x14ac:note="a&#10;b&#9;c">)"
                R"(<c r="A9"/></row>)");
@@ -151,7 +152,7 @@ const LossCase kLossCases[] = {
 class TemplateLoss : public TemplateKept, public ::testing::WithParamInterface<LossCase> {};
 
 TEST_P(TemplateLoss, ComesBackWithTheFill) {
-  testing::Parts parts = testing::minimalWorkbook();
+  Parts parts = minimalWorkbook();
   GetParam().make(parts);
   open(parts);
   write(9, 2, "new");
@@ -168,7 +169,7 @@ INSTANTIATE_TEST_SUITE_P(Classes, TemplateLoss, ::testing::ValuesIn(kLossCases),
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(TemplateKept, CellsOfSpacesShowTheirSpacesAndFormatsMayShowNothing) {
-  testing::Parts parts = testing::minimalWorkbook(
+  Parts parts = minimalWorkbook(
       R"(<row r="1"><c r="A1" t="s"><v>0</v></c><c r="B1" t="inlineStr"><is><t xml:space="preserve">  </t></is></c>)"
       R"(<c r="C1" t="str"><f>""</f><v></v></c><c r="D1" s="3"><v>5</v></c>)"
       R"(<c r="E1" s="4"><v>0</v></c><c r="F1" s="4"><v>5</v></c><c r="G1" s="5"><v>-2</v></c>)"
@@ -191,7 +192,7 @@ TEST_F(TemplateKept, CellsOfSpacesShowTheirSpacesAndFormatsMayShowNothing) {
 TEST_F(TemplateKept, WrittenCellsTakeTheirRowsElseTheirColumnsStyle) {
   // Column C is text (@, xf 2), row 5 is 0.00 in bold (xf 1) by its custom format, row 6 has a
   // style without customFormat, which new cells do not take.
-  open(testing::minimalWorkbook(
+  open(minimalWorkbook(
       R"(<row r="5" s="1" customFormat="1"/><row r="6" s="1"/>)",
       R"(<cols><col min="2" max="3" width="9" style="2" customWidth="1"/></cols>)"));
   const struct {
@@ -214,7 +215,7 @@ TEST_F(TemplateKept, WrittenCellsTakeTheirRowsElseTheirColumnsStyle) {
 }
 
 TEST_F(TemplateKept, FramesGoOnCopiesOfStylesBehindAlternateContent) {
-  testing::Parts parts = testing::minimalWorkbook(R"(<row r="1"><c r="A1" s="2"/></row>)");
+  Parts parts = minimalWorkbook(R"(<row r="1"><c r="A1" s="2"/></row>)");
   replace(
       parts[kStyles], R"(<xf numFmtId="2")",
       R"(<mc:AlternateContent xmlns:mc="http://schemas.openxmlformats.org/markup-compatibility/2006">)"
@@ -227,20 +228,20 @@ TEST_F(TemplateKept, FramesGoOnCopiesOfStylesBehindAlternateContent) {
   report::frameCell(session.sheet, 1, 1, 2, cell);
   report::frameCell(session.sheet, 2, 1, 2, cell);
   const std::string sheet = saved(kSheet);
-  const std::string styles = testing::readPackage(file).at(kStyles);
+  const std::string styles = readPackage(file).at(kStyles);
   // Three records before: the copies of xf 2 and xf 0 with a border are 3 and 4.
   EXPECT_NE(sheet.find(R"(<c r="A1" s="3"/><c r="B1" s="4"/>)"), std::string::npos) << sheet;
   EXPECT_NE(styles.find(R"(<cellXfs count="5">)"), std::string::npos) << styles;
 }
 
 TEST_F(TemplateKept, OverwrittenCellsKeepTheirPhoneticFlag) {
-  open(testing::minimalWorkbook(R"(<row r="1"><c r="A1" t="s" ph="1"><v>0</v></c></row>)"));
+  open(minimalWorkbook(R"(<row r="1"><c r="A1" t="s" ph="1"><v>0</v></c></row>)"));
   write(1, 1, "新");
   EXPECT_NE(saved(kSheet).find(R"(<c r="A1" ph="1" t="s">)"), std::string::npos);
 }
 
 TEST_F(TemplateKept, WritingIntoAnArrayFormulaOrDataTableIsRefused) {
-  open(testing::minimalWorkbook(
+  open(minimalWorkbook(
       R"(<row r="1"><c r="A1"><f t="array" ref="A1:A2">B1:B2*2</f><v>2</v></c>)"
       R"(<c r="C1"><f t="dataTable" ref="C1:C2" dt2D="0" dtr="0" r1="D1"/><v>1</v></c></row>)"
       R"(<row r="2"><c r="A2"><v>4</v></c></row>)"));
@@ -259,4 +260,4 @@ TEST_F(TemplateKept, WritingIntoAnArrayFormulaOrDataTableIsRefused) {
 }
 
 }  // namespace
-}  // namespace qx::engine
+}  // namespace qx::testing

@@ -2,19 +2,19 @@
 // Texts as a user types them, with what the application makes of each in a cell formatted
 // General: every class the engine recognises and the near misses that stay texts.
 
-#include "engine/value_recognition.h"
+#include "engine/package/value_recognition.h"
 
-namespace qx::engine::testing {
+namespace qx::testing {
 
 struct TypedText {
   const char* text;
-  RecognisedKind kind;
+  engine::RecognisedKind kind;
   double value;        // numbers and times (in days); booleans 1 or 0; errors their place
   const char* format;  // the number format a General cell gets; "" keeps General
   const char* shown;   // Range.Text of the General cell
 };
 
-using K = RecognisedKind;
+using K = engine::RecognisedKind;
 
 inline constexpr TypedText kTypedTexts[] = {
     // Plain numbers keep General.
@@ -143,4 +143,4 @@ inline constexpr TypedText kTypedTexts[] = {
     {"", K::Text, 0, "", ""},
 };
 
-}  // namespace qx::engine::testing
+}  // namespace qx::testing

@@ -15,17 +15,20 @@
 #include <vector>
 
 #include "automation/operations.h"
-#include "engine/cell_values.h"
-#include "engine/engine_error.h"
-#include "engine/shared_strings.h"
-#include "engine/workbook.h"
-#include "engine/worksheet.h"
-#include "engine/zip_package.h"
+#include "engine/package/cell_values.h"
+#include "engine/package/shared_strings.h"
+#include "engine/package/workbook.h"
+#include "engine/package/worksheet.h"
+#include "engine/package/zip_package.h"
+#include "engine/save/engine_error.h"
 #include "report/workbook_session.h"
 #include "tests/engine/package_builder.h"
 #include "tests/support/temp_dir.h"
 
-namespace qx::engine {
+namespace qx::testing {
+
+using namespace qx::engine;
+
 namespace {
 
 using automation::Variant;
@@ -61,14 +64,14 @@ enum class Reading { Held, Streamed };
 // The sheet of a minimal workbook with `rows`, read as `reading` says; a streamed sheet's
 // package is written into `dir`.
 std::unique_ptr<Worksheet> loadedSheet(const std::string& rows, Reading reading,
-                                       const ::qx::testing::TempDir& dir) {
+                                       const TempDir& dir) {
   auto sheet = std::make_unique<Worksheet>(kSheet);
-  const testing::Parts parts = testing::minimalWorkbook(rows);
+  const Parts parts = minimalWorkbook(rows);
   if (reading == Reading::Held) {
     sheet->load(parts.at(kSheet));
   } else {
     const auto file = dir.path() / "kept.xlsx";
-    testing::writePackage(file, parts);
+    writePackage(file, parts);
     sheet->load(std::make_shared<const ZipPackage>(file.string()));
     EXPECT_FALSE(sheet->holdsText());
   }
@@ -76,7 +79,7 @@ std::unique_ptr<Worksheet> loadedSheet(const std::string& rows, Reading reading,
 }
 
 std::string saved(Worksheet& sheet) {
-  return testing::drained(sheet.saver());
+  return drained(sheet.saver());
 }
 
 std::string sheetDataOf(const std::string& xml) {
@@ -147,7 +150,7 @@ const UntouchedCase kCases[] = {
 // Every row the calls did not reach stays kept and goes out as its bytes when the engine
 // prints it so, else as it prints it; the others as the case says, all in row order.
 void checkUntouched(const UntouchedCase& c, Reading reading) {
-  ::qx::testing::TempDir dir;
+  TempDir dir;
   auto sheet = loadedSheet(templateRows(), reading, dir);
   c.calls(*sheet);
   EXPECT_EQ(rectName(sheet->usedRange()), c.used);
@@ -192,7 +195,7 @@ TEST(UntouchedSheet, ComesBackByteForByte) {
   rows +=
       "\n  <!-- between --><row r=\"9\"><c r=\"A9\"><v>1</v></c></row>"
       R"(<row r="10"><c r="A10" t="str"><f><![CDATA[">"]]></f><v>&gt;</v></c></row>)";
-  std::string part = testing::minimalWorkbook(rows).at(kSheet);
+  std::string part = minimalWorkbook(rows).at(kSheet);
   const std::size_t dimension = part.find(R"(<dimension ref="A1"/>)");
   ASSERT_NE(dimension, std::string::npos);
   part.replace(dimension, 21, R"(<dimension ref="A2:C10"/>)");
@@ -226,15 +229,15 @@ TEST(UntouchedSheet, RowsFarDownAreCheckedToo) {
     Worksheet sheet(kSheet);
     std::string held;
     try {
-      sheet.load(testing::minimalWorkbook(rows + c.tail).at(kSheet));
+      sheet.load(minimalWorkbook(rows + c.tail).at(kSheet));
       ADD_FAILURE() << c.name;
     } catch (const EngineError& e) {
       held = e.what();
     }
     // Streamed, the part is refused as it is when read whole.
-    ::qx::testing::TempDir dir;
+    TempDir dir;
     const auto file = dir.path() / "t.xlsx";
-    testing::writePackage(file, testing::minimalWorkbook(rows + c.tail));
+    writePackage(file, minimalWorkbook(rows + c.tail));
     Worksheet streamed(kSheet);
     try {
       streamed.load(std::make_shared<const ZipPackage>(file.string()));
@@ -244,7 +247,7 @@ TEST(UntouchedSheet, RowsFarDownAreCheckedToo) {
     }
   }
   Worksheet sound(kSheet);
-  sound.load(testing::minimalWorkbook(rows).at(kSheet));
+  sound.load(minimalWorkbook(rows).at(kSheet));
   EXPECT_EQ(rectName(sound.usedRange()), "A1:A40000");
   EXPECT_EQ(sound.cells().find(39999, 1)->kind, CellKind::Original);
 }
@@ -264,7 +267,7 @@ std::string numberedRows(std::uint32_t count) {
 // cells the held sheet reads and saves the part the held sheet saves.
 TEST(StreamedSheet, ReadsRowsAheadOfAndBehindItsCursor) {
   const std::string rows = numberedRows(40000);
-  ::qx::testing::TempDir dir;
+  TempDir dir;
   auto held = loadedSheet(rows, Reading::Held, dir);
   auto streamed = loadedSheet(rows, Reading::Streamed, dir);
   const struct {
@@ -296,13 +299,13 @@ TEST(StreamedSheet, RowsTakeTheSheetsDefaultsAsWhenHeld) {
   const std::string rows =
       R"(<row r="1"><c r="A1"><v>1</v></c></row><row r="2" ht="30" customHeight="1"/>)"
       R"(<row r="3" hidden="0"/><row r="4" s="2" customFormat="1"/>)";
-  const testing::Parts parts =
-      testing::minimalWorkbook(rows, R"(<sheetFormatPr defaultRowHeight="15" zeroHeight="1"/>)");
-  ::qx::testing::TempDir dir;
+  const Parts parts =
+      minimalWorkbook(rows, R"(<sheetFormatPr defaultRowHeight="15" zeroHeight="1"/>)");
+  TempDir dir;
   Worksheet held(kSheet);
   held.load(parts.at(kSheet));
   const auto file = dir.path() / "defaults.xlsx";
-  testing::writePackage(file, parts);
+  writePackage(file, parts);
   Worksheet streamed(kSheet);
   streamed.load(std::make_shared<const ZipPackage>(file.string()));
   ASSERT_FALSE(streamed.holdsText());
@@ -321,7 +324,7 @@ TEST(StreamedSheet, RowsTakeTheSheetsDefaultsAsWhenHeld) {
 }
 
 // Runs openpyxl on `script` with the given files; its exit status.
-int runOpenpyxl(const ::qx::testing::TempDir& dir, const std::string& script,
+int runOpenpyxl(const TempDir& dir, const std::string& script,
                 const std::vector<std::filesystem::path>& files) {
   std::string command = "/usr/bin/python3 '" + dir.write("check.py", script).string() + "'";
   for (const auto& file : files) command += " '" + file.string() + "'";
@@ -333,10 +336,10 @@ int runOpenpyxl(const ::qx::testing::TempDir& dir, const std::string& script,
 // the template's cells and the new ones.
 TEST(StreamedSheet, SavedTwiceKeepsTheTemplateRows) {
   const std::string rows = numberedRows(20000);
-  ::qx::testing::TempDir dir;
+  TempDir dir;
   const auto file = dir.path() / "book.xlsx";
   const auto original = dir.path() / "template.xlsx";
-  testing::writePackage(original, testing::minimalWorkbook(rows));
+  writePackage(original, minimalWorkbook(rows));
   std::filesystem::copy_file(original, file);
   {
     Workbook workbook(file.string());
@@ -347,7 +350,7 @@ TEST(StreamedSheet, SavedTwiceKeepsTheTemplateRows) {
     putCellValue(workbook, workbook.worksheet(0), 20002, 3, CellInput::ofNumber(2.5));
     workbook.save();
   }
-  const std::string sheet = testing::readPackage(file).at(kSheet);
+  const std::string sheet = readPackage(file).at(kSheet);
   EXPECT_NE(sheet.find(rows), std::string::npos);
   EXPECT_EQ(runOpenpyxl(dir, R"(
 import openpyxl, sys
@@ -386,9 +389,9 @@ std::pair<std::size_t, std::size_t> entryData(const std::string& zip, const std:
 // part damaged after it was read, deep inside where only the save reads it again, fails the
 // save, which leaves the file as it was and nothing beside it.
 TEST(StreamedSheet, APartDamagedDeepInsideFailsTheSave) {
-  ::qx::testing::TempDir dir;
+  TempDir dir;
   const auto file = dir.path() / "book.xlsx";
-  testing::writePackage(file, testing::minimalWorkbook(numberedRows(40000)));
+  writePackage(file, minimalWorkbook(numberedRows(40000)));
   Workbook workbook(file.string());
   putCellValue(workbook, workbook.worksheet(0), 40001, 1, CellInput::ofText("new"));
   std::string bytes;
@@ -425,7 +428,7 @@ TEST(StreamedSheet, APartDamagedDeepInsideFailsTheSave) {
 // no call read; rows whose formulas do not name the table, and rows without formulas, stay
 // as they were read.
 TEST(UntouchedSheet, FormulasInKeptRowsFollowARenamedColumn) {
-  testing::Parts parts = testing::minimalWorkbook(
+  Parts parts = minimalWorkbook(
       R"(<row r="1"><c r="A1" t="inlineStr"><is><t>Key</t></is></c>)"
       R"(<c r="B1" t="inlineStr"><is><t>Value</t></is></c></row>)"
       R"(<row r="2"><c r="A2"><v>1</v></c><c r="B2"><v>2</v></c></row>)"
@@ -433,12 +436,12 @@ TEST(UntouchedSheet, FormulasInKeptRowsFollowARenamedColumn) {
       R"(<row r="6"><c r="D6"><f>SUM(B2:B2)</f><v>2</v></c></row>)"
       R"(<row r="7"><c r="D7"><v>3</v></c></row>)"
       R"(<row r="9"><c r="D9"><f>table1[[#This Row],[value]]+1</f><v>3</v></c></row>)");
-  testing::addTable(parts, R"(id="1" name="Table1" displayName="Table1" ref="A1:B2">)"
-                           R"(<tableColumns count="2"><tableColumn id="1" name="Key"/>)"
-                           R"(<tableColumn id="2" name="Value"/></tableColumns>)");
-  ::qx::testing::TempDir dir;
+  addTable(parts, R"(id="1" name="Table1" displayName="Table1" ref="A1:B2">)"
+                  R"(<tableColumns count="2"><tableColumn id="1" name="Key"/>)"
+                  R"(<tableColumn id="2" name="Value"/></tableColumns>)");
+  TempDir dir;
   const std::filesystem::path file = dir.path() / "t.xlsx";
-  testing::writePackage(file, parts);
+  writePackage(file, parts);
   {
     report::WorkbookSession session;
     ASSERT_TRUE(session.application.createByProgId("Excel.Application"));
@@ -448,7 +451,7 @@ TEST(UntouchedSheet, FormulasInKeptRowsFollowARenamedColumn) {
     automation::setRangeItem(a1, Variant::integer(1), Variant::integer(2), Variant::text(u"Sum"));
     automation::workbookSave(session.workbook);
   }
-  const std::string sheet = testing::readPackage(file).at(kSheet);
+  const std::string sheet = readPackage(file).at(kSheet);
   for (const char* kept : {R"(<row r="6"><c r="D6"><f>SUM(B2:B2)</f><v>2</v></c></row>)",
                            R"(<row r="7"><c r="D7"><v>3</v></c></row>)",
                            R"(<row r="2"><c r="A2"><v>1</v></c><c r="B2"><v>2</v></c></row>)"}) {
@@ -487,7 +490,7 @@ TEST(UntouchedSharedStrings, ItemsGoOutAsTheyWereReadBesideNewOnes) {
   EXPECT_EQ(strings.text(3), "A&b");
   EXPECT_EQ(strings.text(4), "rich part");
   EXPECT_EQ(strings.add("rich part"), 7u);  // a rich item is no plain text's item
-  const std::string out = testing::drained(strings.saver());
+  const std::string out = drained(strings.saver());
   std::string expected;
   for (const auto& item : items) expected += item.second;
   expected += "<si><t>rich part</t></si><extLst/></sst>";
@@ -496,4 +499,4 @@ TEST(UntouchedSharedStrings, ItemsGoOutAsTheyWereReadBesideNewOnes) {
 }
 
 }  // namespace
-}  // namespace qx::engine
+}  // namespace qx::testing

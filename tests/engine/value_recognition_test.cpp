@@ -1,19 +1,22 @@
-#include "engine/value_recognition.h"
+#include "engine/package/value_recognition.h"
 
 #include <gtest/gtest.h>
 
 #include <utility>
 
-#include "engine/number_formats.h"
+#include "engine/package/number_formats.h"
 #include "tests/engine/typed_texts.h"
 
-namespace qx::engine {
+namespace qx::testing {
+
+using namespace qx::engine;
+
 namespace {
 
 // Kind, value and format of every class and its near misses; the number shown in the format
 // it brings is the cell's text (what the cell shows through the engine: engine_objects_test).
 TEST(ValueRecognition, TakesTextsAsTheApplicationDoes) {
-  for (const testing::TypedText& c : testing::kTypedTexts) {
+  for (const TypedText& c : kTypedTexts) {
     const RecognisedValue value = recogniseText(c.text);
     EXPECT_EQ(static_cast<int>(value.kind), static_cast<int>(c.kind)) << '"' << c.text << '"';
     EXPECT_EQ(value.format, c.format) << '"' << c.text << '"';
@@ -53,4 +56,4 @@ TEST(ValueRecognition, PercentagesAreTheNumbersAHundredTimesSmaller) {
 }
 
 }  // namespace
-}  // namespace qx::engine
+}  // namespace qx::testing

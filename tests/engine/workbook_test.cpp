@@ -1,18 +1,21 @@
 // Workbook parts that are damaged in ways a reader meets: each opens, or fails with an
 // EngineError that says what is wrong, and never with any other error.
 
-#include "engine/workbook.h"
+#include "engine/package/workbook.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 
-#include "engine/cell_values.h"
-#include "engine/engine_error.h"
+#include "engine/package/cell_values.h"
+#include "engine/save/engine_error.h"
 #include "tests/engine/package_builder.h"
 #include "tests/support/temp_dir.h"
 
-namespace qx::engine {
+namespace qx::testing {
+
+using namespace qx::engine;
+
 namespace {
 
 std::string workbookPart(const std::string& sheets) {
@@ -24,12 +27,12 @@ std::string workbookPart(const std::string& sheets) {
 }
 
 TEST(DamagedWorkbookPart, ASheetWithoutANameOpensWithAnEmptyName) {
-  ::qx::testing::TempDir dir;
-  testing::Parts parts = testing::minimalWorkbook();
+  TempDir dir;
+  Parts parts = minimalWorkbook();
   parts["xl/workbook.xml"] = workbookPart(
       R"(<sheet sheetId="1" r:id="rId1"/><sheet name="Two" sheetId="2" r:id="rId2"/>)");
   const auto file = dir.path() / "book.xlsx";
-  testing::writePackage(file, parts);
+  writePackage(file, parts);
 
   Workbook workbook(file.string());
   ASSERT_EQ(workbook.sheets().size(), 2u);
@@ -38,26 +41,25 @@ TEST(DamagedWorkbookPart, ASheetWithoutANameOpensWithAnEmptyName) {
 }
 
 TEST(DamagedWorkbookPart, ASheetWithoutARelationshipIsAnEngineError) {
-  ::qx::testing::TempDir dir;
-  testing::Parts parts = testing::minimalWorkbook();
+  TempDir dir;
+  Parts parts = minimalWorkbook();
   parts["xl/workbook.xml"] = workbookPart(R"(<sheet sheetId="1"/>)");
   const auto file = dir.path() / "book.xlsx";
-  testing::writePackage(file, parts);
+  writePackage(file, parts);
   EXPECT_THROW(Workbook(file.string()), EngineError);
 }
 
 // A damaged relationships part that calls the sheet a calculation chain: overwriting a formula
 // drops the calculation chain when saving, which must not drop the sheet.
 TEST(DamagedRelationships, ACalculationChainThatIsTheSheetIsKept) {
-  ::qx::testing::TempDir dir;
-  testing::Parts parts =
-      testing::minimalWorkbook(R"(<row r="1"><c r="A1"><f>1+1</f><v>2</v></c></row>)");
+  TempDir dir;
+  Parts parts = minimalWorkbook(R"(<row r="1"><c r="A1"><f>1+1</f><v>2</v></c></row>)");
   std::string& links = parts["xl/_rels/workbook.xml.rels"];
   links.insert(links.rfind("</Relationships>"),
                R"(<Relationship Id="rId9" Type="http://x/relationships/calcChain")"
                R"( Target="worksheets/sheet1.xml"/>)");
   const auto file = dir.path() / "book.xlsx";
-  testing::writePackage(file, parts);
+  writePackage(file, parts);
   {
     Workbook workbook(file.string());
     putCellValue(workbook, workbook.worksheet(0), 1, 1, CellInput::ofText("kept"));
@@ -68,4 +70,4 @@ TEST(DamagedRelationships, ACalculationChainThatIsTheSheetIsKept) {
 }
 
 }  // namespace
-}  // namespace qx::engine
+}  // namespace qx::testing

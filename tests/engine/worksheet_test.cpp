@@ -1,6 +1,6 @@
 // The worksheet part: its cells, its used range, and writing it back.
 
-#include "engine/worksheet.h"
+#include "engine/package/worksheet.h"
 
 #include <gtest/gtest.h>
 
@@ -10,21 +10,24 @@
 #include <string>
 #include <vector>
 
-#include "engine/engine_error.h"
+#include "engine/save/engine_error.h"
 #include "tests/engine/package_builder.h"
 
-namespace qx::engine {
+namespace qx::testing {
+
+using namespace qx::engine;
+
 namespace {
 
 std::unique_ptr<Worksheet> sheetOf(const std::string& rows, const std::string& before = "",
                                    const std::string& after = "") {
   auto sheet = std::make_unique<Worksheet>("xl/worksheets/sheet1.xml");
-  sheet->load(testing::minimalWorkbook(rows, before, after).at("xl/worksheets/sheet1.xml"));
+  sheet->load(minimalWorkbook(rows, before, after).at("xl/worksheets/sheet1.xml"));
   return sheet;
 }
 
 std::string saved(Worksheet& sheet) {
-  return testing::drained(sheet.saver());
+  return drained(sheet.saver());
 }
 
 TEST(Worksheet, UsedRangeCoversValuesAndOwnStylesOnly) {
@@ -50,8 +53,7 @@ TEST(Worksheet, IgnoresTheStoredDimensionAndRewritesIt) {
   EXPECT_EQ(rectName(sheet->usedRange()), "B3");
   sheet->noteUsed(7, 4);
   sheet->markChanged();
-  EXPECT_EQ(testing::xmlFragment(saved(*sheet), "/worksheet/dimension"),
-            R"(<dimension ref="B3:D7"/>)");
+  EXPECT_EQ(xmlFragment(saved(*sheet), "/worksheet/dimension"), R"(<dimension ref="B3:D7"/>)");
 }
 
 TEST(Worksheet, NumbersRowsAndCellsThatCarryNoReference) {
@@ -94,7 +96,7 @@ TEST(Worksheet, WritesBackWhatItDoesNotModelAndOnlyTheCellsItChanged) {
   sheet->markChanged();
   sheet->addDrawing("rId8", "http://schemas.openxmlformats.org/officeDocument/2006/relationships");
   const std::string xml = saved(*sheet);
-  const auto part = [&xml](const char* xpath) { return testing::xmlFragment(xml, xpath); };
+  const auto part = [&xml](const char* xpath) { return xmlFragment(xml, xpath); };
   EXPECT_EQ(part("/worksheet/@mc:Ignorable"), R"(mc:Ignorable="x14ac")");
   EXPECT_EQ(part("/worksheet/sheetViews"),
             R"(<sheetViews><sheetView workbookViewId="0"/></sheetViews>)");
@@ -229,4 +231,4 @@ TEST(TextArena, ARecentTextIsStoredOnce) {
 }
 
 }  // namespace
-}  // namespace qx::engine
+}  // namespace qx::testing

@@ -1,7 +1,7 @@
 // The zip container: untouched entries keep their compressed bytes; a failed save leaves the
 // file as it was.
 
-#include "engine/zip_package.h"
+#include "engine/package/zip_package.h"
 
 #include <gtest/gtest.h>
 
@@ -14,12 +14,15 @@
 #include <random>
 #include <vector>
 
-#include "engine/deflated_source.h"
-#include "engine/engine_error.h"
+#include "engine/package/deflated_source.h"
+#include "engine/save/engine_error.h"
 #include "tests/engine/package_builder.h"
 #include "tests/support/temp_dir.h"
 
-namespace qx::engine {
+namespace qx::testing {
+
+using namespace qx::engine;
+
 namespace {
 
 PartContent text(std::string bytes) {
@@ -63,20 +66,20 @@ std::string withoutTimes(const std::filesystem::path& file) {
 }
 
 TEST(ZipPackage, CopiesUntouchedEntriesAsStoredAndReplacesOthers) {
-  ::qx::testing::TempDir dir;
+  TempDir dir;
   const auto file = dir.path() / "t.xlsx";
-  testing::writePackage(file, testing::minimalWorkbook());
-  const auto rawBefore = testing::readRawEntries(file);
+  writePackage(file, minimalWorkbook());
+  const auto rawBefore = readRawEntries(file);
   ZipPackage package(file.string());
   EXPECT_TRUE(package.contains("/XL/Styles.xml"));  // part names compare case-insensitively
   EXPECT_FALSE(package.contains("xl/missing.xml"));
   package.save(file.string(), {{"xl/styles.xml", text("<new/>")}},
                {{"xl/media/image1.png", text("png")}}, {"xl/worksheets/sheet2.xml"});
-  const testing::Parts after = testing::readPackage(file);
+  const Parts after = readPackage(file);
   EXPECT_EQ(after.at("xl/styles.xml"), "<new/>");
   EXPECT_EQ(after.at("xl/media/image1.png"), "png");
   EXPECT_EQ(after.count("xl/worksheets/sheet2.xml"), 0u);
-  const auto rawAfter = testing::readRawEntries(file);
+  const auto rawAfter = readRawEntries(file);
   for (const auto& [name, raw] : rawBefore) {
     if (name == "xl/styles.xml" || name == "xl/worksheets/sheet2.xml") continue;
     EXPECT_EQ(rawAfter.at(name), raw) << name;
@@ -88,10 +91,10 @@ TEST(ZipPackage, AFailedSaveLeavesTheFileAndNoLeftovers) {
   for (const bool beside : {false, true}) {
     SCOPED_TRACE(beside ? "deflated beside" : "deflated on the saving thread");
     DeflateBeside mode(beside);
-    ::qx::testing::TempDir dir;
+    TempDir dir;
     const auto file = dir.path() / "t.xlsx";
-    testing::writePackage(file, testing::minimalWorkbook());
-    const testing::Parts before = testing::readPackage(file);
+    writePackage(file, minimalWorkbook());
+    const Parts before = readPackage(file);
     ZipPackage package(file.string());
     PartContent failing{[calls = 0](std::string& chunk) mutable -> bool {
                           if (++calls == 5) throw EngineError("disk full while writing");
@@ -107,7 +110,7 @@ TEST(ZipPackage, AFailedSaveLeavesTheFileAndNoLeftovers) {
           << e.what();
       EXPECT_NE(std::string(e.what()).find("unchanged"), std::string::npos) << e.what();
     }
-    EXPECT_EQ(testing::readPackage(file), before);
+    EXPECT_EQ(readPackage(file), before);
     std::size_t files = 0;
     for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(dir.path()))
       ++files;
@@ -116,9 +119,9 @@ TEST(ZipPackage, AFailedSaveLeavesTheFileAndNoLeftovers) {
 }
 
 TEST(ZipPackage, RefusesDamagedAndOversizedParts) {
-  ::qx::testing::TempDir dir;
+  TempDir dir;
   const auto file = dir.path() / "t.xlsx";
-  testing::writePackage(file, {{"a.xml", "<a/>"}});
+  writePackage(file, {{"a.xml", "<a/>"}});
   // Flip a byte of the stored data: the checksum no longer matches.
   std::string bytes;
   {
@@ -174,18 +177,18 @@ TEST(ZipPackage, GeneratedPartsComeBackWholeWithTheirCrcAndSize) {
       {"xl/mixed.bin", {rows.substr(0, 1 << 16), noise.substr(0, 1 << 20), rows.substr(0, 99)}},
       {"xl/many.xml", many},
   };
-  ::qx::testing::TempDir dir;
+  TempDir dir;
   std::vector<std::string> saved;
   for (const bool beside : {false, true}) {
     SCOPED_TRACE(beside ? "deflated beside" : "deflated on the saving thread");
     DeflateBeside mode(beside);
     const auto file = dir.path() / (beside ? "two.xlsx" : "one.xlsx");
-    testing::writePackage(file, testing::minimalWorkbook());
+    writePackage(file, minimalWorkbook());
     std::vector<std::pair<std::string, PartContent>> added;
     for (const auto& [name, all] : parts) added.emplace_back(name, pieces(all));
     ZipPackage(file.string()).save(file.string(), {{"xl/styles.xml", pieces(many)}}, added, {});
 
-    const testing::Parts after = testing::readPackage(file);
+    const Parts after = readPackage(file);
     int code = 0;
     zip_t* zip = zip_open(file.c_str(), ZIP_RDONLY, &code);
     ASSERT_NE(zip, nullptr);
@@ -207,8 +210,8 @@ TEST(ZipPackage, GeneratedPartsComeBackWholeWithTheirCrcAndSize) {
   }
   if (saved[0] == saved[1]) return;
   // Which entries differ, so that a difference says where it lies.
-  const auto one = testing::readRawEntries(dir.path() / "one.xlsx");
-  const auto two = testing::readRawEntries(dir.path() / "two.xlsx");
+  const auto one = readRawEntries(dir.path() / "one.xlsx");
+  const auto two = readRawEntries(dir.path() / "two.xlsx");
   std::string differing;
   for (const auto& [name, raw] : one) {
     if (!two.contains(name) || two.at(name) != raw) differing += " " + name;
@@ -218,4 +221,4 @@ TEST(ZipPackage, GeneratedPartsComeBackWholeWithTheirCrcAndSize) {
 }
 
 }  // namespace
-}  // namespace qx::engine
+}  // namespace qx::testing

@@ -10,8 +10,8 @@
 #include <string>
 #include <string_view>
 
-#include "engine/cell_reference.h"
-#include "engine/cell_store.h"
+#include "engine/package/cell_reference.h"
+#include "engine/package/cell_store.h"
 #include "platform/byte_fields.h"
 #include "report/cell_address.h"
 #include "tests/fuzz/fuzz_check.h"

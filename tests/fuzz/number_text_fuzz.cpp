@@ -13,8 +13,8 @@
 #include <string>
 #include <string_view>
 
-#include "engine/number_formats.h"
-#include "engine/value_recognition.h"
+#include "engine/package/number_formats.h"
+#include "engine/package/value_recognition.h"
 #include "platform/byte_fields.h"
 #include "tests/fuzz/fuzz_check.h"
 

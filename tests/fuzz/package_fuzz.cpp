@@ -9,9 +9,9 @@
 #include <fstream>
 #include <string>
 
-#include "engine/cell_values.h"
-#include "engine/engine_error.h"
-#include "engine/workbook.h"
+#include "engine/package/cell_values.h"
+#include "engine/package/workbook.h"
+#include "engine/save/engine_error.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   static const std::string path = "/tmp/qx-package-fuzz-" + std::to_string(::getpid()) + ".xlsx";

@@ -22,10 +22,10 @@
 
 #include <pugixml.hpp>
 
-#include "engine/cell_values.h"
-#include "engine/engine_error.h"
-#include "engine/frame.h"
-#include "engine/workbook.h"
+#include "engine/package/cell_values.h"
+#include "engine/package/frame.h"
+#include "engine/package/workbook.h"
+#include "engine/save/engine_error.h"
 #include "tests/fuzz/fuzz_check.h"
 
 namespace {

@@ -6,12 +6,12 @@
 #include "tests/support/record_bytes.h"
 #include "tests/support/temp_dir.h"
 
-namespace qx::heron {
+namespace qx::testing {
+
+using namespace qx::heron;
+
 namespace {
 
-using qx::testing::checkPointFile;
-using qx::testing::checkPointRow;
-using qx::testing::RecordBytes;
 namespace header_fields = platform::records::check_point_header;
 
 platform::Bytes bytesOf(const std::string& text) {
@@ -94,7 +94,7 @@ TEST(CheckPointRowDecoding, FourFieldsOfEightyBytesAndTheTailIsNotRead) {
 class CheckPointFileReading : public ::testing::Test {
  protected:
   std::filesystem::path write(const std::string& bytes) { return dir.write("data.dat", bytes); }
-  qx::testing::TempDir dir;
+  TempDir dir;
 };
 
 TEST_F(CheckPointFileReading, DestroyingTheFileClosesIt) {
@@ -103,9 +103,9 @@ TEST_F(CheckPointFileReading, DestroyingTheFileClosesIt) {
     std::optional<CheckPointFile> file = CheckPointFile::open(path);
     ASSERT_TRUE(file);
     CheckPointFile moved = std::move(*file);
-    EXPECT_TRUE(testing::openedByThisProcess(path));
+    EXPECT_TRUE(openedByThisProcess(path));
   }
-  EXPECT_FALSE(testing::openedByThisProcess(path));
+  EXPECT_FALSE(openedByThisProcess(path));
 }
 
 TEST_F(CheckPointFileReading, MissingFileAndDirectoryDoNotOpen) {
@@ -162,12 +162,12 @@ TEST_F(CheckPointFileReading, RecordsComeInFileOrderAndSurplusBytesAreLeftAlone)
   EXPECT_EQ(record.fieldA, "r0");
   ASSERT_EQ(file->readRow(record), ReadResult::Complete);
   EXPECT_EQ(record.fieldA, "r1");
-  EXPECT_TRUE(testing::openedByThisProcess(path));  // the check the run tests rely on
+  EXPECT_TRUE(openedByThisProcess(path));  // the check the run tests rely on
   file->close();
   EXPECT_FALSE(file->isOpen());
-  EXPECT_FALSE(testing::openedByThisProcess(path));
+  EXPECT_FALSE(openedByThisProcess(path));
   EXPECT_EQ(file->readRow(record), ReadResult::ShortRow);  // a closed file reads nothing
 }
 
 }  // namespace
-}  // namespace qx::heron
+}  // namespace qx::testing

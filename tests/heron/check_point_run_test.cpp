@@ -14,16 +14,13 @@
 #include "tests/support/recording_server.h"
 #include "tests/support/temp_dir.h"
 
-namespace qx::heron {
+namespace qx::testing {
+
+using namespace qx::heron;
+
 namespace {
 
 using platform::Buttons;
-using qx::testing::CapturedMessages;
-using qx::testing::checkPointFile;
-using qx::testing::checkPointRow;
-using qx::testing::RecordBytes;
-using qx::testing::RecordingServer;
-namespace slots = qx::testing::slots;
 namespace header_fields = platform::records::check_point_header;
 
 constexpr const char* kDataFileUnreadable = "打开 excel 的临时文件错误!";
@@ -83,7 +80,7 @@ class CheckPointRun : public ::testing::Test {
   void expectReleasedAndClosed() const {
     EXPECT_EQ(server.outstandingReferences(), 0);
     EXPECT_EQ(automation::apartmentDepthForTesting(), 0);
-    EXPECT_FALSE(testing::openedByThisProcess(files.dataFile));
+    EXPECT_FALSE(openedByThisProcess(files.dataFile));
   }
   std::vector<std::string> operationsFrom(const std::string& first) const {
     const std::vector<std::string> all = server.operations();
@@ -95,7 +92,7 @@ class CheckPointRun : public ::testing::Test {
     return static_cast<int>(std::count(all.begin(), all.end(), operation));
   }
 
-  qx::testing::TempDir dir;
+  TempDir dir;
   RecordingServer server;
   CapturedMessages messages;
   RunFiles files;
@@ -281,7 +278,7 @@ TEST_F(CheckPointRun, DataFileGoneOrShortAtTheSecondReadingClosesWorkbooksAndQui
     EXPECT_EQ(fresh.cellUtf8(1, 1, 1), "");  // nothing written
     EXPECT_EQ(fresh.outstandingReferences(), 0);
     EXPECT_EQ(automation::apartmentDepthForTesting(), 0);
-    EXPECT_FALSE(testing::openedByThisProcess(files.dataFile));
+    EXPECT_FALSE(openedByThisProcess(files.dataFile));
   }
 }
 
@@ -322,7 +319,7 @@ TEST_F(CheckPointRun, PictureGeometryIsCutToWholePoints) {
   writeData(header());  // B2:C3
   ASSERT_EQ(run(), report::Outcome::Saved);
   ASSERT_EQ(server.pictures().size(), 1u);
-  const qx::testing::Picture& picture = server.pictures()[0];
+  const Picture& picture = server.pictures()[0];
   EXPECT_EQ(picture.left.singleValue(), 12.0f);    // 10.7 + 2
   EXPECT_EQ(picture.top.singleValue(), 18.0f);     // 15 + 3
   EXPECT_EQ(picture.width.singleValue(), 17.0f);   // 21.4 - 4
@@ -534,7 +531,7 @@ TEST_F(CheckPointRun, ServerFailureMidRunIsToldOnceReleasesAndUninitialises) {
     EXPECT_FALSE(fresh.quit());
     EXPECT_EQ(fresh.outstandingReferences(), 0);
     EXPECT_EQ(automation::apartmentDepthForTesting(), 0);
-    EXPECT_FALSE(testing::openedByThisProcess(files.dataFile));
+    EXPECT_FALSE(openedByThisProcess(files.dataFile));
   }
   EXPECT_EQ(exitCodeFor(report::Outcome::Failed), 2);
   EXPECT_EQ(exitCodeFor(report::Outcome::Stopped), 0);
@@ -542,8 +539,8 @@ TEST_F(CheckPointRun, ServerFailureMidRunIsToldOnceReleasesAndUninitialises) {
 }
 
 TEST(CheckPointRunFiles, FixedFilesLieInTheTempFolderOfTheConfigurationDirectory) {
-  qx::testing::TempDir dir;
-  qx::testing::ScopedEnv conf("QX_CONF_DIR", dir.path().string());
+  TempDir dir;
+  ScopedEnv conf("QX_CONF_DIR", dir.path().string());
   const RunFiles files = fixedRunFiles();
 #ifdef _WIN32
   // Windows keeps the host's fixed folder whatever the environment says.
@@ -557,4 +554,4 @@ TEST(CheckPointRunFiles, FixedFilesLieInTheTempFolderOfTheConfigurationDirectory
 }
 
 }  // namespace
-}  // namespace qx::heron
+}  // namespace qx::testing

@@ -4,7 +4,7 @@
 #include <filesystem>
 #include <system_error>
 
-namespace qx::heron::testing {
+namespace qx::testing {
 
 #ifdef _WIN32
 // Windows refuses to rename a file that is open without delete sharing (as fopen opens it).
@@ -35,4 +35,4 @@ inline bool openedByThisProcess(const std::filesystem::path& path) {
 }
 #endif
 
-}  // namespace qx::heron::testing
+}  // namespace qx::testing

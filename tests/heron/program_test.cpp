@@ -11,15 +11,16 @@
 #include "tests/support/recording_server.h"
 #include "tests/support/temp_dir.h"
 
-namespace qx::heron {
+namespace qx::testing {
+
+using namespace qx::heron;
+
 namespace {
 
-using qx::testing::checkPointFile;
-using qx::testing::RecordBytes;
 namespace header_fields = platform::records::check_point_header;
 
 TEST(HeronProgram, FailedStartUpWritesTheFatalLineAndExitsWithOne) {
-  qx::testing::TempDir dir;
+  TempDir dir;
   RunFiles files;
   files.dataFile = dir.path() / "check_point_temp.dat";
   bool opened = false;
@@ -32,10 +33,10 @@ TEST(HeronProgram, FailedStartUpWritesTheFatalLineAndExitsWithOne) {
 }
 
 TEST(HeronProgram, ExitCodeIsZeroForEndsWithAMessageAndTwoForAServerFailure) {
-  qx::testing::TempDir dir;
-  qx::testing::RecordingServer server;
+  TempDir dir;
+  RecordingServer server;
   server.registerAs("Excel.Application");
-  qx::testing::CapturedMessages messages;
+  CapturedMessages messages;
   RunFiles files;
   files.dataFile = dir.path() / "check_point_temp.dat";
   files.picture = platform::hostTextFromPath(dir.write("p.bmp", "BM"));
@@ -66,8 +67,8 @@ class FailingMessages final : public platform::Messages {
 };
 
 TEST(HeronProgram, UnforeseenErrorLeavesNoReferenceAndNoApartmentBehind) {
-  qx::testing::TempDir dir;
-  qx::testing::RecordingServer server;
+  TempDir dir;
+  RecordingServer server;
   server.registerAs("Excel.Application");
   server.setCellUtf8(1, 2, 1, "taken");  // the not-empty message comes with the session open
   FailingMessages messages;
@@ -91,4 +92,4 @@ TEST(HeronProgram, StartUpGivesTheSystemMessages) {
 }
 
 }  // namespace
-}  // namespace qx::heron
+}  // namespace qx::testing

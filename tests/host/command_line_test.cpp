@@ -6,7 +6,10 @@
 
 #include "host/report_checks.h"
 
-namespace qx::host {
+namespace qx::testing {
+
+using namespace qx::host;
+
 namespace {
 
 std::string refusal(const std::vector<std::string>& args) {
@@ -109,4 +112,4 @@ TEST(CommandLineTest, CellReferences) {
 }
 
 }  // namespace
-}  // namespace qx::host
+}  // namespace qx::testing

@@ -13,7 +13,10 @@
 #include "platform/code_page.h"
 #include "tests/support/temp_dir.h"
 
-namespace qx::host {
+namespace qx::testing {
+
+using namespace qx::host;
+
 namespace {
 
 class DescriptionTest : public ::testing::Test {
@@ -33,7 +36,7 @@ class DescriptionTest : public ::testing::Test {
     }
     return "";
   }
-  testing::TempDir dir;
+  TempDir dir;
 };
 
 TEST_F(DescriptionTest, FieldsLandAtTheOffsetsOfTheirRecord) {
@@ -477,4 +480,4 @@ TEST_F(DescriptionTest, PicturesOnlyWhereTheExporterPlacesThem) {
 }
 
 }  // namespace
-}  // namespace qx::host
+}  // namespace qx::testing

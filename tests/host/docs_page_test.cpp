@@ -13,7 +13,10 @@
 #include "host/report_runner.h"
 #include "tests/support/temp_dir.h"
 
-namespace qx::host {
+namespace qx::testing {
+
+using namespace qx::host;
+
 namespace {
 
 struct Section {
@@ -117,7 +120,7 @@ TEST(DocsPageTest, EveryFieldOfEveryRecordIsDescribedByItsName) {
 
 TEST(DocsPageTest, EveryExampleIsADescriptionTheHostAccepts) {
   const std::map<std::string, Section> page = readPage(pageText());
-  testing::TempDir dir;
+  TempDir dir;
   int examples = 0;
   for (const auto& [name, section] : page) {
     for (const std::string& json : section.examples) {
@@ -140,4 +143,4 @@ TEST(DocsPageTest, EveryExampleIsADescriptionTheHostAccepts) {
 }
 
 }  // namespace
-}  // namespace qx::host
+}  // namespace qx::testing

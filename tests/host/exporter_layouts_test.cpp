@@ -15,7 +15,10 @@
 #include "vellum/group_table_header.h"
 #include "vellum/group_table_row.h"
 
-namespace qx::host::testing {
+namespace qx::testing {
+
+using namespace qx::host;
+
 namespace {
 
 // How a decoded record shows one field. A flag decodes to yes or no: its reader tells
@@ -254,4 +257,4 @@ TEST(ExporterLayouts, TamarackReadsEveryRowFieldTheHostWrites) {
 }
 
 }  // namespace
-}  // namespace qx::host::testing
+}  // namespace qx::testing

@@ -7,11 +7,14 @@
 #include "include/qx/host_records.h"
 #include "tests/support/temp_dir.h"
 
-namespace qx::host {
+namespace qx::testing {
+
+using namespace qx::host;
+
 namespace {
 
 TEST(HeronLayout, EveryHeaderAndRowFieldDecodesAsTheHostEncodedIt) {
-  testing::TempDir dir;
+  TempDir dir;
   const Description d = loadDescription(dir.write("r.json", R"({
     "exporter": "heron", "template": "t.xlsx",
     "header": {"text1_flag": 1, "text1_row": 2, "text1_col": 3, "text2_flag": 4, "text2_row": 5,
@@ -54,4 +57,4 @@ TEST(HeronLayout, EveryHeaderAndRowFieldDecodesAsTheHostEncodedIt) {
 }
 
 }  // namespace
-}  // namespace qx::host
+}  // namespace qx::testing

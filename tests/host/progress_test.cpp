@@ -4,7 +4,10 @@
 
 #include <gtest/gtest.h>
 
-namespace qx::host {
+namespace qx::testing {
+
+using namespace qx::host;
+
 namespace {
 
 TEST(ProgressLineTest, ShowsRecordsPercentAndTimeLeft) {
@@ -52,4 +55,4 @@ TEST(ProgressLineTest, NothingIsShownOffATerminal) {
 }
 
 }  // namespace
-}  // namespace qx::host
+}  // namespace qx::testing

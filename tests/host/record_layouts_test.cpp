@@ -12,7 +12,10 @@
 #include "platform/record_fields.h"
 #include "tamarack/result_records.h"
 
-namespace qx::host {
+namespace qx::testing {
+
+using namespace qx::host;
+
 namespace {
 
 constexpr FieldKind kInt32 = FieldKind::Int32;
@@ -475,4 +478,4 @@ TEST(RecordLayouts, TamarackDecodesTheTransferRecordAndRowLinkOfEitherWidth) {
 }
 
 }  // namespace
-}  // namespace qx::host
+}  // namespace qx::testing

@@ -9,46 +9,46 @@
 #include "host/description.h"
 #include "tests/support/temp_dir.h"
 
-namespace qx::host::testing {
+namespace qx::testing {
 
 // The value every field of a layout gets, distinct per field, shown as the exporters show it:
 // integers and doubles by std::to_string, texts as their (ASCII) bytes. Address fields, which
 // the host sets itself, get none.
-inline std::string valueOf(const FieldSpec& field, std::size_t index) {
+inline std::string valueOf(const host::FieldSpec& field, std::size_t index) {
   switch (field.kind) {
-    case FieldKind::Int32:
+    case host::FieldKind::Int32:
       return std::to_string(-1000 - static_cast<int>(index));
-    case FieldKind::Double:
+    case host::FieldKind::Double:
       return std::to_string(static_cast<double>(index) + 0.25);
-    case FieldKind::Text: {
+    case host::FieldKind::Text: {
       // Paths are taken from the description's folder unless absolute.
       std::string text = field.name.ends_with("_path") ? "/t" : "t";
       text += std::to_string(index);
       return text.substr(0, field.width - 1);
     }
-    case FieldKind::Address:
+    case host::FieldKind::Address:
       break;
   }
   return {};
 }
 
 // The fields of `layout` as a description's JSON object, each with valueOf.
-inline Json everyField(const RecordLayout& layout) {
-  Json fields = Json::object();
+inline host::Json everyField(const host::RecordLayout& layout) {
+  host::Json fields = host::Json::object();
   for (std::size_t i = 0; i < layout.fields.size(); ++i) {
-    const FieldSpec& field = layout.fields[i];
+    const host::FieldSpec& field = layout.fields[i];
     const std::string name(field.name);
     switch (field.kind) {
-      case FieldKind::Int32:
+      case host::FieldKind::Int32:
         fields[name] = -1000 - static_cast<int>(i);
         break;
-      case FieldKind::Double:
+      case host::FieldKind::Double:
         fields[name] = static_cast<double>(i) + 0.25;
         break;
-      case FieldKind::Text:
+      case host::FieldKind::Text:
         fields[name] = valueOf(field, i);
         break;
-      case FieldKind::Address:
+      case host::FieldKind::Address:
         break;
     }
   }
@@ -58,12 +58,12 @@ inline Json everyField(const RecordLayout& layout) {
 // `layout` encoded by the host with every field set; `exporter` names the description's
 // exporter.
 inline std::vector<std::uint8_t> encodeEveryField(const std::string& exporter,
-                                                  const RecordLayout& layout) {
-  qx::testing::TempDir dir;
+                                                  const host::RecordLayout& layout) {
+  TempDir dir;
   const std::string json =
       R"({"exporter": ")" + exporter + R"(", "template": "t.xlsx", "header": {}, "rows": []})";
-  const Description d = loadDescription(dir.write("r.json", json));
-  return encodeRecord(d, layout, everyField(layout), "/fields");
+  const host::Description d = host::loadDescription(dir.write("r.json", json));
+  return host::encodeRecord(d, layout, everyField(layout), "/fields");
 }
 
-}  // namespace qx::host::testing
+}  // namespace qx::testing

@@ -5,7 +5,10 @@
 
 #include "tests/kestrel/run_fixture.h"
 
-namespace qx::kestrel::testing {
+namespace qx::testing {
+
+using namespace qx::kestrel;
+
 namespace {
 
 enum class Kind { Int, Text };
@@ -194,4 +197,4 @@ TEST_F(DualSpecColumns, AnOverlongTextIsCutAtACharacterBoundary) {
 }
 
 }  // namespace
-}  // namespace qx::kestrel::testing
+}  // namespace qx::testing

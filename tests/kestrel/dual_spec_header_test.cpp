@@ -5,10 +5,10 @@
 #include "kestrel/dual_spec_row.h"
 #include "tests/support/record_bytes.h"
 
-namespace qx::kestrel::testing {
+namespace qx::testing {
 
-using qx::testing::RecordBytes;
-using qx::testing::RecordList;
+using namespace qx::kestrel;
+
 namespace header_fields = platform::records::dual_spec_header;
 namespace row_fields = platform::records::dual_spec_row;
 namespace {
@@ -88,4 +88,4 @@ TEST(DualSpecRow, TheLinkAt5456LeadsToTheNextRecord) {
 }
 
 }  // namespace
-}  // namespace qx::kestrel::testing
+}  // namespace qx::testing

@@ -3,7 +3,10 @@
 #include "automation/operations.h"
 #include "tests/kestrel/run_fixture.h"
 
-namespace qx::kestrel::testing {
+namespace qx::testing {
+
+using namespace qx::kestrel;
+
 namespace {
 
 const std::string kYes = "\xCA\xC7";  // "是"
@@ -22,7 +25,7 @@ TEST_F(DualSpecRun, OccupiedFirstCellMovesTheTableDownOnce) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    qx::testing::RecordingServer fresh;
+    RecordingServer fresh;
     fresh.registerAs();
     if (c.a5) fresh.setCellUtf8(1, 5, 1, "taken");
     if (c.a6) fresh.setCellUtf8(1, 6, 1, "taken too");
@@ -32,7 +35,7 @@ TEST_F(DualSpecRun, OccupiedFirstCellMovesTheTableDownOnce) {
     rows = RecordList(row_fields::kSize, row_fields::next);
     rows.add().text(row_fields::primary_b, "first");
     rows.add().text(row_fields::primary_b, "second");
-    qx::testing::CapturedMessages shown;
+    CapturedMessages shown;
     runDualSpecExport(decodeDualSpecHeader(h.bytes()), rows.first(), shown);
     EXPECT_TRUE(shown.shown.empty());
     EXPECT_EQ(platform::utf16ToGbk(fresh.cell(1, c.firstRow, 2).value_or(u"")), "first");
@@ -199,4 +202,4 @@ TEST_F(DualSpecRun, ASuccessfulRunOpensSavesReleasesAndKeepsTheApartment) {
 }
 
 }  // namespace
-}  // namespace qx::kestrel::testing
+}  // namespace qx::testing

@@ -4,7 +4,10 @@
 #include "report/failure_report.h"
 #include "tests/kestrel/run_fixture.h"
 
-namespace qx::kestrel::testing {
+namespace qx::testing {
+
+using namespace qx::kestrel;
+
 namespace {
 
 TEST_F(DualSpecRun, AMissingTemplateIsNamedAndCreatesNoServer) {
@@ -70,7 +73,7 @@ TEST_F(DualSpecRun, AFailedCallEndsTheRunWithOneMessageAndReleasesEverything) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.operation) + " #" + std::to_string(c.occurrence));
-    qx::testing::RecordingServer failing;
+    RecordingServer failing;
     failing.registerAs();
     const automation::ExceptionInfo exception{static_cast<std::int32_t>(0x800A03ECu), u"Excel",
                                               u"服务器拒绝"};
@@ -80,7 +83,7 @@ TEST_F(DualSpecRun, AFailedCallEndsTheRunWithOneMessageAndReleasesEverything) {
     rows = RecordList(row_fields::kSize, row_fields::next);
     rows.add().text(row_fields::primary_b, "x");
     rows.add().text(row_fields::primary_b, "y");
-    qx::testing::CapturedMessages shown;
+    CapturedMessages shown;
     runDualSpecExport(decodeDualSpecHeader(h.bytes()), rows.first(), shown);
 
     ASSERT_EQ(shown.shown.size(), 1u);
@@ -108,4 +111,4 @@ TEST_F(DualSpecRun, AFrameAboveTheFirstRowIsRefusedNotCrashed) {
 }
 
 }  // namespace
-}  // namespace qx::kestrel::testing
+}  // namespace qx::testing

@@ -13,15 +13,11 @@
 #include "tests/support/record_bytes.h"
 #include "tests/support/temp_dir.h"
 
-namespace qx::kestrel::testing {
+namespace qx::testing {
 
-using qx::testing::RecordBytes;
-using qx::testing::RecordList;
-namespace slots = qx::testing::slots;
 namespace header_fields = platform::records::dual_spec_header;
 namespace row_fields = platform::records::dual_spec_row;
 
-using ::qx::testing::LoadedLibrary;
 namespace {
 
 struct Shown {
@@ -59,11 +55,11 @@ std::map<std::string, Shown> readBack(const std::filesystem::path& workbook) {
 }
 
 TEST(KestrelEndToEnd, FillsFramesAndSavesARealTemplate) {
-  qx::testing::TempDir dir;
+  TempDir dir;
   const std::filesystem::path workbook = dir.path() / "规格.xlsx";
   fixture("make", workbook);
   const auto log = dir.path() / "messages.log";
-  qx::testing::ScopedEnv logEnv("QX_MESSAGE_LOG", log.string());
+  ScopedEnv logEnv("QX_MESSAGE_LOG", log.string());
 
   RecordBytes header{header_fields::kSize};
   header.text(header_fields::template_path, platform::hostTextFromPath(workbook))
@@ -119,4 +115,4 @@ TEST(KestrelEndToEnd, FillsFramesAndSavesARealTemplate) {
 }
 
 }  // namespace
-}  // namespace qx::kestrel::testing
+}  // namespace qx::testing

@@ -13,14 +13,13 @@
 #include "tests/support/record_bytes.h"
 #include "tests/support/temp_dir.h"
 
-namespace qx::kestrel::testing {
+namespace qx::testing {
 
-using qx::testing::RecordBytes;
-using qx::testing::RecordList;
+using namespace qx::kestrel;
+
 namespace header_fields = platform::records::dual_spec_header;
 namespace row_fields = platform::records::dual_spec_row;
 
-using ::qx::testing::LoadedLibrary;
 namespace {
 
 // The layout the host is given and the one the exporter decodes are one layout.
@@ -37,9 +36,9 @@ class KestrelLibrary : public ::testing::Test {
 
   LoadedLibrary library{KESTREL_LIBRARY};
   qx_table_export_fn excelFile = library.tableExport("excel_file");
-  qx::testing::TempDir dir;
+  TempDir dir;
   std::filesystem::path log = dir.path() / "messages.log";
-  qx::testing::ScopedEnv logEnv{"QX_MESSAGE_LOG", log.string()};
+  ScopedEnv logEnv{"QX_MESSAGE_LOG", log.string()};
   RecordBytes header{header_fields::kSize};
   RecordList rows{row_fields::kSize, row_fields::next};
 };
@@ -80,4 +79,4 @@ TEST_F(KestrelLibrary, WithoutAServerTheUserIsToldItCannotStart) {
 #endif
 
 }  // namespace
-}  // namespace qx::kestrel::testing
+}  // namespace qx::testing

@@ -16,11 +16,8 @@
 #include "tests/support/recording_server.h"
 #include "tests/support/temp_dir.h"
 
-namespace qx::kestrel::testing {
+namespace qx::testing {
 
-using qx::testing::RecordBytes;
-using qx::testing::RecordList;
-namespace slots = qx::testing::slots;
 namespace header_fields = platform::records::dual_spec_header;
 namespace row_fields = platform::records::dual_spec_row;
 
@@ -40,7 +37,10 @@ class DualSpecRun : public ::testing::Test {
     }
   }
 
-  void run() { runDualSpecExport(decodeDualSpecHeader(header.bytes()), rows.first(), messages); }
+  void run() {
+    kestrel::runDualSpecExport(kestrel::decodeDualSpecHeader(header.bytes()), rows.first(),
+                               messages);
+  }
 
   // The text of an absolute cell of the sheet, as code page 936 ("" when never written).
   std::string cell(int row, int column) const {
@@ -68,13 +68,13 @@ class DualSpecRun : public ::testing::Test {
     return count;
   }
 
-  qx::testing::RecordingServer server;
-  qx::testing::CapturedMessages messages;
-  qx::testing::TempDir dir;
+  RecordingServer server;
+  CapturedMessages messages;
+  TempDir dir;
   RecordBytes header{header_fields::kSize};
   RecordList rows{row_fields::kSize, row_fields::next};
   std::string templatePath;
   int depthBefore = 0;
 };
 
-}  // namespace qx::kestrel::testing
+}  // namespace qx::testing

@@ -6,7 +6,10 @@
 
 #include "automation/dispatch.h"
 
-namespace qx::automation {
+namespace qx::testing {
+
+using namespace qx::automation;
+
 namespace {
 
 TEST(Apartment, InitialisationIsCountedPerThread) {
@@ -31,4 +34,4 @@ TEST(Apartment, AnInjectedFailureIsReturnedOnceAndCountsNothing) {
 }
 
 }  // namespace
-}  // namespace qx::automation
+}  // namespace qx::testing

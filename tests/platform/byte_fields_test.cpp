@@ -5,7 +5,10 @@
 #include <array>
 #include <cstring>
 
-namespace qx::platform {
+namespace qx::testing {
+
+using namespace qx::platform;
+
 namespace {
 
 TEST(ByteFields, IntegersAreLittleEndianAndSigned) {
@@ -44,4 +47,4 @@ TEST(ByteFields, StoreInt32RoundTrips) {
 }
 
 }  // namespace
-}  // namespace qx::platform
+}  // namespace qx::testing

@@ -8,7 +8,10 @@
 #include <utility>
 #include <vector>
 
-namespace qx::platform {
+namespace qx::testing {
+
+using namespace qx::platform;
+
 namespace {
 
 // 中文测试 in code page 936.
@@ -141,4 +144,4 @@ TEST(CodePage, PrefixNeverEndsInsideACharacter) {
 }
 
 }  // namespace
-}  // namespace qx::platform
+}  // namespace qx::testing

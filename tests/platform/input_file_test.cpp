@@ -8,7 +8,10 @@
 
 #include "tests/support/temp_dir.h"
 
-namespace qx::platform {
+namespace qx::testing {
+
+using namespace qx::platform;
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -40,13 +43,13 @@ FileCalls faultyCalls() {
 TEST(InputFile, OpensFilesOnlyAndReadsWhatTheyHold) {
   struct Case {
     const char* name;
-    std::function<fs::path(const testing::TempDir&)> path;
+    std::function<fs::path(const TempDir&)> path;
     Fault fault;
     bool opens;
     bool headerReads;  // the first four bytes come whole
     std::string rest;  // what is left after them
   };
-  const auto file = [](const testing::TempDir& dir) { return dir.write("data", "HEADrest"); };
+  const auto file = [](const TempDir& dir) { return dir.write("data", "HEADrest"); };
   const Case cases[] = {
       {"a file", file, {}, true, true, "rest"},
       {"an empty file",
@@ -67,7 +70,7 @@ TEST(InputFile, OpensFilesOnlyAndReadsWhatTheyHold) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    const testing::TempDir dir;
+    const TempDir dir;
     const fs::path path = c.path(dir);
     fault = c.fault;
     const ScopedFileCalls calls(faultyCalls());
@@ -84,7 +87,7 @@ TEST(InputFile, OpensFilesOnlyAndReadsWhatTheyHold) {
 }
 
 TEST(InputFile, AMoveHandsTheFileOnAndLeavesTheSourceEmpty) {
-  const testing::TempDir dir;
+  const TempDir dir;
   InputFile source = InputFile::open(dir.write("data", "bytes"));
   InputFile target = std::move(source);
   EXPECT_FALSE(source.isOpen());  // NOLINT(bugprone-use-after-move): the moved-from state
@@ -98,4 +101,4 @@ TEST(InputFile, AMoveHandsTheFileOnAndLeavesTheSourceEmpty) {
 }
 
 }  // namespace
-}  // namespace qx::platform
+}  // namespace qx::testing

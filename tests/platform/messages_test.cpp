@@ -7,7 +7,10 @@
 
 #include "tests/support/temp_dir.h"
 
-namespace qx::platform {
+namespace qx::testing {
+
+using namespace qx::platform;
+
 namespace {
 
 std::string readAll(const std::filesystem::path& path) {
@@ -18,16 +21,16 @@ std::string readAll(const std::filesystem::path& path) {
 }
 
 TEST(MessageLog, EveryMessageIsAppendedAsOneUtf8Line) {
-  testing::TempDir dir;
+  TempDir dir;
   const auto log = dir.path() / "messages.log";
-  testing::ScopedEnv env("QX_MESSAGE_LOG", log.string());
+  ScopedEnv env("QX_MESSAGE_LOG", log.string());
   systemMessages().show("无法启动Excel服务器!", Buttons::Ok);
   systemMessages().show("second", Buttons::OkCancel);
   EXPECT_EQ(readAll(log), "无法启动Excel服务器!\nsecond\n");
 }
 
 TEST(MessageLog, NothingIsWrittenWithoutTheVariable) {
-  testing::ScopedEnv env("QX_MESSAGE_LOG", "");
+  ScopedEnv env("QX_MESSAGE_LOG", "");
   appendToMessageLog("ignored");  // must not throw or create a file named ""
   SUCCEED();
 }
@@ -40,4 +43,4 @@ TEST(Format, GrowsToHoldLongArguments) {
 }
 
 }  // namespace
-}  // namespace qx::platform
+}  // namespace qx::testing

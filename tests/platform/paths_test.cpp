@@ -4,21 +4,24 @@
 
 #include "tests/support/temp_dir.h"
 
-namespace qx::platform {
+namespace qx::testing {
+
+using namespace qx::platform;
+
 namespace {
 
 #ifndef _WIN32
 TEST(Paths, ConfigDirectoryFollowsTheEnvironment) {
   {
-    testing::ScopedEnv conf("QX_CONF_DIR", "/srv/conf");
+    ScopedEnv conf("QX_CONF_DIR", "/srv/conf");
     EXPECT_EQ(configDirectory(), std::filesystem::path("/srv/conf"));
     EXPECT_EQ(tempFile("check_point_temp.dat"),
               std::filesystem::path("/srv/conf/temp/check_point_temp.dat"));
     EXPECT_EQ(languageFile("pinebrook_exe.txt"),
               std::filesystem::path("/srv/conf/lang/pinebrook_exe.txt"));
   }
-  testing::ScopedEnv conf("QX_CONF_DIR", "");
-  testing::ScopedEnv home("HOME", "/home/user");
+  ScopedEnv conf("QX_CONF_DIR", "");
+  ScopedEnv home("HOME", "/home/user");
   EXPECT_EQ(configDirectory(), std::filesystem::path("/home/user/qx_conf"));
 }
 
@@ -34,4 +37,4 @@ TEST(Paths, ConfigDirectoryIsFixedOnWindows) {
 #endif
 
 }  // namespace
-}  // namespace qx::platform
+}  // namespace qx::testing

@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
-namespace qx::platform {
+namespace qx::testing {
+
+using namespace qx::platform;
+
 namespace {
 
 TEST(ProcessOnce, EachKeyIsClaimedOnceOnly) {
@@ -14,4 +17,4 @@ TEST(ProcessOnce, EachKeyIsClaimedOnceOnly) {
 }
 
 }  // namespace
-}  // namespace qx::platform
+}  // namespace qx::testing

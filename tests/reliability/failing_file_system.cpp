@@ -2,7 +2,7 @@
 
 #include <cerrno>
 
-namespace qx::reliability {
+namespace qx::testing {
 
 const char* faultName(Fault fault) {
   switch (fault) {
@@ -51,4 +51,4 @@ int FailingFileSystem::rename(const std::string& from, const std::string& to) {
   return failsNow(Fault::Rename) ? -1 : SaveFileSystem::rename(from, to);
 }
 
-}  // namespace qx::reliability
+}  // namespace qx::testing

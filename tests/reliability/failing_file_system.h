@@ -7,9 +7,9 @@
 #include <cstdint>
 #include <string>
 
-#include "engine/save_file_system.h"
+#include "engine/save/save_file_system.h"
 
-namespace qx::reliability {
+namespace qx::testing {
 
 enum class Fault { Write, Sync, Rename };
 
@@ -43,4 +43,4 @@ class FailingFileSystem : public engine::SaveFileSystem {
   std::size_t bufferBytes_ = std::size_t{256} << 10;
 };
 
-}  // namespace qx::reliability
+}  // namespace qx::testing

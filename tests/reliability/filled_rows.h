@@ -7,7 +7,7 @@
 #include "platform/code_page.h"
 #include "tests/reliability/workbook_checks.h"
 
-namespace qx::reliability {
+namespace qx::testing {
 
 inline constexpr int kFilledColumns = 4;
 
@@ -20,4 +20,4 @@ inline std::vector<CellText> filledRow(int row) {
           {row, 4, platform::utf8ToGbk("第" + n + "行")}};
 }
 
-}  // namespace qx::reliability
+}  // namespace qx::testing

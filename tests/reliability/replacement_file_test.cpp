@@ -17,21 +17,19 @@
 #include <fstream>
 #include <stdexcept>
 
-#include "engine/engine_error.h"
-#include "engine/replacement_file.h"
-#include "engine/save_file_system.h"
-#include "engine/zip_package.h"
+#include "engine/package/zip_package.h"
+#include "engine/save/engine_error.h"
+#include "engine/save/replacement_file.h"
+#include "engine/save/save_file_system.h"
 #include "tests/engine/package_builder.h"
 #include "tests/reliability/failing_file_system.h"
 #include "tests/reliability/workbook_checks.h"
 #include "tests/support/temp_dir.h"
 
-namespace qx::reliability {
+namespace qx::testing {
 namespace {
 
 namespace fs = std::filesystem;
-using engine::testing::minimalWorkbook;
-using engine::testing::Parts;
 
 #ifdef _WIN32
 // This test program started again, listing no test, and waited for.
@@ -97,9 +95,9 @@ std::string saveWithNewStyles(const fs::path& file) {
 }
 
 TEST(ReplacementFile, ASaveRemovesOnlyTheCopiesOfWritersOfThisMachineThatAreGone) {
-  const ::qx::testing::TempDir dir;
+  const TempDir dir;
   const fs::path file = dir.path() / "t.xlsx";
-  engine::testing::writePackage(file, minimalWorkbook());
+  writePackage(file, minimalWorkbook());
   const std::string target = file.string();
   const std::string dead = engine::replacementPrefix(target, deadPid());
   const std::string deadOther =
@@ -126,20 +124,20 @@ TEST(ReplacementFile, ASaveRemovesOnlyTheCopiesOfWritersOfThisMachineThatAreGone
   for (const Case& c : cases) dir.write(c.name, "leftover");
   ASSERT_EQ(saveWithNewStyles(file), "");
   for (const Case& c : cases) EXPECT_EQ(fs::exists(dir.path() / c.name), !c.removed) << c.name;
-  EXPECT_EQ(engine::testing::readPackage(file).at("xl/styles.xml"), "<new/>");
+  EXPECT_EQ(readPackage(file).at("xl/styles.xml"), "<new/>");
 }
 
 #ifndef _WIN32
 TEST(ReplacementFile, TheSavedFileKeepsItsPermissionsAndItsSymbolicLink) {
-  const ::qx::testing::TempDir dir;
+  const TempDir dir;
   const fs::path real = dir.path() / "real.xlsx";
   const fs::path link = dir.path() / "link.xlsx";
-  engine::testing::writePackage(real, minimalWorkbook());
+  writePackage(real, minimalWorkbook());
   ::chmod(real.c_str(), 0640);
   fs::create_symlink(real.filename(), link);
   ASSERT_EQ(saveWithNewStyles(link), "");
   EXPECT_TRUE(fs::is_symlink(link));
-  EXPECT_EQ(engine::testing::readPackage(real).at("xl/styles.xml"), "<new/>");
+  EXPECT_EQ(readPackage(real).at("xl/styles.xml"), "<new/>");
   struct stat status;
   ASSERT_EQ(::stat(real.c_str(), &status), 0);
   EXPECT_EQ(status.st_mode & 07777, 0640u);
@@ -154,36 +152,36 @@ constexpr int kNameMax = 255;  // Windows, in UTF-16 units
 #endif
 
 TEST(ReplacementFile, AFileWhoseNameLeavesNoRoomForTheCopysMarkersStillSaves) {
-  const ::qx::testing::TempDir dir;
+  const TempDir dir;
   // With the copy's markers (38 bytes) around it, the name would pass the longest name.
   const fs::path file = dir.path() / (std::string(kNameMax - 15, 'n') + ".xlsx");
-  engine::testing::writePackage(file, minimalWorkbook());
+  writePackage(file, minimalWorkbook());
   ASSERT_EQ(saveWithNewStyles(file), "");
-  EXPECT_EQ(engine::testing::readPackage(file).at("xl/styles.xml"), "<new/>");
+  EXPECT_EQ(readPackage(file).at("xl/styles.xml"), "<new/>");
   EXPECT_EQ(folderEntries(dir.path()), std::vector<std::string>{file.filename().string()});
 }
 
 TEST(ReplacementFile, TheArchiveIsTheSameWhateverTheWriteBuffer) {
   // A one-byte buffer writes every byte alone and every seek back to a header lands outside
   // the buffer; a larger one rewrites the headers inside it.
-  const ::qx::testing::TempDir dir;
+  const TempDir dir;
   std::map<std::string, std::string> rawEntries;
   Parts parts;
   int previousWrites = 0;
   for (const std::size_t bytes : {std::size_t{1}, std::size_t{37}, std::size_t{256} << 10}) {
     SCOPED_TRACE(bytes);
     const fs::path file = dir.path() / (std::string("b").append(std::to_string(bytes)) + ".xlsx");
-    engine::testing::writePackage(file, minimalWorkbook());
+    writePackage(file, minimalWorkbook());
     FailingFileSystem fileSystem;
     fileSystem.setWriteBufferBytes(bytes);
     const engine::ScopedSaveFileSystem use(fileSystem);
     ASSERT_EQ(saveWithNewStyles(file), "");
     if (bytes == 1) {
-      rawEntries = engine::testing::readRawEntries(file);
-      parts = engine::testing::readPackage(file);
+      rawEntries = readRawEntries(file);
+      parts = readPackage(file);
     } else {
-      EXPECT_EQ(engine::testing::readRawEntries(file), rawEntries);
-      EXPECT_EQ(engine::testing::readPackage(file), parts);
+      EXPECT_EQ(readRawEntries(file), rawEntries);
+      EXPECT_EQ(readPackage(file), parts);
       EXPECT_LT(fileSystem.count(Fault::Write), previousWrites);
     }
     previousWrites = fileSystem.count(Fault::Write);
@@ -191,9 +189,9 @@ TEST(ReplacementFile, TheArchiveIsTheSameWhateverTheWriteBuffer) {
 }
 
 TEST(ReplacementFile, APackageWithoutPartsNeverReplacesTheFile) {
-  const ::qx::testing::TempDir dir;
+  const TempDir dir;
   const fs::path file = dir.path() / "t.xlsx";
-  engine::testing::writePackage(file, {{"a.xml", "<a/>"}});
+  writePackage(file, {{"a.xml", "<a/>"}});
   const std::string before = fileBytes(file);
   try {
     engine::ZipPackage(file.string()).save(file.string(), {}, {}, {"a.xml"});
@@ -240,9 +238,9 @@ TEST(ReplacementFile, AMisbehavingFileSystemFailsTheSaveAndLeavesTheFile) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.reason);
-    const ::qx::testing::TempDir dir;
+    const TempDir dir;
     const fs::path file = dir.path() / "t.xlsx";
-    engine::testing::writePackage(file, minimalWorkbook());
+    writePackage(file, minimalWorkbook());
     const std::string before = fileBytes(file);
     Misbehaving fileSystem(c.mode);
     const engine::ScopedSaveFileSystem use(fileSystem);
@@ -254,4 +252,4 @@ TEST(ReplacementFile, AMisbehavingFileSystemFailsTheSaveAndLeavesTheFile) {
 }
 
 }  // namespace
-}  // namespace qx::reliability
+}  // namespace qx::testing

@@ -31,8 +31,8 @@ int main(int argc, char** argv) {
   try {
     const int rows = std::atoi(argv[2]);
     say("filling");
-    const qx::reliability::OpenWorkbook workbook(argv[1]);
-    for (int row = 1; row <= rows; ++row) workbook.write(qx::reliability::filledRow(row));
+    const qx::testing::OpenWorkbook workbook(argv[1]);
+    for (int row = 1; row <= rows; ++row) workbook.write(qx::testing::filledRow(row));
     say("saving");
     const std::string failure = workbook.save();
     if (!failure.empty()) {

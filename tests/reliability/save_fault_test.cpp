@@ -9,14 +9,14 @@
 #include <filesystem>
 #include <fstream>
 
-#include "engine/save_file_system.h"
+#include "engine/save/save_file_system.h"
 #include "platform/code_page.h"
 #include "tests/reliability/failing_file_system.h"
 #include "tests/reliability/workbook_checks.h"
 #include "tests/support/corpus.h"
 #include "tests/support/temp_dir.h"
 
-namespace qx::reliability {
+namespace qx::testing {
 namespace {
 
 namespace fs = std::filesystem;
@@ -44,9 +44,9 @@ std::string fillAndSave(const fs::path& file, std::vector<CellText>& cells,
 }
 
 TEST(SaveFaults, EveryFailingWriteFsyncOrRenameLeavesTheOldFileOrTheWholeNewOne) {
-  const ::qx::testing::TempDir dir;
+  const TempDir dir;
   const fs::path file = dir.path() / "template.xlsx";
-  const std::string original = fileBytes(::qx::testing::corpusFile(kTemplate));
+  const std::string original = fileBytes(corpusFile(kTemplate));
   const std::vector<CellText> filled = {
       {1, 1, "saved"},   {2, 2, "12.5"}, {3, 3, "1:10"}, {4, 1, platform::utf8ToGbk("中文报表")},
       {5000, 30, "far"}, {7, 4, ""},
@@ -109,11 +109,11 @@ TEST(SaveFaults, AChineseTemplatePathSavesInPlaceOrIsLeftAsItWas) {
   if (platform::gbkToUtf16(platform::utf8ToGbk("报表")) != u"报表") {
     GTEST_SKIP() << "this process's code page is not 936";
   }
-  const ::qx::testing::TempDir dir;
+  const TempDir dir;
   const fs::path folder = dir.path() / fs::path(u8"报表 输出");
   fs::create_directory(folder);
   const fs::path file = folder / fs::path(u8"计算书模板（第一版）.xlsx");
-  const std::string original = fileBytes(::qx::testing::corpusFile(kTemplate));
+  const std::string original = fileBytes(corpusFile(kTemplate));
   const std::vector<CellText> filled = {{1, 1, platform::utf8ToGbk("已保存")}, {2, 2, "3.5"}};
   struct Case {
     Fault fault;
@@ -139,4 +139,4 @@ TEST(SaveFaults, AChineseTemplatePathSavesInPlaceOrIsLeftAsItWas) {
 }
 
 }  // namespace
-}  // namespace qx::reliability
+}  // namespace qx::testing

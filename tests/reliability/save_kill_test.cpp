@@ -22,7 +22,7 @@
 #include <fstream>
 #include <random>
 
-#include "engine/replacement_file.h"
+#include "engine/save/replacement_file.h"
 #include "tests/reliability/filled_rows.h"
 #include "tests/reliability/workbook_checks.h"
 #include "tests/support/corpus.h"
@@ -32,7 +32,7 @@
 extern char** environ;
 #endif
 
-namespace qx::reliability {
+namespace qx::testing {
 namespace {
 
 namespace fs = std::filesystem;
@@ -265,9 +265,9 @@ void restore(const fs::path& file, const std::string& bytes) {
 }
 
 TEST(SaveKills, AKilledSaveLeavesTheOldTemplateOrTheWholeNewOneAndNoCopyAfterTheNextSave) {
-  const ::qx::testing::TempDir dir;
+  const TempDir dir;
   const fs::path file = dir.path() / "template.xlsx";
-  const std::string original = fileBytes(::qx::testing::corpusFile(kTemplate));
+  const std::string original = fileBytes(corpusFile(kTemplate));
   const std::vector<CellText> cells = checkedCells();
 
   // One clean run tells how long filling and saving take, and checking the result.
@@ -344,4 +344,4 @@ TEST(SaveKills, AKilledSaveLeavesTheOldTemplateOrTheWholeNewOneAndNoCopyAfterThe
 }
 
 }  // namespace
-}  // namespace qx::reliability
+}  // namespace qx::testing

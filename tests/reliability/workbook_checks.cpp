@@ -11,7 +11,7 @@
 #include "report/sheet_writing.h"
 #include "tests/engine/package_builder.h"
 
-namespace qx::reliability {
+namespace qx::testing {
 
 using automation::Variant;
 
@@ -62,7 +62,7 @@ std::vector<std::string> folderEntries(const std::filesystem::path& folder) {
 std::string problemsIn(const std::filesystem::path& file, const std::vector<CellText>& cells) {
   try {
     // Reading every part checks each one against its stored checksum and size.
-    engine::testing::readPackage(file);
+    readPackage(file);
     const OpenWorkbook workbook(file);
     for (const CellText& cell : cells) {
       const std::string shown = workbook.read(cell.row, cell.column);
@@ -79,4 +79,4 @@ std::string problemsIn(const std::filesystem::path& file, const std::vector<Cell
   return {};
 }
 
-}  // namespace qx::reliability
+}  // namespace qx::testing

@@ -8,7 +8,7 @@
 
 #include "report/workbook_session.h"
 
-namespace qx::reliability {
+namespace qx::testing {
 
 // A cell of the active sheet counted from A1, with its text in code page 936.
 struct CellText {
@@ -38,4 +38,4 @@ std::vector<std::string> folderEntries(const std::filesystem::path& folder);
 // otherwise what is wrong.
 std::string problemsIn(const std::filesystem::path& file, const std::vector<CellText>& cells);
 
-}  // namespace qx::reliability
+}  // namespace qx::testing

@@ -4,7 +4,10 @@
 
 #include <stdexcept>
 
-namespace qx::report {
+namespace qx::testing {
+
+using namespace qx::report;
+
 namespace {
 
 TEST(CellAddress, NamesColumnsOfOneAndTwoLetters) {
@@ -27,4 +30,4 @@ TEST(CellAddress, RefusesColumnsWithoutAName) {
 }
 
 }  // namespace
-}  // namespace qx::report
+}  // namespace qx::testing

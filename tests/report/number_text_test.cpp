@@ -8,7 +8,10 @@
 #include "tamarack/run_policy.h"
 #include "vellum/run_policy.h"
 
-namespace qx::report {
+namespace qx::testing {
+
+using namespace qx::report;
+
 namespace {
 
 // The work areas of the two exporters that print numbers.
@@ -52,4 +55,4 @@ TEST(NumberToText, RefusesNumbersBeyondItsWorkArea) {
 }
 
 }  // namespace
-}  // namespace qx::report
+}  // namespace qx::testing

@@ -4,7 +4,10 @@
 
 #include "tests/support/captured_messages.h"
 
-namespace qx::report {
+namespace qx::testing {
+
+using namespace qx::report;
+
 namespace {
 
 struct SettingCase {
@@ -53,7 +56,7 @@ TEST_P(ServerSettings, ReadAsTheUserMeantThem) {
 INSTANTIATE_TEST_SUITE_P(Values, ServerSettings, ::testing::ValuesIn(kSettings));
 
 TEST(ServerSettingMessage, AnUnknownValueIsToldOncePerProcessNamingItAndCom) {
-  testing::CapturedMessages messages;
+  CapturedMessages messages;
   tellUnknownChoiceOnce(parseServerSetting("com", nullptr), messages);
   EXPECT_TRUE(messages.shown.empty());
   tellUnknownChoiceOnce(parseServerSetting("excel", nullptr), messages);
@@ -68,4 +71,4 @@ TEST(ServerSettingMessage, AnUnknownValueIsToldOncePerProcessNamingItAndCom) {
 }
 
 }  // namespace
-}  // namespace qx::report
+}  // namespace qx::testing

@@ -8,13 +8,12 @@
 #include "tests/support/recording_server.h"
 #include "tests/support/temp_dir.h"
 
-namespace qx::report {
+namespace qx::testing {
+
+using namespace qx::report;
+
 using namespace automation;
 namespace {
-
-using testing::Call;
-using testing::CapturedMessages;
-using testing::RecordingServer;
 
 class SheetWriting : public ::testing::Test {
  protected:
@@ -28,7 +27,7 @@ class SheetWriting : public ::testing::Test {
   FramedCell framed;
   WrittenCell written;
   CapturedMessages messages;
-  testing::TempDir dir;
+  TempDir dir;
 };
 
 TEST_F(SheetWriting, OpenTemplatePassesReadOnlyZeroAndTwelveMissing) {
@@ -105,7 +104,7 @@ TEST_F(SheetWriting, FrameArgumentsAndWeightWidening) {
     // AddRef, and no more references held than the range itself (the previous one let go).
     EXPECT_EQ(server.referencesAdded(), added + 1) << c.weight;
     EXPECT_EQ(server.outstandingReferences(), held + (&c == cases ? 1 : 0)) << c.weight;
-    const testing::Frame& frame = server.frames().back();
+    const Frame& frame = server.frames().back();
     EXPECT_EQ(frame.address, "AA5");
     EXPECT_EQ(frame.lineStyle.type(), VarType::I2);
     EXPECT_EQ(frame.lineStyle.smallIntegerValue(), 1);
@@ -129,12 +128,12 @@ TEST_F(SheetWriting, PictureGeometryIsCutToWholePointsOrKeptAsSingles) {
   ASSERT_TRUE(placePicture(session.sheet.copy(), "B2", "C3", picture.string(),
                            PictureStyle::NearestSingle, messages));
   ASSERT_EQ(server.pictures().size(), 2u);
-  const testing::Picture& whole = server.pictures()[0];
+  const Picture& whole = server.pictures()[0];
   EXPECT_EQ(whole.left.singleValue(), 12.0f);   // 10.7 + 2 cut
   EXPECT_EQ(whole.top.singleValue(), 18.0f);    // 15 + 3
   EXPECT_EQ(whole.width.singleValue(), 17.0f);  // 21.4 - 4 cut
   EXPECT_EQ(whole.height.singleValue(), 26.0f);
-  const testing::Picture& nearest = server.pictures()[1];
+  const Picture& nearest = server.pictures()[1];
   EXPECT_EQ(nearest.left.singleValue(), static_cast<float>(10.7 + 2));
   EXPECT_EQ(nearest.width.singleValue(), static_cast<float>(21.4 - 4));
   EXPECT_TRUE(messages.shown.empty());
@@ -168,4 +167,4 @@ TEST_F(SheetWriting, SessionReleaseLeavesNoReference) {
 }
 
 }  // namespace
-}  // namespace qx::report
+}  // namespace qx::testing

@@ -19,12 +19,13 @@
 #include "tests/support/temp_dir.h"
 #include "vellum/run_policy.h"
 
-namespace qx::report {
+namespace qx::testing {
+
+using namespace qx::report;
+
 namespace {
 
 using automation::apartmentDepthForTesting;
-using testing::CapturedMessages;
-using testing::RecordingServer;
 
 struct Exporter {
   const char* name;
@@ -138,7 +139,7 @@ TEST_P(WorkbookRunEnds, AbandonClosesQuitsReleasesAndHandsBack) {
 TEST_P(WorkbookRunEnds, StartUpFailuresTellThePolicysTexts) {
   const ExporterPolicy& policy = GetParam().policy;
   const bool told = policy.startTexts != nullptr;
-  testing::TempDir dir;
+  TempDir dir;
   const std::string missing = (dir.path() / "none.xlsx").string();
   {
     WorkbookRun run(policy, messages);
@@ -273,4 +274,4 @@ TEST(SheetRow, RefusesRowsBeyondThirtyTwoBitsWithThePolicysError) {
 }
 
 }  // namespace
-}  // namespace qx::report
+}  // namespace qx::testing

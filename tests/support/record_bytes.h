@@ -193,6 +193,20 @@ class ResultHost {
     return row;
   }
 
+  // The header's body rows: the report's rows from `first` to `last` (a page's, when paged).
+  ResultHost& bodyRows(std::int32_t first, std::int32_t last) {
+    header.int32(platform::records::result_header::first_body_row, first)
+        .int32(platform::records::result_header::last_body_row, last);
+    return *this;
+  }
+  // The header's pagination and the two switches beside it.
+  ResultHost& pagination(bool paged, bool switchA, bool switchB) {
+    header.int32(platform::records::result_header::pagination, paged)
+        .int32(platform::records::result_header::switch_a, switchA)
+        .int32(platform::records::result_header::switch_b, switchB);
+    return *this;
+  }
+
   // The transfer record as the host writes it: `size` bytes, the two addresses (the first row's
   // or `firstRow`) and 0xEE after them.
   std::string transferRecord(std::size_t size = platform::records::result_transfer::kSize,

@@ -6,7 +6,10 @@
 #include "automation/server_registry.h"
 #include "tests/tamarack/run_fixture.h"
 
-namespace qx::tamarack::testing {
+namespace qx::testing {
+
+using namespace qx::tamarack;
+
 namespace {
 
 using platform::Buttons;
@@ -211,4 +214,4 @@ TEST_F(TamarackFailures, ServerFailingToOpenTheWorkbook) {
 }
 
 }  // namespace
-}  // namespace qx::tamarack::testing
+}  // namespace qx::testing

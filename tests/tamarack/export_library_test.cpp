@@ -18,13 +18,12 @@
 #include "tests/support/record_bytes.h"
 #include "tests/support/temp_dir.h"
 
-namespace qx::tamarack::testing {
+namespace qx::testing {
+
 namespace {
 
 using ResultExport = void (*)(void*, void*);
 
-using ::qx::testing::LoadedLibrary;
-using qx::testing::ResultHost;
 namespace header_fields = platform::records::result_header;
 
 class ExportLibrary : public ::testing::Test {
@@ -49,10 +48,10 @@ class ExportLibrary : public ::testing::Test {
 
   LoadedLibrary library{TAMARACK_LIBRARY};
   ResultExport exported = nullptr;
-  qx::testing::TempDir dir;
+  TempDir dir;
   std::filesystem::path log = dir.path() / "messages.log";
-  qx::testing::ScopedEnv logEnv{"QX_MESSAGE_LOG", log.string()};
-  qx::testing::ScopedEnv confEnv{"QX_CONF_DIR", dir.path().string()};
+  ScopedEnv logEnv{"QX_MESSAGE_LOG", log.string()};
+  ScopedEnv confEnv{"QX_CONF_DIR", dir.path().string()};
   ResultHost host;
 };
 
@@ -110,4 +109,4 @@ TEST_F(ExportLibrary, LooksForItsDataFileInTheTempFolder) {
 #endif  // _WIN32
 
 }  // namespace
-}  // namespace qx::tamarack::testing
+}  // namespace qx::testing

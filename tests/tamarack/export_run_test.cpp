@@ -4,7 +4,10 @@
 #include "tests/heron/open_files.h"
 #include "tests/tamarack/run_fixture.h"
 
-namespace qx::tamarack::testing {
+namespace qx::testing {
+
+using namespace qx::tamarack;
+
 namespace {
 
 using Strings = std::vector<std::string>;
@@ -59,10 +62,7 @@ TEST_F(TamarackRun, PagesSpreadOverWorksheetsWithSubtotalsAndHeadersAgain) {
   serve(3);
   host.header.slot(slots::kResult[0], "title", 2, 1);
   host.header.text(header_fields::column_spec, "ae");
-  host.header.int32(header_fields::first_body_row, 5).int32(header_fields::last_body_row, 7);
-  host.header.int32(header_fields::pagination, true)
-      .int32(header_fields::switch_a, /*switchA=*/true)
-      .int32(header_fields::switch_b, false);
+  host.bodyRows(5, 7).pagination(true, /*switchA=*/true, false);
   for (const char* e : {"1", "2", "3", "10"}) addRow({{'a', e}, {'e', e}});
   run();
 
@@ -87,10 +87,7 @@ TEST_F(TamarackRun, PagesSpreadOverWorksheetsWithSubtotalsAndHeadersAgain) {
 TEST_F(TamarackRun, NoSubtotalWhenNoPageFilled) {
   serve();
   host.header.text(header_fields::column_spec, "ae");
-  host.header.int32(header_fields::first_body_row, 5).int32(header_fields::last_body_row, 10);
-  host.header.int32(header_fields::pagination, true)
-      .int32(header_fields::switch_a, true)
-      .int32(header_fields::switch_b, true);
+  host.bodyRows(5, 10).pagination(true, true, true);
   for (const char* e : {"1", "2", "3"}) addRow({{'e', e}});
   run();
   EXPECT_EQ(cell(1, 7, 2), "3");
@@ -103,10 +100,7 @@ TEST_F(TamarackRun, NoSubtotalWhenNoPageFilled) {
 TEST_F(TamarackRun, ARecordOnTheLastBodyRowGetsTheSubtotalRowThenTheTotal) {
   serve();
   host.header.text(header_fields::column_spec, "ae");
-  host.header.int32(header_fields::first_body_row, 5).int32(header_fields::last_body_row, 7);
-  host.header.int32(header_fields::pagination, true)
-      .int32(header_fields::switch_a, true)
-      .int32(header_fields::switch_b, false);
+  host.bodyRows(5, 7).pagination(true, true, false);
   for (const char* e : {"1", "2", "3"}) addRow({{'e', e}});
   run();
   EXPECT_EQ(cell(1, 7, 2), "3");
@@ -133,10 +127,7 @@ TEST_F(TamarackRun, SubtotalSwitchesChooseTheColumns) {
     host = ResultHost();
     host.header.text(header_fields::workbook_path, platform::utf8ToGbk(utf8Of(templatePath_)));
     host.header.text(header_fields::column_spec, "aen8");
-    host.header.int32(header_fields::first_body_row, 5).int32(header_fields::last_body_row, 5);
-    host.header.int32(header_fields::pagination, true)
-        .int32(header_fields::switch_a, c.switchA)
-        .int32(header_fields::switch_b, c.switchB);
+    host.bodyRows(5, 5).pagination(true, c.switchA, c.switchB);
     addRow({{'e', "1"}, {'n', "1.5"}, {'8', "3"}});
     serve();
     run();
@@ -153,19 +144,14 @@ TEST_F(TamarackRun, SubtotalSwitchesChooseTheColumns) {
 TEST_F(TamarackRun, OneWorksheetOnlyEndsWithTheMessageAndNoSave) {
   serve(1);
   host.header.text(header_fields::column_spec, "ae");
-  host.header.int32(header_fields::first_body_row, 5).int32(header_fields::last_body_row, 6);
-  host.header.int32(header_fields::pagination, true)
-      .int32(header_fields::switch_a, true)
-      .int32(header_fields::switch_b, false);
+  host.bodyRows(5, 6).pagination(true, true, false);
   for (const char* e : {"1", "2", "3"}) addRow({{'e', e}});
   // The user is told while the data file is still open; it is closed after the message.
   std::optional<bool> dataOpenWhenTold;
-  messages.onShow = [&](const qx::testing::ShownMessage&) {
-    dataOpenWhenTold = heron::testing::openedByThisProcess(dataFile);
-  };
+  messages.onShow = [&](const ShownMessage&) { dataOpenWhenTold = openedByThisProcess(dataFile); };
   run();
   EXPECT_EQ(dataOpenWhenTold, true);
-  EXPECT_FALSE(heron::testing::openedByThisProcess(dataFile));
+  EXPECT_FALSE(openedByThisProcess(dataFile));
   EXPECT_EQ(outcome, report::Outcome::Stopped);
   EXPECT_EQ(shownTexts(), Strings{"工作表不够"});
   EXPECT_EQ(messages.shown[0].buttons, platform::Buttons::Ok);
@@ -181,7 +167,7 @@ TEST_F(TamarackRun, AShiftedTemplateMovesRowsAndTellsTheHost) {
   serve().setCellUtf8(1, 5, 1, "已占用");
   for (int n = 1; n <= 5; ++n) host.header.slot(slots::kResult[n - 1], "h", n, 1, n == 1);
   host.header.text(header_fields::column_spec, "ae");
-  host.header.int32(header_fields::first_body_row, 5).int32(header_fields::last_body_row, 20);
+  host.bodyRows(5, 20);
   addRow({{'a', "r1"}, {'e', "4"}});
   addRow({{'a', "r2"}, {'e', "5"}});
   run();
@@ -225,10 +211,7 @@ TEST_F(TamarackRun, WideColumnsUseTwoLetterAddresses) {
 TEST_F(TamarackRun, GrandTotalRoundsHalfUpWhereThePageSubtotalPrintsAsIs) {
   serve();
   host.header.text(header_fields::column_spec, "an");
-  host.header.int32(header_fields::first_body_row, 5).int32(header_fields::last_body_row, 6);
-  host.header.int32(header_fields::pagination, true)
-      .int32(header_fields::switch_a, false)
-      .int32(header_fields::switch_b, true);
+  host.bodyRows(5, 6).pagination(true, false, true);
   addRow({{'n', "1.2345"}});
   addRow({{'n', "1"}});
   run();
@@ -322,7 +305,7 @@ TEST_F(TamarackRun, AFailedServerCallEndsWithOneMessageAndReleasesEverything) {
 TEST_F(TamarackRun, ARowWithNoCellNameEndsLikeAFailedCall) {
   serve();
   host.header.text(header_fields::column_spec, "a");
-  host.header.int32(header_fields::first_body_row, 0).int32(header_fields::last_body_row, 20);
+  host.bodyRows(0, 20);
   addRow({{'a', "x"}});
   run();
   ASSERT_EQ(messages.shown.size(), 1u);
@@ -332,4 +315,4 @@ TEST_F(TamarackRun, ARowWithNoCellNameEndsLikeAFailedCall) {
 }
 
 }  // namespace
-}  // namespace qx::tamarack::testing
+}  // namespace qx::testing

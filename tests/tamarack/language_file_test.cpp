@@ -8,11 +8,11 @@
 #include "tests/support/captured_messages.h"
 #include "tests/support/temp_dir.h"
 
-namespace qx::tamarack {
-namespace {
+namespace qx::testing {
 
-using testing::CapturedMessages;
-using testing::TempDir;
+using namespace qx::tamarack;
+
+namespace {
 
 constexpr const char* kKey = "excel_fil_01:";
 
@@ -116,7 +116,7 @@ TEST(LanguageLookupFile, MissingFileIsReportedOncePerLookup) {
 
 TEST(LanguageLookupFile, InstalledFileLiesInTheLangFolderOfTheConfigurationDirectory) {
   TempDir dir;
-  testing::ScopedEnv conf("QX_CONF_DIR", dir.path().string());
+  ScopedEnv conf("QX_CONF_DIR", dir.path().string());
 #ifdef _WIN32
   EXPECT_EQ(installedLanguageFile(), std::filesystem::path("D:\\qx_conf\\lang\\pinebrook_exe.txt"));
 #else
@@ -178,4 +178,4 @@ TEST(LanguageLookupOverBytes, NulBytesAreOrdinaryBytes) {
 }
 
 }  // namespace
-}  // namespace qx::tamarack
+}  // namespace qx::testing

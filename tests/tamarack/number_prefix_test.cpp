@@ -5,7 +5,10 @@
 #include <cmath>
 #include <limits>
 
-namespace qx::tamarack {
+namespace qx::testing {
+
+using namespace qx::tamarack;
+
 namespace {
 
 TEST(LeadingInteger, TakesTheLongestNumberInFront) {
@@ -60,4 +63,4 @@ TEST(LeadingReal, OutOfRangeBecomesInfinityOrZero) {
 }
 
 }  // namespace
-}  // namespace qx::tamarack
+}  // namespace qx::testing

@@ -7,13 +7,12 @@
 #include "tests/support/record_bytes.h"
 #include "tests/support/temp_dir.h"
 
-namespace qx::tamarack {
+namespace qx::testing {
+
+using namespace qx::tamarack;
+
 namespace {
 
-using qx::testing::kResultExtraColumns;
-using qx::testing::RecordBytes;
-using qx::testing::ResultHost;
-namespace slots = qx::testing::slots;
 namespace header_fields = platform::records::result_header;
 namespace row_fields = platform::records::result_row;
 
@@ -106,7 +105,7 @@ TEST(RowRecordChain, LinksFollowTheBuildsAddressWidth) {
 TEST(TransferRecordFile, ReadsBothAddressesFromTheFirst952Bytes) {
   ResultHost host;
   host.addRow();
-  qx::testing::TempDir dir;
+  TempDir dir;
   struct Case {
     std::size_t size;
     bool read;
@@ -133,11 +132,9 @@ TEST(HeaderBlockFields, ReadInPlaceAndShiftedRowsWrittenBack) {
                      n != 3);
   host.header.text(header_fields::workbook_path, "C:\\t.xlsx");
   host.header.text(header_fields::column_spec, "aewb");
-  host.header.int32(header_fields::first_body_row, 5).int32(header_fields::last_body_row, 7);
+  host.bodyRows(5, 7);
   host.header.int32(header_fields::border_weight, -4138);
-  host.header.int32(header_fields::pagination, true)
-      .int32(header_fields::switch_a, false)
-      .int32(header_fields::switch_b, true);
+  host.pagination(true, false, true);
   host.addRow();
   HeaderBlock header(reinterpret_cast<std::uintptr_t>(host.header.data()));
   EXPECT_EQ(header.text(4), "h5");
@@ -164,4 +161,4 @@ TEST(HeaderBlockFields, ReadInPlaceAndShiftedRowsWrittenBack) {
 }
 
 }  // namespace
-}  // namespace qx::tamarack
+}  // namespace qx::testing

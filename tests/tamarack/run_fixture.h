@@ -16,12 +16,8 @@
 #include "tests/support/recording_server.h"
 #include "tests/support/temp_dir.h"
 
-namespace qx::tamarack::testing {
+namespace qx::testing {
 
-using qx::testing::kResultExtraColumns;
-using qx::testing::RecordBytes;
-using qx::testing::ResultHost;
-namespace slots = qx::testing::slots;
 namespace header_fields = platform::records::result_header;
 namespace row_fields = platform::records::result_row;
 
@@ -56,7 +52,7 @@ class TamarackRun : public ::testing::Test {
     templatePath_ = writeFile(u8"模板.xlsx", "template");
     host.header.text(header_fields::workbook_path, platform::utf8ToGbk(utf8Of(templatePath_)));
     host.header.int32(header_fields::border_weight, 2);
-    host.header.int32(header_fields::first_body_row, 5).int32(header_fields::last_body_row, 20);
+    host.bodyRows(5, 20);
   }
 
   // A file named in UTF-8, so that paths outside ASCII travel as code page 936 from the host.
@@ -85,7 +81,7 @@ class TamarackRun : public ::testing::Test {
   }
 
   // The recording server with `sheets` worksheets, registered as "Excel.Application".
-  qx::testing::RecordingServer& serve(int sheets = 3) {
+  RecordingServer& serve(int sheets = 3) {
     server.emplace(sheets);
     server->registerAs("Excel.Application");
     return *server;
@@ -111,7 +107,7 @@ class TamarackRun : public ::testing::Test {
            bool withHeader = true) {
     dataFile = dir.write("temp/pinebrook_temp.dat", host.transferRecord(transferSize, withHeader));
     depthBefore = automation::apartmentDepthForTesting();
-    outcome = runExport({languageFile, dataFile}, messages);
+    outcome = tamarack::runExport({languageFile, dataFile}, messages);
   }
 
   int apartmentsLeft() const {
@@ -138,13 +134,13 @@ class TamarackRun : public ::testing::Test {
     return texts;
   }
 
-  qx::testing::TempDir dir;
+  TempDir dir;
   ResultHost host;
-  std::optional<qx::testing::RecordingServer> server;
-  qx::testing::CapturedMessages messages;
+  std::optional<RecordingServer> server;
+  CapturedMessages messages;
   std::filesystem::path languageFile, dataFile, templatePath_;
   int depthBefore = 0;
   std::optional<report::Outcome> outcome;  // of the last run()
 };
 
-}  // namespace qx::tamarack::testing
+}  // namespace qx::testing

@@ -10,7 +10,10 @@
 #include "vellum/build_rules.h"
 #include "vellum/group_table_run.h"
 
-namespace qx::vellum::test {
+namespace qx::testing {
+
+using namespace qx::vellum;
+
 namespace {
 
 using Strings = std::vector<std::string>;
@@ -76,13 +79,13 @@ TEST_F(BodyRows, TimeTextsAndTheMinutesTheyAdd) {
   for (const Case& c : cases) {
     for (const bool hoursFormat : {true, false}) {
       SCOPED_TRACE(std::to_string(c.minutes) + (hoursFormat ? " h:mm" : " plain"));
-      testing::RecordingServer fresh;
+      RecordingServer fresh;
       fresh.registerAs("Excel.Application");
       RecordList list{row_fields::kSize, row_fields::next};
       list.add().real(row_fields::time_value, c.minutes);
       header.utf8Text(header_fields::column_spec, "al");
       header.int32(header_fields::time_format, hoursFormat ? 1 : 0);
-      testing::CapturedMessages shown;
+      CapturedMessages shown;
       exportGroupTable(header.data(), list.first(), kVellumXRules, shown);
       const std::string expected = hoursFormat ? c.hoursAndMinutes : c.plain;
       EXPECT_EQ(fresh.cellUtf8(1, 5, 2), expected);
@@ -141,12 +144,12 @@ TEST_F(BodyRows, GroupKeyEdges) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    testing::RecordingServer fresh;
+    RecordingServer fresh;
     fresh.registerAs("Excel.Application");
     RecordList list{row_fields::kSize, row_fields::next};
     for (const char* key : c.keys) list.add().utf8Text(row_fields::group_key, key);
     header.utf8Text(header_fields::column_spec, "a");
-    testing::CapturedMessages shown;
+    CapturedMessages shown;
     exportGroupTable(header.data(), list.first(), c.rules, shown);
     EXPECT_EQ(writesOf(fresh), c.expected);
   }
@@ -190,7 +193,7 @@ TEST_F(BodyRows, ATotalColumnOf28UsesDoubleLetterAddresses) {
   EXPECT_EQ((Strings{all[28], all[29]}), (Strings{"AA6", "AB6"}));
   // Worksheet.Range receives "$Z$5" for column 26 and "AB6" (no dollar signs) for column 28.
   Strings references;
-  for (const testing::Call& call : server.calls()) {
+  for (const Call& call : server.calls()) {
     if (call.operation() == "Worksheet.Range") {
       references.push_back(platform::utf16ToUtf8(call.arguments[0].textValue()));
     }
@@ -221,10 +224,10 @@ TEST_F(BodyRows, TheBorderWeightReachesEveryFrame) {
   groups({{"", 5}});
   run(kVellumXRules);
   ASSERT_EQ(server.frames().size(), 4u);
-  for (const testing::Frame& frame : server.frames()) {
+  for (const Frame& frame : server.frames()) {
     EXPECT_EQ(frame.weight.integerValue(), -4138);
   }
 }
 
 }  // namespace
-}  // namespace qx::vellum::test
+}  // namespace qx::testing

@@ -10,7 +10,10 @@
 #include "vellum/build_rules.h"
 #include "vellum/group_table_run.h"
 
-namespace qx::vellum::test {
+namespace qx::testing {
+
+using namespace qx::vellum;
+
 namespace {
 
 using Strings = std::vector<std::string>;
@@ -60,7 +63,7 @@ class ColumnLetters : public GroupTableRunTest {
 
   // The one cell that `letter` writes for a record, with the frame it draws.
   std::string cellOf(char letter, const BuildRules& rules, void (*adjust)(RecordBytes&)) {
-    testing::RecordingServer fresh;
+    RecordingServer fresh;
     fresh.registerAs("Excel.Application");
     fresh.setCellUtf8(1, 5, 1, "template");
     RecordList list{row_fields::kSize, row_fields::next};
@@ -68,7 +71,7 @@ class ColumnLetters : public GroupTableRunTest {
     fill(row);
     if (adjust != nullptr) adjust(row);
     header.utf8Text(header_fields::column_spec, std::string(1, letter));
-    testing::CapturedMessages shown;
+    CapturedMessages shown;
     exportGroupTable(header.data(), list.first(), rules, shown);
     EXPECT_TRUE(shown.shown.empty());
     EXPECT_EQ(framesOf(fresh).front(), "A5");
@@ -168,4 +171,4 @@ TEST_F(ColumnLetters, LongTextsAreCutAtACharacterBoundaryOfTheCellText) {
 }
 
 }  // namespace
-}  // namespace qx::vellum::test
+}  // namespace qx::testing

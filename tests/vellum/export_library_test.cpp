@@ -14,14 +14,11 @@
 #include "tests/support/record_bytes.h"
 #include "tests/support/temp_dir.h"
 
-namespace qx::vellum::test {
+namespace qx::testing {
 
-using qx::testing::RecordBytes;
-using qx::testing::RecordList;
 namespace header_fields = platform::records::group_table_header;
 namespace row_fields = platform::records::group_table_row;
 
-using ::qx::testing::LoadedLibrary;
 namespace {
 
 struct Build {
@@ -54,10 +51,10 @@ class ExportLibrary : public ::testing::TestWithParam<Build> {
 
   LoadedLibrary library{GetParam().library};
   qx_table_export_fn exported = library.tableExport(GetParam().exportName);
-  qx::testing::TempDir dir;
+  TempDir dir;
   std::filesystem::path log = dir.path() / "messages.log";
-  qx::testing::ScopedEnv logEnv{"QX_MESSAGE_LOG", log.string()};
-  qx::testing::ScopedEnv confEnv{"QX_CONF_DIR", dir.path().string()};
+  ScopedEnv logEnv{"QX_MESSAGE_LOG", log.string()};
+  ScopedEnv confEnv{"QX_CONF_DIR", dir.path().string()};
   RecordBytes header{header_fields::kSize};
   RecordList rows{row_fields::kSize, row_fields::next};
 };
@@ -99,9 +96,9 @@ INSTANTIATE_TEST_SUITE_P(Builds, ExportLibrary, ::testing::Values(kVellum, kVell
                          [](const auto& info) { return std::string(info.param.exportName); });
 
 TEST(ExportLibraryDifferences, OnlyVellumNeedsARowList) {
-  qx::testing::TempDir dir;
+  TempDir dir;
   const std::filesystem::path log = dir.path() / "messages.log";
-  qx::testing::ScopedEnv logEnv{"QX_MESSAGE_LOG", log.string()};
+  ScopedEnv logEnv{"QX_MESSAGE_LOG", log.string()};
   RecordBytes header{header_fields::kSize};
   header.utf8Text(platform::TextField{QX_GROUP_TABLE_HEADER_template_path, 256},
                   dir.path().string() + "/none.xlsx");
@@ -113,4 +110,4 @@ TEST(ExportLibraryDifferences, OnlyVellumNeedsARowList) {
 }
 
 }  // namespace
-}  // namespace qx::vellum::test
+}  // namespace qx::testing

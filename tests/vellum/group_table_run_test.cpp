@@ -15,7 +15,10 @@
 #include "report/sheet_writing.h"
 #include "tests/vellum/run_fixture.h"
 
-namespace qx::vellum::test {
+namespace qx::testing {
+
+using namespace qx::vellum;
+
 namespace {
 
 using Strings = std::vector<std::string>;
@@ -130,12 +133,12 @@ TEST_F(GroupTableRun, AFailingCallEndsTheRunWithOneMessageAndReleasesEverything)
   for (const Case& c : cases) {
     SCOPED_TRACE(c.operation);
     if (c.needsPicture && !picture) continue;
-    testing::RecordingServer fresh;
+    RecordingServer fresh;
     fresh.registerAs("Excel.Application");
     automation::ExceptionInfo info;
     info.description = u"单元格被保护";
     fresh.failCall(c.operation, c.occurrence, automation::hr::kException, info);
-    testing::CapturedMessages shown;
+    CapturedMessages shown;
     const int depth = automation::apartmentDepthForTesting();
     exportGroupTable(header.data(), rows.first(), kVellumXRules, shown);
     ASSERT_EQ(shown.shown.size(), 1u);
@@ -174,12 +177,12 @@ TEST_F(GroupTableRun, InputOutsideTheSheetEndsTheRunWithAMessage) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    testing::RecordingServer fresh;
+    RecordingServer fresh;
     fresh.registerAs("Excel.Application");
     RecordBytes record = header;
     RecordList list{row_fields::kSize, row_fields::next};
     c.prepare(record, list.add());
-    testing::CapturedMessages shown;
+    CapturedMessages shown;
     exportGroupTable(record.data(), list.first(), kVellumRules, shown);
     EXPECT_EQ(shown.shown.size(), 1u);
     EXPECT_EQ(fresh.saveCount(), 0);
@@ -235,7 +238,7 @@ TEST_F(GroupTableRun, ThePictureCoversTheNamedBlockAsSingles) {
   run(kVellumRules);
   EXPECT_TRUE(messages.shown.empty());
   ASSERT_EQ(server.pictures().size(), 1u);
-  const testing::Picture& placed = server.pictures()[0];
+  const Picture& placed = server.pictures()[0];
   EXPECT_EQ(placed.filename, picturePath.u16string());
   EXPECT_EQ(placed.left.singleValue(), static_cast<float>(10.7 + 2));
   EXPECT_EQ(placed.top.singleValue(), 18.0f);
@@ -272,4 +275,4 @@ TEST_F(GroupTableRun, NoPictureWithoutTheFlag) {
 }
 
 }  // namespace
-}  // namespace qx::vellum::test
+}  // namespace qx::testing

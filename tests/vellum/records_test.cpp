@@ -9,11 +9,10 @@
 #include "vellum/group_table_header.h"
 #include "vellum/group_table_row.h"
 
-namespace qx::vellum::test {
+namespace qx::testing {
 
-using qx::testing::RecordBytes;
-using qx::testing::RecordList;
-namespace slots = qx::testing::slots;
+using namespace qx::vellum;
+
 namespace header_fields = platform::records::group_table_header;
 namespace row_fields = platform::records::group_table_row;
 namespace {
@@ -43,4 +42,4 @@ TEST(GroupTableRowRecord, TheListFollowsTheLinkAtItsEnd) {
 }
 
 }  // namespace
-}  // namespace qx::vellum::test
+}  // namespace qx::testing

@@ -7,7 +7,9 @@
 #include "platform/paths.h"
 #include "vellum/group_table_run.h"
 
-namespace qx::vellum::test {
+namespace qx::testing {
+
+using namespace qx::vellum;
 
 GroupTableRunTest::GroupTableRunTest()
     : confDir("QX_CONF_DIR", dir.path().string()),
@@ -44,9 +46,9 @@ void GroupTableRunTest::runWithoutRows(const BuildRules& rules) {
   exportGroupTable(header.data(), nullptr, rules, messages);
 }
 
-std::vector<std::string> writesOf(const testing::RecordingServer& server) {
+std::vector<std::string> writesOf(const RecordingServer& server) {
   std::vector<std::string> out;
-  for (const testing::Call& call : server.calls()) {
+  for (const Call& call : server.calls()) {
     if (call.operation() != "Range.Item" || call.kind != automation::InvokeKind::PropertyPut) {
       continue;
     }
@@ -57,16 +59,16 @@ std::vector<std::string> writesOf(const testing::RecordingServer& server) {
   return out;
 }
 
-std::vector<std::string> framesOf(const testing::RecordingServer& server) {
+std::vector<std::string> framesOf(const RecordingServer& server) {
   std::vector<std::string> out;
-  for (const testing::Frame& frame : server.frames()) out.push_back(frame.address);
+  for (const Frame& frame : server.frames()) out.push_back(frame.address);
   return out;
 }
 
 std::vector<std::string> GroupTableRunTest::messageTexts() const {
   std::vector<std::string> out;
-  for (const testing::ShownMessage& shown : messages.shown) out.push_back(shown.text);
+  for (const ShownMessage& shown : messages.shown) out.push_back(shown.text);
   return out;
 }
 
-}  // namespace qx::vellum::test
+}  // namespace qx::testing

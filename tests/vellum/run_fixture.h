@@ -14,18 +14,15 @@
 #include "tests/support/temp_dir.h"
 #include "vellum/build_rules.h"
 
-namespace qx::vellum::test {
+namespace qx::testing {
 
-using qx::testing::RecordBytes;
-using qx::testing::RecordList;
-namespace slots = qx::testing::slots;
 namespace header_fields = platform::records::group_table_header;
 namespace row_fields = platform::records::group_table_row;
 
 // "R6C2=0:30" for every Range.Item put the server received, in order (UTF-8).
-std::vector<std::string> writesOf(const testing::RecordingServer& server);
+std::vector<std::string> writesOf(const RecordingServer& server);
 // "B6" for every frame, in order.
-std::vector<std::string> framesOf(const testing::RecordingServer& server);
+std::vector<std::string> framesOf(const RecordingServer& server);
 
 class GroupTableRunTest : public ::testing::Test {
  protected:
@@ -37,22 +34,22 @@ class GroupTableRunTest : public ::testing::Test {
   bool writeHostPicture();
 
   // Calls the export's core as the host calls the library.
-  void run(const BuildRules& rules);
-  void runWithoutRows(const BuildRules& rules);
+  void run(const vellum::BuildRules& rules);
+  void runWithoutRows(const vellum::BuildRules& rules);
 
   std::vector<std::string> writes() const { return writesOf(server); }
   std::vector<std::string> frames() const { return framesOf(server); }
   std::vector<std::string> messageTexts() const;
   std::string cell(int row, int column) const { return server.cellUtf8(1, row, column); }
 
-  testing::TempDir dir;
-  testing::ScopedEnv confDir;
-  testing::RecordingServer server;
-  testing::CapturedMessages messages;
+  TempDir dir;
+  ScopedEnv confDir;
+  RecordingServer server;
+  CapturedMessages messages;
   RecordBytes header{header_fields::kSize};
   RecordList rows{row_fields::kSize, row_fields::next};
   std::string templatePath;
   std::filesystem::path picturePath;
 };
 
-}  // namespace qx::vellum::test
+}  // namespace qx::testing

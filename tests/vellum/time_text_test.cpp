@@ -9,11 +9,14 @@
 
 #include "tests/support/captured_messages.h"
 
-namespace qx::vellum {
+namespace qx::testing {
+
+using namespace qx::vellum;
+
 namespace {
 
 TEST(HourSplit, EqualDividendAndDivisorTakeTheEqualityBranch) {
-  testing::CapturedMessages messages;
+  CapturedMessages messages;
   const auto split = splitHours(60, 60, messages);
   ASSERT_TRUE(split);
   EXPECT_EQ(split->whole, 1);
@@ -26,7 +29,7 @@ TEST(HourSplit, EqualDividendAndDivisorTakeTheEqualityBranch) {
 }
 
 TEST(HourSplit, ASmallerDividendIsRefusedWithItsMessage) {
-  testing::CapturedMessages messages;
+  CapturedMessages messages;
   EXPECT_FALSE(splitHours(59, 60, messages));
   ASSERT_EQ(messages.shown.size(), 1u);
   EXPECT_EQ(messages.shown[0].text, "ori_number < dou_number, err!");
@@ -34,7 +37,7 @@ TEST(HourSplit, ASmallerDividendIsRefusedWithItsMessage) {
 }
 
 TEST(MinutesText, Forms) {
-  testing::CapturedMessages messages;
+  CapturedMessages messages;
   EXPECT_EQ(minutesText(0, messages), "0:00");
   EXPECT_EQ(minutesText(9, messages), "0:09");
   EXPECT_EQ(minutesText(10, messages), "0:10");
@@ -53,4 +56,4 @@ TEST(TruncateToInt32, SaturatesInsteadOfOverflowing) {
 }
 
 }  // namespace
-}  // namespace qx::vellum
+}  // namespace qx::testing

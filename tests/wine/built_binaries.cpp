@@ -11,7 +11,7 @@
 #include "tests/support/loaded_library.h"
 #include "tests/wine/expected_files.h"
 
-namespace qx::wine {
+namespace qx::testing {
 
 const char* builtPath(Deliverable deliverable) {
   switch (deliverable) {
@@ -65,7 +65,7 @@ int runProgram(const char* path) {
 
 bool callLibrary(Deliverable deliverable, const PreparedReport& prepared, int apartmentsLeft) {
   {
-    testing::LoadedLibrary library(builtPath(deliverable));
+    LoadedLibrary library(builtPath(deliverable));
     using Export = void (*)(const void*, const void*);
     const auto exported = reinterpret_cast<Export>(library.symbol(exportName(deliverable)));
     if (exported == nullptr) return false;
@@ -125,4 +125,4 @@ std::string openedFiles(const std::filesystem::path& log, double seconds, std::s
   return text;
 }
 
-}  // namespace qx::wine
+}  // namespace qx::testing

@@ -7,7 +7,7 @@
 
 #include "tests/wine/reports.h"
 
-namespace qx::wine {
+namespace qx::testing {
 
 // The deliverables of this build; null for one that belongs to the other architecture.
 const char* builtPath(Deliverable deliverable);
@@ -55,4 +55,4 @@ std::string unknownRouteMessage(const std::string& value);
 // are there, else after `seconds`: the program starts on its own time.
 std::string openedFiles(const std::filesystem::path& log, double seconds, std::size_t count);
 
-}  // namespace qx::wine
+}  // namespace qx::testing

@@ -29,7 +29,7 @@
 #include "tests/wine/recording_server_ids.h"
 #include "tests/wine/reports.h"
 
-namespace qx::wine {
+namespace qx::testing {
 
 void PrintTo(const Report& report, std::ostream* out) {
   *out << report.name;
@@ -44,8 +44,6 @@ void PrintTo(Deliverable deliverable, std::ostream* out) {
 }
 
 namespace {
-
-using testing::LoadedLibrary;
 
 constexpr const char* kUnknownRoute = "excel";
 
@@ -123,13 +121,13 @@ class BuiltBinaryRun : public ::testing::TestWithParam<RoutedReport> {
     return readWholeFile(expectedLogPath(report())).value_or("(no expected log)");
   }
 
-  testing::TempDir dir;
+  TempDir dir;
   std::filesystem::path messageLog = dir.path() / "messages.log";
-  testing::ScopedEnv messageEnv{"QX_MESSAGE_LOG", messageLog.string()};
+  ScopedEnv messageEnv{"QX_MESSAGE_LOG", messageLog.string()};
   ProcessEnv failureEnv{L"QX_RECORDING_FAIL", GetParam().report.failure};
-  testing::ScopedEnv routeEnv{"QX_SPREADSHEET_SERVER", GetParam().route};
+  ScopedEnv routeEnv{"QX_SPREADSHEET_SERVER", GetParam().route};
   std::filesystem::path openedLog = dir.path() / "opened.log";
-  testing::ScopedEnv openedEnv{"QX_OPENED_LOG", openedLog.string()};
+  ScopedEnv openedEnv{"QX_OPENED_LOG", openedLog.string()};
   std::filesystem::path configuration;
   PreparedReport prepared;
 };
@@ -207,8 +205,8 @@ using ProgramRun = BuiltBinaryRun;
 
 TEST_P(ProgramRun, CallsMatchTheInProcessRun) {
   const std::filesystem::path recording = dir.path() / "recording.log";
-  testing::ScopedEnv recordingEnv("QX_RECORDING_LOG", recording.string());
-  testing::ScopedEnv sheetsEnv("QX_RECORDING_SHEETS", std::to_string(report().sheets));
+  ScopedEnv recordingEnv("QX_RECORDING_LOG", recording.string());
+  ScopedEnv sheetsEnv("QX_RECORDING_SHEETS", std::to_string(report().sheets));
   EXPECT_EQ(runProgram(builtPath(report().deliverable)), report().exitCode);
 
   // The server's library wrote its log as it left the program: calls, references, and whether
@@ -237,9 +235,9 @@ INSTANTIATE_TEST_SUITE_P(UnknownValue, ProgramRun,
 GTEST_ALLOW_UNINSTANTIATED_PARAMETERIZED_TEST(ProgramRun);
 
 }  // namespace
-}  // namespace qx::wine
+}  // namespace qx::testing
 
-namespace qx::wine {
+namespace qx::testing {
 namespace {
 
 // The libraries a module imports, in lower case, read from its import directory; mapped
@@ -292,4 +290,4 @@ INSTANTIATE_TEST_SUITE_P(Built, Deliverables, ::testing::ValuesIn(builtDeliverab
                          [](const auto& info) { return std::string(deliverableName(info.param)); });
 
 }  // namespace
-}  // namespace qx::wine
+}  // namespace qx::testing

@@ -5,7 +5,7 @@
 
 #include "platform/code_page.h"
 
-namespace qx::wine {
+namespace qx::testing {
 
 using automation::InvokeKind;
 using automation::Variant;
@@ -87,7 +87,7 @@ std::string escapedText(std::string_view utf8) {
   return out;
 }
 
-std::string logLine(const testing::Call& call) {
+std::string logLine(const Call& call) {
   std::string line = call.object;
   if (call.sheet != 0) {
     line += '[';
@@ -111,9 +111,9 @@ std::string logLine(const testing::Call& call) {
   return line;
 }
 
-std::string logText(const std::vector<testing::Call>& calls) {
+std::string logText(const std::vector<Call>& calls) {
   std::string text;
-  for (const testing::Call& call : calls) text += logLine(call) + "\n";
+  for (const Call& call : calls) text += logLine(call) + "\n";
   return text;
 }
 
@@ -126,4 +126,4 @@ std::string replaceAll(std::string text, std::string_view from, std::string_view
   return text;
 }
 
-}  // namespace qx::wine
+}  // namespace qx::testing

@@ -6,7 +6,7 @@
 #include "tests/wine/reports.h"
 #include "tests/wine/server_failure.h"
 
-namespace qx::wine {
+namespace qx::testing {
 namespace {
 
 using automation::InvokeKind;
@@ -29,7 +29,7 @@ TEST(CallLog, TextsAreQuotedSoThatEveryLineStaysOneLine) {
 
 TEST(CallLog, OneLineNamesObjectSheetMemberDispidKindAndEveryArgument) {
   const struct {
-    testing::Call call;
+    Call call;
     std::string line;
   } cases[] = {
       {{"Range",
@@ -103,7 +103,7 @@ TEST(ServerFailure, APlannedFailureTakesItsOccurrenceAndCarriesItsDescription) {
       {"", false},
   };
   for (const auto& c : cases) {
-    testing::RecordingServer server;
+    RecordingServer server;
     server.registerAs("Excel.Application");
     EXPECT_EQ(planFailure(server, c.line), c.planned) << c.line;
     automation::Dispatch* application = automation::createServerObject("Excel.Application");
@@ -128,4 +128,4 @@ TEST(ServerFailure, APlannedFailureTakesItsOccurrenceAndCarriesItsDescription) {
 }
 
 }  // namespace
-}  // namespace qx::wine
+}  // namespace qx::testing

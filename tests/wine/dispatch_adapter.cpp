@@ -9,7 +9,7 @@
 #include <new>
 #include <vector>
 
-namespace qx::wine {
+namespace qx::testing {
 
 namespace {
 
@@ -219,4 +219,4 @@ IDispatch* adaptDispatch(automation::Dispatch* object) {
   return adapter;
 }
 
-}  // namespace qx::wine
+}  // namespace qx::testing

@@ -7,10 +7,10 @@
 
 #include "automation/dispatch.h"
 
-namespace qx::wine {
+namespace qx::testing {
 
 // Wraps `object`, taking over the one reference the caller holds. AddRef and Release go
 // through to the object, so that its server's reference count stays the one that counts.
 IDispatch* adaptDispatch(automation::Dispatch* object);
 
-}  // namespace qx::wine
+}  // namespace qx::testing

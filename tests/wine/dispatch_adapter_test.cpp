@@ -13,7 +13,7 @@
 #include "tests/wine/call_log.h"
 #include "tests/wine/dispatch_adapter.h"
 
-namespace qx::wine {
+namespace qx::testing {
 namespace {
 
 constexpr DISPID kWorkbooks = automation::op::kApplicationWorkbooks.dispid,
@@ -61,7 +61,7 @@ class DispatchAdapterTest : public ::testing::Test {
     return v;
   }
 
-  testing::RecordingServer server;
+  RecordingServer server;
   IDispatch* application = nullptr;
 };
 
@@ -151,4 +151,4 @@ TEST_F(DispatchAdapterTest, ServerExceptionsFillExcepinfo) {
 }
 
 }  // namespace
-}  // namespace qx::wine
+}  // namespace qx::testing

@@ -21,7 +21,7 @@
 #include "tests/wine/expected_files.h"
 #include "tests/wine/reports.h"
 
-namespace qx::wine {
+namespace qx::testing {
 
 void PrintTo(const RoutedReport& routed, std::ostream* out) {
   *out << routed.report.name << " (" << routed.route << ")";
@@ -64,12 +64,12 @@ class EmbeddedRun : public ::testing::TestWithParam<RoutedReport> {
         false);
   }
 
-  testing::TempDir dir;
+  TempDir dir;
   fs::path messageLog = dir.path() / "messages.log";
   fs::path openedLog = dir.path() / "opened.log";
-  testing::ScopedEnv messageEnv{"QX_MESSAGE_LOG", messageLog.string()};
-  testing::ScopedEnv openedEnv{"QX_OPENED_LOG", openedLog.string()};
-  testing::ScopedEnv routeEnv{"QX_SPREADSHEET_SERVER", GetParam().route};
+  ScopedEnv messageEnv{"QX_MESSAGE_LOG", messageLog.string()};
+  ScopedEnv openedEnv{"QX_OPENED_LOG", openedLog.string()};
+  ScopedEnv routeEnv{"QX_SPREADSHEET_SERVER", GetParam().route};
   fs::path configuration;
   PreparedReport prepared;
 };
@@ -95,7 +95,7 @@ TEST_P(EmbeddedRun, FillsTheExampleReportAndOpensIt) {
 using SavingEmbeddedRun = EmbeddedRun;
 
 TEST_P(SavingEmbeddedRun, OpensNothingWhenTheSettingSaysNo) {
-  testing::ScopedEnv openEnv("QX_OPEN_REPORT", " NO ");
+  ScopedEnv openEnv("QX_OPEN_REPORT", " NO ");
   useExampleFiles(report(), prepared);
   const auto before = readWholeFile(templateOf(prepared));
   EXPECT_EQ(run(), report().exitCode);
@@ -145,4 +145,4 @@ INSTANTIATE_TEST_SUITE_P(Embedded, SavingEmbeddedRun, ::testing::ValuesIn(saving
                          kRouteAndName);
 
 }  // namespace
-}  // namespace qx::wine
+}  // namespace qx::testing

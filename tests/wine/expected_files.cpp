@@ -6,7 +6,7 @@
 
 #include "platform/code_page.h"
 
-namespace qx::wine {
+namespace qx::testing {
 
 namespace fs = std::filesystem;
 
@@ -78,4 +78,4 @@ std::string expectedMessageLog(const Report& report) {
   return text;
 }
 
-}  // namespace qx::wine
+}  // namespace qx::testing

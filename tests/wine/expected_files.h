@@ -7,7 +7,7 @@
 
 #include "tests/wine/reports.h"
 
-namespace qx::wine {
+namespace qx::testing {
 
 // expected/<report name>.log of the source tree.
 std::filesystem::path expectedLogPath(const Report& report);
@@ -37,4 +37,4 @@ std::filesystem::path templateOf(const PreparedReport& prepared);
 // removed, so that only this run's report can pass.
 std::filesystem::path freshSavedCopyPath(const std::filesystem::path& folder, const Report& report);
 
-}  // namespace qx::wine
+}  // namespace qx::testing

@@ -19,7 +19,7 @@
 #include "tests/wine/recording_server_ids.h"
 #include "tests/wine/server_failure.h"
 
-namespace qx::wine {
+namespace qx::testing {
 namespace {
 
 // Created on first use and never destroyed: objects handed out may outlive any static.
@@ -75,32 +75,33 @@ IDispatch* newApplication() {
   return adaptDispatch(automation::createServerObject("Excel.Application"));
 }
 
-fake::Factory factory(newApplication);
+Factory factory(newApplication);
 
 }  // namespace
-}  // namespace qx::wine
+}  // namespace qx::testing
 
-using qx::wine::recordingServer;
+using qx::testing::recordingServer;
 
 extern "C" __declspec(dllexport) HRESULT STDAPICALLTYPE
     DllGetClassObject(REFCLSID classId, REFIID iid, void** object) {
   if (object == nullptr) return E_POINTER;
   *object = nullptr;
   if (!IsEqualCLSID(classId, kRecordingServerClassId)) return CLASS_E_CLASSNOTAVAILABLE;
-  return qx::wine::factory.QueryInterface(iid, object);
+  return qx::testing::factory.QueryInterface(iid, object);
 }
 
 extern "C" __declspec(dllexport) HRESULT STDAPICALLTYPE DllCanUnloadNow() {
-  const bool inUse = qx::wine::server != nullptr && recordingServer().outstandingReferences() > 0;
-  return !inUse && qx::fake::Factory::locks() == 0 ? S_OK : S_FALSE;
+  const bool inUse =
+      qx::testing::server != nullptr && recordingServer().outstandingReferences() > 0;
+  return !inUse && qx::testing::Factory::locks() == 0 ? S_OK : S_FALSE;
 }
 
 // A fresh server with `sheets` worksheets. 0 while clients still hold its objects.
 extern "C" __declspec(dllexport) int qx_recording_reset(int sheets) {
-  if (qx::wine::server != nullptr) {
-    if (qx::wine::server->outstandingReferences() != 0) return 0;
-    delete qx::wine::server;
-    qx::wine::server = nullptr;
+  if (qx::testing::server != nullptr) {
+    if (qx::testing::server->outstandingReferences() != 0) return 0;
+    delete qx::testing::server;
+    qx::testing::server = nullptr;
   }
   recordingServer(sheets);
   return 1;
@@ -108,7 +109,7 @@ extern "C" __declspec(dllexport) int qx_recording_reset(int sheets) {
 
 // The call log; copies at most size - 1 bytes and a NUL, returns the whole log's length.
 extern "C" __declspec(dllexport) int qx_recording_log_text(char* buffer, int size) {
-  const std::string text = qx::wine::logText(recordingServer().calls());
+  const std::string text = qx::testing::logText(recordingServer().calls());
   if (buffer != nullptr && size > 0) {
     const std::size_t copied = std::min(text.size(), static_cast<std::size_t>(size - 1));
     std::memcpy(buffer, text.data(), copied);
@@ -128,8 +129,8 @@ extern "C" __declspec(dllexport) int qx_recording_objects_created() {
 // Null `reserved` on detach: the library is freed while the process lives on, as COM frees
 // in-process servers when the last apartment of the thread is uninitialised.
 extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID reserved) {
-  if (reason == DLL_PROCESS_DETACH && qx::wine::server != nullptr) {
-    qx::wine::writeLogFile(reserved == nullptr);
+  if (reason == DLL_PROCESS_DETACH && qx::testing::server != nullptr) {
+    qx::testing::writeLogFile(reserved == nullptr);
   }
   return TRUE;
 }

@@ -20,7 +20,7 @@
 #include "vellum/build_rules.h"
 #include "vellum/group_table_run.h"
 
-namespace qx::wine {
+namespace qx::testing {
 
 void PrintTo(const Report& report, std::ostream* out) {
   *out << report.name;
@@ -56,11 +56,11 @@ int runInProcess(Deliverable deliverable, const PreparedReport& prepared) {
 // A report's own configuration folder and message log, named by the environment as the host
 // names them, for one run in this process.
 struct RunFolder {
-  testing::TempDir dir;
+  TempDir dir;
   std::filesystem::path configuration = dir.path() / "qx_conf";
   std::filesystem::path messageLog = dir.path() / "messages.log";
-  testing::ScopedEnv confEnv{"QX_CONF_DIR", configuration.string()};
-  testing::ScopedEnv logEnv{"QX_MESSAGE_LOG", messageLog.string()};
+  ScopedEnv confEnv{"QX_CONF_DIR", configuration.string()};
+  ScopedEnv logEnv{"QX_MESSAGE_LOG", messageLog.string()};
 
   std::string messages(const PreparedReport& prepared) const {
     return withPlaceholders(readWholeFile(messageLog).value_or(""), prepared, false);
@@ -82,7 +82,7 @@ class ReferenceLog : public ::testing::TestWithParam<Report> {};
 TEST_P(ReferenceLog, InProcessRunMatchesTheExpectedLog) {
   const Report& report = GetParam();
   RunFolder folder;
-  testing::RecordingServer server(report.sheets);
+  RecordingServer server(report.sheets);
   server.registerAs("Excel.Application");
   if (!report.failure.empty()) {
     ASSERT_TRUE(planFailure(server, report.failure)) << report.failure;
@@ -139,4 +139,4 @@ INSTANTIATE_TEST_SUITE_P(Reports, EngineRun, ::testing::ValuesIn(engineReports()
                          [](const auto& info) { return info.param.name; });
 
 }  // namespace
-}  // namespace qx::wine
+}  // namespace qx::testing

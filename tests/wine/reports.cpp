@@ -11,16 +11,10 @@
 #include "tests/support/record_bytes.h"
 #include "tests/wine/call_log.h"
 
-namespace qx::wine {
+namespace qx::testing {
 
 namespace {
 
-using qx::testing::checkPointFile;
-using qx::testing::checkPointRow;
-using qx::testing::RecordBytes;
-using qx::testing::RecordList;
-using qx::testing::ResultHost;
-namespace slots = qx::testing::slots;
 using namespace qx::testing::layouts;
 
 namespace fs = std::filesystem;
@@ -95,15 +89,8 @@ PreparedReport groupTable(const fs::path& configuration, bool withPicture) {
   header->int32(gt::border_weight, 2);
   header->int32(gt::time_format, 1);
   header->int32(gt::group_column, 1);
-  // Slots 1 and 2: shown flag, row and column at 4 and 16, their texts at 312 and 568.
-  header->int32(4, 1);
-  header->int32(8, 2);
-  header->int32(12, 1);
-  header->raw(312, gbk("分组报表"));
-  header->int32(16, 0);
-  header->int32(20, 2);
-  header->int32(24, 3);
-  header->raw(568, gbk("不显示"));
+  header->slot(slots::kGroupTable[0], gbk("分组报表"), 2, 1)
+      .slot(slots::kGroupTable[1], gbk("不显示"), 2, 3, /*shown=*/0);
   if (withPicture) {
     header->int32(gt::picture_flag, 1)
         .utf8Text(gt::picture_first_cell, "B2")
@@ -116,7 +103,7 @@ PreparedReport groupTable(const fs::path& configuration, bool withPicture) {
   } records[] = {{"一号", 30}, {"一号", 45}, {"二号", 90}};
   for (const auto& record : records) {
     RecordBytes& row = rows->add();
-    row.raw(4, gbk(record.key));  // the group key
+    row.text(gtr::group_key, gbk(record.key));
     row.real(gtr::time_value, record.minutes);
   }
   prepared.header = header->data();
@@ -148,7 +135,7 @@ PreparedReport dualSpec(const fs::path& configuration) {
     int count;
   } records[] = {{"甲组", 12}, {"乙组", -3}};
   for (const auto& record : records) {
-    rows->add().text(186, gbk(record.name)).int32(8, record.count);
+    rows->add().text(dsr::primary_b, gbk(record.name)).int32(dsr::primary_c, record.count);
   }
   prepared.header = header->data();
   prepared.firstRow = rows->first();
@@ -187,17 +174,14 @@ PreparedReport resultTable(const fs::path& configuration, bool paged) {
   host->header.slot(slots::kResult[0], gbk("结果表"), 2, 1);
   host->header.slot(slots::kResult[1], "off", 2, 2, false);
   host->header.text(rs::column_spec, paged ? "ae" : "aeb");
-  host->header.int32(rs::first_body_row, 5).int32(rs::last_body_row, paged ? 7 : 20);
-  host->header.int32(rs::pagination, paged)
-      .int32(rs::switch_a, /*switchA=*/paged)
-      .int32(rs::switch_b, false);
+  host->bodyRows(5, paged ? 7 : 20).pagination(paged, /*switchA=*/paged, false);
   const char* names[] = {"甲", "乙", "丙", "丁"};
   const char* amounts[] = {"1", "2", "4", "10"};
   for (int i = 0; i < 4; ++i) {
     RecordBytes& row = host->addRow();
-    row.text(0, gbk(names[i]));
-    row.text(200, amounts[i]);
-    row.text(50, std::string(1, 'b').append(std::to_string(i)));
+    row.text(rr::field_a, gbk(names[i]))
+        .text(rr::field_e, amounts[i])
+        .text(rr::field_b, std::string(1, 'b').append(std::to_string(i)));
   }
   writeFile(platform::tempFile("pinebrook_temp.dat"), host->transferRecord());
   return prepared;
@@ -368,4 +352,4 @@ std::string withPlaceholders(std::string text, const PreparedReport& prepared, b
   return text;
 }
 
-}  // namespace qx::wine
+}  // namespace qx::testing

@@ -10,7 +10,7 @@
 #include <utility>
 #include <vector>
 
-namespace qx::wine {
+namespace qx::testing {
 
 enum class Deliverable { Heron, Vellum, VellumX, Kestrel, Tamarack };
 
@@ -54,4 +54,4 @@ std::vector<Report> engineReports();
 // appear as the log quotes them.
 std::string withPlaceholders(std::string text, const PreparedReport& prepared, bool escaped);
 
-}  // namespace qx::wine
+}  // namespace qx::testing

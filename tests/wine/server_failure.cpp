@@ -6,9 +6,9 @@
 
 #include "platform/code_page.h"
 
-namespace qx::wine {
+namespace qx::testing {
 
-bool planFailure(testing::RecordingServer& server, std::string_view line) {
+bool planFailure(RecordingServer& server, std::string_view line) {
   std::vector<std::string> fields;
   std::size_t start = 0;
   for (int i = 0; i < 3; ++i) {
@@ -34,4 +34,4 @@ bool planFailure(testing::RecordingServer& server, std::string_view line) {
   return true;
 }
 
-}  // namespace qx::wine
+}  // namespace qx::testing

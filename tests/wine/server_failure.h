@@ -7,10 +7,10 @@
 
 #include "tests/support/recording_server.h"
 
-namespace qx::wine {
+namespace qx::testing {
 
 // Makes `server` fail that call, with an exception carrying the description (UTF-8) when the
 // HRESULT is DISP_E_EXCEPTION. False, and nothing changed, when the line does not parse.
-bool planFailure(testing::RecordingServer& server, std::string_view line);
+bool planFailure(RecordingServer& server, std::string_view line);
 
-}  // namespace qx::wine
+}  // namespace qx::testing
