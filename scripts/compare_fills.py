@@ -128,7 +128,10 @@ def main():
     work.mkdir(parents=True, exist_ok=True)
     failed = 0
     compared = 0
-    for name, description in reports(work, args.corpus if Path(args.corpus).is_dir() else None):
+    # The descriptions name their templates from the work folder: a relative corpus given on
+    # the command line is made absolute first.
+    corpus = Path(args.corpus).resolve()
+    for name, description in reports(work, corpus if corpus.is_dir() else None):
         suffix = ".xlsm" if name.endswith(".xlsm") else ".xlsx"
         out = [work / ("a" + suffix), work / ("b" + suffix)]
         codes = [fill(build, description, o, work / "conf") for build, o in
