@@ -12,6 +12,7 @@ and the time each reader took; exits 1 on any difference, naming the first few.
 """
 
 import csv
+import datetime
 import itertools
 import os
 import shutil
@@ -45,7 +46,28 @@ def trimmed(values):
     return values
 
 
+# How LibreOffice writes a date or a time into CSV (as en-US shows it).
+TIME_FORMATS = ("%I:%M:%S %p", "%H:%M:%S", "%m/%d/%Y %I:%M:%S %p", "%m/%d/%Y %H:%M:%S",
+                "%m/%d/%y", "%m/%d/%Y", "%Y-%m-%d", "%Y-%m-%d %H:%M:%S")
+
+
+def same_moment(ours, text):
+    for form in TIME_FORMATS:
+        try:
+            theirs = datetime.datetime.strptime(text, form)
+        except ValueError:
+            continue
+        if isinstance(ours, datetime.datetime):
+            return theirs == ours.replace(microsecond=0)
+        if isinstance(ours, datetime.date):
+            return theirs.date() == ours
+        return theirs.time() == ours.replace(microsecond=0)
+    return False
+
+
 def same_value(ours, text):
+    if isinstance(ours, (datetime.date, datetime.time)):
+        return same_moment(ours, text)
     if ours is None:
         return text == ""
     if isinstance(ours, bool):
