@@ -10,7 +10,8 @@
 // alone.
 //
 // CPU is user + system time of the job's process (and its children); peak is its maximum
-// resident set. heron also runs with QX_SAVE_THREADS=1, its save on one thread; the ratios
+// resident set. heron also runs with QX_SAVE_THREADS=1, on one thread: its data file read and
+// its save deflated on the thread that writes; the ratios
 // are CPU and wall time against libxlsxwriter's. For the libraries, CPU and peak count the export
 // call alone: its peak over the resident set just before the call, which already holds the records.
 
@@ -354,7 +355,7 @@ int runner(bool quick, bool hostOnly, bool heronOnly, const Setup& s) {
     }
     const long cells = rows * kCells;
     printRow("heron", rows, cells, engine, &writer);
-    printRow("heron, save on one thread", rows, cells, oneThread, &writer);
+    printRow("heron, one thread", rows, cells, oneThread, &writer);
     printRow("libxlsxwriter constant_memory", rows, cells, writer, nullptr);
     std::printf("%-28s %9s %9.0f ns per cell; output %.1f MB (libxlsxwriter %.1f MB)\n", "", "",
                 median(engine.cpu) / static_cast<double>(cells) * 1e9,

@@ -5,6 +5,7 @@
 #include <string>
 #include <string_view>
 
+#include "heron/body_reader.h"
 #include "heron/check_point_file.h"
 #include "heron/run_policy.h"
 #include "platform/code_page.h"
@@ -39,28 +40,18 @@ void writeHeaderTexts(report::Table& table, const CheckPointHeader& header) {
 }
 
 // The field a spec letter selects; null for "w" and for characters that take no column.
-const std::string* selectedField(const CheckPointRow& record, char letter) {
-  switch (letter) {
-    case 'a':
-      return &record.fieldA;
-    case 'b':
-      return &record.fieldB;
-    case 'c':
-      return &record.fieldC;
-    case 'd':
-      return &record.fieldD;
-    default:
-      return nullptr;
-  }
+const std::u16string* selectedField(const BodyRecord& record, char letter) {
+  if (letter < 'a' || letter > 'd') return nullptr;
+  return &record.fields[static_cast<std::size_t>(letter - 'a')];
 }
 
 // One body row: each of a, b, c, d writes its field and frames the cell; "w" frames the cell
 // and leaves the template's content; any other character takes no column.
-void writeBodyRow(report::Table& table, const CheckPointRow& record, std::string_view spec,
+void writeBodyRow(report::Table& table, const BodyRecord& record, std::string_view spec,
                   std::int64_t row, std::int32_t weight) {
   int column = 1;
   for (const char letter : spec) {
-    const std::string* field = selectedField(record, letter);
+    const std::u16string* field = selectedField(record, letter);
     if (field == nullptr && letter != 'w') continue;
     if (field != nullptr) table.write(row, column, *field);
     table.frame(column, row, weight);
@@ -100,15 +91,18 @@ Outcome fillTemplate(const RunFiles& files, const CheckPointHeader& first, repor
 
   writeHeaderTexts(table, header);
   std::int64_t row = first.firstRow;
-  CheckPointRow record;
-  for (std::int32_t i = 0; i < header.rowCount; ++i, ++row) {
-    if (data->readRow(record) != ReadResult::Complete) {
-      // The rows written so far stay in the open, unsaved workbook for the user to see.
-      messages.show(kBodyShort, Buttons::OkCancel);
-      data->close();
-      return Outcome::Stopped;
+  {
+    BodyReader records(*data, header.rowCount, header.columnSpec, files.readAhead);
+    for (std::int32_t i = 0; i < header.rowCount; ++i, ++row) {
+      const BodyRecord* record = records.next();
+      if (record == nullptr) {
+        // The rows written so far stay in the open, unsaved workbook for the user to see.
+        messages.show(kBodyShort, Buttons::OkCancel);
+        data->close();
+        return Outcome::Stopped;
+      }
+      writeBodyRow(table, *record, header.columnSpec, row, header.borderWeight);
     }
-    writeBodyRow(table, record, header.columnSpec, row, header.borderWeight);
   }
   data->close();
 
@@ -123,6 +117,7 @@ RunFiles fixedRunFiles() {
   RunFiles files;
   files.dataFile = platform::tempFile("check_point_temp.dat");
   files.picture = platform::hostTextFromPath(platform::tempFile("set_check_point_pictrue.bmp"));
+  files.readAhead = readAheadByDefault();
   return files;
 }
 

@@ -18,6 +18,8 @@ struct RunFiles {
   // Called just before each opening of the data file (1, then 2). The run reads the header
   // twice; tests change or remove the file between the two readings through this.
   std::function<void(int opening)> beforeOpeningDataFile;
+  // Whether the body records are read on a thread of their own while the fill writes.
+  bool readAhead = true;
 };
 
 // The fixed files: check_point_temp.dat and set_check_point_pictrue.bmp in the temp folder of

@@ -23,6 +23,14 @@ void writeCell(const AutomationObject& range, int row, int column, std::string_v
   invoke(range, op::kRangeItemPut, cell.arguments);
 }
 
+void writeCell(const AutomationObject& range, int row, int column, std::u16string_view text,
+               WrittenCell& cell) {
+  cell.arguments[0].setInteger(row);
+  cell.arguments[1].setInteger(column);
+  cell.arguments[2].setText(text);
+  invoke(range, op::kRangeItemPut, cell.arguments);
+}
+
 void writeCell(const AutomationObject& range, int row, int column, std::string_view text) {
   WrittenCell cell;
   writeCell(range, row, column, text, cell);

@@ -29,6 +29,9 @@ struct WrittenCell {
 // The same call, its arguments built in `cell`'s room.
 void writeCell(const automation::AutomationObject& range, int row, int column,
                std::string_view text, WrittenCell& cell);
+// The same with the text already in UTF-16.
+void writeCell(const automation::AutomationObject& range, int row, int column,
+               std::u16string_view text, WrittenCell& cell);
 
 // Range.Item get, then Range.Text of that cell, as a code page 936 text (empty when the cell
 // shows nothing). The cell's holder is released before returning.

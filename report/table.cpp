@@ -13,6 +13,10 @@ void Table::write(std::int64_t row, int column, std::string_view text) {
   writeCell(session_.usedRange, sheetRow(row, op::kRangeItemPut, policy_), column, text, written_);
 }
 
+void Table::write(std::int64_t row, int column, std::u16string_view text) {
+  writeCell(session_.usedRange, sheetRow(row, op::kRangeItemPut, policy_), column, text, written_);
+}
+
 void Table::frame(int column, std::int64_t row, std::int32_t weight) {
   if (row < 1 && policy_.frameAboveSheet) {
     throw automation::AutomationError(op::kWorksheetRange.name, *policy_.frameAboveSheet);

@@ -26,6 +26,8 @@ class Table {
   // The text (code page 936) into (row, column) counted from the used range's top-left cell,
   // through arguments reused from cell to cell.
   void write(std::int64_t row, int column, std::string_view text);
+  // The same with a text already in UTF-16.
+  void write(std::int64_t row, int column, std::u16string_view text);
 
   // Frames the cell at (column, row) of the sheet with `weight`; its range is held until the
   // next frame or release().

@@ -428,6 +428,38 @@ TEST_F(CheckPointRun, OnlyWFramesTheTemplateCellsWithoutWritingThem) {
   for (const auto& frame : server.frames()) EXPECT_EQ(frame.weight.integerValue(), -4138);
 }
 
+// Records read ahead on their own thread end at the same place: past the first batches, both
+// ways of reading write the same cells and stop at the same short record.
+TEST_F(CheckPointRun, ShortBodyFarDownStopsAtTheSameRowReadAheadOrNot) {
+  for (const bool ahead : {false, true}) {
+    SCOPED_TRACE(ahead);
+    RecordingServer fresh;
+    fresh.registerAs("Excel.Application");
+    messages.shown.clear();
+    files.readAhead = ahead;
+    RecordBytes bytes = header();
+    bytes.int32(header_fields::row_count, 900).text(header_fields::column_spec, "ba");
+    std::vector<std::string> rows;
+    for (int i = 0; i < 600; ++i) {
+      std::string text = "a";
+      text += std::to_string(i);
+      rows.push_back(checkPointRow(text, "b", "", ""));
+    }
+    rows.push_back(checkPointRow("cut", "", "", "").substr(0, 100));
+    writeData(bytes, rows);
+    EXPECT_EQ(run(), report::Outcome::Stopped);
+    expectMessages({{kBodyShort, Buttons::OkCancel}});
+    EXPECT_EQ(fresh.cellUtf8(1, 5, 1), "b");
+    EXPECT_EQ(fresh.cellUtf8(1, 5, 2), "a0");
+    EXPECT_EQ(fresh.cellUtf8(1, 604, 2), "a599");
+    EXPECT_EQ(fresh.cellUtf8(1, 605, 2), "");
+    EXPECT_EQ(fresh.frames().size(), 1200u);
+    EXPECT_EQ(fresh.saveCount(), 0);
+    EXPECT_EQ(fresh.outstandingReferences(), 0);
+    EXPECT_FALSE(openedByThisProcess(files.dataFile));
+  }
+}
+
 TEST_F(CheckPointRun, EmptySpecStillReadsEveryRecord) {
   RecordBytes bytes = header();
   writeData(bytes.int32(header_fields::row_count, 2).text(header_fields::column_spec, ""),
