@@ -73,11 +73,15 @@ def same_value(ours, text):
     if isinstance(ours, bool):
         return text.upper() == str(ours).upper()
     if isinstance(ours, (int, float)):
+        # A percentage cell comes into CSV as LibreOffice shows it: "9%" for 0.09.
+        scale = 100.0 if text.endswith("%") else 1.0
         try:
-            theirs = float(text.replace(",", ""))
+            theirs = float(text.rstrip("%").replace(",", "")) / scale
         except ValueError:
             return False
-        return abs(theirs - ours) <= 1e-9 * max(1.0, abs(ours))
+        # As shown, so as exact as the shown digits.
+        tolerance = 0.5 / scale * 10 ** -len(text.rstrip("%").partition(".")[2]) if scale > 1 else 0
+        return abs(theirs - ours) <= max(tolerance, 1e-9 * max(1.0, abs(ours)))
     return str(ours) == text
 
 
