@@ -5,6 +5,7 @@
 #include "kestrel/column_symbols.h"
 #include "kestrel/dual_spec_row.h"
 #include "kestrel/run_policy.h"
+#include "platform/prefetch.h"
 #include "platform/record_chain.h"
 #include "report/cell_address.h"
 #include "report/workbook_run.h"
@@ -73,6 +74,7 @@ Outcome fillWorkbook(report::WorkbookRun& run, const DualSpecHeader& header,
   int ordinal = 1;
   for (const std::uint8_t* record = firstRow; record != nullptr; ++ordinal, ++row) {
     const platform::Bytes bytes = rowBytes(record);
+    platform::prefetchRecord(nextRow(bytes), kDualSpecRowSize);
     TableRowWriter writer(table, row, header.borderWeight);
     writer.symbols(header.primarySpec, primaryField, bytes, ordinal);
     writer.symbols(header.secondarySpec, secondaryField, bytes, ordinal);

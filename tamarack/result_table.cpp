@@ -1,5 +1,7 @@
 #include "tamarack/result_table.h"
 
+#include "platform/prefetch.h"
+
 namespace qx::tamarack {
 
 ResultTable::ResultTable(report::Table& table, HeaderBlock header, bool shifted,
@@ -21,6 +23,7 @@ bool ResultTable::writeRows(std::uintptr_t firstRowAddress) {
   int recordIndex = -1;
   for (std::uintptr_t address = firstRowAddress; address != 0;) {
     const RowRecord record(address);
+    platform::prefetchRecord(reinterpret_cast<const void*>(record.nextAddress()), row::kSize);
     ++recordIndex;
     if (header_.paginated() && currentRow_ > header_.lastBodyRow()) {
       if (!turnPage()) return false;

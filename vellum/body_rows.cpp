@@ -4,6 +4,7 @@
 #include <string>
 
 #include "platform/code_page.h"
+#include "platform/prefetch.h"
 #include "report/number_text.h"
 #include "vellum/column_letters.h"
 #include "vellum/run_policy.h"
@@ -31,6 +32,7 @@ class BodyWriter {
   // text was refused (told to the user).
   bool write(const std::uint8_t* first) {
     for (const std::uint8_t* record = first; record != nullptr;) {
+      platform::prefetchRecord(nextRowRecord(record), kRowRecordSize);
       if (!writeRecord(decodeRow(platform::Bytes(record, kRowRecordSize)))) return false;
       record = nextRowRecord(record);
       if (record == nullptr && totalDue() && !writeTotal()) return false;
