@@ -91,18 +91,20 @@ Outcome fillTemplate(const RunFiles& files, const CheckPointHeader& first, repor
 
   writeHeaderTexts(table, header);
   std::int64_t row = first.firstRow;
+  bool complete = true;
   {
     BodyReader records(*data, header.rowCount, header.columnSpec, files.readAhead);
-    for (std::int32_t i = 0; i < header.rowCount; ++i, ++row) {
+    for (std::int32_t i = 0; i < header.rowCount && complete; ++i, ++row) {
       const BodyRecord* record = records.next();
-      if (record == nullptr) {
-        // The rows written so far stay in the open, unsaved workbook for the user to see.
-        messages.show(kBodyShort, Buttons::OkCancel);
-        data->close();
-        return Outcome::Stopped;
-      }
-      writeBodyRow(table, *record, header.columnSpec, row, header.borderWeight);
+      complete = record != nullptr;
+      if (complete) writeBodyRow(table, *record, header.columnSpec, row, header.borderWeight);
     }
+  }  // the reading thread has stopped before the file is closed
+  if (!complete) {
+    // The rows written so far stay in the open, unsaved workbook for the user to see.
+    messages.show(kBodyShort, Buttons::OkCancel);
+    data->close();
+    return Outcome::Stopped;
   }
   data->close();
 
