@@ -85,7 +85,6 @@ progid=$(define QX_FAKE_PROGID)
 clsid=$(define QX_FAKE_CLSID_TEXT)
 localProgid=$(define QX_FAKE_LOCAL_PROGID)
 localClsid=$(define QX_FAKE_LOCAL_CLSID_TEXT)
-controlClsid=$(define QX_FAKE_CONTROL_CLSID_TEXT)
 handlerProgid=$(define QX_FAKE_HANDLER_PROGID)
 handlerClsid=$(define QX_FAKE_HANDLER_CLSID_TEXT)
 dll=$(windowsPath com/qx_fake_server.dll)
@@ -93,5 +92,4 @@ exe=$(windowsPath com/qx_fake_local_server.exe)
 
 register "$progid" "$clsid" InprocServer32 "$dll"
 register "$localProgid" "$localClsid" LocalServer32 "$exe"
-register "" "$controlClsid" LocalServer32 "$exe"
 register "$handlerProgid" "$handlerClsid" InprocHandler32 "$dll"

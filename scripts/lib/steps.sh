@@ -53,17 +53,30 @@ ctest_numbers() {
   echo "${line##* out of } $(echo "$line" | sed -E 's/.*passed, ([0-9]+) tests? failed.*/\1/')"
 }
 
-# "N of M tests passed" or "N of M tests failed: names", from a CTest log.
+# The tests of a CTest log that timed out once and passed when run again (--repeat
+# after-timeout), as "; N hung once and passed on a second run: names"; nothing when none did.
+ctest_hung_once() {
+  local names
+  names=$(sed -nE 's/^([0-9]+\/[0-9]+ )?Test +#[0-9]+: ([^ ]+) .*\*\*\*Timeout.*/\2/p' "$1" |
+    sort -u | while read -r name; do
+      sed -n '/^The following tests FAILED:/,/^[^[:space:]]/p' "$1" | grep -qF " - $name " ||
+        echo "$name"
+    done)
+  [ -z "$names" ] || echo "; $(echo "$names" | wc -l) hung once and passed on a second run: $(echo "$names" | head -n 5 | paste -sd, -)"
+}
+
+# "N of M tests passed" or "N of M tests failed: names", from a CTest log; and the tests that
+# passed only on a second run after hanging.
 ctest_counts() {
   local log=$1 total failed
   read -r total failed <<<"$(ctest_numbers "$log")" || true
   if [ -z "$total" ]; then
     echo "no test result (see $log)"
   elif [ "$failed" -eq 0 ]; then
-    echo "$total of $total tests passed"
+    echo "$total of $total tests passed$(ctest_hung_once "$log")"
   else
     # Only the list under "FAILED": the one under "did not run" names skipped tests.
     echo "$failed of $total tests failed: $(sed -n '/^The following tests FAILED:/,/^[^[:space:]]/p' "$log" |
-      sed -nE 's/^[[:space:]]+[0-9]+ - ([^ ]+) \(.*/\1/p' | head -n 5 | paste -sd, -) (see $log)"
+      sed -nE 's/^[[:space:]]+[0-9]+ - ([^ ]+) \(.*/\1/p' | head -n 5 | paste -sd, -)$(ctest_hung_once "$log") (see $log)"
   fi
 }

@@ -25,7 +25,7 @@ class ComFixture : public ::testing::Test {
     ASSERT_TRUE(application.createByProgId(progId))
         << progId << " is not registered in this Wine prefix "
         << "(scripts/register-test-servers.sh registers it)";
-    ASSERT_TRUE(inProcess() ? fake.connect() : fake.connectOutOfProcess())
+    ASSERT_TRUE(inProcess() ? fake.connect() : fake.connectOutOfProcess(application))
         << "the fake server cannot be read";
     connected_ = true;
     if (!inProcess()) {

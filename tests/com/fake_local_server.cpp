@@ -1,6 +1,7 @@
 // The fake objects served out of process: COM starts this program for the LocalServer32
-// classes and calls arrive marshalled from the test process. Each class serves one creation,
-// so every test session gets a process of its own and none is handed a server on its way out.
+// class and calls arrive marshalled from the test process. The class serves one creation, so
+// every test session gets a process of its own and none is handed a server on its way out; the
+// session's control object comes from the objects it was given, never from another process.
 // It ends when the last object and control are gone, or when nobody comes.
 #include <windows.h>
 
@@ -25,16 +26,13 @@ bool idle() {
 int main() {
   if (FAILED(CoInitialize(nullptr))) return 1;
   qx::testing::state().deferredFillIn = false;
+  qx::testing::state().makeControl = qx::testing::makeControl;
   static qx::testing::Factory objects(
       []() -> IDispatch* { return qx::testing::FakeObject::make(); });
-  static qx::testing::Factory controls([]() -> IDispatch* { return qx::testing::makeControl(); });
   const CLSID objectClass = QX_FAKE_LOCAL_CLSID_INIT;
-  const CLSID controlClass = QX_FAKE_CONTROL_CLSID_INIT;
-  DWORD objectCookie = 0, controlCookie = 0;
+  DWORD objectCookie = 0;
   if (FAILED(CoRegisterClassObject(objectClass, &objects, CLSCTX_LOCAL_SERVER, REGCLS_SINGLEUSE,
-                                   &objectCookie)) ||
-      FAILED(CoRegisterClassObject(controlClass, &controls, CLSCTX_LOCAL_SERVER, REGCLS_SINGLEUSE,
-                                   &controlCookie))) {
+                                   &objectCookie))) {
     CoUninitialize();
     return 1;
   }
@@ -52,7 +50,6 @@ int main() {
     DispatchMessage(&message);
   }
   CoRevokeClassObject(objectCookie);
-  CoRevokeClassObject(controlCookie);
   CoUninitialize();
   return 0;
 }

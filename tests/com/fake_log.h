@@ -45,6 +45,9 @@ inline constexpr std::int32_t kReset = 3;        // method
 inline constexpr std::int32_t kFailNext = 4;
 inline constexpr std::int32_t kAnswerNext = 5;  // method: dispid I4, answer I4
 inline constexpr std::int32_t kProcessId = 6;   // get: I4, the server process's id
+// Asked of any object of the out-of-process server (get: VT_DISPATCH): the control object of
+// that same process, so that a test never reads the log of another test's server. Not logged.
+inline constexpr std::int32_t kControlOfThisServer = 0x7F000001;
 }  // namespace control
 
 }  // namespace qx::testing

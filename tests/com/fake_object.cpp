@@ -182,6 +182,12 @@ HRESULT FakeObject::GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) {
 HRESULT FakeObject::Invoke(DISPID dispid, REFIID, LCID, WORD flags, DISPPARAMS* parameters,
                            VARIANT* result, EXCEPINFO* exception, UINT*) {
   if (parameters == nullptr) return E_INVALIDARG;
+  if (dispid == control::kControlOfThisServer && state().makeControl != nullptr) {
+    if (result == nullptr) return E_INVALIDARG;
+    result->vt = VT_DISPATCH;
+    result->pdispVal = state().makeControl();
+    return S_OK;
+  }
   RecordedCall call;
   call.object = serial_;
   call.dispid = dispid;

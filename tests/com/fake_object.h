@@ -34,6 +34,8 @@ struct ServerState {
   // A deferred fill-in routine means nothing outside this process, and Wine's marshalling
   // hands its address to the client as it is; a server in a process of its own fills at once.
   bool deferredFillIn = true;
+  // Makes the control object (control::kControlOfThisServer); set out of process only.
+  IDispatch* (*makeControl)() = nullptr;
 };
 
 ServerState& state();

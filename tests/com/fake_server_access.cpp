@@ -29,14 +29,16 @@ bool FakeServer::connect() {
          bind(module, "qx_fake_answer_next", answerNext_);
 }
 
-bool FakeServer::connectOutOfProcess() {
-  const CLSID controlClass = QX_FAKE_CONTROL_CLSID_INIT;
-  IDispatch* object = nullptr;
-  if (FAILED(CoCreateInstance(controlClass, nullptr, CLSCTX_LOCAL_SERVER, IID_IDispatch,
-                              reinterpret_cast<void**>(&object)))) {
+bool FakeServer::connectOutOfProcess(const automation::AutomationObject& served) {
+  automation::Variant control =
+      automation::invoke(served,
+                         automation::Operation{"Control", control::kControlOfThisServer,
+                                               automation::InvokeKind::PropertyGet},
+                         {});
+  if (control.type() != automation::VarType::Dispatch || control.objectValue() == nullptr) {
     return false;
   }
-  control_.attach(automation::adoptComDispatch(object));
+  control_.attach(control.takeObject());
   return !control_.empty();
 }
 

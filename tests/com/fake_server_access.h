@@ -17,9 +17,9 @@ class FakeServer {
  public:
   // Binds to the fake server's module; false when COM has not loaded it into this process.
   bool connect();
-  // Binds to the out-of-process server through a control object of its own; false when COM
-  // cannot reach it.
-  bool connectOutOfProcess();
+  // Binds to the out-of-process server that serves `served` through that server's control
+  // object; false when it gives none.
+  bool connectOutOfProcess(const automation::AutomationObject& served);
 
   std::vector<RecordedCall> calls() const;
   long outstanding() const;

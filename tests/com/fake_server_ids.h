@@ -37,11 +37,3 @@
       0x9A, 0x6F, 0x2D, 0x7B, 0x8C, 0x1E, 0x4F, 0x51 \
     }                                                \
   }
-// The control object of that process: reads its log and steers it (fake_log.h, Control).
-#define QX_FAKE_CONTROL_CLSID_TEXT "{3C0F7E2A-5B1D-4E8C-9A6F-2D7B8C1E4F52}"
-#define QX_FAKE_CONTROL_CLSID_INIT                   \
-  {                                                  \
-    0x3C0F7E2A, 0x5B1D, 0x4E8C, {                    \
-      0x9A, 0x6F, 0x2D, 0x7B, 0x8C, 0x1E, 0x4F, 0x52 \
-    }                                                \
-  }
