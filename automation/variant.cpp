@@ -1,6 +1,7 @@
 #include "automation/variant.h"
 
 #include <cstdio>
+#include <cstring>
 #include <stdexcept>
 #include <utility>
 
@@ -228,8 +229,9 @@ bool operator==(const Variant& a, const Variant& b) {
       return a.scalar_.r8 == b.scalar_.r8;
     case VarType::UI4:
       return a.scalar_.u32 == b.scalar_.u32;
-    case VarType::Bstr:
-      return a.text_ == b.text_;
+    case VarType::Bstr:  // bytewise: the character loop of u16string's == costs more
+      return a.text_.size() == b.text_.size() &&
+             std::memcmp(a.text_.data(), b.text_.data(), a.text_.size() * sizeof(char16_t)) == 0;
     case VarType::Dispatch:
       return a.object_ == b.object_;
     default:

@@ -60,7 +60,10 @@ std::size_t liveEngineObjects();
 automation::Dispatch* newWorkbooks(std::shared_ptr<ApplicationState> state);
 automation::Dispatch* newWorkbook(std::shared_ptr<ApplicationState> state, BookPointer book);
 automation::Dispatch* newWorksheet(BookPointer book, std::size_t sheet);
-automation::Dispatch* newRange(BookPointer book, std::size_t sheet, const CellRect& rect);
+// A range of `sheet` of `book`; it holds `owner`, an object that holds `book` and lives on the
+// range's thread.
+automation::Dispatch* newRange(automation::Dispatch& owner, OpenWorkbook& book, std::size_t sheet,
+                               const CellRect& rect);
 automation::Dispatch* newShapes(BookPointer book, std::size_t sheet);
 automation::Dispatch* newShape();
 

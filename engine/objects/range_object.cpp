@@ -47,7 +47,7 @@ CellInput cellInput(const Variant& value, TextRoom& room) {
 // BorderAround(LineStyle, Weight, ColorIndex, Color). A missing or empty line style is
 // continuous and a missing weight thin; a colour that is missing or no number is not given.
 FrameLine frameLine(std::span<const Variant> arguments) {
-  const Variant missing = Variant::missing();
+  static const Variant missing = Variant::missing();
   auto argument = [&](std::size_t i) -> const Variant& {
     return i < arguments.size() ? arguments[i] : missing;
   };
@@ -75,8 +75,14 @@ FrameLine frameLine(std::span<const Variant> arguments) {
 
 class RangeObject final : public EngineObject {
  public:
-  RangeObject(BookPointer book, std::size_t sheet, const CellRect& rect)
-      : book_(std::move(book)), sheet_(sheet), rect_(rect) {}
+  RangeObject(automation::Dispatch& owner, OpenWorkbook& book, std::size_t sheet,
+              const CellRect& rect)
+      : owner_(&owner), book_(&book), sheet_(sheet), rect_(rect) {
+    owner_->addRef();
+  }
+  ~RangeObject() override { owner_->release(); }
+  RangeObject(const RangeObject&) = delete;
+  RangeObject& operator=(const RangeObject&) = delete;
 
  protected:
   std::int32_t answer(std::int32_t dispid, InvokeKind kind, std::span<const Variant> arguments,
@@ -143,20 +149,25 @@ class RangeObject final : public EngineObject {
       TextRoom room;
       putCellValue(workbook, sheet, r, c, cellInput(arguments[2], room));
     } else {
-      result = Variant::adopt(newRange(book_, sheet_, CellRect{r, c, r, c}));
+      result = Variant::adopt(new RangeObject(*owner_, *book_, sheet_, CellRect{r, c, r, c}));
     }
     return hr::kOk;
   }
 
-  BookPointer book_;
+  // The worksheet that made the range holds the workbook; the range holds the worksheet with
+  // a plain count. A range is made for every framed cell, and a shared pointer of its own
+  // would cost two locked instructions each time.
+  automation::Dispatch* owner_;
+  OpenWorkbook* book_;
   std::size_t sheet_;
   CellRect rect_;
 };
 
 }  // namespace
 
-automation::Dispatch* newRange(BookPointer book, std::size_t sheet, const CellRect& rect) {
-  return new RangeObject(std::move(book), sheet, rect);
+automation::Dispatch* newRange(automation::Dispatch& owner, OpenWorkbook& book, std::size_t sheet,
+                               const CellRect& rect) {
+  return new RangeObject(owner, book, sheet, rect);
 }
 
 }  // namespace qx::engine

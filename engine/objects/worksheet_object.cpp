@@ -69,12 +69,13 @@ class WorksheetObject final : public EngineObject {
     switch (dispid) {
       case op::kWorksheetUsedRange.dispid:
         if (!arguments.empty()) return hr::kBadParamCount;
-        result = Variant::adopt(newRange(book_, sheet_, workbook.worksheet(sheet_).usedRange()));
+        result =
+            Variant::adopt(newRange(*this, *book_, sheet_, workbook.worksheet(sheet_).usedRange()));
         return hr::kOk;
       case op::kWorksheetRange.dispid:
         if (arguments.empty() || arguments.size() > 2) return hr::kBadParamCount;
         workbook.worksheet(sheet_);
-        result = Variant::adopt(newRange(book_, sheet_, rectArgument(arguments)));
+        result = Variant::adopt(newRange(*this, *book_, sheet_, rectArgument(arguments)));
         return hr::kOk;
       case op::kWorksheetShapes.dispid:
         if (!arguments.empty()) return hr::kBadParamCount;
