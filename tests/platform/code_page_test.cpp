@@ -26,6 +26,12 @@ TEST(CodePage, GbkRoundTripOfChineseCharacters) {
 TEST(CodePage, MixedAsciiAndChineseKeepTheirOrder) {
   const std::string gbk = std::string("A1 ") + kGbk + " z";
   EXPECT_EQ(utf16ToGbk(gbkToUtf16(gbk)), gbk);
+  // Into one reused string: what a longer text left there never shows through a shorter one.
+  std::u16string room;
+  for (const std::string& text : {gbk, std::string("B2"), gbk.substr(0, 5), std::string()}) {
+    gbkToUtf16(text, room);
+    EXPECT_EQ(utf16ToGbk(room), text);
+  }
 }
 
 TEST(CodePage, EmptyGivesEmpty) {
@@ -120,6 +126,13 @@ TEST(CodePage, Utf16ToUtf8PairsSurrogatesAndReplacesLoneOnes) {
       {std::u16string(1, u'\xD83D'), "\xEF\xBF\xBD"},                      // a lone high unit
       {std::u16string(1, u'\xDE00') + u"x", "\xEF\xBF\xBDx"},              // a lone low unit
       {std::u16string{u'\xDE00', u'\xD83D'}, "\xEF\xBF\xBD\xEF\xBF\xBD"},  // low, then high
+      // Longer texts, with what is not ASCII early, late and across the eighth unit.
+      {u"ABCDEFGH", "ABCDEFGH"},
+      {u"ABCDEFGHI", "ABCDEFGHI"},
+      {u"ABCDEFG\u00E9IJKLMNOP", "ABCDEFG\xC3\xA9IJKLMNOP"},  // the first block's last unit
+      {u"ABCDEFGH\u6D4BJKLMNOPQ", "ABCDEFGH\xE6\xB5\x8BJKLMNOPQ"},
+      {u"ABCDEFGHIJKLMNO\U0001F600", "ABCDEFGHIJKLMNO\xF0\x9F\x98\x80"},  // a pair across blocks
+      {u"ABCDEFGHIJKLMNOP\x7F", "ABCDEFGHIJKLMNOP\x7F"},
   };
   for (const auto& [utf16, utf8] : cases) {
     EXPECT_EQ(utf16ToUtf8(utf16), utf8) << utf8;
