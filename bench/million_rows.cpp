@@ -4,10 +4,10 @@
 // (a JSON description) against the exporter alone. Every job runs in its own process, the
 // competitors alternate, and the medians of the repetitions are printed with the machine load.
 //
-//   million_rows [--quick] [--host | --heron] BUILD_DIR EXAMPLES_DIR WORK_DIR
+//   million_rows [--quick] [--host | --heron | --libraries] BUILD_DIR EXAMPLES_DIR WORK_DIR
 //
 // `--host` runs the sample host's comparison alone, `--heron` heron against libxlsxwriter
-// alone.
+// alone, `--libraries` vellum and tamarack against libxlsxwriter alone.
 //
 // CPU is user + system time of the job's process (and its children); peak is its maximum
 // resident set. heron also runs with QX_SAVE_THREADS=1, on one thread: its data file read and
@@ -317,7 +317,7 @@ void writeVellumDescription(const Setup& s, long rows, const fs::path& file) {
   out << "  ]\n}\n";
 }
 
-int runner(bool quick, bool hostOnly, bool heronOnly, const Setup& s) {
+int runner(bool quick, bool hostOnly, bool heronOnly, bool librariesOnly, const Setup& s) {
   const int repeats = 3;
   const fs::path heron = s.build / "heron" / "heron";
   const fs::path lib = s.build / "lib" / "qx-exporters";
@@ -338,7 +338,7 @@ int runner(bool quick, bool hostOnly, bool heronOnly, const Setup& s) {
   // heron against libxlsxwriter, alternating.
   std::vector<long> heronSizes =
       quick ? std::vector<long>{10000, 100000} : std::vector<long>{10000, 100000, 1000000};
-  if (hostOnly) heronSizes.clear();
+  if (hostOnly || librariesOnly) heronSizes.clear();
   for (const long rows : heronSizes) {
     const fs::path workbook = s.work / "heron.xlsx";
     Series engine, oneThread, writer;
@@ -395,6 +395,10 @@ int runner(bool quick, bool hostOnly, bool heronOnly, const Setup& s) {
     printRow("libxlsxwriter constant_memory", libraryRows, cells, writer, nullptr);
     std::fflush(stdout);
   }
+  if (librariesOnly) {
+    std::printf("machine load after: %s\n", loadAverage().c_str());
+    return 0;
+  }
 
   // The sample host: JSON description against the driver that builds the records itself.
   {
@@ -440,10 +444,14 @@ int main(int argc, char** argv) {
     if (hostOnly) ++at;
     const bool heronOnly = !hostOnly && at < args.size() && args[at] == "--heron";
     if (heronOnly) ++at;
+    const bool librariesOnly =
+        !hostOnly && !heronOnly && at < args.size() && args[at] == "--libraries";
+    if (librariesOnly) ++at;
     if (args.size() != at + 3) {
       std::fprintf(
           stderr,
-          "usage: million_rows [--quick] [--host | --heron] BUILD_DIR EXAMPLES_DIR WORK_DIR\n");
+          "usage: million_rows [--quick] [--host | --heron | --libraries] BUILD_DIR EXAMPLES_DIR "
+          "WORK_DIR\n");
       return 2;
     }
     Setup s;
@@ -453,7 +461,7 @@ int main(int argc, char** argv) {
     s.work = fs::absolute(args[at + 2]);
     s.conf = s.work / "conf";
     fs::create_directories(s.work);
-    return runner(quick, hostOnly, heronOnly, s);
+    return runner(quick, hostOnly, heronOnly, librariesOnly, s);
   } catch (const std::exception& error) {
     std::fprintf(stderr, "million_rows: %s\n", error.what());
     return 1;

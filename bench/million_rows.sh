@@ -4,10 +4,10 @@
 # through their exports at 300k records, and the sample host against the exporter alone.
 # Every figure is the median of three alternating runs; the ratios are CPU and wall time
 # against libxlsxwriter's. `--quick` runs smaller sizes, `--host` the sample host's comparison
-# alone, `--heron` heron against libxlsxwriter alone. bench/README.md says how to read the
-# table.
+# alone, `--heron` heron against libxlsxwriter alone, `--libraries` vellum and tamarack against
+# libxlsxwriter alone. bench/README.md says how to read the table.
 #
-#   bench/million_rows.sh [--quick] [--host | --heron] [WORK_DIR]
+#   bench/million_rows.sh [--quick] [--host | --heron | --libraries] [WORK_DIR]
 set -eu
 cd "$(dirname "$0")/.."
 quick=""
@@ -15,6 +15,7 @@ if [ "${1:-}" = "--quick" ]; then quick="--quick"; shift; fi
 host=""
 if [ "${1:-}" = "--host" ]; then host="--host"; shift; fi
 if [ "${1:-}" = "--heron" ]; then host="--heron"; shift; fi
+if [ "${1:-}" = "--libraries" ]; then host="--libraries"; shift; fi
 work="${1:-${TMPDIR:-/tmp}/qx-million-rows}"
 export CMAKE_C_COMPILER_LAUNCHER="${CMAKE_C_COMPILER_LAUNCHER:-ccache}"
 export CMAKE_CXX_COMPILER_LAUNCHER="${CMAKE_CXX_COMPILER_LAUNCHER:-ccache}"
