@@ -23,12 +23,19 @@ Variant::Variant(Variant&& other) noexcept
   other.type_ = VarType::Empty;
 }
 
-Variant& Variant::operator=(Variant other) noexcept {
-  clear();
+Variant& Variant::operator=(const Variant& other) {
+  if (this != &other) *this = Variant(other);
+  return *this;
+}
+
+Variant& Variant::operator=(Variant&& other) noexcept {
+  if (this == &other) return *this;
+  // The old object goes last: releasing it may end what `other` belonged to.
+  Dispatch* old = std::exchange(object_, std::exchange(other.object_, nullptr));
   type_ = std::exchange(other.type_, VarType::Empty);
   scalar_ = other.scalar_;
   text_ = std::move(other.text_);
-  object_ = std::exchange(other.object_, nullptr);
+  if (old != nullptr) old->release();
   return *this;
 }
 

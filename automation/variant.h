@@ -36,7 +36,8 @@ class Variant {
   Variant() = default;  // VT_EMPTY
   Variant(const Variant& other);
   Variant(Variant&& other) noexcept;
-  Variant& operator=(Variant other) noexcept;
+  Variant& operator=(const Variant& other);
+  Variant& operator=(Variant&& other) noexcept;
   // Inline: a report builds and drops several argument variants per cell.
   ~Variant() {
     if (object_ != nullptr) releaseObject();

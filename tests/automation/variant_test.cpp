@@ -71,6 +71,32 @@ TEST(Variant, ObjectReferencesAreCountedAcrossCopyMoveAndTake) {
   EXPECT_EQ(object.references, 0u);
 }
 
+// Assigning over a variant releases the object it held, and assigning one to itself keeps it.
+TEST(Variant, AssignmentReleasesWhatWasHeldAndSurvivesItself) {
+  CountedObject held, given;
+  {
+    Variant target = Variant::adopt(&held);
+    const Variant source = Variant::adopt(&given);
+    target = source;  // a copy: both hold `given`
+    EXPECT_EQ(held.references, 0u);
+    EXPECT_EQ(given.references, 2u);
+    target = Variant::text(u"over an object");  // a move
+    EXPECT_EQ(given.references, 1u);
+    EXPECT_EQ(target.textValue(), u"over an object");
+    held.addRef();
+    target = Variant::adopt(&held);
+    Variant& alias = target;
+    target = alias;
+    target = std::move(alias);
+    EXPECT_EQ(held.references, 1u);
+    EXPECT_EQ(target.objectValue(), &held);
+    target = Variant::integer(7);  // a move over an object releases it
+    EXPECT_EQ(held.references, 0u);
+    EXPECT_EQ(target, Variant::integer(7));
+  }
+  EXPECT_EQ(given.references, 0u);
+}
+
 // A variant made a text or an integer in place drops the object it held and whatever it was,
 // and equals the same value made anew, however long its earlier text was.
 TEST(Variant, SetTextReplacesWhatTheVariantHeld) {
