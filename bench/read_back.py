@@ -15,6 +15,7 @@ import csv
 import datetime
 import itertools
 import os
+import re
 import shutil
 import subprocess
 import sys
@@ -22,6 +23,7 @@ import tempfile
 import time
 
 import openpyxl
+from openpyxl.utils.datetime import from_excel
 
 SHOWN = 5
 
@@ -65,9 +67,26 @@ def same_moment(ours, text):
     return False
 
 
+def same_duration(ours, text):
+    """An elapsed time ([h]:mm) comes into CSV as LibreOffice shows it, "671:34:00", and from
+    openpyxl as the date or the length of time of that many days."""
+    match = re.fullmatch(r"(-?)(\d+):(\d\d)(?::(\d\d))?", text)
+    if not match:
+        return False
+    sign = -1 if match.group(1) else 1
+    seconds = sign * (int(match.group(2)) * 3600 + int(match.group(3)) * 60 +
+                      int(match.group(4) or 0))
+    if isinstance(ours, datetime.timedelta):
+        return abs(ours.total_seconds() - seconds) < 1
+    return isinstance(ours, datetime.datetime) and from_excel(seconds / 86400) == \
+        ours.replace(microsecond=0)
+
+
 def same_value(ours, text):
+    if isinstance(ours, datetime.timedelta):
+        return same_duration(ours, text)
     if isinstance(ours, (datetime.date, datetime.time)):
-        return same_moment(ours, text)
+        return same_moment(ours, text) or same_duration(ours, text)
     if ours is None:
         return text == ""
     if isinstance(ours, bool):
